@@ -1,0 +1,18 @@
+// Where the program keeps its own files: the settings file, the user's
+// CaptureList.xml and the "unpack" override folder. Beside the executable
+// when that folder is writable (a portable install); otherwise, as for an
+// install under /usr, in $XDG_CONFIG_HOME/tarnwick (~/.config/tarnwick).
+#pragma once
+
+#include <string>
+
+namespace tarnwick {
+
+std::string RunningExecutablePath();
+std::string ProgramFolderFor(const std::string& executablePath);
+// The executable's file name with its extension replaced by ".ini".
+std::string SettingsFileNameFor(const std::string& executablePath);
+std::string UserConfigFolder();
+std::string HomeFolder();
+
+}  // namespace tarnwick

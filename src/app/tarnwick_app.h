@@ -1,0 +1,72 @@
+// The application object: the state that lives for the whole run, and the
+// start-up that finds the game, opens its archives, fetches the talk table
+// and runs the main window.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "app/profile_file.h"
+#include "archive/archive_set.h"
+
+namespace tarnwick {
+
+inline constexpr const char* kSettingsSection = "SYSTEM";
+inline constexpr const char* kDefaultGameFolder = "C:\\Program Files\\Tembrook\\Sorvalia";
+inline constexpr const char* kTalkTableName = "another_aa_talk.csv";
+inline constexpr const char* kTalkTableMissing = "Failed to read another_aa_talk.csv";
+
+struct FileDialogRequest_T {
+    std::string title;
+    std::string initialFileName;
+    std::string defaultExtension;
+    std::string filter;         // "Name (*.ext)|*.ext||"
+    std::string initialFolder;  // a host folder
+};
+
+class CTarnwickApp;
+
+// What start-up asks of the user interface; tests answer it themselves.
+class IStartupUi {
+public:
+    virtual ~IStartupUi() = default;
+    // The chosen file's full path, or nothing when the user cancels.
+    virtual std::optional<std::string> AskForFile(const FileDialogRequest_T& request) = 0;
+    virtual void ShowMessage(const std::string& text) = 0;
+    // Runs the main window until the user closes it.
+    virtual void RunMainDialog(CTarnwickApp& app) = 0;
+};
+
+class CTarnwickApp {
+public:
+    // The settings file, the capture list and the loose override folder are
+    // found from the executable's path.
+    explicit CTarnwickApp(const std::string& executablePath);
+
+    // Does the program's whole run; always false, so the program ends when
+    // it returns.
+    bool InitInstance(IStartupUi& ui);
+
+    const std::string& ProgramFolder() const { return programFolder; }
+    CProfileFile& Profile() { return profile; }
+
+    // The application state, in the order it is built; it is torn down in
+    // the reverse order.
+    CArchiveSet archiveSet;
+    int volumeBgm = 0;  // hundredths of a decibel, -10000 to 0
+    int playMode = 0;   // 0 "Default", 1 "Short", 2 "Long"
+    bool enableBgm = true;
+
+private:
+    bool OpenAllArchives();
+    void ReadDisplaySettings();
+
+    std::string programFolder;
+    CProfileFile profile;
+};
+
+// The request start-up shows when the game folder does not hold every
+// archive.
+FileDialogRequest_T GameFolderRequest();
+
+}  // namespace tarnwick

@@ -1,0 +1,70 @@
+#include "app/windows_path.h"
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+
+#include "app/program_folder.h"
+#include "archive/host_path.h"
+
+namespace tarnwick {
+
+namespace {
+
+bool IsFolder(const std::string& path)
+{
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The host folder of a drive letter: drive_c for C, else the prefix's
+// dosdevices link for the letter.
+std::string DriveRoot(char letter)
+{
+    const char lower = static_cast<char>(letter | 0x20);
+    const std::string prefix = WinePrefix();
+    if (lower == 'c')
+        return JoinPath(prefix, "drive_c");
+    return JoinPath(prefix, std::string("dosdevices/") + lower + ":");
+}
+
+}  // namespace
+
+bool IsDrivePath(std::string_view path)
+{
+    return path.size() >= 2 && path[1] == ':' &&
+           ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+}
+
+std::string WinePrefix()
+{
+    if (const char* p = std::getenv("WINEPREFIX"); p && p[0] == '/')
+        return p;
+    return JoinPath(HomeFolder(), ".wine");
+}
+
+std::string HostFolderFor(std::string_view storedPath)
+{
+    if (!IsDrivePath(storedPath))
+        return std::string(storedPath);
+    const std::string root = DriveRoot(storedPath[0]);
+    std::string_view rest = storedPath.substr(2);
+    while (!rest.empty() && (rest.front() == '\\' || rest.front() == '/'))
+        rest.remove_prefix(1);
+    if (std::optional<std::string> resolved = ResolveUnder(root, rest))
+        return *resolved;
+    // "." and ".." are left to the file system, with separators mapped.
+    std::string mapped(rest);
+    for (char& c : mapped)
+        if (c == '\\')
+            c = '/';
+    return JoinPath(root, mapped);
+}
+
+std::string DialogStartFolder()
+{
+    const std::string drive = DriveRoot('C');
+    return IsFolder(drive) ? drive : HomeFolder();
+}
+
+}  // namespace tarnwick

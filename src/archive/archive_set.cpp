@@ -1,0 +1,279 @@
+#include "archive/archive_set.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <limits>
+#include <new>
+#include <vector>
+
+#include "archive/host_file.h"
+#include "archive/host_path.h"
+#include "archive/le_reader.h"
+
+namespace tarnwick {
+
+namespace {
+
+bool OpenUnder(CHostFile& file, const std::string& base, const std::string& relative)
+{
+    const std::optional<std::string> path = ResolveUnder(base, relative);
+    return path && file.Open(*path);
+}
+
+template <typename T>
+std::unique_ptr<T[]> AllocateArray(std::uint64_t count)
+{
+    if (count > std::numeric_limits<std::size_t>::max() / sizeof(T))
+        return nullptr;
+    try {
+        return std::make_unique_for_overwrite<T[]>(static_cast<std::size_t>(count));
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+}  // namespace
+
+std::string RunningExecutableFolder()
+{
+    std::vector<char> path(4096);
+    const ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size() - 1);
+    if (n <= 0)
+        return {};
+    return ParentFolder(std::string_view(path.data(), static_cast<std::size_t>(n)));
+}
+
+CArchiveSet::CArchiveSet()
+    : decoder(std::make_unique<CDictDecoder>()), programFolder(RunningExecutableFolder())
+{
+}
+
+bool CArchiveSet::IsOpen(int n) const
+{
+    return IsArchiveNumber(n) && archives[n].indexTable != nullptr;
+}
+
+std::uint32_t CArchiveSet::NameCount(int n) const
+{
+    return IsOpen(n) ? archives[n].nameCount : 0;
+}
+
+std::string_view CArchiveSet::NameAt(int n, std::uint32_t i) const
+{
+    return i < NameCount(n) ? archives[n].nameTable[i] : std::string_view();
+}
+
+const HedRecord_T* CArchiveSet::Record(int n, std::uint32_t k) const
+{
+    return IsOpen(n) && k < archives[n].recordCount ? &archives[n].indexTable[k] : nullptr;
+}
+
+bool CArchiveSet::OpenArchive(int n)
+{
+    if (!IsArchiveNumber(n))
+        return false;
+    archives[n] = ArchiveInfo_T();
+
+    CHostFile hed;
+    if (!OpenUnder(hed, gameFolder, ArchiveHedPaths()[n]))
+        return false;
+    // Records only: a partial record or no record 0 is a broken index.
+    const std::uint64_t size = hed.Size();
+    if (size < kHedRecordSize || size % kHedRecordSize != 0 ||
+        size / kHedRecordSize > std::numeric_limits<std::uint32_t>::max())
+        return false;
+    std::unique_ptr<std::uint8_t[]> raw = AllocateArray<std::uint8_t>(size);
+    if (!raw || !hed.Seek(0) || hed.Read(raw.get(), size) != size)
+        return false;
+
+    ArchiveInfo_T info;
+    info.recordCount = static_cast<std::uint32_t>(size / kHedRecordSize);
+    info.indexTable = AllocateArray<HedRecord_T>(info.recordCount);
+    if (!info.indexTable)
+        return false;
+    CLeReader reader({raw.get(), static_cast<std::size_t>(size)});
+    for (std::uint32_t k = 0; k < info.recordCount; ++k) {
+        HedRecord_T& r = info.indexTable[k];
+        if (!reader.U32(r.offset) || !reader.U32(r.storedSize) || !reader.U32(r.fullSize))
+            return false;
+    }
+
+    if (!LoadNameDirectory(n, info))
+        return false;
+    archives[n] = std::move(info);
+    return true;
+}
+
+bool CArchiveSet::LoadNameDirectory(int n, ArchiveInfo_T& info)
+{
+    CHostFile dat;
+    if (!OpenUnder(dat, gameFolder, ArchiveDatPaths()[n]))
+        return false;
+    const HedRecord_T& r = info.indexTable[0];
+    if (!dat.Seek(r.offset))
+        return false;
+
+    const std::uint64_t available = r.offset <= dat.Size() ? dat.Size() - r.offset : 0;
+    const std::uint32_t full = r.fullSize;
+    if (full < 4)
+        return false;  // not even the count
+    std::unique_ptr<std::uint8_t[]> block;
+    if (r.storedSize & kStoredCompressed) {
+        const std::uint32_t stored = r.storedSize & kStoredSizeMask;
+        if (stored > available || full > MaxDecodedSize(stored))
+            return false;
+        if (!ReserveBuffer(stored) || dat.Read(buffer.get(), stored) != stored)
+            return false;
+        block = AllocateArray<std::uint8_t>(full);
+        if (!block || !decoder->Decode(buffer.get(), stored, block.get(), full))
+            return false;
+    } else {
+        if (full > available)
+            return false;
+        block = AllocateArray<std::uint8_t>(full);
+        if (!block || dat.Read(block.get(), full) != full)
+            return false;
+    }
+
+    CLeReader reader({block.get(), full});
+    std::uint32_t count = 0;
+    reader.U32(count);
+    // Every name takes at least its zero byte, and every name needs a record
+    // behind record 0.
+    if (count > full - 4 || count > info.recordCount - 1)
+        return false;
+    std::unique_ptr<std::string_view[]> names = AllocateArray<std::string_view>(count);
+    if (!names && count != 0)
+        return false;
+    const char* const blockEnd = reinterpret_cast<const char*>(block.get()) + full;
+    const char* p = reinterpret_cast<const char*>(block.get()) + 4;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const char* zero = std::find(p, blockEnd, '\0');
+        if (zero == blockEnd)
+            return false;  // a name without its zero byte
+        names[i] = std::string_view(p, static_cast<std::size_t>(zero - p));
+        p = zero + 1;
+    }
+
+    info.nameBlock = std::move(block);
+    info.nameTable = std::move(names);
+    info.nameCount = count;
+    return true;
+}
+
+std::uint32_t CArchiveSet::FindEntry(int n, std::string_view name) const
+{
+    if (!IsOpen(n))
+        return 0;
+    const ArchiveInfo_T& info = archives[n];
+    for (std::uint32_t i = 0; i < info.nameCount; ++i) {
+        if (EqualsNoCase(info.nameTable[i], name))
+            return i + 1;
+    }
+    return 0;
+}
+
+bool CArchiveSet::ReadEntry(int n, std::string_view name, std::uint32_t* length)
+{
+    if (length)
+        *length = 0;
+    const std::uint32_t k = FindEntry(n, name);
+    if (k == 0)
+        return false;
+
+    const std::string overrideFolder = "unpack\\" + ArchiveDatPaths()[n];
+    if (looseInProgramFolder) {
+        const LooseResult r = ReadLooseFile(programFolder, overrideFolder, name, length);
+        if (r != LooseResult::kNone)
+            return r == LooseResult::kRead;
+    }
+    if (looseInGameFolder) {
+        const LooseResult r = ReadLooseFile(gameFolder, overrideFolder, name, length);
+        if (r != LooseResult::kNone)
+            return r == LooseResult::kRead;
+    }
+    return ReadIndexedEntry(k, n, length);
+}
+
+CArchiveSet::LooseResult CArchiveSet::ReadLooseFile(const std::string& base,
+                                                    const std::string& overrideFolder,
+                                                    std::string_view name, std::uint32_t* length)
+{
+    if (base.empty())
+        return LooseResult::kNone;
+    CHostFile file;
+    const std::string folder = overrideFolder + "\\";
+    if (!OpenUnder(file, base, folder + "pri-" + std::string(name)) &&
+        !OpenUnder(file, base, folder + std::string(name)))
+        return LooseResult::kNone;
+
+    // A loose file that exists is final, even an empty one.
+    if (file.Seek(0)) {
+        const std::uint64_t size = file.Size();
+        if (size > std::numeric_limits<std::uint32_t>::max())
+            return LooseResult::kFailed;
+        if (size != 0) {
+            if (!ReserveBuffer(size))
+                return LooseResult::kFailed;
+            const std::uint64_t got = file.Read(buffer.get(), size);
+            if (length)
+                *length = static_cast<std::uint32_t>(got);
+        }
+    }
+    return LooseResult::kRead;
+}
+
+bool CArchiveSet::ReadIndexedEntry(std::uint32_t k, int n, std::uint32_t* length)
+{
+    CHostFile dat;
+    if (!OpenUnder(dat, gameFolder, ArchiveDatPaths()[n]))
+        return false;
+    const HedRecord_T& r = archives[n].indexTable[k];
+    if (r.offset > dat.Size() || !dat.Seek(r.offset))
+        return false;
+    const std::uint64_t available = dat.Size() - r.offset;
+
+    if (r.storedSize & kStoredCompressed) {
+        // The stored bytes go behind the room of the decoded bytes, so the
+        // decoder never writes over what it still has to read.
+        const std::uint32_t stored = r.storedSize & kStoredSizeMask;
+        const std::uint32_t full = r.fullSize;
+        const std::uint64_t total = std::uint64_t{full} + stored;
+        if (stored > available || full > MaxDecodedSize(stored) ||
+            total > std::numeric_limits<std::uint32_t>::max())
+            return false;
+        if (!ReserveBuffer(total) || dat.Read(buffer.get() + full, stored) != stored)
+            return false;
+        if (!decoder->Decode(buffer.get() + full, stored, buffer.get(), full))
+            return false;
+        if (length)
+            *length = full;
+        return true;
+    }
+
+    // A .dat cut short gives what is there: the count actually read.
+    const std::uint64_t want = std::min<std::uint64_t>(r.fullSize, available);
+    if (!ReserveBuffer(want))
+        return false;
+    const std::uint64_t got = want != 0 ? dat.Read(buffer.get(), want) : 0;
+    if (length)
+        *length = static_cast<std::uint32_t>(got);
+    return true;
+}
+
+bool CArchiveSet::ReserveBuffer(std::uint64_t size)
+{
+    if (size <= capacity)
+        return true;
+    if (size > std::numeric_limits<std::uint32_t>::max())
+        return false;
+    std::unique_ptr<std::uint8_t[]> grown = AllocateArray<std::uint8_t>(size);
+    if (!grown)
+        return false;
+    buffer = std::move(grown);
+    capacity = static_cast<std::uint32_t>(size);
+    return true;
+}
+
+}  // namespace tarnwick

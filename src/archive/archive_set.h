@@ -1,0 +1,93 @@
+// The one way the program reads game data: the 108 archives' indexes and
+// name directories, loaded once, entries found by name, loose override
+// files, and one shared grow-only buffer that every read fills.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "archive/archive_table.h"
+#include "archive/dict_decoder.h"
+
+namespace tarnwick {
+
+struct HedRecord_T {
+    std::uint32_t offset;      // of the stored bytes in the .dat
+    std::uint32_t storedSize;  // bit 31: compressed; bits 0 to 30: stored bytes
+    std::uint32_t fullSize;    // bytes of the entry's content
+};
+
+inline constexpr std::uint32_t kStoredCompressed = 0x80000000u;
+inline constexpr std::uint32_t kStoredSizeMask = 0x7FFFFFFFu;
+inline constexpr std::uint32_t kHedRecordSize = 12;
+
+struct ArchiveInfo_T {
+    std::unique_ptr<HedRecord_T[]> indexTable;
+    std::uint32_t recordCount = 0;
+    std::unique_ptr<std::uint8_t[]> nameBlock;
+    std::unique_ptr<std::string_view[]> nameTable;  // views into nameBlock
+    std::uint32_t nameCount = 0;
+};
+
+class CArchiveSet {
+public:
+    CArchiveSet();
+
+    const std::string& GameFolder() const { return gameFolder; }
+    void SetGameFolder(std::string folder) { gameFolder = std::move(folder); }
+    // The executable-folder base for loose overrides; the running
+    // executable's folder until the program says otherwise.
+    const std::string& ProgramFolder() const { return programFolder; }
+    void SetProgramFolder(std::string folder) { programFolder = std::move(folder); }
+
+    bool OpenArchive(int n);
+    // On true the entry's bytes are at the start of Buffer(), valid until
+    // the next ReadEntry. length (may be null) is set to 0 first.
+    bool ReadEntry(int n, std::string_view name, std::uint32_t* length);
+
+    std::uint8_t* Buffer() { return buffer.get(); }
+    const std::uint8_t* Buffer() const { return buffer.get(); }
+    std::uint32_t BufferCapacity() const { return capacity; }
+
+    // 1-based entry number of the first name matching case-insensitively,
+    // 0 when absent.
+    std::uint32_t FindEntry(int n, std::string_view name) const;
+
+    // Read-only views of an open archive, for tools.
+    bool IsOpen(int n) const;
+    std::uint32_t NameCount(int n) const;
+    std::string_view NameAt(int n, std::uint32_t i) const;  // 0-based
+    const HedRecord_T* Record(int n, std::uint32_t k) const;
+
+private:
+    enum class LooseResult { kNone, kRead, kFailed };
+
+    LooseResult ReadLooseFile(const std::string& base, const std::string& overrideFolder,
+                              std::string_view name, std::uint32_t* length);
+    bool ReadIndexedEntry(std::uint32_t k, int n, std::uint32_t* length);
+    bool LoadNameDirectory(int n, ArchiveInfo_T& info);
+    bool ReserveBuffer(std::uint64_t size);
+
+    ArchiveInfo_T archives[kArchiveCount];
+    std::string gameFolder;
+    std::unique_ptr<std::uint8_t[]> buffer;
+    std::uint32_t capacity = 0;
+    std::unique_ptr<CDictDecoder> decoder;
+    bool looseInProgramFolder = true;
+    bool looseInGameFolder = true;
+    std::string programFolder;
+};
+
+// Largest content a compressed stream of storedBytes bytes can decode to:
+// every code takes at least 2 bits and gives at most 100 bytes.
+inline std::uint64_t MaxDecodedSize(std::uint64_t storedBytes)
+{
+    return storedBytes * 4 * kDictMaxString;
+}
+
+// The folder of the running executable.
+std::string RunningExecutableFolder();
+
+}  // namespace tarnwick

@@ -1,0 +1,133 @@
+#include "archive/archive_writer.h"
+
+#include <filesystem>
+#include <limits>
+#include <system_error>
+
+#include "archive/host_path.h"
+
+namespace tarnwick {
+
+namespace {
+
+bool MakeParentFolders(const std::string& path)
+{
+    const std::string parent = ParentFolder(path);
+    if (parent.empty())
+        return true;
+    std::error_code ec;
+    std::filesystem::create_directories(parent, ec);
+    return !ec;
+}
+
+void PutLe32(std::vector<std::uint8_t>& out, std::uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+
+}  // namespace
+
+bool WriteWholeFile(const std::string& path, std::span<const std::uint8_t> bytes)
+{
+    if (!MakeParentFolders(path))
+        return false;
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    const bool wrote = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && wrote;
+}
+
+CArchiveWriter::CArchiveWriter() : encoder(std::make_unique<CDictEncoder>()) {}
+CArchiveWriter::~CArchiveWriter() = default;
+
+bool CArchiveWriter::Open(const std::string& hed, const std::string& datPath)
+{
+    names.clear();
+    records.clear();
+    datSize = 0;
+    hedPath = hed;
+    if (!MakeParentFolders(hed) || !MakeParentFolders(datPath))
+        return false;
+    dat.reset(std::fopen(datPath.c_str(), "wb"));
+    return dat != nullptr;
+}
+
+bool CArchiveWriter::Append(std::span<const std::uint8_t> stored, std::uint32_t& offset)
+{
+    if (!dat || datSize > std::numeric_limits<std::uint32_t>::max())
+        return false;
+    offset = static_cast<std::uint32_t>(datSize);
+    if (std::fwrite(stored.data(), 1, stored.size(), dat.get()) != stored.size())
+        return false;
+    datSize += stored.size();
+    return true;
+}
+
+bool CArchiveWriter::AddRaw(const std::string& name, std::span<const std::uint8_t> stored,
+                            std::uint32_t storedSizeField, std::uint32_t fullSizeField)
+{
+    HedRecord_T r{0, storedSizeField, fullSizeField};
+    if (!Append(stored, r.offset))
+        return false;
+    names.push_back(name);
+    records.push_back(r);
+    return true;
+}
+
+bool CArchiveWriter::Add(const std::string& name, std::span<const std::uint8_t> content,
+                         bool compress)
+{
+    if (content.size() > kStoredSizeMask)
+        return false;
+    const std::uint32_t full = static_cast<std::uint32_t>(content.size());
+    if (!compress)
+        return AddRaw(name, content, full, full);
+    const std::vector<std::uint8_t> stored = encoder->Encode(content);
+    if (stored.size() > kStoredSizeMask)
+        return false;
+    return AddRaw(name, stored, static_cast<std::uint32_t>(stored.size()) | kStoredCompressed,
+                  full);
+}
+
+std::vector<std::uint8_t> CArchiveWriter::NameDirectory(const std::vector<std::string>& names)
+{
+    std::vector<std::uint8_t> dir;
+    PutLe32(dir, static_cast<std::uint32_t>(names.size()));
+    for (const std::string& name : names) {
+        dir.insert(dir.end(), name.begin(), name.end());
+        dir.push_back(0);
+    }
+    return dir;
+}
+
+bool CArchiveWriter::Finish(bool compressNames)
+{
+    if (!dat)
+        return false;
+    const std::vector<std::uint8_t> dir = NameDirectory(names);
+    HedRecord_T dirRecord{0, static_cast<std::uint32_t>(dir.size()),
+                          static_cast<std::uint32_t>(dir.size())};
+    bool ok;
+    if (compressNames) {
+        const std::vector<std::uint8_t> stored = encoder->Encode(dir);
+        dirRecord.storedSize = static_cast<std::uint32_t>(stored.size()) | kStoredCompressed;
+        ok = Append(stored, dirRecord.offset);
+    } else {
+        ok = Append(dir, dirRecord.offset);
+    }
+    ok = std::fclose(dat.release()) == 0 && ok;
+
+    std::vector<std::uint8_t> hed;
+    hed.reserve((records.size() + 1) * kHedRecordSize);
+    for (std::size_t k = 0; k <= records.size(); ++k) {
+        const HedRecord_T& r = k == 0 ? dirRecord : records[k - 1];
+        PutLe32(hed, r.offset);
+        PutLe32(hed, r.storedSize);
+        PutLe32(hed, r.fullSize);
+    }
+    return WriteWholeFile(hedPath, hed) && ok;
+}
+
+}  // namespace tarnwick

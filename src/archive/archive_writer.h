@@ -1,0 +1,55 @@
+// Writes a .hed/.dat pair from named entries, for the project's tools, tests
+// and demo game. Entries stream into the .dat as they are added; the name
+// directory follows them and the .hed is written by Finish.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "archive/archive_set.h"
+#include "archive/dict_encoder.h"
+
+namespace tarnwick {
+
+class CArchiveWriter {
+public:
+    CArchiveWriter();
+    ~CArchiveWriter();
+    CArchiveWriter(const CArchiveWriter&) = delete;
+    CArchiveWriter& operator=(const CArchiveWriter&) = delete;
+
+    // Creates missing parent folders of both paths.
+    bool Open(const std::string& hedPath, const std::string& datPath);
+    // Stores the bytes plain, or compressed with the archive codec.
+    bool Add(const std::string& name, std::span<const std::uint8_t> content, bool compress);
+    // Stores bytes with record fields as given, for broken archives in tests.
+    bool AddRaw(const std::string& name, std::span<const std::uint8_t> stored,
+                std::uint32_t storedSizeField, std::uint32_t fullSizeField);
+    // Writes the name directory (compressed or plain) and the .hed.
+    bool Finish(bool compressNames);
+
+    // The name directory's content for these names.
+    static std::vector<std::uint8_t> NameDirectory(const std::vector<std::string>& names);
+
+private:
+    struct FileCloser {
+        void operator()(std::FILE* f) const { std::fclose(f); }
+    };
+    bool Append(std::span<const std::uint8_t> stored, std::uint32_t& offset);
+
+    std::unique_ptr<std::FILE, FileCloser> dat;
+    std::string hedPath;
+    std::vector<std::string> names;
+    std::vector<HedRecord_T> records;  // entries only; record 0 comes last
+    std::uint64_t datSize = 0;
+    std::unique_ptr<CDictEncoder> encoder;
+};
+
+// Writes a whole file; creates missing parent folders.
+bool WriteWholeFile(const std::string& path, std::span<const std::uint8_t> bytes);
+
+}  // namespace tarnwick

@@ -1,0 +1,33 @@
+// Decoder for the archives' compressed entries: a dictionary coder with a
+// flag bit before every code, 8-bit literals, variable-width dictionary codes
+// and a recency list that recycles the least recently used string once all
+// 8192 codes are taken.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "archive/dict_tables.h"
+
+namespace tarnwick {
+
+class CDictDecoder {
+public:
+    // Writes at most capacity bytes to dst. True when the input was used up,
+    // false at a code that is not defined yet (bytes written so far stay).
+    // src and dst may share a block as long as they do not overlap.
+    bool Decode(const std::uint8_t* src, std::uint32_t srcLength, std::uint8_t* dst,
+                std::uint32_t capacity);
+
+    // Inspection of the dictionary as the last decode left it, for tests
+    // and tools. DictString walks parents only and moves nothing.
+    std::uint32_t NextCode() const { return tables.nextCode; }
+    std::uint32_t CodeWidth() const { return tables.codeWidth; }
+    std::string DictString(std::uint32_t code) const;
+
+private:
+    DictTables_T tables;
+    std::uint8_t stringBuffer[kDictMaxString];
+};
+
+}  // namespace tarnwick

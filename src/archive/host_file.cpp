@@ -1,0 +1,62 @@
+#include "archive/host_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace tarnwick {
+
+CHostFile::~CHostFile()
+{
+    if (fd >= 0)
+        ::close(fd);
+}
+
+bool CHostFile::Open(const std::string& path)
+{
+    if (fd >= 0) {
+        ::close(fd);
+        fd = -1;
+    }
+    const int f = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);  // a FIFO must not block us
+    if (f < 0)
+        return false;
+    struct stat st;
+    if (::fstat(f, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(f);
+        return false;
+    }
+    ::fcntl(f, F_SETFL, ::fcntl(f, F_GETFL) & ~O_NONBLOCK);
+    fd = f;
+    size = static_cast<std::uint64_t>(st.st_size);
+    return true;
+}
+
+bool CHostFile::Seek(std::uint64_t offset)
+{
+    if (fd < 0 || offset > static_cast<std::uint64_t>(INT64_MAX))
+        return false;
+    return ::lseek(fd, static_cast<off_t>(offset), SEEK_SET) >= 0;
+}
+
+std::uint64_t CHostFile::Read(void* dst, std::uint64_t count)
+{
+    if (fd < 0)
+        return 0;
+    auto* p = static_cast<unsigned char*>(dst);
+    std::uint64_t done = 0;
+    while (done < count) {
+        const std::uint64_t chunk = count - done < (1u << 30) ? count - done : (1u << 30);
+        const ssize_t got = ::read(fd, p + done, static_cast<std::size_t>(chunk));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        done += static_cast<std::uint64_t>(got);
+    }
+    return done;
+}
+
+}  // namespace tarnwick

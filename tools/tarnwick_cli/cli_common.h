@@ -1,0 +1,31 @@
+// Shared pieces of the command-line companion's subcommands.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnwick::cli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;  // the operation gave false or found nothing
+inline constexpr int kExitUsage = 2;
+
+using Args = std::span<const std::string>;
+
+// Prints "tarnwick-cli: message" on stderr and gives kExitUsage.
+int UsageError(const std::string& message);
+// Prints "tarnwick-cli: message" on stderr and gives kExitFailed.
+int Failure(const std::string& message);
+
+std::optional<std::vector<std::uint8_t>> ReadAllStdin();
+bool WriteAllStdout(std::span<const std::uint8_t> bytes);
+std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path);
+
+// A whole decimal number within [0, max], nothing else.
+std::optional<std::uint64_t> ParseUnsigned(std::string_view text, std::uint64_t max);
+
+}  // namespace tarnwick::cli

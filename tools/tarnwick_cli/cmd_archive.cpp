@@ -1,0 +1,150 @@
+// decode, encode, ls, cat and pack: the archive codec and archives from the
+// command line.
+#include <cstdio>
+#include <iostream>
+#include <limits>
+#include <memory>
+#include <string>
+
+#include "app/program_folder.h"
+#include "app/windows_path.h"
+#include "archive/archive_set.h"
+#include "archive/archive_writer.h"
+#include "archive/dict_decoder.h"
+#include "archive/dict_encoder.h"
+#include "cli_common.h"
+#include "commands.h"
+
+namespace tarnwick::cli {
+
+int CmdDecode(Args args)
+{
+    if (args.size() != 1)
+        return UsageError("decode takes one argument: SIZE");
+    const std::optional<std::uint64_t> size = ParseUnsigned(args[0], std::numeric_limits<std::uint32_t>::max());
+    if (!size)
+        return UsageError("SIZE must be a number from 0 to 4294967295");
+    const std::optional<std::vector<std::uint8_t>> in = ReadAllStdin();
+    if (!in)
+        return Failure("cannot read standard input");
+    if (in->size() > std::numeric_limits<std::uint32_t>::max())
+        return Failure("input too large");
+    std::vector<std::uint8_t> out(*size, 0);
+    const auto decoder = std::make_unique<CDictDecoder>();
+    const bool ok = decoder->Decode(in->data(), static_cast<std::uint32_t>(in->size()), out.data(),
+                                    static_cast<std::uint32_t>(out.size()));
+    if (!WriteAllStdout(out))
+        return Failure("cannot write standard output");
+    return ok ? kExitOk : Failure("the stream holds an undefined code");
+}
+
+int CmdEncode(Args args)
+{
+    if (!args.empty())
+        return UsageError("encode takes no arguments");
+    const std::optional<std::vector<std::uint8_t>> in = ReadAllStdin();
+    if (!in)
+        return Failure("cannot read standard input");
+    const auto encoder = std::make_unique<CDictEncoder>();
+    if (!WriteAllStdout(encoder->Encode(*in)))
+        return Failure("cannot write standard output");
+    return kExitOk;
+}
+
+namespace {
+
+// Opens one archive of the game folder; prints why not on failure.
+std::optional<int> OpenOne(CArchiveSet& set, const std::string& folder, const std::string& number)
+{
+    const std::optional<std::uint64_t> n = ParseUnsigned(number, kArchiveCount - 1);
+    if (!n)
+        return std::nullopt;
+    set.SetGameFolder(HostFolderFor(folder));
+    set.SetProgramFolder(ProgramFolderFor(RunningExecutablePath()));
+    return static_cast<int>(*n);
+}
+
+}  // namespace
+
+int CmdLs(Args args)
+{
+    if (args.size() != 2)
+        return UsageError("ls takes two arguments: GAME_FOLDER ARCHIVE_NUMBER");
+    const auto set = std::make_unique<CArchiveSet>();
+    const std::optional<int> n = OpenOne(*set, args[0], args[1]);
+    if (!n)
+        return UsageError("ARCHIVE_NUMBER must be a number from 0 to 107");
+    if (!set->OpenArchive(*n))
+        return Failure("cannot open archive " + args[1] + " (" + ArchiveHedPaths()[*n] + ")");
+    const std::uint32_t count = set->NameCount(*n);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const HedRecord_T* r = set->Record(*n, i + 1);
+        const std::string_view name = set->NameAt(*n, i);
+        std::printf("%u\t", i + 1);
+        std::fwrite(name.data(), 1, name.size(), stdout);
+        std::printf("\t%u\t%u\t%u\t%c\n", r->offset, r->storedSize & kStoredSizeMask, r->fullSize,
+                    (r->storedSize & kStoredCompressed) ? 'c' : '-');
+    }
+    if (std::fflush(stdout) != 0)
+        return Failure("cannot write standard output");
+    return count != 0 ? kExitOk : Failure("the archive holds no entries");
+}
+
+int CmdCat(Args args)
+{
+    if (args.size() != 3)
+        return UsageError("cat takes three arguments: GAME_FOLDER ARCHIVE_NUMBER NAME");
+    const auto set = std::make_unique<CArchiveSet>();
+    const std::optional<int> n = OpenOne(*set, args[0], args[1]);
+    if (!n)
+        return UsageError("ARCHIVE_NUMBER must be a number from 0 to 107");
+    if (!set->OpenArchive(*n))
+        return Failure("cannot open archive " + args[1] + " (" + ArchiveHedPaths()[*n] + ")");
+    std::uint32_t length = 0;
+    if (!set->ReadEntry(*n, args[2], &length))
+        return Failure("cannot read entry " + args[2]);
+    if (!WriteAllStdout({set->Buffer(), length}))
+        return Failure("cannot write standard output");
+    return kExitOk;
+}
+
+int CmdPack(Args args)
+{
+    bool compress = false;
+    bool compressNames = false;
+    std::string outBase;
+    std::vector<std::string> files;
+    for (const std::string& a : args) {
+        if (a == "--compress")
+            compress = true;
+        else if (a == "--compress-names")
+            compressNames = true;
+        else if (a.size() > 1 && a[0] == '-' && a != "-")
+            return UsageError("pack: unknown option " + a);
+        else if (outBase.empty())
+            outBase = a;
+        else
+            files.push_back(a);
+    }
+    if (outBase.empty())
+        return UsageError("pack needs OUT_BASE and the files to store");
+
+    CArchiveWriter writer;
+    if (!writer.Open(outBase + ".hed", outBase + ".dat"))
+        return Failure("cannot create " + outBase + ".hed and .dat");
+    for (const std::string& file : files) {
+        const std::optional<std::vector<std::uint8_t>> bytes = ReadWholeFile(file);
+        if (!bytes)
+            return Failure("cannot read " + file);
+        const std::string name = file.substr(file.find_last_of('/') + 1);
+        if (name.empty())
+            return Failure("no file name in " + file);
+        if (!writer.Add(name, *bytes, compress))
+            return Failure("cannot store " + file);
+    }
+    if (!writer.Finish(compressNames))
+        return Failure("cannot write " + outBase + ".hed and .dat");
+    return kExitOk;
+}
+
+}  // namespace tarnwick::cli

@@ -1,0 +1,14 @@
+// The subcommands of tarnwick-cli; each takes the arguments after its name.
+#pragma once
+
+#include "cli_common.h"
+
+namespace tarnwick::cli {
+
+int CmdDecode(Args args);
+int CmdEncode(Args args);
+int CmdLs(Args args);
+int CmdCat(Args args);
+int CmdPack(Args args);
+
+}  // namespace tarnwick::cli

@@ -1,0 +1,67 @@
+// tarnwick-cli: the command-line companion of Tarnwick.
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli_common.h"
+#include "commands.h"
+
+namespace {
+
+using tarnwick::cli::Args;
+
+struct Command_T {
+    const char* name;
+    const char* synopsis;
+    int (*run)(Args);
+};
+
+const Command_T kCommands[] = {
+    {"decode", "decode SIZE                 decode a stored stream from stdin into SIZE bytes on stdout",
+     tarnwick::cli::CmdDecode},
+    {"encode", "encode                      compress stdin into a stored stream on stdout",
+     tarnwick::cli::CmdEncode},
+    {"ls", "ls GAME_FOLDER ARCHIVE_NUMBER   list an archive's entries: number, name, offset,\n"
+           "                                  stored size, full size, c (compressed) or -",
+     tarnwick::cli::CmdLs},
+    {"cat", "cat GAME_FOLDER ARCHIVE_NUMBER NAME   write an entry's bytes to stdout",
+     tarnwick::cli::CmdCat},
+    {"pack", "pack OUT_BASE [--compress] [--compress-names] FILE...\n"
+             "                              write OUT_BASE.hed and OUT_BASE.dat holding the files",
+     tarnwick::cli::CmdPack},
+};
+
+void PrintHelp()
+{
+    std::printf("Usage: tarnwick-cli COMMAND [ARGUMENTS]\n"
+                "The command-line companion of Tarnwick: reads a game's archives as the program does.\n\n"
+                "Commands:\n");
+    for (const Command_T& c : kCommands)
+        std::printf("  %s\n", c.synopsis);
+    std::printf("\nOptions:\n  --help      show this help\n  --version   show the version\n\n"
+                "Exit status: 0 on success, 1 when the operation fails or finds nothing,\n"
+                "2 on a usage error.\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty())
+        return tarnwick::cli::UsageError("no command given");
+    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+        PrintHelp();
+        return tarnwick::cli::kExitOk;
+    }
+    if (args[0] == "--version") {
+        std::printf("tarnwick-cli %s\n", TARNWICK_VERSION);
+        return tarnwick::cli::kExitOk;
+    }
+    for (const Command_T& c : kCommands) {
+        if (args[0] == c.name)
+            return c.run(Args(args).subspan(1));
+    }
+    return tarnwick::cli::UsageError("unknown command '" + args[0] + "'");
+}
