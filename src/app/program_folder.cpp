@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <string_view>
 #include <vector>
 
 #include "archive/host_path.h"
@@ -35,10 +36,35 @@ std::string UserConfigFolder()
     return JoinPath(HomeFolder(), ".config/tarnwick");
 }
 
+namespace {
+
+bool StartsWithFolder(std::string_view path, std::string_view folder)
+{
+    return path.substr(0, folder.size()) == folder &&
+           (path.size() == folder.size() || path[folder.size()] == '/');
+}
+
+// Installed copies keep the user's files in the user's config folder even
+// when the user could write beside them (root can write anywhere).
+bool IsInstalledFolder(const std::string& folder)
+{
+    for (const char* system : {"/usr", "/bin", "/sbin", "/opt", "/snap"}) {
+        if (StartsWithFolder(folder, system))
+            return true;
+    }
+#ifdef TARNWICK_INSTALL_BINDIR
+    if (folder == TARNWICK_INSTALL_BINDIR)
+        return true;
+#endif
+    return false;
+}
+
+}  // namespace
+
 std::string ProgramFolderFor(const std::string& executablePath)
 {
     const std::string folder = ParentFolder(executablePath);
-    if (!folder.empty() && ::access(folder.c_str(), W_OK) == 0)
+    if (!folder.empty() && !IsInstalledFolder(folder) && ::access(folder.c_str(), W_OK) == 0)
         return folder;
     return UserConfigFolder();
 }

@@ -1,7 +1,8 @@
 // Where the program keeps its own files: the settings file, the user's
 // CaptureList.xml and the "unpack" override folder. Beside the executable
-// when that folder is writable (a portable install); otherwise, as for an
-// install under /usr, in $XDG_CONFIG_HOME/tarnwick (~/.config/tarnwick).
+// when that folder is writable (a portable install); for an installed copy
+// (under /usr, /opt or the install prefix) or a read-only folder, in
+// $XDG_CONFIG_HOME/tarnwick (~/.config/tarnwick).
 #pragma once
 
 #include <string>

@@ -1,0 +1,135 @@
+// A .hed/.dat pair as archive 0 of a game folder, opened and read through.
+// The first two bytes (little-endian) give the .hed's length, the next that
+// many bytes are the .hed and the rest is the .dat. Every name of the
+// directory is read, and a few fixed names are looked up.
+//
+// Besides not crashing and not allocating without bound (libFuzzer's
+// -malloc_limit_mb catches that), a successful read must hold exactly what
+// the .dat says: a plain entry's bytes as stored, up to where the .dat ends,
+// and a compressed entry's bytes as a separate decoder gives them.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <vector>
+
+#include "archive/archive_set.h"
+#include "archive/archive_table.h"
+#include "archive/archive_writer.h"
+#include "archive/dict_decoder.h"
+#include "fuzz_check.h"
+
+using tarnwick::fuzz::Check;
+
+namespace {
+
+// One folder per process, in memory when the machine offers it.
+const std::string& GameFolder()
+{
+    static const std::string folder = [] {
+        struct stat st;
+        const char* base = ::stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) &&
+                                   ::access("/dev/shm", W_OK) == 0
+                               ? "/dev/shm"
+                               : (std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp");
+        std::string path = std::string(base) + "/tarnwick-fuzz-XXXXXX";
+        if (!::mkdtemp(path.data()))
+            tarnwick::fuzz::Fail("cannot make a temporary game folder");
+        std::atexit([] {
+            std::error_code ec;
+            std::filesystem::remove_all(GameFolder(), ec);
+        });
+        return path;
+    }();
+    return folder;
+}
+
+std::string HostPath(const std::string& relative)
+{
+    std::string path = relative;
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return GameFolder() + "/" + path;
+}
+
+// What reading record r must give, judged from the .dat bytes alone.
+void CheckEntry(tarnwick::CArchiveSet& set, const tarnwick::HedRecord_T& r,
+                std::span<const std::uint8_t> dat, std::uint32_t length)
+{
+    Check(length <= set.BufferCapacity(), "entry length beyond the buffer");
+    const std::uint8_t* got = set.Buffer();
+    Check(got != nullptr || length == 0, "entry bytes without a buffer");
+    Check(r.offset <= dat.size(), "read an entry that starts past the .dat");
+    const std::span<const std::uint8_t> from = dat.subspan(r.offset);
+
+    if (r.storedSize & tarnwick::kStoredCompressed) {
+        const std::uint32_t stored = r.storedSize & tarnwick::kStoredSizeMask;
+        Check(length == r.fullSize, "compressed entry length is not its full size");
+        Check(stored <= from.size(), "compressed entry read past the .dat");
+        static tarnwick::CDictDecoder* const decoder = new tarnwick::CDictDecoder();
+        std::vector<std::uint8_t> expected(r.fullSize);
+        decoder->Decode(from.data(), stored, expected.data(), r.fullSize);
+        Check(std::equal(expected.begin(), expected.end(), got),
+              "compressed entry differs from a separate decode");
+    } else {
+        const std::size_t available = std::min<std::size_t>(r.fullSize, from.size());
+        Check(length == available, "plain entry length is not what the .dat holds");
+        Check(std::equal(from.begin(), from.begin() + static_cast<std::ptrdiff_t>(length), got),
+              "plain entry differs from the .dat");
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::size_t hedLength =
+        std::min<std::size_t>(tarnwick::fuzz::TakeLe(data, size, 2), size);
+    const std::span<const std::uint8_t> hed(data, hedLength);
+    const std::span<const std::uint8_t> dat(data + hedLength, size - hedLength);
+    Check(tarnwick::WriteWholeFile(HostPath(tarnwick::ArchiveHedPaths()[0]), hed) &&
+              tarnwick::WriteWholeFile(HostPath(tarnwick::ArchiveDatPaths()[0]), dat),
+          "cannot write the archive files");
+
+    tarnwick::CArchiveSet set;
+    set.SetGameFolder(GameFolder());
+    set.SetProgramFolder(std::string());  // no loose files beside the fuzzer
+    if (!set.OpenArchive(0)) {
+        Check(!set.IsOpen(0) && set.NameCount(0) == 0, "a failed open left tables behind");
+        return 0;
+    }
+
+    const std::uint32_t count = set.NameCount(0);
+    Check(set.Record(0, count) != nullptr, "a name without its record");
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::string_view name = set.NameAt(0, i);
+        Check(name.find('\0') == std::string_view::npos, "a name runs over its zero byte");
+        const std::uint32_t k = set.FindEntry(0, name);
+        Check(k >= 1 && k <= i + 1, "a stored name is not found, or found after itself");
+
+        std::uint32_t length = 12345;
+        if (set.ReadEntry(0, name, &length))
+            CheckEntry(set, *set.Record(0, k), dat, length);
+        else
+            Check(length == 0, "a failed read left a length");
+    }
+
+    for (const std::string_view name :
+         {"another_aa_talk.csv", "ANOTHER_AA_TALK.CSV", "0001_01.png", "00001_0001.vc", "", "a"}) {
+        std::uint32_t length = 12345;
+        const std::uint32_t k = set.FindEntry(0, name);
+        if (set.ReadEntry(0, name, &length))
+            CheckEntry(set, *set.Record(0, k), dat, length);
+        else
+            Check(length == 0, "a failed read left a length");
+    }
+    return 0;
+}

@@ -1,0 +1,105 @@
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "app/program_folder.h"
+#include "app/windows_path.h"
+#include "archive/host_path.h"
+#include "support/temp_folder.h"
+
+namespace tarnwick {
+namespace {
+
+using test::TempFolder;
+
+// Sets an environment variable for one test and restores it afterwards.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : key(name)
+    {
+        if (const char* old = std::getenv(name))
+            saved = old;
+        if (value)
+            ::setenv(name, value, 1);
+        else
+            ::unsetenv(name);
+    }
+    ~ScopedEnv()
+    {
+        if (saved)
+            ::setenv(key, saved->c_str(), 1);
+        else
+            ::unsetenv(key);
+    }
+
+private:
+    const char* key;
+    std::optional<std::string> saved;
+};
+
+TEST(ProgramFolderTest, PortableCopyKeepsItsFilesBesideItself)
+{
+    TempFolder dir;
+    EXPECT_EQ(ProgramFolderFor(dir / "tarnwick"), dir.Path());
+}
+
+TEST(ProgramFolderTest, InstalledCopyUsesTheUserConfigFolder)
+{
+    TempFolder dir;
+    ScopedEnv xdg("XDG_CONFIG_HOME", dir.Path().c_str());
+    EXPECT_EQ(ProgramFolderFor("/usr/bin/tarnwick"), dir / "tarnwick");
+    EXPECT_EQ(ProgramFolderFor("/opt/tarnwick/bin/tarnwick"), dir / "tarnwick");
+    EXPECT_EQ(ProgramFolderFor("/nonexistent-folder/tarnwick"), dir / "tarnwick");
+    // A relative XDG_CONFIG_HOME is ignored, as the base directory rules say.
+    ScopedEnv relative("XDG_CONFIG_HOME", "relative/path");
+    ScopedEnv home("HOME", dir.Path().c_str());
+    EXPECT_EQ(UserConfigFolder(), dir / ".config/tarnwick");
+}
+
+TEST(ProgramFolderTest, SettingsFileIsNamedAfterTheExecutable)
+{
+    EXPECT_EQ(SettingsFileNameFor("/x/tarnwick"), "tarnwick.ini");
+    EXPECT_EQ(SettingsFileNameFor("/x/tarnwick.bin"), "tarnwick.ini");
+    EXPECT_EQ(SettingsFileNameFor("/x.y/tool"), "tool.ini");
+    EXPECT_EQ(SettingsFileNameFor("/x/.hidden"), ".hidden.ini");
+}
+
+TEST(WindowsPathTest, DrivePathsResolveUnderTheWinePrefixWhateverTheirCase)
+{
+    TempFolder prefix;
+    std::filesystem::create_directories(prefix / "drive_c/Program Files/TEMBROOK/sorvalia");
+    ScopedEnv wine("WINEPREFIX", prefix.Path().c_str());
+    EXPECT_EQ(HostFolderFor("C:\\Program Files\\Tembrook\\Sorvalia"),
+              prefix / "drive_c/Program Files/TEMBROOK/sorvalia");
+    EXPECT_EQ(HostFolderFor("c:/Program Files/Tembrook/Sorvalia/"),
+              prefix / "drive_c/Program Files/TEMBROOK/sorvalia");
+    EXPECT_EQ(HostFolderFor("D:\\Games"), prefix / "dosdevices/d:/Games");
+    EXPECT_EQ(HostFolderFor("/home/me/Sorvalia"), "/home/me/Sorvalia");
+    EXPECT_EQ(HostFolderFor("relative\\x"), "relative\\x");
+    EXPECT_EQ(DialogStartFolder(), prefix / "drive_c");
+}
+
+TEST(WindowsPathTest, WithoutAWinePrefixTheDialogStartsAtHome)
+{
+    TempFolder home;
+    ScopedEnv wine("WINEPREFIX", nullptr);
+    ScopedEnv h("HOME", home.Path().c_str());
+    EXPECT_EQ(WinePrefix(), home / ".wine");
+    EXPECT_EQ(DialogStartFolder(), home.Path());
+}
+
+TEST(HostPathTest, JoinAndParentFolder)
+{
+    EXPECT_EQ(JoinPath("/a/", "/b"), "/a/b");
+    EXPECT_EQ(JoinPath("", "b"), "b");
+    EXPECT_EQ(JoinPath("/", "b"), "/b");
+    EXPECT_EQ(ParentFolder("/a/b/vey.exe"), "/a/b");
+    EXPECT_EQ(ParentFolder("/vey.exe"), "/");
+    EXPECT_EQ(ParentFolder("vey.exe"), "");
+}
+
+}  // namespace
+}  // namespace tarnwick

@@ -1,0 +1,213 @@
+#include "app/tarnwick_app.h"
+
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "app/windows_path.h"
+#include "support/temp_folder.h"
+#include "support/test_game.h"
+
+namespace tarnwick {
+namespace {
+
+using test::ReadFileText;
+using test::TempFolder;
+using test::TestGameOptions_T;
+using test::WriteTestGame;
+
+// Answers start-up's questions from a script and records what was asked.
+class ScriptedUi : public IStartupUi {
+public:
+    std::deque<std::optional<std::string>> answers;
+    std::vector<FileDialogRequest_T> requests;
+    std::vector<std::string> messages;
+    int dialogRuns = 0;
+    std::function<void(CTarnwickApp&)> onDialog;
+
+    std::optional<std::string> AskForFile(const FileDialogRequest_T& request) override
+    {
+        requests.push_back(request);
+        if (answers.empty())
+            return std::nullopt;
+        std::optional<std::string> a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    void RunMainDialog(CTarnwickApp& app) override
+    {
+        ++dialogRuns;
+        if (onDialog)
+            onDialog(app);
+    }
+};
+
+class StartupTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // No game at the default Windows folder: the prefix is empty.
+        ::setenv("WINEPREFIX", wine.Path().c_str(), 1);
+    }
+    void TearDown() override { ::unsetenv("WINEPREFIX"); }
+
+    std::string Settings() const { return ReadFileText(program / "tarnwick.ini"); }
+    bool SettingsExist() const { return std::filesystem::exists(program / "tarnwick.ini"); }
+
+    TempFolder wine;
+    TempFolder program;  // the executable's (writable) folder
+    TempFolder game;
+    ScriptedUi ui;
+};
+
+TEST_F(StartupTest, FreshStartAsksForTheGameAndCancelWritesNothing)
+{
+    CTarnwickApp app(program / "tarnwick");
+    EXPECT_FALSE(app.InitInstance(ui));
+    ASSERT_EQ(ui.requests.size(), 1u);
+    const FileDialogRequest_T& r = ui.requests[0];
+    EXPECT_EQ(r.initialFileName, "vey.exe");
+    EXPECT_EQ(r.title, "Select application install folder.");
+    EXPECT_EQ(r.defaultExtension, ".exe");
+    EXPECT_EQ(r.filter, "Exe File (*.exe)|*.exe||");
+    EXPECT_EQ(r.initialFolder, DialogStartFolder());
+    EXPECT_EQ(ui.dialogRuns, 0);
+    EXPECT_FALSE(SettingsExist());
+}
+
+TEST_F(StartupTest, AnyFileInTheGameFolderIsAcceptedAndRemembered)
+{
+    WriteTestGame(game.Path());
+    ui.answers.push_back(game / "not-the-game.txt");
+    CTarnwickApp app(program / "tarnwick");
+    EXPECT_FALSE(app.InitInstance(ui));
+    EXPECT_EQ(ui.dialogRuns, 1);
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(Settings(), "[SYSTEM]\nVeyAppPath=" + game.Path() + "\nVolumeBGM=0\nPlayMode=2\n");
+
+    // The next start finds the game without asking.
+    ScriptedUi again;
+    CTarnwickApp second(program / "tarnwick");
+    second.InitInstance(again);
+    EXPECT_TRUE(again.requests.empty());
+    EXPECT_EQ(again.dialogRuns, 1);
+}
+
+TEST_F(StartupTest, AFolderMissingOneArchiveIsRefusedAndEveryArchiveReopened)
+{
+    TempFolder broken;
+    WriteTestGame(broken.Path(), {.missingArchives = {50}, .marker = "broken"});
+    WriteTestGame(game.Path(), {.marker = "good"});
+    ui.answers.push_back(broken / "vey.exe");
+    ui.answers.push_back(game / "vey.exe");
+    ui.onDialog = [](CTarnwickApp& app) {
+        std::uint32_t length = 0;
+        ASSERT_TRUE(app.archiveSet.ReadEntry(0, "marker.txt", &length));
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(app.archiveSet.Buffer()), length), "good");
+        for (int n = 0; n < kArchiveCount; ++n)
+            EXPECT_TRUE(app.archiveSet.IsOpen(n)) << n;
+    };
+    CTarnwickApp app(program / "tarnwick");
+    app.InitInstance(ui);
+    EXPECT_EQ(ui.requests.size(), 2u);
+    EXPECT_EQ(ui.dialogRuns, 1);
+}
+
+TEST_F(StartupTest, MissingTalkTableShowsTheMessageAfterStoringTheFolder)
+{
+    WriteTestGame(game.Path(), {.withTalkTable = false});
+    program.Write("tarnwick.ini", "[SYSTEM]\nVolumeBGM=-5\nPlayMode=1\n");
+    ui.answers.push_back(game / "vey.exe");
+    CTarnwickApp app(program / "tarnwick");
+    EXPECT_FALSE(app.InitInstance(ui));
+    EXPECT_EQ(ui.messages, std::vector<std::string>{"Failed to read another_aa_talk.csv"});
+    EXPECT_EQ(ui.dialogRuns, 0);
+    EXPECT_EQ(Settings(), "[SYSTEM]\nVolumeBGM=-5\nPlayMode=1\nVeyAppPath=" + game.Path() + "\n");
+}
+
+TEST_F(StartupTest, SettingsAreBroughtIntoRangeAndWrittenBackAfterTheDialog)
+{
+    WriteTestGame(game.Path());
+    struct Case_T {
+        std::string stored;
+        int volume;
+        int mode;
+    };
+    const Case_T cases[] = {
+        {"VolumeBGM=-20000\nPlayMode=7\n", 0, 0},
+        {"VolumeBGM=5\nPlayMode=-1\n", 0, 0},
+        {"VolumeBGM=-5000\nPlayMode=1\n", -5000, 1},
+        {"VolumeBGM=-10000\n", -10000, 2},
+        {"", 0, 2},
+    };
+    for (const Case_T& c : cases) {
+        program.Write("tarnwick.ini", "[SYSTEM]\nVeyAppPath=" + game.Path() + "\n" + c.stored);
+        ScriptedUi scripted;
+        int seenVolume = 1;
+        int seenMode = -1;
+        scripted.onDialog = [&](CTarnwickApp& app) {
+            seenVolume = app.volumeBgm;
+            seenMode = app.playMode;
+        };
+        CTarnwickApp app(program / "tarnwick");
+        app.InitInstance(scripted);
+        EXPECT_EQ(seenVolume, c.volume) << c.stored;
+        EXPECT_EQ(seenMode, c.mode) << c.stored;
+        CProfileFile written(program / "tarnwick.ini");
+        EXPECT_EQ(written.GetProfileInt("SYSTEM", "VolumeBGM", 99), c.volume) << c.stored;
+        EXPECT_EQ(written.GetProfileInt("SYSTEM", "PlayMode", 99), c.mode) << c.stored;
+    }
+}
+
+TEST_F(StartupTest, ChangesMadeWhileTheDialogRunsAreSaved)
+{
+    WriteTestGame(game.Path());
+    program.Write("tarnwick.ini", "; kept\n[System]\nveyapppath = " + game.Path() + "\nEnableBGM=0\n");
+    ui.onDialog = [](CTarnwickApp& app) {
+        EXPECT_FALSE(app.enableBgm);
+        app.volumeBgm = -2500;
+        app.playMode = 1;
+    };
+    CTarnwickApp app(program / "tarnwick");
+    app.InitInstance(ui);
+    EXPECT_EQ(Settings(), "; kept\n[System]\nveyapppath=" + game.Path() +
+                              "\nEnableBGM=0\nVolumeBGM=-2500\nPlayMode=1\n");
+}
+
+TEST_F(StartupTest, AStoredWindowsFolderOpensUnderWineAndIsKeptAsWritten)
+{
+    WriteTestGame(wine / "drive_c/Games/Sorvalia");
+    program.Write("tarnwick.ini", "[SYSTEM]\r\nVeyAppPath=C:\\GAMES\\sorvalia\r\n");
+    CTarnwickApp app(program / "tarnwick");
+    app.InitInstance(ui);
+    EXPECT_TRUE(ui.requests.empty());
+    EXPECT_EQ(ui.dialogRuns, 1);
+    EXPECT_EQ(app.archiveSet.GameFolder(), wine / "drive_c/Games/Sorvalia");
+    EXPECT_EQ(Settings(), "[SYSTEM]\r\nVeyAppPath=C:\\GAMES\\sorvalia\r\nVolumeBGM=0\r\nPlayMode=2\r\n");
+}
+
+TEST_F(StartupTest, LooseOverridesBesideTheProgramAreUsed)
+{
+    WriteTestGame(game.Path(), {.talkTable = "from the archive"});
+    program.Write("unpack/data/xls/table.dat/another_aa_talk.csv", "from the program folder");
+    program.Write("tarnwick.ini", "[SYSTEM]\nVeyAppPath=" + game.Path() + "\n");
+    std::string seen;
+    ui.onDialog = [&](CTarnwickApp& app) {
+        std::uint32_t length = 0;
+        ASSERT_TRUE(app.archiveSet.ReadEntry(kTableArchive, "another_aa_talk.csv", &length));
+        seen.assign(reinterpret_cast<const char*>(app.archiveSet.Buffer()), length);
+    };
+    CTarnwickApp app(program / "tarnwick");
+    app.InitInstance(ui);
+    EXPECT_EQ(seen, "from the program folder");
+}
+
+}  // namespace
+}  // namespace tarnwick

@@ -1,0 +1,79 @@
+#!/usr/bin/env bash
+# tarnwick-cli end to end: exit codes, output formats, and that what pack
+# writes reads back through ls and cat.
+set -u
+cli="$1"
+tmp="$(mktemp -d)"
+trap 'rm -rf "$tmp"' EXIT
+failures=0
+passes=0
+
+check() {  # check NAME EXPECTED ACTUAL
+  if [[ "$2" == "$3" ]]; then
+    passes=$((passes + 1))
+  else
+    echo "FAIL: $1: expected [$2], got [$3]" >&2
+    failures=$((failures + 1))
+  fi
+}
+
+# Usage and help.
+"$cli" >/dev/null 2>&1; check "no command" 2 $?
+"$cli" frobnicate >/dev/null 2>&1; check "unknown command" 2 $?
+"$cli" --help | grep -q '^Usage: tarnwick-cli'; check "help" 0 $?
+"$cli" --version | grep -Eq '^tarnwick-cli [0-9]+\.[0-9]+\.[0-9]+$'; check "version" 0 $?
+"$cli" decode >/dev/null 2>&1 </dev/null; check "decode without size" 2 $?
+"$cli" decode 12x >/dev/null 2>&1 </dev/null; check "decode bad size" 2 $?
+"$cli" decode 4294967296 >/dev/null 2>&1 </dev/null; check "decode size too large" 2 $?
+"$cli" ls "$tmp" 108 >/dev/null 2>&1; check "ls archive out of range" 2 $?
+"$cli" encode extra >/dev/null 2>&1 </dev/null; check "encode with argument" 2 $?
+"$cli" pack >/dev/null 2>&1; check "pack without base" 2 $?
+"$cli" pack "$tmp/x" --bogus >/dev/null 2>&1; check "pack unknown option" 2 $?
+
+# decode: all SIZE bytes come out, zero-filled past what the stream gives.
+out="$(printf '\x30\x98\x8c\x72\xec\xc6' | "$cli" decode 14 | od -An -c | tr -s ' \n' ' ')"
+check "worked example" " a b c a b c a b c a b c \0 \0 " "$out"
+printf '\x80' | "$cli" decode 3 >"$tmp/bad.out" 2>/dev/null; check "undefined code exit" 1 $?
+check "undefined code output size" 3 "$(stat -c %s "$tmp/bad.out")"
+"$cli" decode 0 </dev/null | wc -c | grep -qx 0; check "empty decode" 0 $?
+
+# encode | decode gives the input back, for text and binary.
+head -c 200000 /dev/urandom >"$tmp/random.bin"
+seq 1 20000 >"$tmp/numbers.txt"
+for f in "$tmp/random.bin" "$tmp/numbers.txt"; do
+  "$cli" encode <"$f" >"$tmp/enc"
+  "$cli" decode "$(stat -c %s "$f")" <"$tmp/enc" | cmp -s - "$f"; check "round trip $(basename "$f")" 0 $?
+done
+check "encoder output" "3098 8c72 ecc6" "$(printf abcabcabcabc | "$cli" encode | od -An -tx2 --endian=big | xargs)"
+
+# pack, then ls and cat at the table's place of archive 1.
+mkdir -p "$tmp/files" "$tmp/game/data/xls"
+printf 'ID,Cast\r\n1,x\r\n' >"$tmp/files/another_aa_talk.csv"
+cp "$tmp/numbers.txt" "$tmp/files/Numbers.TXT"
+: >"$tmp/files/empty.bin"
+"$cli" pack "$tmp/game/data/xls/table" --compress --compress-names \
+  "$tmp/files/another_aa_talk.csv" "$tmp/files/Numbers.TXT" "$tmp/files/empty.bin"
+check "pack" 0 $?
+"$cli" ls "$tmp/game" 1 >"$tmp/ls.out"; check "ls exit" 0 $?
+check "ls lines" 3 "$(wc -l <"$tmp/ls.out")"
+check "ls first name" "1	another_aa_talk.csv" "$(head -1 "$tmp/ls.out" | cut -f1,2)"
+check "ls full size" "$(stat -c %s "$tmp/files/Numbers.TXT")" "$(sed -n 2p "$tmp/ls.out" | cut -f5)"
+check "ls compressed flag" "c c c" "$(cut -f6 "$tmp/ls.out" | xargs)"
+check "ls first offset" 0 "$(head -1 "$tmp/ls.out" | cut -f3)"
+"$cli" cat "$tmp/game" 1 numbers.txt | cmp -s - "$tmp/files/Numbers.TXT"; check "cat case-insensitive" 0 $?
+"$cli" cat "$tmp/game" 1 another_aa_talk.csv | cmp -s - "$tmp/files/another_aa_talk.csv"; check "cat" 0 $?
+"$cli" cat "$tmp/game" 1 empty.bin | wc -c | grep -qx 0; check "cat empty" 0 $?
+"$cli" cat "$tmp/game" 1 missing.csv >/dev/null 2>&1; check "cat missing" 1 $?
+"$cli" ls "$tmp/game" 2 >/dev/null 2>&1; check "ls missing archive" 1 $?
+
+# A loose file in the game folder's override folder wins over the archive.
+mkdir -p "$tmp/game/unpack/data/xls/table.dat"
+printf 'loose' >"$tmp/game/unpack/data/xls/table.dat/pri-another_aa_talk.csv"
+check "cat loose override" "loose" "$("$cli" cat "$tmp/game" 1 another_aa_talk.csv)"
+
+# Plain storage lists '-'.
+"$cli" pack "$tmp/plain/data/effect/effect" "$tmp/files/empty.bin"
+check "plain ls" "1	empty.bin	0	0	0	-" "$("$cli" ls "$tmp/plain" 0)"
+
+echo "$passes passed, $failures failed"
+[[ $failures -eq 0 ]]
