@@ -1,0 +1,88 @@
+#include "ui/qt_startup_ui.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QTimer>
+#include <QtTest/QTest>
+
+#include <gtest/gtest.h>
+
+#include "support/temp_folder.h"
+
+namespace tarnwick {
+namespace {
+
+// Runs check on the next modal dialog that opens, then lets it close.
+template <typename Dialog, typename Check>
+void OnNextDialog(Check check)
+{
+    QTimer::singleShot(0, [check] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* d = qobject_cast<Dialog*>(w); d && d->isVisible()) {
+                check(d);
+                return;
+            }
+        }
+        ADD_FAILURE() << "no dialog opened";
+    });
+}
+
+TEST(QtStartupUiTest, FilterTextBecomesQtNameFilters)
+{
+    EXPECT_EQ(QtNameFilters("Exe File (*.exe)|*.exe||"), QStringLiteral("Exe File (*.exe)"));
+    EXPECT_EQ(QtNameFilters("A (*.a)|*.a|B (*.b)|*.b||"), QStringLiteral("A (*.a);;B (*.b)"));
+    EXPECT_EQ(QtNameFilters(""), QString());
+}
+
+TEST(QtStartupUiTest, FileDialogProposesTheGameExecutableAndReturnsTheChoice)
+{
+    test::TempFolder dir;
+    FileDialogRequest_T request = GameFolderRequest();
+    request.initialFolder = dir.Path();
+    CQtStartupUi ui;
+
+    QString title;
+    OnNextDialog<QFileDialog>([&](QFileDialog* d) {
+        title = d->windowTitle();
+        EXPECT_EQ(d->directory().absolutePath(), QString::fromStdString(dir.Path()));
+        EXPECT_EQ(d->defaultSuffix(), QStringLiteral("exe"));
+        EXPECT_EQ(d->nameFilters(), QStringList{QStringLiteral("Exe File (*.exe)")});
+        QMetaObject::invokeMethod(d, "accept");  // the proposed name, which need not exist
+    });
+    const std::optional<std::string> chosen = ui.AskForFile(request);
+    EXPECT_EQ(title, QStringLiteral("Select application install folder."));
+    ASSERT_TRUE(chosen.has_value());
+    EXPECT_EQ(*chosen, dir / "vey.exe");
+
+    OnNextDialog<QFileDialog>([](QFileDialog* d) { d->reject(); });
+    EXPECT_FALSE(ui.AskForFile(request).has_value());
+}
+
+TEST(QtStartupUiTest, MessageBoxShowsTheTextWithAnOkButton)
+{
+    CQtStartupUi ui;
+    QString text;
+    OnNextDialog<QMessageBox>([&](QMessageBox* box) {
+        text = box->text();
+        ASSERT_NE(box->button(QMessageBox::Ok), nullptr);
+        box->button(QMessageBox::Ok)->click();
+    });
+    ui.ShowMessage("Failed to read another_aa_talk.csv");
+    EXPECT_EQ(text, QStringLiteral("Failed to read another_aa_talk.csv"));
+}
+
+}  // namespace
+}  // namespace tarnwick
+
+int main(int argc, char** argv)
+{
+    // Before the application exists, or test discovery at build time needs
+    // a display.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
