@@ -53,15 +53,19 @@ int CmdEncode(Args args)
 
 namespace {
 
-// Opens one archive of the game folder; prints why not on failure.
-std::optional<int> OpenOne(CArchiveSet& set, const std::string& folder, const std::string& number)
+// Opens archive args[1] of game folder args[0]. Gives kExitOk and the number
+// in n, or the exit status after saying what went wrong.
+int OpenArchiveArgs(CArchiveSet& set, Args args, int& n)
 {
-    const std::optional<std::uint64_t> n = ParseUnsigned(number, kArchiveCount - 1);
-    if (!n)
-        return std::nullopt;
-    set.SetGameFolder(HostFolderFor(folder));
+    const std::optional<std::uint64_t> number = ParseUnsigned(args[1], kArchiveCount - 1);
+    if (!number)
+        return UsageError("ARCHIVE_NUMBER must be a number from 0 to 107");
+    n = static_cast<int>(*number);
+    set.SetGameFolder(HostFolderFor(args[0]));
     set.SetProgramFolder(ProgramFolderFor(RunningExecutablePath()));
-    return static_cast<int>(*n);
+    if (!set.OpenArchive(n))
+        return Failure("cannot open archive " + args[1] + " (" + ArchiveHedPaths()[n] + ")");
+    return kExitOk;
 }
 
 }  // namespace
@@ -71,15 +75,13 @@ int CmdLs(Args args)
     if (args.size() != 2)
         return UsageError("ls takes two arguments: GAME_FOLDER ARCHIVE_NUMBER");
     const auto set = std::make_unique<CArchiveSet>();
-    const std::optional<int> n = OpenOne(*set, args[0], args[1]);
-    if (!n)
-        return UsageError("ARCHIVE_NUMBER must be a number from 0 to 107");
-    if (!set->OpenArchive(*n))
-        return Failure("cannot open archive " + args[1] + " (" + ArchiveHedPaths()[*n] + ")");
-    const std::uint32_t count = set->NameCount(*n);
+    int n = 0;
+    if (const int status = OpenArchiveArgs(*set, args, n); status != kExitOk)
+        return status;
+    const std::uint32_t count = set->NameCount(n);
     for (std::uint32_t i = 0; i < count; ++i) {
-        const HedRecord_T* r = set->Record(*n, i + 1);
-        const std::string_view name = set->NameAt(*n, i);
+        const HedRecord_T* r = set->Record(n, i + 1);
+        const std::string_view name = set->NameAt(n, i);
         std::printf("%u\t", i + 1);
         std::fwrite(name.data(), 1, name.size(), stdout);
         std::printf("\t%u\t%u\t%u\t%c\n", r->offset, r->storedSize & kStoredSizeMask, r->fullSize,
@@ -95,13 +97,11 @@ int CmdCat(Args args)
     if (args.size() != 3)
         return UsageError("cat takes three arguments: GAME_FOLDER ARCHIVE_NUMBER NAME");
     const auto set = std::make_unique<CArchiveSet>();
-    const std::optional<int> n = OpenOne(*set, args[0], args[1]);
-    if (!n)
-        return UsageError("ARCHIVE_NUMBER must be a number from 0 to 107");
-    if (!set->OpenArchive(*n))
-        return Failure("cannot open archive " + args[1] + " (" + ArchiveHedPaths()[*n] + ")");
+    int n = 0;
+    if (const int status = OpenArchiveArgs(*set, args, n); status != kExitOk)
+        return status;
     std::uint32_t length = 0;
-    if (!set->ReadEntry(*n, args[2], &length))
+    if (!set->ReadEntry(n, args[2], &length))
         return Failure("cannot read entry " + args[2]);
     if (!WriteAllStdout({set->Buffer(), length}))
         return Failure("cannot write standard output");
