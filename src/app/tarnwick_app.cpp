@@ -22,6 +22,7 @@ CTarnwickApp::CTarnwickApp(const std::string& executablePath)
       profile(JoinPath(programFolder, SettingsFileNameFor(executablePath)))
 {
     archiveSet.SetProgramFolder(programFolder);
+    talkCatalogue.SetProgramFolder(programFolder);
 }
 
 bool CTarnwickApp::OpenAllArchives()
@@ -66,6 +67,7 @@ bool CTarnwickApp::InitInstance(IStartupUi& ui)
         ui.ShowMessage(kTalkTableMissing);
         return false;
     }
+    talkCatalogue.Load(archiveSet.Buffer(), length);
 
     ReadDisplaySettings();
     ui.RunMainDialog(*this);

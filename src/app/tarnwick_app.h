@@ -8,6 +8,7 @@
 
 #include "app/profile_file.h"
 #include "archive/archive_set.h"
+#include "talk/veyqel_talk.h"
 
 namespace tarnwick {
 
@@ -53,6 +54,7 @@ public:
     // The application state, in the order it is built; it is torn down in
     // the reverse order.
     CArchiveSet archiveSet;
+    CVeyQelTalk talkCatalogue;
     int volumeBgm = 0;  // hundredths of a decibel, -10000 to 0
     int playMode = 0;   // 0 "Default", 1 "Short", 2 "Long"
     bool enableBgm = true;

@@ -1,0 +1,160 @@
+// The user's capture list: read line by line with a fixed line grammar (it
+// only looks like XML), never written.
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "archive/host_path.h"
+#include "talk/veyqel_talk.h"
+
+namespace tarnwick {
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+// Reads lines ended by LF; a CR right before the LF goes with it. The last
+// line needs no line end. Gives nothing at the end of the file or on a read
+// error, so what was read before an error is kept.
+class CLineReader {
+public:
+    explicit CLineReader(std::FILE* f) : file(f) {}
+    ~CLineReader() { std::free(buffer); }
+    CLineReader(const CLineReader&) = delete;
+    CLineReader& operator=(const CLineReader&) = delete;
+
+    std::optional<std::string_view> Next()
+    {
+        const ssize_t n = ::getline(&buffer, &size, file);
+        if (n < 0)
+            return std::nullopt;
+        std::string_view line(buffer, static_cast<std::size_t>(n));
+        if (!line.empty() && line.back() == '\n') {
+            line.remove_suffix(1);
+            if (!line.empty() && line.back() == '\r')
+                line.remove_suffix(1);
+        }
+        return line;
+    }
+
+private:
+    std::FILE* file;
+    char* buffer = nullptr;
+    std::size_t size = 0;
+};
+
+std::string_view TrimAny(std::string_view s, std::string_view spaces)
+{
+    const std::size_t first = s.find_first_not_of(spaces);
+    if (first == std::string_view::npos)
+        return {};
+    return s.substr(first, s.find_last_not_of(spaces) - first + 1);
+}
+
+bool StartsWithNoCase(std::string_view line, std::string_view prefix)
+{
+    return line.size() >= prefix.size() && EqualsNoCase(line.substr(0, prefix.size()), prefix);
+}
+
+// The text between an opening tag of tagLength bytes and the first `">`,
+// when there is at least one byte of it.
+std::optional<std::string_view> QuotedName(std::string_view line, std::size_t tagLength)
+{
+    const std::size_t close = line.find("\">");
+    if (close == std::string_view::npos || close <= tagLength)
+        return std::nullopt;
+    return line.substr(tagLength, close - tagLength);
+}
+
+// scanf's "%d": optional white space, an optional sign, at least one digit.
+bool ScanInt(std::string_view body, std::size_t& pos, std::int32_t& value)
+{
+    std::size_t i = pos;
+    while (i < body.size() && (body[i] == ' ' || (body[i] >= '\t' && body[i] <= '\r')))
+        ++i;
+    std::size_t digits = i;
+    if (digits < body.size() && (body[digits] == '+' || body[digits] == '-'))
+        ++digits;
+    std::size_t end = digits;
+    while (end < body.size() && body[end] >= '0' && body[end] <= '9')
+        ++end;
+    if (end == digits)
+        return false;
+    value = DecimalValue(body.substr(i, end - i));
+    pos = end;
+    return true;
+}
+
+// "%d,%d,%d": three numbers, or two with music 0; fewer is no range.
+std::optional<TalkRange_T> ParseRange(std::string_view body)
+{
+    std::int32_t numbers[3] = {0, 0, 0};
+    int count = 0;
+    std::size_t pos = 0;
+    while (count < 3) {
+        if (count > 0) {
+            if (pos >= body.size() || body[pos] != ',')
+                break;
+            ++pos;
+        }
+        if (!ScanInt(body, pos, numbers[count]))
+            break;
+        ++count;
+    }
+    if (count < 2)
+        return std::nullopt;
+    return TalkRange_T{numbers[0], numbers[1], numbers[2]};
+}
+
+}  // namespace
+
+void CVeyQelTalk::LoadCaptureList()
+{
+    const std::optional<std::string> path = ResolveUnder(programFolder, kCaptureListName);
+    if (!path)
+        return;
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path->c_str(), "rb"));
+    if (!file)
+        return;
+    CLineReader reader(file.get());
+
+    const std::optional<std::string_view> first = reader.Next();
+    if (!first || TrimAny(*first, " \t\r\n\v\f") != "<CaptureList>")
+        return;
+
+    std::string captureName;
+    CCaptureElm* openItem = nullptr;
+    while (const std::optional<std::string_view> raw = reader.Next()) {
+        const std::string_view line = TrimAny(*raw, " \t");
+        if (StartsWithNoCase(line, "<Range>")) {
+            const std::size_t close = line.find("</Range>");
+            if (close == std::string_view::npos || close <= 7 || !openItem)
+                continue;
+            if (const std::optional<TalkRange_T> range = ParseRange(line.substr(7, close - 7)))
+                openItem->ranges.push_back(*range);
+        } else if (StartsWithNoCase(line, "<Item Name=\"")) {
+            if (const std::optional<std::string_view> name = QuotedName(line, 12)) {
+                auto item = std::make_unique<CCaptureElm>();
+                item->captureName = captureName;
+                item->itemName = std::string(*name);
+                openItem = item.get();
+                captureItems.push_back(std::move(item));
+            }
+        } else if (line == "</Item>") {
+            openItem = nullptr;
+        } else if (StartsWithNoCase(line, "<Capture Name=\"")) {
+            // The open item stays open across a group line.
+            if (const std::optional<std::string_view> name = QuotedName(line, 15)) {
+                captureName = std::string(*name);
+                captureNames.push_back(captureName);
+            }
+        }
+    }
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,86 @@
+#include "talk/veyqel_talk.h"
+
+#include <climits>
+#include <cstdio>
+
+#include "archive/archive_set.h"
+
+namespace tarnwick {
+
+std::int32_t DecimalValue(std::string_view text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    std::int64_t value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + (text[i] - '0');
+        if (value > std::int64_t{INT_MAX} + 1)
+            value = std::int64_t{INT_MAX} + 1;
+    }
+    if (negative)
+        value = -value;
+    return static_cast<std::int32_t>(value > INT_MAX ? INT_MAX : value);
+}
+
+CVeyQelTalkElm::CVeyQelTalkElm(char* line, std::size_t n)
+{
+    line[n] = '\0';  // over the CR (or the spare byte after a last line)
+    std::size_t slot = 0;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= n; ++i) {
+        if (i < n && line[i] != ',')
+            continue;
+        if (i < n)
+            line[i] = '\0';
+        if (slot < kTalkFieldSlots) {
+            // A field is read as a zero-ended text, so a NUL inside it ends it.
+            std::string_view field(line + start, i - start);
+            fields[slot++] = field.substr(0, field.find('\0'));
+        }
+        start = i + 1;
+    }
+    talkId = DecimalValue(fields[0]);
+    faceId = DecimalValue(fields[1]);
+    faceVariant = DecimalValue(fields[2]);
+    frameStyle = DecimalValue(fields[4]);
+    waitTenths = DecimalValue(fields[6]);
+    voiceKind = DecimalValue(fields[8]);
+}
+
+std::string CVeyQelTalkElm::FaceEntryName() const
+{
+    char name[32];
+    std::snprintf(name, sizeof name, "%04d_%02d.png", faceId, faceVariant);
+    return name;
+}
+
+std::string CVeyQelTalkElm::VoiceEntryName() const
+{
+    char name[32];
+    std::snprintf(name, sizeof name, "%05d_%04d.vc", talkId, lineNo);
+    return name;
+}
+
+CVeyQelTalk::CVeyQelTalk() : programFolder(RunningExecutableFolder()) {}
+
+void CVeyQelTalk::NumberLines()
+{
+    // Only neighbouring rows count: an ID that comes back later starts at 1.
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        CVeyQelTalkElm& r = *records[i];
+        r.lineNo = (i > 0 && records[i - 1]->talkId == r.talkId) ? records[i - 1]->lineNo + 1 : 1;
+    }
+}
+
+void CVeyQelTalk::Load(const std::uint8_t* data, std::size_t length)
+{
+    Parse(data, length);
+    NumberLines();
+    LoadCaptureList();
+}
+
+}  // namespace tarnwick

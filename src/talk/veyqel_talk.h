@@ -1,0 +1,95 @@
+// The talk catalogue: one record per voiced talk line of the game's talk
+// table, numbered within its talk, and the user's capture groups.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "talk/csv_reader.h"
+
+namespace tarnwick {
+
+inline constexpr std::size_t kTalkFieldSlots = 11;
+
+// One talk line. Texts are the table's bytes (code page 932), viewed in the
+// reader's copy of the table.
+class CVeyQelTalkElm {
+public:
+    // Splits the line at every comma; there is no quoting.
+    CVeyQelTalkElm(char* line, std::size_t n);
+
+    std::string_view IdText() const { return fields[0]; }
+    std::string_view castName() const { return fields[3]; }
+    std::string_view talkText() const { return fields[5]; }
+
+    // "%04d_%02d.png" of faceId and faceVariant, the face picture's entry.
+    std::string FaceEntryName() const;
+    // "%05d_%04d.vc" of talkId and lineNo, the voice clip's entry.
+    std::string VoiceEntryName() const;
+
+    std::array<std::string_view, kTalkFieldSlots> fields{};  // missing fields stay empty
+    std::int32_t talkId = 0;
+    std::int32_t lineNo = 0;
+    std::int32_t faceId = 0;
+    std::int32_t faceVariant = 0;
+    std::int32_t waitTenths = 0;
+    std::int32_t bgmNo = 0;  // set by the capture choice; 0 for none
+    std::int32_t frameStyle = 0;
+    std::int32_t voiceKind = 0;  // 0 none, 1 short clip, any other long clip
+};
+
+// One capture item: talk ranges under a name, listed under a capture group.
+class CCaptureElm {
+public:
+    struct TalkRange_T {
+        std::int32_t firstId;
+        std::int32_t lastId;
+        std::int32_t bgmNo;  // 0 for no music
+    };
+
+    std::string captureName;  // empty for items before the first group
+    std::string itemName;
+    std::vector<TalkRange_T> ranges;
+};
+
+using TalkRange_T = CCaptureElm::TalkRange_T;
+
+inline constexpr const char* kCaptureListName = "CaptureList.xml";
+
+class CVeyQelTalk : public CCsvReader<CVeyQelTalkElm> {
+public:
+    CVeyQelTalk();
+
+    // The folder whose CaptureList.xml Load reads; the running executable's
+    // folder until the program says otherwise.
+    void SetProgramFolder(std::string folder) { programFolder = std::move(folder); }
+
+    // Parses the table, numbers the lines of each talk and reads the
+    // capture list. Copies what it keeps, so data may go once it returns.
+    void Load(const std::uint8_t* data, std::size_t length);
+    void LoadCaptureList();
+
+    std::size_t CaptureNameCount() const { return captureNames.size(); }
+    const std::string& CaptureNameAt(std::size_t i) const { return captureNames[i]; }
+    std::size_t CaptureItemCount() const { return captureItems.size(); }
+    CCaptureElm* CaptureItemAt(std::size_t i) const { return captureItems[i].get(); }
+
+private:
+    void NumberLines();
+
+    std::string programFolder;
+    std::vector<std::unique_ptr<CCaptureElm>> captureItems;
+    std::vector<std::string> captureNames;
+};
+
+// The usual decimal conversion: leading white space, an optional sign, then
+// digits up to the first other byte; no digits give 0. Out-of-range values
+// stop at the 32-bit limits.
+std::int32_t DecimalValue(std::string_view text);
+
+}  // namespace tarnwick
