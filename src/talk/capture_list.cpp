@@ -115,17 +115,20 @@ std::optional<TalkRange_T> ParseRange(std::string_view body)
 
 void CVeyQelTalk::LoadCaptureList()
 {
-    const std::optional<std::string> path = ResolveUnder(programFolder, kCaptureListName);
-    if (!path)
-        return;
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path->c_str(), "rb"));
+    if (const std::optional<std::string> path = ResolveUnder(programFolder, kCaptureListName))
+        LoadCaptureListFile(*path);
+}
+
+bool CVeyQelTalk::LoadCaptureListFile(const std::string& path)
+{
+    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
     if (!file)
-        return;
+        return false;
     CLineReader reader(file.get());
 
     const std::optional<std::string_view> first = reader.Next();
     if (!first || TrimAny(*first, " \t\r\n\v\f") != "<CaptureList>")
-        return;
+        return true;
 
     std::string captureName;
     CCaptureElm* openItem = nullptr;
@@ -155,6 +158,7 @@ void CVeyQelTalk::LoadCaptureList()
             }
         }
     }
+    return true;
 }
 
 }  // namespace tarnwick

@@ -73,6 +73,8 @@ public:
     // capture list. Copies what it keeps, so data may go once it returns.
     void Load(const std::uint8_t* data, std::size_t length);
     void LoadCaptureList();
+    // Reads a capture list from a given file; false when it cannot be opened.
+    bool LoadCaptureListFile(const std::string& path);
 
     std::size_t CaptureNameCount() const { return captureNames.size(); }
     const std::string& CaptureNameAt(std::size_t i) const { return captureNames[i]; }

@@ -75,5 +75,25 @@ check "cat loose override" "loose" "$("$cli" cat "$tmp/game" 1 another_aa_talk.c
 "$cli" pack "$tmp/plain/data/effect/effect" "$tmp/files/empty.bin"
 check "plain ls" "1	empty.bin	0	0	0	-" "$("$cli" ls "$tmp/plain" 0)"
 
+# talks: numbers, entry names, 11 escaped fields; UTF-8 unless --raw.
+printf 'ID,Face\r\n5,15,3,\x83\x41,2,a\tb\\c\nd,25,,1\r\n5,1,1,x,0,t,0\r\n' >"$tmp/table.csv"
+check "talks" '5	1	15	3	2	25	1	0	0015_03.png	00005_0001.vc	5	15	3	ア	2	a\tb\\c\nd	25		1		' \
+  "$("$cli" talks --table "$tmp/table.csv" | head -1)"
+check "talks raw" "$(printf '\x83\x41')" "$("$cli" talks --table "$tmp/table.csv" --raw | head -1 | cut -f14)"
+check "talks line numbers" "2 00005_0002.vc" "$("$cli" talks --table "$tmp/table.csv" | sed -n 2p | cut -f2,10 | tr '\t' ' ')"
+printf 'ID\r\n' >"$tmp/heading-only.csv"
+"$cli" talks --table "$tmp/heading-only.csv" >/dev/null 2>&1; check "talks finds nothing" 1 $?
+"$cli" talks >/dev/null 2>&1; check "talks usage" 2 $?
+rm "$tmp/game/unpack/data/xls/table.dat/pri-another_aa_talk.csv"
+check "talks from the game" "1	1	x" "$("$cli" talks "$tmp/game" | cut -f1,2,12)"
+"$cli" talks "$tmp/plain" >/dev/null 2>&1; check "talks without the table archive" 1 $?
+
+# captures: names first, then items with their ranges.
+printf '<CaptureList>\r\n<Capture Name="\x83\x41">\r\n<Item Name="I">\r\n<Range>1,5,2</Range>\r\n</CaptureList>\r\n' >"$tmp/list.xml"
+check "captures" "$(printf 'name\tア\nitem\tア\tI\nrange\t1\t5\t2')" "$("$cli" captures "$tmp/list.xml")"
+"$cli" captures "$tmp/missing.xml" >/dev/null 2>&1; check "captures missing file" 1 $?
+printf '<capturelist>\n' >"$tmp/ignored.xml"
+"$cli" captures "$tmp/ignored.xml" >/dev/null 2>&1; check "captures ignored file" 1 $?
+
 echo "$passes passed, $failures failed"
 [[ $failures -eq 0 ]]

@@ -10,5 +10,7 @@ int CmdEncode(Args args);
 int CmdLs(Args args);
 int CmdCat(Args args);
 int CmdPack(Args args);
+int CmdTalks(Args args);
+int CmdCaptures(Args args);
 
 }  // namespace tarnwick::cli

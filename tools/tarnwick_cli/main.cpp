@@ -30,6 +30,11 @@ const Command_T kCommands[] = {
     {"pack", "pack OUT_BASE [--compress] [--compress-names] FILE...\n"
              "                              write OUT_BASE.hed and OUT_BASE.dat holding the files",
      tarnwick::cli::CmdPack},
+    {"talks", "talks GAME_FOLDER [--raw] | talks --table FILE [--raw]\n"
+              "                              list the talk lines: numbers, entry names and the 11 fields",
+     tarnwick::cli::CmdTalks},
+    {"captures", "captures FILE [--raw]       list a capture list's groups, items and ranges",
+     tarnwick::cli::CmdCaptures},
 };
 
 void PrintHelp()
@@ -41,7 +46,8 @@ void PrintHelp()
         std::printf("  %s\n", c.synopsis);
     std::printf("\nOptions:\n  --help      show this help\n  --version   show the version\n\n"
                 "Exit status: 0 on success, 1 when the operation fails or finds nothing,\n"
-                "2 on a usage error.\n");
+                "2 on a usage error.\n"
+                "Texts are shown as UTF-8 with \\\\, \\t, \\r and \\n escaped; --raw keeps the stored bytes.\n");
 }
 
 }  // namespace
