@@ -126,7 +126,7 @@ bool CArchiveSet::LoadNameDirectory(int n, ArchiveInfo_T& info)
         if (!ReserveBuffer(stored) || dat.Read(buffer.get(), stored) != stored)
             return false;
         block = AllocateArray<std::uint8_t>(full);
-        if (!block || !decoder->Decode(buffer.get(), stored, block.get(), full))
+        if (!block || !DecodeWhole(buffer.get(), stored, block.get(), full))
             return false;
     } else {
         if (full > available)
@@ -245,7 +245,7 @@ bool CArchiveSet::ReadIndexedEntry(std::uint32_t k, int n, std::uint32_t* length
             return false;
         if (!ReserveBuffer(total) || dat.Read(buffer.get() + full, stored) != stored)
             return false;
-        if (!decoder->Decode(buffer.get() + full, stored, buffer.get(), full))
+        if (!DecodeWhole(buffer.get() + full, stored, buffer.get(), full))
             return false;
         if (length)
             *length = full;
@@ -260,6 +260,15 @@ bool CArchiveSet::ReadIndexedEntry(std::uint32_t k, int n, std::uint32_t* length
     if (length)
         *length = static_cast<std::uint32_t>(got);
     return true;
+}
+
+bool CArchiveSet::DecodeWhole(const std::uint8_t* src, std::uint32_t stored, std::uint8_t* dst,
+                              std::uint32_t full)
+{
+    // A stream that stops short of the full size would leave stale bytes in
+    // the entry; that is a damaged entry, not a short one.
+    std::uint32_t written = 0;
+    return decoder->Decode(src, stored, dst, full, &written) && written == full;
 }
 
 bool CArchiveSet::ReserveBuffer(std::uint64_t size)

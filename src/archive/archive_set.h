@@ -69,6 +69,8 @@ private:
     bool ReadIndexedEntry(std::uint32_t k, int n, std::uint32_t* length);
     bool LoadNameDirectory(int n, ArchiveInfo_T& info);
     bool ReserveBuffer(std::uint64_t size);
+    bool DecodeWhole(const std::uint8_t* src, std::uint32_t stored, std::uint8_t* dst,
+                     std::uint32_t full);
 
     ArchiveInfo_T archives[kArchiveCount];
     std::string gameFolder;

@@ -5,7 +5,17 @@
 namespace tarnwick {
 
 bool CDictDecoder::Decode(const std::uint8_t* src, std::uint32_t srcLength, std::uint8_t* dst,
-                          std::uint32_t capacity)
+                          std::uint32_t capacity, std::uint32_t* written)
+{
+    std::uint32_t outPos = 0;
+    const bool ok = Run(src, srcLength, dst, capacity, outPos);
+    if (written)
+        *written = outPos;
+    return ok;
+}
+
+bool CDictDecoder::Run(const std::uint8_t* src, std::uint32_t srcLength, std::uint8_t* dst,
+                       std::uint32_t capacity, std::uint32_t& outPos)
 {
     tables.Reset();
     if (srcLength == 0)
@@ -30,7 +40,6 @@ bool CDictDecoder::Decode(const std::uint8_t* src, std::uint32_t srcLength, std:
         return value;
     };
 
-    std::uint32_t outPos = 0;
     std::uint32_t prevCode = kDictNone;
     std::uint32_t prevLength = 0;
     do {
