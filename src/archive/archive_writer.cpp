@@ -35,7 +35,7 @@ bool WriteWholeFile(const std::string& path, std::span<const std::uint8_t> bytes
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f)
         return false;
-    const bool wrote = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    const bool wrote = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     return std::fclose(f) == 0 && wrote;
 }
 
@@ -59,7 +59,7 @@ bool CArchiveWriter::Append(std::span<const std::uint8_t> stored, std::uint32_t&
     if (!dat || datSize > std::numeric_limits<std::uint32_t>::max())
         return false;
     offset = static_cast<std::uint32_t>(datSize);
-    if (std::fwrite(stored.data(), 1, stored.size(), dat.get()) != stored.size())
+    if (!stored.empty() && std::fwrite(stored.data(), 1, stored.size(), dat.get()) != stored.size())
         return false;
     datSize += stored.size();
     return true;
