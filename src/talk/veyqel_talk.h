@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -75,6 +76,11 @@ public:
     void LoadCaptureList();
     // Reads a capture list from a given file; false when it cannot be opened.
     bool LoadCaptureListFile(const std::string& path);
+
+    // Puts the records of the choice (all talks when empty, else a capture
+    // group's name) into out in table order, and gives the records of a
+    // group the music numbers of their covering ranges.
+    std::size_t SelectTalks(const std::optional<std::string>& choice, std::vector<CVeyQelTalkElm*>& out);
 
     std::size_t CaptureNameCount() const { return captureNames.size(); }
     const std::string& CaptureNameAt(std::size_t i) const { return captureNames[i]; }

@@ -1,0 +1,116 @@
+// The state behind the window's talk list and drop-down selectors, kept
+// apart from any widget so the selection rules run (and are tested) on their
+// own. A front end shows these models and hears of their changes through a
+// listener; it never keeps copies of its own.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tarnwick {
+
+class CVeyQelTalkElm;
+class CCaptureElm;
+
+class CTalkListModel {
+public:
+    class IListener {
+    public:
+        virtual ~IListener() = default;
+        virtual void OnRowsAboutToReset() = 0;
+        virtual void OnRowsReset() = 0;
+        // Check marks of rows first..last (inclusive) changed.
+        virtual void OnChecksChanged(std::size_t first, std::size_t last) = 0;
+        virtual void OnCurrentRowChanged(int row) = 0;
+    };
+
+    void SetListener(IListener* l) { listener = l; }
+
+    // Filling happens between BeginFill and EndFill with the row count
+    // announced up front; the listener hears of it once, at the end.
+    void BeginFill(std::size_t rowCount);
+    void AppendRow(CVeyQelTalkElm* record);  // unchecked
+    void EndFill();
+
+    std::size_t RowCount() const { return rows.size(); }
+    CVeyQelTalkElm* RecordAt(std::size_t row) const { return rows[row].record; }
+    bool IsChecked(std::size_t row) const { return rows[row].checked; }
+    void SetChecked(std::size_t row, bool checked);
+    void SetAllChecked(bool checked);
+    // Sets each row's mark from mark(record), or leaves it where mark gives
+    // neither (a value other than 0 or 1).
+    template <typename Mark>
+    void UpdateChecks(Mark mark);
+
+    // The selected row, -1 for none.
+    int CurrentRow() const { return currentRow; }
+    void SetCurrentRow(int row);
+
+private:
+    struct Row_T {
+        CVeyQelTalkElm* record;
+        bool checked;
+    };
+    std::vector<Row_T> rows;
+    int currentRow = -1;
+    bool filling = false;
+    IListener* listener = nullptr;
+};
+
+// A drop-down list: entries in the order added, texts kept as the bytes they
+// were given (compared as bytes, converted only for display), each with an
+// optional capture item.
+class CSelectorModel {
+public:
+    class IListener {
+    public:
+        virtual ~IListener() = default;
+        virtual void OnCleared() = 0;
+        virtual void OnAdded(int index) = 0;
+        virtual void OnSelectionChanged(int index) = 0;
+    };
+
+    void SetListener(IListener* l) { listener = l; }
+
+    void Clear();
+    int Add(std::string_view text, CCaptureElm* data = nullptr);
+    void Select(int index);  // -1 for none
+
+    int Count() const { return static_cast<int>(entries.size()); }
+    int SelectedIndex() const { return selected; }
+    const std::string& TextAt(int index) const { return entries[index].text; }
+    CCaptureElm* DataAt(int index) const { return entries[index].data; }
+
+private:
+    struct Entry_T {
+        std::string text;
+        CCaptureElm* data;
+    };
+    std::vector<Entry_T> entries;
+    int selected = -1;
+    IListener* listener = nullptr;
+};
+
+template <typename Mark>
+void CTalkListModel::UpdateChecks(Mark mark)
+{
+    std::size_t first = rows.size();
+    std::size_t last = 0;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const int m = mark(rows[i].record);
+        if (m != 0 && m != 1)
+            continue;
+        if (rows[i].checked != (m == 1)) {
+            rows[i].checked = m == 1;
+            first = std::min(first, i);
+            last = i;
+        }
+    }
+    if (listener && first <= last && first < rows.size())
+        listener->OnChecksChanged(first, last);
+}
+
+}  // namespace tarnwick

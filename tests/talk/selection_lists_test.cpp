@@ -1,0 +1,228 @@
+#include "talk/selection_lists.h"
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/temp_folder.h"
+
+namespace tarnwick {
+namespace {
+
+// Counts what the list and selectors tell their front end.
+class Recorder : public CTalkListModel::IListener, public CSelectorModel::IListener {
+public:
+    int resets = 0;
+    int checkChanges = 0;
+    int added = 0;
+    int cleared = 0;
+    void OnRowsAboutToReset() override {}
+    void OnRowsReset() override { ++resets; }
+    void OnChecksChanged(std::size_t, std::size_t) override { ++checkChanges; }
+    void OnCurrentRowChanged(int) override {}
+    void OnCleared() override { ++cleared; }
+    void OnAdded(int) override { ++added; }
+    void OnSelectionChanged(int) override {}
+};
+
+class SelectionTest : public ::testing::Test {
+protected:
+    void Load(const std::string& table, const std::string& captureList)
+    {
+        if (!captureList.empty())
+            dir.Write("CaptureList.xml", captureList);
+        talk.SetProgramFolder(dir.Path());
+        talk.Load(reinterpret_cast<const std::uint8_t*>(table.data()), table.size());
+        FillCaptureCombo(captureCombo, talk);
+        RefreshTalkList(captureCombo, talkList, itemCombo, talk);
+    }
+    void ChooseGroup(int index)
+    {
+        captureCombo.Select(index);
+        RefreshTalkList(captureCombo, talkList, itemCombo, talk);
+    }
+    void ChooseItem(int index)
+    {
+        itemCombo.Select(index);
+        ApplyItemChoice(itemCombo, talkList);
+    }
+    std::vector<std::int32_t> ListedIds() const
+    {
+        std::vector<std::int32_t> ids;
+        for (std::size_t i = 0; i < talkList.RowCount(); ++i)
+            ids.push_back(talkList.RecordAt(i)->talkId);
+        return ids;
+    }
+    std::vector<std::int32_t> CheckedIds() const
+    {
+        std::vector<std::int32_t> ids;
+        for (std::size_t i = 0; i < talkList.RowCount(); ++i)
+            if (talkList.IsChecked(i))
+                ids.push_back(talkList.RecordAt(i)->talkId);
+        return ids;
+    }
+    std::vector<std::string> Texts(const CSelectorModel& m) const
+    {
+        std::vector<std::string> t;
+        for (int i = 0; i < m.Count(); ++i)
+            t.push_back(m.TextAt(i));
+        return t;
+    }
+    std::vector<std::int32_t> Music() const
+    {
+        std::vector<std::int32_t> bgm;
+        for (std::size_t i = 0; i < talk.GetCount(); ++i)
+            bgm.push_back(talk.GetAt(i)->bgmNo);
+        return bgm;
+    }
+
+    test::TempFolder dir;
+    CVeyQelTalk talk;
+    CSelectorModel captureCombo;
+    CSelectorModel itemCombo;
+    CTalkListModel talkList;
+};
+
+const char* const kTable = "ID,x\r\n5,a\r\n10,b\r\n10,c\r\n15,d\r\n20,e\r\n30,f\r\n40,g\r\n";
+using Ids = std::vector<std::int32_t>;
+using Strings = std::vector<std::string>;
+
+TEST_F(SelectionTest, WithoutACaptureListEverythingIsListedAndMarked)
+{
+    Load(kTable, "");
+    EXPECT_EQ(Texts(captureCombo), Strings{kAllTalksText});
+    EXPECT_EQ(captureCombo.SelectedIndex(), 0);
+    EXPECT_EQ(Texts(itemCombo), (Strings{kCheckAllText, kClearAllText}));
+    EXPECT_EQ(itemCombo.SelectedIndex(), 0);
+    EXPECT_EQ(ListedIds(), (Ids{5, 10, 10, 15, 20, 30, 40}));
+    EXPECT_EQ(CheckedIds(), ListedIds());
+    EXPECT_EQ(Music(), (Ids{0, 0, 0, 0, 0, 0, 0}));
+}
+
+TEST_F(SelectionTest, FixedTextsAreTheProgramsCodePage932Bytes)
+{
+    EXPECT_EQ(std::string(kAllTalksText), "(\x82\xb7\x82\xd7\x82\xc4)");
+    EXPECT_EQ(std::string(kCheckAllText).substr(7), "\x91\x49\x91\xf0)");
+    EXPECT_EQ(std::string(kClearAllText).substr(7), "\x89\xf0\x8f\x9c)");
+}
+
+const char* const kList =
+    "<CaptureList>\n"
+    "<Item Name=\"Loose\">\n<Range>5,5</Range>\n</Item>\n"
+    "<Capture Name=\"G\">\n"
+    "<Item Name=\"A\">\n<Range>10,15,1</Range>\n<Range>10,40,9</Range>\n</Item>\n"
+    "<Item Name=\"B\">\n<Range>15,20,2</Range>\n<Range>30,30,3</Range>\n</Item>\n"
+    "<Item Name=\"Empty\">\n</Item>\n"
+    "<Item Name=\"Outside\">\n<Range>100,200</Range>\n</Item>\n"
+    "<Capture Name=\"H\">\n"
+    "<Item Name=\"C\">\n<Range>40,40,4</Range>\n</Item>\n"
+    "<Capture Name=\"G\">\n"
+    "<Item Name=\"D\">\n<Range>5,5,5</Range>\n</Item>\n";
+
+TEST_F(SelectionTest, AGroupListsTheCoveredLinesWithTheirMusic)
+{
+    Load(kTable, kList);
+    EXPECT_EQ(Texts(captureCombo), (Strings{kAllTalksText, "G", "H", "G"}));
+    // With all talks, the items listed before the first group are offered.
+    EXPECT_EQ(Texts(itemCombo), (Strings{kCheckAllText, kClearAllText, "Loose"}));
+
+    ChooseGroup(1);
+    EXPECT_EQ(ListedIds(), (Ids{5, 10, 10, 15, 20, 30, 40}));
+    EXPECT_EQ(CheckedIds(), ListedIds());
+    // First covering range within an item, last covering item over them.
+    EXPECT_EQ(Music(), (Ids{5, 1, 1, 2, 2, 3, 9}));
+    EXPECT_EQ(Texts(itemCombo), (Strings{kCheckAllText, kClearAllText, "A", "B", "Empty", "Outside", "D"}));
+
+    // The second "G" entry selects the same items as the first.
+    ChooseGroup(3);
+    EXPECT_EQ(ListedIds(), (Ids{5, 10, 10, 15, 20, 30, 40}));
+
+    ChooseGroup(2);
+    EXPECT_EQ(ListedIds(), Ids{40});
+    EXPECT_EQ(Music(), (Ids{5, 1, 1, 2, 2, 3, 4}));
+
+    // Back to all talks: everything listed, music numbers kept.
+    ChooseGroup(0);
+    EXPECT_EQ(ListedIds().size(), 7u);
+    EXPECT_EQ(Music(), (Ids{5, 1, 1, 2, 2, 3, 4}));
+}
+
+TEST_F(SelectionTest, ItemsSetTheMarks)
+{
+    Load(kTable, kList);
+    ChooseGroup(1);
+    ChooseItem(1);  // (すべて解除)
+    EXPECT_TRUE(CheckedIds().empty());
+    ChooseItem(0);  // (すべて選択)
+    EXPECT_EQ(CheckedIds().size(), 7u);
+
+    ChooseItem(3);  // B: 15..20 and 30
+    EXPECT_EQ(CheckedIds(), (Ids{15, 20, 30}));
+    ChooseItem(2);  // A: 10..15 then 10..40, whatever was marked before
+    EXPECT_EQ(CheckedIds(), (Ids{10, 10, 15, 20, 30, 40}));
+
+    // An item without ranges changes no mark.
+    talkList.SetChecked(0, true);
+    ChooseItem(4);
+    EXPECT_EQ(CheckedIds(), (Ids{5, 10, 10, 15, 20, 30, 40}));
+
+    // A first range outside the list still clears every mark.
+    ChooseItem(5);
+    EXPECT_TRUE(CheckedIds().empty());
+    // Choosing an item neither filters nor touches music.
+    EXPECT_EQ(ListedIds().size(), 7u);
+    EXPECT_EQ(Music(), (Ids{5, 1, 1, 2, 2, 3, 9}));
+}
+
+TEST_F(SelectionTest, CheckIdRangeKeepsOrClearsOtherRows)
+{
+    Load(kTable, "");
+    ChooseItem(1);
+    CheckIdRange(talkList, 10, 15, false);
+    CheckIdRange(talkList, 40, 40, false);
+    EXPECT_EQ(CheckedIds(), (Ids{10, 10, 15, 40}));
+    CheckIdRange(talkList, 20, 30, true);
+    EXPECT_EQ(CheckedIds(), (Ids{20, 30}));
+    CheckIdRange(talkList, 30, 20, true);  // an empty range
+    EXPECT_TRUE(CheckedIds().empty());
+}
+
+TEST_F(SelectionTest, GroupNamesCompareAsBytes)
+{
+    // Two names that read alike but differ in bytes stay apart.
+    Load(kTable,
+         "<CaptureList>\n<Capture Name=\"\x82\xa0\">\n<Item Name=\"X\">\n<Range>5,5,1</Range>\n"
+         "<Capture Name=\"\x82\xa0 \">\n<Item Name=\"Y\">\n<Range>40,40,2</Range>\n");
+    ChooseGroup(1);
+    EXPECT_EQ(ListedIds(), Ids{5});
+    ChooseGroup(2);
+    EXPECT_EQ(ListedIds(), Ids{40});
+}
+
+TEST_F(SelectionTest, ListenersHearOneResetPerFillAndChangedRanges)
+{
+    Recorder rec;
+    talkList.SetListener(&rec);
+    itemCombo.SetListener(&rec);
+    Load(kTable, kList);
+    EXPECT_EQ(rec.resets, 1);
+    EXPECT_EQ(rec.cleared, 1);
+    EXPECT_EQ(rec.added, 3);
+    EXPECT_EQ(rec.checkChanges, 1);  // all rows marked at once
+    ChooseItem(0);
+    EXPECT_EQ(rec.checkChanges, 1);  // nothing changed, nothing said
+}
+
+TEST_F(SelectionTest, FillingFiftyThousandRows)
+{
+    std::string table = "ID\r\n";
+    for (int i = 0; i < 50000; ++i)
+        table += std::to_string(i) + ",1,1,Cast,0,Text,10,,1\r\n";
+    Load(table, "");
+    EXPECT_EQ(talkList.RowCount(), 50000u);
+    EXPECT_TRUE(talkList.IsChecked(49999));
+}
+
+}  // namespace
+}  // namespace tarnwick
