@@ -1,7 +1,8 @@
-// Writes the seed corpora of the three fuzz targets into the folder given
+// Writes the seed corpora of the fuzz targets into the folder given
 // (fuzz/corpus): known streams, encoder outputs of varied content, valid
-// archives made by the archive writer, and hand-made broken archives. The
-// files are committed; rerun this only when the seeds should change.
+// archives made by the archive writer, hand-made broken archives, and talk
+// tables and capture lists that walk their rules' edge cases. The files are
+// committed; rerun this only when the seeds should change.
 #include <unistd.h>
 
 #include <cstdint>
@@ -22,6 +23,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 
 fs::path root;
 int failures = 0;
@@ -290,6 +292,95 @@ void ArchiveSeeds(const fs::path& scratch)
     Save(t, "raw-compressed-directory-short", Raw({{0, p | z, d + 40}, {p, 10, 10}}, Cat({packed, Text("0123456789")})));
 }
 
+
+// ---- talk_table_fuzzer: the table's bytes ----
+
+void TalkTableSeeds()
+{
+    const std::string t = "talk_table_fuzzer";
+    // Shift-JIS "アリス" as a cast name; 0x5C as a second byte is no separator.
+    const std::string cast = "\x83\x41\x83\x8a\x83\x58";
+    const std::string row = "1203,15,3," + cast + ",1,Hello$Rworld,30,x,1,y,z\r\n";
+    Save(t, "empty", {});
+    Save(t, "crlf-only", Text("\r\n"));
+    Save(t, "one-row", Text(row));
+    Save(t, "heading-and-rows",
+         Text("ID,Face,Var,Cast,Frame,Text,Wait,Note,Voice,A,B\r\n" + row +
+              "1203,15,4," + cast + ",2,\x95\x5c\x8e\xa6,0,,2,,\r\n"
+              "1204,7,1,Bram,0,Next talk,12,,0,,\r\n"));
+    Save(t, "skipped-rows",
+         Text("#note,1\r\n12a,1,2\r\n 12,1,2\r\n-,1,2,dash\r\n,1,2,empty id\r\nnocomma\r\n\r\n"
+              "12\0,3,4\r\n5-5,6\r\n+5,1,2\r\n"s));
+    Save(t, "ids-5-5-7-5", Text("5,1,1,a,0,t,0,,1\r\n5,1,1,b,0,t,0,,1\r\n7,1,1,c,0,t,0,,0\r\n5,1,1,d,0,t,0,,-1\r\n"));
+    Save(t, "first-byte-nul", Cat({{0}, Text(row)}));
+    Save(t, "nul-line-between", Text(row + "\0" "9,9,9\r\n"s + row));
+    Save(t, "nul-inside-fields", Text("7,1\0" "2,3,ca\0st,0,te\0xt\r\n"s));
+    Save(t, "lf-only-lines", Text("1,a\n2,b\n3,c\r\n4,d\n"));
+    Save(t, "cr-alone", Text("1,a\r2,b\r\r\n3,c\r\r\r\n"));
+    Save(t, "last-row-without-crlf", Text(row + "1204,2,2,Corin,0,last"));
+    Save(t, "last-row-ends-in-cr", Text(row + "1204,2,2,Corin,0,last\r"));
+    Save(t, "trailing-nul", Text(row + "\0"s));
+    Save(t, "trailing-nul-text", Text(row + "\0" "1,2,3"s));
+    Save(t, "fourteen-fields", Text("1,2,3,4,5,6,7,8,9,10,11,12,13,14\r\n1,,,,,,,,,,,,,,\r\n,\r\n"));
+    Save(t, "quoted-comma", Text("9,1,1,Ayla,0,\"Hi, there\",5,,1\r\n"));
+    Save(t, "short-rows", Text("3,\r\n3,1\r\n3,1,2,Cast\r\n-3,-1,-2,Neg,-1,t,-5,,-1\r\n"));
+    Save(t, "number-edges",
+         Text("2147483647,-2147483648,99999999999,c,+3, t, \t 42x,,  -0\r\n"
+              "-2147483649,007,-7,c,\v9,t,++1,,- 1\r\n--,1,2\r\n"));
+    Save(t, "many-rows", TalkRows(130, 9));
+}
+
+// ---- capture_list_fuzzer: the file's bytes ----
+
+void CaptureListSeeds()
+{
+    const std::string t = "capture_list_fuzzer";
+    Save(t, "empty", {});
+    Save(t, "header-only", Text("<CaptureList>"));
+    Save(t, "full",
+         Text("<CaptureList>\r\n"
+              "<Item Name=\"Early\">\r\n<Range>1,2</Range>\r\n</Item>\r\n"
+              "<Capture Name=\"First\">\r\n"
+              "\t<Item Name=\"A\">\r\n\t\t<Range>1,5</Range>\r\n\t\t<Range>10, 20, 3</Range>\r\n"
+              "\t\t<RANGE>-4,-2,1</Range>  trailing\r\n\t</Item>\r\n"
+              "\t<Item Name=\"Empty\"></Item>\r\n</Capture>\r\n"
+              "<Capture Name=\"First\">\r\n<Item Name=\"B\">\r\n<Range>7,7,2</Range>\r\n"
+              "</Capture>\r\n</CaptureList>\r\n"));
+    Save(t, "header-padded", Text(" \t<CaptureList>\t \r\n<Item Name=\"x\">\n<Range>1,2</Range>\n"));
+    Save(t, "header-lower", Text("<capturelist>\n<Item Name=\"x\">\n<Range>1,2</Range>\n"));
+    Save(t, "header-bom", Text("\xEF\xBB\xBF<CaptureList>\n<Item Name=\"x\">\n<Range>1,2</Range>\n"));
+    Save(t, "header-declaration",
+         Text("<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\n<CaptureList>\n<Item Name=\"x\">\n<Range>1,2</Range>\n"));
+    Save(t, "cr-only", Text("<CaptureList>\r<Item Name=\"x\">\r<Range>1,2</Range>\r"));
+    Save(t, "tag-case",
+         Text("<CaptureList>\n<capture name=\"g\">\n<ITEM NAME=\"i\">\n<range>1,5</range>\n"
+              "<RANGE>1,5</Range>\n<Range>2,6</RANGE>\n</item>\n<Range>3,7</Range>\n</Item>\n<Range>4,8</Range>\n"));
+    Save(t, "empty-names",
+         Text("<CaptureList>\n<Capture Name=\"g\">\n<Capture Name=\"\">\n<Capture Name=\">\n"
+              "<Item Name=\"\">\n<Item Name=\">\n<Item Name=\"i\">\n<Range></Range>\n<Range>5,6</Range>\n"));
+    Save(t, "end-item-spacing",
+         Text("<CaptureList>\n<Item Name=\"a\">\n</Item >\n<Range>1,2</Range>\n \t</Item>\t \n<Range>3,4</Range>\n"
+              "<Item Name=\"b\">\n</Item>\r\r\n<Range>5,6</Range>\n"));
+    Save(t, "range-counts",
+         Text("<CaptureList>\n<Item Name=\"r\">\n<Range>7</Range>\n<Range>1,5</Range>\n<Range>10, 20, 3</Range>\n"
+              "<Range>1,2,3,4</Range>\n<Range>10 ,20</Range>\n<Range> +5,-3,x</Range>\n<Range>1,2,</Range>\n"
+              "<Range>-,1,2</Range>\n<Range>99999999999,-99999999999,2147483648</Range>\n"
+              "<Range>1,2</Range><Range>3,4</Range>\n<Range>1,2\n<Range>\v1,\f2,\r3</Range>\n"));
+    Save(t, "item-and-range-one-line",
+         Text("<CaptureList>\n<Item Name=\"one\"><Range>1,2</Range></Item>\n<Range>3,4</Range>\n"));
+    Save(t, "range-before-item", Text("<CaptureList>\n<Range>1,2</Range>\n<Item Name=\"late\">\n"));
+    Save(t, "item-across-groups",
+         Text("<CaptureList>\n<Capture Name=\"g1\">\n<Item Name=\"i\">\n<Capture Name=\"g2\">\n<Range>1,9,4</Range>\n"
+              "<Item Name=\"j\">\n<Item Name=\"k\">\n<Range>2,3</Range>\n"));
+    Save(t, "names-verbatim",
+         Text("<CaptureList>\n<Capture Name=\"A &amp; B\">\n<Item Name='single'>\n<Item  Name=\"two spaces\">\n"
+              "<Item Name=\"q\"x\">\">\n<Item Name=\"\x83\x41\x83\x8a\">\n<Item Name=\"n\0ul\">\n<Range>1,2</Range>\n"s));
+    Save(t, "no-final-lf", Text("<CaptureList>\r\n<Item Name=\"x\">\r\n<Range>1,2</Range>"));
+    std::string huge = "<CaptureList>\n<Item Name=\"" + std::string(5000, 'n') + "\">\n<Range>";
+    huge += std::string(3000, ' ') + "1," + std::string(2000, '0') + "2</Range>\n";
+    Save(t, "huge-lines", Text(huge));
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -307,6 +398,8 @@ int main(int argc, char** argv)
     DecodeSeeds();
     RoundTripSeeds();
     ArchiveSeeds(scratch);
+    TalkTableSeeds();
+    CaptureListSeeds();
     std::error_code ec;
     fs::remove_all(scratch, ec);
     return failures == 0 ? 0 : 1;

@@ -115,6 +115,8 @@ std::optional<TalkRange_T> ParseRange(std::string_view body)
 
 void CVeyQelTalk::LoadCaptureList()
 {
+    if (programFolder.empty())
+        return;
     if (const std::optional<std::string> path = ResolveUnder(programFolder, kCaptureListName))
         LoadCaptureListFile(*path);
 }

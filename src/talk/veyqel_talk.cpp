@@ -76,10 +76,15 @@ void CVeyQelTalk::NumberLines()
     }
 }
 
-void CVeyQelTalk::Load(const std::uint8_t* data, std::size_t length)
+void CVeyQelTalk::LoadTable(const std::uint8_t* data, std::size_t length)
 {
     Parse(data, length);
     NumberLines();
+}
+
+void CVeyQelTalk::Load(const std::uint8_t* data, std::size_t length)
+{
+    LoadTable(data, length);
     LoadCaptureList();
 }
 

@@ -73,6 +73,8 @@ public:
     // Parses the table, numbers the lines of each talk and reads the
     // capture list. Copies what it keeps, so data may go once it returns.
     void Load(const std::uint8_t* data, std::size_t length);
+    // The table part of Load alone: parse and number the lines.
+    void LoadTable(const std::uint8_t* data, std::size_t length);
     void LoadCaptureList();
     // Reads a capture list from a given file; false when it cannot be opened.
     bool LoadCaptureListFile(const std::string& path);

@@ -95,5 +95,15 @@ check "captures" "$(printf 'name\tア\nitem\tア\tI\nrange\t1\t5\t2')" "$("$cli"
 printf '<capturelist>\n' >"$tmp/ignored.xml"
 "$cli" captures "$tmp/ignored.xml" >/dev/null 2>&1; check "captures ignored file" 1 $?
 
+# select: the window's choices without a window.
+printf 'ID\r\n5,a\r\n10,b\r\n10,c\r\n30,d\r\n' >"$tmp/sel.csv"
+printf '<CaptureList>\n<Capture Name="G">\n<Item Name="A">\n<Range>10,10,7</Range>\n</Item>\n<Item Name="B">\n<Range>30,30,2</Range>\n<Range>5,5</Range>\n' >"$tmp/sel.xml"
+check "select initial" "$(printf '5\t1\t0\t1\n10\t1\t0\t1\n10\t2\t0\t1\n30\t1\t0\t1')" "$("$cli" select --table "$tmp/sel.csv" --captures "$tmp/sel.xml")"
+check "select group and item" "$(printf '5\t1\t0\t0\n10\t1\t7\t1\n10\t2\t7\t1\n30\t1\t2\t0')" \
+  "$("$cli" select --table "$tmp/sel.csv" --captures "$tmp/sel.xml" capture=1 item=2)"
+check "select clear all" "0 0 0 0" "$("$cli" select --table "$tmp/sel.csv" --captures "$tmp/sel.xml" item=1 | cut -f4 | xargs)"
+"$cli" select --table "$tmp/sel.csv" --captures "$tmp/sel.xml" capture=2 >/dev/null 2>&1; check "select out of range" 2 $?
+"$cli" select --table "$tmp/sel.csv" >/dev/null 2>&1; check "select usage" 2 $?
+
 echo "$passes passed, $failures failed"
 [[ $failures -eq 0 ]]

@@ -10,6 +10,7 @@
 #include "archive/archive_set.h"
 #include "cli_common.h"
 #include "commands.h"
+#include "talk/selection_lists.h"
 #include "talk/veyqel_talk.h"
 #include "text_out.h"
 
@@ -108,6 +109,62 @@ int CmdCaptures(Args args)
         return Failure("cannot write standard output");
     const bool found = talk->CaptureNameCount() != 0 || talk->CaptureItemCount() != 0;
     return found ? kExitOk : Failure("no capture groups or items in " + rest[0]);
+}
+
+int CmdSelect(Args args)
+{
+    std::string tableFile;
+    std::string capturesFile;
+    std::vector<std::string> choices;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--table" && i + 1 < args.size())
+            tableFile = args[++i];
+        else if (args[i] == "--captures" && i + 1 < args.size())
+            capturesFile = args[++i];
+        else if (args[i].starts_with("capture=") || args[i].starts_with("item="))
+            choices.push_back(args[i]);
+        else
+            return UsageError("select: unexpected argument " + args[i]);
+    }
+    if (tableFile.empty() || capturesFile.empty())
+        return UsageError("select needs --table FILE and --captures FILE");
+
+    const std::optional<std::vector<std::uint8_t>> table = ReadWholeFile(tableFile);
+    if (!table)
+        return Failure("cannot read " + tableFile);
+    const auto talk = std::make_unique<CVeyQelTalk>();
+    talk->LoadTable(table->data(), table->size());
+    if (!talk->LoadCaptureListFile(capturesFile))
+        return Failure("cannot read " + capturesFile);
+
+    // As the window opens, then each choice as the user would make it.
+    CSelectorModel captureCombo;
+    CSelectorModel itemCombo;
+    CTalkListModel talkList;
+    FillCaptureCombo(captureCombo, *talk);
+    RefreshTalkList(captureCombo, talkList, itemCombo, *talk);
+    for (const std::string& choice : choices) {
+        const bool isCapture = choice.starts_with("capture=");
+        CSelectorModel& combo = isCapture ? captureCombo : itemCombo;
+        const std::string number = choice.substr(choice.find('=') + 1);
+        const std::optional<std::uint64_t> index = ParseUnsigned(number, 1u << 30);
+        if (!index || static_cast<int>(*index) >= combo.Count())
+            return UsageError("select: " + choice + ": the selector has " + std::to_string(combo.Count()) +
+                              " entries");
+        combo.Select(static_cast<int>(*index));
+        if (isCapture)
+            RefreshTalkList(captureCombo, talkList, itemCombo, *talk);
+        else
+            ApplyItemChoice(itemCombo, talkList);
+    }
+
+    for (std::size_t i = 0; i < talkList.RowCount(); ++i) {
+        const CVeyQelTalkElm& r = *talkList.RecordAt(i);
+        std::printf("%d\t%d\t%d\t%d\n", r.talkId, r.lineNo, r.bgmNo, talkList.IsChecked(i) ? 1 : 0);
+    }
+    if (std::fflush(stdout) != 0)
+        return Failure("cannot write standard output");
+    return talkList.RowCount() != 0 ? kExitOk : Failure("the list is empty");
 }
 
 }  // namespace tarnwick::cli

@@ -12,5 +12,6 @@ int CmdCat(Args args);
 int CmdPack(Args args);
 int CmdTalks(Args args);
 int CmdCaptures(Args args);
+int CmdSelect(Args args);
 
 }  // namespace tarnwick::cli

@@ -35,6 +35,10 @@ const Command_T kCommands[] = {
      tarnwick::cli::CmdTalks},
     {"captures", "captures FILE [--raw]       list a capture list's groups, items and ranges",
      tarnwick::cli::CmdCaptures},
+    {"select", "select --table FILE --captures FILE [capture=INDEX|item=INDEX]...\n"
+               "                              run the window's selection choices; print talkId, lineNo,\n"
+               "                              bgmNo and the mark of every listed row",
+     tarnwick::cli::CmdSelect},
 };
 
 void PrintHelp()
