@@ -1,13 +1,12 @@
 #include "ui/qt_startup_ui.h"
 
+#include "ui/tarnwick_dlg.h"
+
 #include <QDialog>
-#include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
-#include <QLabel>
 #include <QMessageBox>
 #include <QStringList>
-#include <QVBoxLayout>
 
 namespace tarnwick {
 
@@ -49,19 +48,7 @@ void CQtStartupUi::ShowMessage(const std::string& text)
 
 void CQtStartupUi::RunMainDialog(CTarnwickApp& app)
 {
-    // The window that shows what start-up found, until the talk list has
-    // its own.
-    QDialog dialog;
-    dialog.setWindowTitle(QStringLiteral("Tarnwick"));
-    auto* layout = new QVBoxLayout(&dialog);
-    layout->addWidget(new QLabel(
-        QStringLiteral("All %1 archives are open from\n%2")
-            .arg(kArchiveCount)
-            .arg(QFile::decodeName(app.archiveSet.GameFolder().c_str())),
-        &dialog));
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    layout->addWidget(buttons);
+    CTarnwickDlg dialog(app);
     dialog.exec();
 }
 

@@ -1,0 +1,99 @@
+#include "ui/talk_table_model.h"
+
+#include "talk/veyqel_talk.h"
+#include "ui/game_text.h"
+
+namespace tarnwick {
+
+CTalkTableModel::CTalkTableModel(CTalkListModel& r, QObject* parent) : QAbstractTableModel(parent), rows(r)
+{
+    rows.SetListener(this);
+}
+
+CTalkTableModel::~CTalkTableModel()
+{
+    rows.SetListener(nullptr);
+}
+
+int CTalkTableModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(rows.RowCount());
+}
+
+int CTalkTableModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : 3;
+}
+
+QVariant CTalkTableModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount())
+        return {};
+    const std::size_t row = static_cast<std::size_t>(index.row());
+    if (role == Qt::CheckStateRole && index.column() == 0)
+        return rows.IsChecked(row) ? Qt::Checked : Qt::Unchecked;
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
+        return {};
+    // Texts are decoded only for the rows on screen, so filling stays cheap.
+    const CVeyQelTalkElm& r = *rows.RecordAt(row);
+    switch (index.column()) {
+    case 0: return GameText(r.IdText());
+    case 1: return GameText(r.castName());
+    case 2: return GameText(r.talkText());
+    default: return {};
+    }
+}
+
+bool CTalkTableModel::setData(const QModelIndex& index, const QVariant& value, int role)
+{
+    if (!index.isValid() || index.column() != 0 || role != Qt::CheckStateRole)
+        return false;
+    rows.SetChecked(static_cast<std::size_t>(index.row()),
+                    static_cast<Qt::CheckState>(value.toInt()) == Qt::Checked);
+    return true;
+}
+
+Qt::ItemFlags CTalkTableModel::flags(const QModelIndex& index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags f = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    if (index.column() == 0)
+        f |= Qt::ItemIsUserCheckable;
+    return f;
+}
+
+QVariant CTalkTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    switch (section) {
+    case 0: return QStringLiteral("ID");
+    case 1: return QStringLiteral("Cast");
+    case 2: return QStringLiteral("Talk");
+    default: return {};
+    }
+}
+
+void CTalkTableModel::OnRowsAboutToReset()
+{
+    beginResetModel();
+}
+
+void CTalkTableModel::OnRowsReset()
+{
+    endResetModel();
+}
+
+void CTalkTableModel::OnChecksChanged(std::size_t first, std::size_t last)
+{
+    emit dataChanged(index(static_cast<int>(first), 0), index(static_cast<int>(last), 0),
+                     {Qt::CheckStateRole});
+}
+
+void CTalkTableModel::OnCurrentRowChanged(int row)
+{
+    emit CurrentRowChanged(row);
+}
+
+}  // namespace tarnwick

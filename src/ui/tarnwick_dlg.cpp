@@ -1,0 +1,195 @@
+#include "ui/tarnwick_dlg.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QFrame>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QShortcut>
+#include <QSlider>
+
+#include "app/tarnwick_app.h"
+#include "res/resources.h"
+#include "talk/selection_lists.h"
+#include "ui/about_dlg.h"
+#include "ui/dialog_units.h"
+#include "ui/selector_combo.h"
+#include "ui/talk_list_view.h"
+#include "ui/talk_table_model.h"
+
+namespace tarnwick {
+
+CTarnwickDlg::CTarnwickDlg(CTarnwickApp& application, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      app(application), appIcon(AppIcon())
+{
+    setObjectName(QStringLiteral("CTarnwickDlg"));
+    setWindowTitle(QString::fromUtf8(kMainDialogCaption));
+    setFont(DialogFont());
+    CreateControls();
+    OnInitDialog();
+}
+
+CTarnwickDlg::~CTarnwickDlg() = default;
+
+void CTarnwickDlg::CreateControls()
+{
+    const CDialogUnits du(font());
+    setFixedSize(du.X(kMainDialogWidth), du.Y(kMainDialogHeight));
+    // Created in template order, which Qt takes as the tab order.
+    for (const DialogControl_T& c : kMainDialogControls) {
+        const QString text = QString::fromUtf8(c.text);
+        QWidget* w = nullptr;
+        switch (c.id) {
+        case kIdCastCaption: w = castCaption = new QLabel(text, this); break;
+        case kIdModeCaption: w = modeCaption = new QLabel(text, this); break;
+        case kIdWaitCaption: w = waitCaption = new QLabel(text, this); break;
+        case kIdFaceFrame:
+            faceFrame = new QFrame(this);
+            faceFrame->setFrameStyle(QFrame::Box | QFrame::Plain);
+            w = faceFrame;
+            break;
+        case kIdTalkTextBox:
+            talkTextBox = new QPlainTextEdit(this);
+            talkTextBox->setReadOnly(true);
+            talkTextBox->setLineWrapMode(QPlainTextEdit::NoWrap);  // long lines scroll sideways
+            talkTextBox->setTabChangesFocus(true);
+            w = talkTextBox;
+            break;
+        case kIdPlayModeCombo: w = playModeCombo = new QComboBox(this); break;
+        case kIdVolumeSlider: w = volumeSlider = new QSlider(Qt::Horizontal, this); break;
+        case kIdStart:
+            startButton = new QPushButton(text, this);
+            startButton->setAutoDefault(false);
+            w = startButton;
+            break;
+        case kIdCaptureCombo: w = captureCombo = new QComboBox(this); break;
+        case kIdItemCombo: w = itemCombo = new QComboBox(this); break;
+        case kIdTalkList: w = talkList = new CTalkListView(this); break;
+        default: w = new QLabel(text, this); break;
+        }
+        w->setGeometry(du.Rect(c));
+    }
+    faceFrame->setObjectName(QStringLiteral("faceFrame"));
+    talkTextBox->setObjectName(QStringLiteral("talkTextBox"));
+    castCaption->setObjectName(QStringLiteral("castCaption"));
+    waitCaption->setObjectName(QStringLiteral("waitCaption"));
+    modeCaption->setObjectName(QStringLiteral("modeCaption"));
+    talkList->setObjectName(QStringLiteral("talkList"));
+    captureCombo->setObjectName(QStringLiteral("captureCombo"));
+    itemCombo->setObjectName(QStringLiteral("itemCombo"));
+    playModeCombo->setObjectName(QStringLiteral("playModeCombo"));
+    volumeSlider->setObjectName(QStringLiteral("volumeSlider"));
+    startButton->setObjectName(QStringLiteral("startButton"));
+
+    talkModel = std::make_unique<CTalkTableModel>(talkRows);
+    talkList->setModel(talkModel.get());
+    captureAdapter = std::make_unique<CSelectorCombo>(captureChoices, captureCombo);
+    itemAdapter = std::make_unique<CSelectorCombo>(itemChoices, itemCombo);
+}
+
+void CTarnwickDlg::OnInitDialog()
+{
+    // The About item where a Linux user finds it: the window's context menu
+    // and F1 (the window manager's own menu cannot take items).
+    auto* about = new QShortcut(QKeySequence::HelpContents, this);
+    connect(about, &QShortcut::activated, this, &CTarnwickDlg::OnAbout);
+    setWindowIcon(appIcon);
+
+    sx = static_cast<float>(logicalDpiX()) / 96.0f;
+    sy = static_cast<float>(logicalDpiY()) / 96.0f;
+    faceFrame->resize(6 + static_cast<int>(90 * sx), 6 + static_cast<int>(90 * sy));
+
+    QHeaderView* header = talkList->header();
+    header->setMinimumSectionSize(1);
+    header->resizeSection(0, static_cast<int>(sx * 80));
+    header->resizeSection(1, static_cast<int>(sx * 160));
+    header->resizeSection(2, static_cast<int>(sx * 400));
+
+    // Drop-down heights: the whole control, edit part and list together.
+    const auto setDropHeight = [](QComboBox* combo, int height) {
+        const int row = std::max(1, combo->fontMetrics().height() + 4);
+        combo->setMaxVisibleItems(std::max(1, (height - combo->height()) / row));
+    };
+    setDropHeight(captureCombo, static_cast<int>(sy * 300));
+    FillCaptureCombo(captureChoices, app.talkCatalogue);
+    RefreshTalkList(captureChoices, talkRows, itemChoices, app.talkCatalogue);
+    setDropHeight(itemCombo, static_cast<int>(sy * 300));
+
+    setDropHeight(playModeCombo, static_cast<int>(sy * 100));
+    playModeCombo->clear();
+    playModeCombo->addItems({QStringLiteral("Default"), QStringLiteral("Short"), QStringLiteral("Long")});
+    playModeCombo->setCurrentIndex(app.playMode);
+
+    volumeSlider->setRange(-10000, 0);
+    volumeSlider->setTickInterval(1000);
+    volumeSlider->setTickPosition(QSlider::TicksBothSides);
+    volumeSlider->setPageStep(1000);
+    volumeSlider->setValue(app.volumeBgm);
+
+    connect(captureAdapter.get(), &CSelectorCombo::Chosen, this, &CTarnwickDlg::OnCaptureChanged);
+    connect(itemAdapter.get(), &CSelectorCombo::Chosen, this, &CTarnwickDlg::OnItemChanged);
+    connect(playModeCombo, &QComboBox::activated, this, &CTarnwickDlg::OnPlayModeChanged);
+    connect(volumeSlider, &QSlider::valueChanged, this, &CTarnwickDlg::OnHScroll);
+    connect(talkList, &CTalkListView::SelectedRowChanged, this, [this](int row) { talkRows.SetCurrentRow(row); });
+    connect(talkModel.get(), &CTalkTableModel::CurrentRowChanged, talkList, &CTalkListView::SelectRow);
+
+    nextLineTimer.setSingleShot(true);
+    connect(&nextLineTimer, &QTimer::timeout, this, [this] { OnTimer(kNextLineTimer); });
+    connect(&musicWatchTimer, &QTimer::timeout, this, [this] { OnTimer(kMusicWatchTimer); });
+    musicWatchTimer.start(1000);
+}
+
+void CTarnwickDlg::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu menu(this);
+    menu.addAction(QString::fromUtf8(kStringAboutMenu), this, &CTarnwickDlg::OnAbout);
+    menu.exec(event->globalPos());
+}
+
+void CTarnwickDlg::OnAbout()
+{
+    CAboutDlg about(this);
+    about.exec();
+}
+
+void CTarnwickDlg::OnCaptureChanged()
+{
+    RefreshTalkList(captureChoices, talkRows, itemChoices, app.talkCatalogue);
+}
+
+void CTarnwickDlg::OnItemChanged()
+{
+    ApplyItemChoice(itemChoices, talkRows);
+}
+
+void CTarnwickDlg::OnPlayModeChanged(int index)
+{
+    app.playMode = index;  // takes effect with the next line that starts
+}
+
+void CTarnwickDlg::OnHScroll(int position)
+{
+    if (position >= -10000 && position <= 0)
+        app.volumeBgm = position;
+}
+
+void CTarnwickDlg::OnTimer(int id)
+{
+    if (id == kNextLineTimer)
+        nextLineTimer.stop();
+}
+
+void CTarnwickDlg::done(int result)
+{
+    nextLineTimer.stop();
+    musicWatchTimer.stop();
+    QDialog::done(result);
+}
+
+}  // namespace tarnwick
