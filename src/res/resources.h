@@ -70,6 +70,6 @@ inline constexpr const char* kStringAboutMenu = "バージョン情報 Tarnwick(
 
 // The point size of the windows' font, and the font itself where installed.
 inline constexpr int kDialogFontPoints = 12;
-inline constexpr const char* kDialogFontFamily = "IPAGothic";
+inline constexpr const char* kDialogFontFamily = "IPAPGothic";  // proportional, as Japanese UI fonts are
 
 }  // namespace tarnwick

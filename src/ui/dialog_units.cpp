@@ -8,7 +8,7 @@ namespace tarnwick {
 QFont DialogFont()
 {
     QFont font;
-    for (const char* family : {kDialogFontFamily, "IPAPGothic", "Noto Sans CJK JP"}) {
+    for (const char* family : {kDialogFontFamily, "IPAGothic", "Noto Sans CJK JP"}) {
         if (QFontDatabase::hasFamily(QString::fromLatin1(family))) {
             font.setFamily(QString::fromLatin1(family));
             break;

@@ -73,7 +73,16 @@ void CTarnwickDlg::CreateControls()
         case kIdTalkList: w = talkList = new CTalkListView(this); break;
         default: w = new QLabel(text, this); break;
         }
-        w->setGeometry(du.Rect(c));
+        QRect r = du.Rect(c);
+        // A drop-down's template height is that of its open list; the
+        // closed control is as tall as its font needs.
+        if (c.kind == ControlKind_T::kCombo)
+            r.setHeight(w->sizeHint().height());
+        // A fixed label whose text is wider in this font than in the one the
+        // template was drawn with may use the free room to its right.
+        if (c.id < 0)
+            r.setWidth(std::min(std::max(r.width(), w->sizeHint().width()), width() - r.x()));
+        w->setGeometry(r);
     }
     faceFrame->setObjectName(QStringLiteral("faceFrame"));
     talkTextBox->setObjectName(QStringLiteral("talkTextBox"));

@@ -1,0 +1,222 @@
+#include "ui/tarnwick_dlg.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFrame>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <QtTest/QTest>
+
+#include <filesystem>
+#include <functional>
+
+#include <gtest/gtest.h>
+
+#include "app/tarnwick_app.h"
+#include "res/resources.h"
+#include "support/demo_game.h"
+#include "support/temp_folder.h"
+#include "talk/selection_lists.h"
+#include "ui/dialog_units.h"
+#include "ui/talk_list_view.h"
+
+namespace tarnwick {
+namespace {
+
+using test::TempFolder;
+
+// Runs the program's start-up on the demo game and hands the open window to
+// a test, which closes it.
+class WindowUi : public IStartupUi {
+public:
+    std::function<void(CTarnwickDlg&)> test;
+    std::optional<std::string> AskForFile(const FileDialogRequest_T&) override { return std::nullopt; }
+    void ShowMessage(const std::string&) override {}
+    void RunMainDialog(CTarnwickApp& app) override
+    {
+        CTarnwickDlg dlg(app);
+        dlg.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+        test(dlg);
+        dlg.close();
+    }
+};
+
+class DialogTest : public ::testing::Test {
+protected:
+    void Run(const std::function<void(CTarnwickDlg&, CTarnwickApp&)>& test, bool withCaptures = true)
+    {
+        program.Write("tarnwick.ini", "[SYSTEM]\nVeyAppPath=" + test::DemoGameFolder() + "\n" + settings);
+        if (withCaptures)
+            std::filesystem::copy_file(test::DemoGameFolder() + "/CaptureList.xml", program / "CaptureList.xml");
+        CTarnwickApp app(program / "tarnwick");
+        WindowUi ui;
+        ui.test = [&](CTarnwickDlg& dlg) { test(dlg, app); };
+        app.InitInstance(ui);
+    }
+    std::string Settings() const { return test::ReadFileText(program / "tarnwick.ini"); }
+
+    template <typename W>
+    static W* Child(CTarnwickDlg& dlg, const char* name)
+    {
+        W* w = dlg.findChild<W*>(QString::fromLatin1(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    static int CheckedRows(CTarnwickDlg& dlg)
+    {
+        int n = 0;
+        for (std::size_t i = 0; i < dlg.TalkRows().RowCount(); ++i)
+            n += dlg.TalkRows().IsChecked(i) ? 1 : 0;
+        return n;
+    }
+
+    TempFolder program;
+    std::string settings;
+};
+
+TEST_F(DialogTest, LayoutFollowsTheTemplateAtNinetySixDpi)
+{
+    Run([](CTarnwickDlg& dlg, CTarnwickApp&) {
+        ASSERT_FLOAT_EQ(dlg.ScaleX(), 1.0f) << "the offscreen screen should be 96 dpi";
+        const CDialogUnits du(dlg.font());
+        EXPECT_EQ(dlg.size(), QSize(du.X(kMainDialogWidth), du.Y(kMainDialogHeight)));
+        EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Tarnwick"));
+
+        auto* face = Child<QFrame>(dlg, "faceFrame");
+        EXPECT_EQ(face->geometry(), QRect(du.X(7), du.Y(22), 96, 96));
+        auto* list = Child<CTalkListView>(dlg, "talkList");
+        EXPECT_EQ(list->geometry(), QRect(du.X(7), du.Y(110), du.X(306), du.Y(138)));
+        EXPECT_EQ(list->header()->sectionSize(0), 80);
+        EXPECT_EQ(list->header()->sectionSize(1), 160);
+        EXPECT_EQ(list->header()->sectionSize(2), 400);
+        EXPECT_EQ(Child<QPushButton>(dlg, "startButton")->geometry(), QRect(du.X(7), du.Y(79), du.X(50), du.Y(14)));
+        EXPECT_EQ(Child<QComboBox>(dlg, "itemCombo")->geometry().topLeft(), QPoint(du.X(140), du.Y(97)));
+        EXPECT_EQ(Child<QSlider>(dlg, "volumeSlider")->geometry(), QRect(du.X(219), du.Y(49), du.X(87), du.Y(19)));
+
+        // Texts as the template has them.
+        EXPECT_EQ(Child<QLabel>(dlg, "castCaption")->text(), QStringLiteral("（キャスト）"));
+        EXPECT_EQ(Child<QLabel>(dlg, "modeCaption")->text(), QStringLiteral("（再生モード）"));
+        EXPECT_EQ(Child<QPushButton>(dlg, "startButton")->text(), QStringLiteral("開始"));
+
+        QDir().mkpath(QString::fromStdString(test::ArtifactsFolder()));
+        const QString shot = QString::fromStdString(test::ArtifactsFolder() + "/tarnwick-window.png");
+        EXPECT_TRUE(dlg.grab().save(shot));
+    });
+}
+
+TEST_F(DialogTest, OpensWithEveryLineListedAndMarked)
+{
+    Run([](CTarnwickDlg& dlg, CTarnwickApp& app) {
+        EXPECT_EQ(dlg.TalkRows().RowCount(), app.talkCatalogue.GetCount());
+        EXPECT_GT(dlg.TalkRows().RowCount(), 100u);
+        EXPECT_EQ(CheckedRows(dlg), static_cast<int>(dlg.TalkRows().RowCount()));
+        auto* capture = Child<QComboBox>(dlg, "captureCombo");
+        EXPECT_EQ(capture->count(), 1 + static_cast<int>(app.talkCatalogue.CaptureNameCount()));
+        EXPECT_EQ(capture->itemText(0), QStringLiteral("(すべて)"));
+        auto* item = Child<QComboBox>(dlg, "itemCombo");
+        EXPECT_EQ(item->itemText(0), QStringLiteral("(すべて選択)"));
+        EXPECT_EQ(item->itemText(1), QStringLiteral("(すべて解除)"));
+        // Game texts are decoded from code page 932 for display.
+        auto* list = Child<CTalkListView>(dlg, "talkList");
+        const QString cast = list->model()->index(0, 1).data().toString();
+        EXPECT_FALSE(cast.isEmpty());
+        EXPECT_FALSE(cast.contains(QChar::ReplacementCharacter));
+    });
+}
+
+TEST_F(DialogTest, ChoosingAGroupAnItemAndClearAll)
+{
+    Run([](CTarnwickDlg& dlg, CTarnwickApp& app) {
+        auto* capture = Child<QComboBox>(dlg, "captureCombo");
+        auto* item = Child<QComboBox>(dlg, "itemCombo");
+        const std::size_t all = dlg.TalkRows().RowCount();
+        capture->setFocus();
+        QTest::keyClick(capture, Qt::Key_Down);  // the first capture group
+        ASSERT_EQ(capture->currentIndex(), 1);
+        const std::size_t inGroup = dlg.TalkRows().RowCount();
+        EXPECT_LT(inGroup, all);
+        EXPECT_GT(inGroup, 0u);
+        EXPECT_EQ(CheckedRows(dlg), static_cast<int>(inGroup));
+        EXPECT_EQ(item->count(), 2 + [&] {
+            int n = 0;
+            for (std::size_t i = 0; i < app.talkCatalogue.CaptureItemCount(); ++i)
+                n += app.talkCatalogue.CaptureItemAt(i)->captureName == app.talkCatalogue.CaptureNameAt(0);
+            return n;
+        }());
+
+        item->setFocus();
+        QTest::keyClick(item, Qt::Key_Down);  // (すべて解除)
+        EXPECT_EQ(CheckedRows(dlg), 0);
+        QTest::keyClick(item, Qt::Key_Down);  // the group's first item
+        const CCaptureElm* chosen = dlg.ItemChoices().DataAt(2);
+        ASSERT_NE(chosen, nullptr);
+        for (std::size_t i = 0; i < dlg.TalkRows().RowCount(); ++i) {
+            const std::int32_t id = dlg.TalkRows().RecordAt(i)->talkId;
+            bool covered = false;
+            for (const TalkRange_T& r : chosen->ranges)
+                covered = covered || (r.firstId <= id && id <= r.lastId);
+            EXPECT_EQ(dlg.TalkRows().IsChecked(i), covered) << id;
+        }
+    });
+}
+
+TEST_F(DialogTest, SpaceTogglesTheCurrentRowsMark)
+{
+    Run([](CTarnwickDlg& dlg, CTarnwickApp&) {
+        auto* list = Child<CTalkListView>(dlg, "talkList");
+        list->setFocus();
+        list->SelectRow(3);
+        ASSERT_TRUE(dlg.TalkRows().IsChecked(3));
+        QTest::keyClick(list, Qt::Key_Space);
+        EXPECT_FALSE(dlg.TalkRows().IsChecked(3));
+        EXPECT_EQ(list->model()->index(3, 0).data(Qt::CheckStateRole).toInt(), Qt::Unchecked);
+        QTest::keyClick(list, Qt::Key_Space);
+        EXPECT_TRUE(dlg.TalkRows().IsChecked(3));
+        QTest::keyClick(list, Qt::Key_Down);
+        EXPECT_EQ(dlg.TalkRows().CurrentRow(), 4);
+    });
+}
+
+TEST_F(DialogTest, PlayModeAndVolumeAreKeptAndWrittenWhenTheWindowCloses)
+{
+    settings = "PlayMode=7\nVolumeBGM=-300\n";
+    Run([](CTarnwickDlg& dlg, CTarnwickApp& app) {
+        auto* mode = Child<QComboBox>(dlg, "playModeCombo");
+        EXPECT_EQ(mode->currentIndex(), 0);  // 7 is out of range
+        EXPECT_EQ(mode->itemText(2), QStringLiteral("Long"));
+        mode->setFocus();
+        QTest::keyClick(mode, Qt::Key_Down);
+        EXPECT_EQ(app.playMode, 1);
+        auto* slider = Child<QSlider>(dlg, "volumeSlider");
+        EXPECT_EQ(slider->value(), -300);
+        EXPECT_EQ(slider->pageStep(), 1000);
+        slider->setFocus();
+        QTest::keyClick(slider, Qt::Key_PageDown);
+        EXPECT_EQ(app.volumeBgm, -1300);
+    });
+    CProfileFile written(program / "tarnwick.ini");
+    EXPECT_EQ(written.GetProfileInt("SYSTEM", "PlayMode", 9), 1);
+    EXPECT_EQ(written.GetProfileInt("SYSTEM", "VolumeBGM", 9), -1300);
+}
+
+TEST_F(DialogTest, AFreshSettingsFileOpensInLongMode)
+{
+    Run([](CTarnwickDlg& dlg, CTarnwickApp&) {
+        EXPECT_EQ(Child<QComboBox>(dlg, "playModeCombo")->currentText(), QStringLiteral("Long"));
+    }, false);
+}
+
+}  // namespace
+}  // namespace tarnwick
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
