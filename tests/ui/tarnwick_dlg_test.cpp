@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
+#include <QTimer>
 #include <QtTest/QTest>
 
 #include <filesystem>
@@ -20,6 +21,7 @@
 #include "support/demo_game.h"
 #include "support/temp_folder.h"
 #include "talk/selection_lists.h"
+#include "ui/about_dlg.h"
 #include "ui/dialog_units.h"
 #include "ui/talk_list_view.h"
 
@@ -208,6 +210,26 @@ TEST_F(DialogTest, AFreshSettingsFileOpensInLongMode)
     Run([](CTarnwickDlg& dlg, CTarnwickApp&) {
         EXPECT_EQ(Child<QComboBox>(dlg, "playModeCombo")->currentText(), QStringLiteral("Long"));
     }, false);
+}
+
+TEST_F(DialogTest, F1OpensTheAboutBoxWithTheIcon)
+{
+    Run([](CTarnwickDlg& dlg, CTarnwickApp&) {
+        EXPECT_FALSE(dlg.windowIcon().isNull());
+        EXPECT_EQ(dlg.windowIcon().availableSizes().size(), 6);
+        QString name;
+        QTimer::singleShot(0, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (auto* about = qobject_cast<CAboutDlg*>(w); about && about->isVisible()) {
+                    name = about->findChild<QLabel*>(QStringLiteral("about101"))->text();
+                    about->accept();
+                }
+            }
+        });
+        dlg.activateWindow();
+        QTest::keyClick(&dlg, Qt::Key_F1);
+        EXPECT_EQ(name, QStringLiteral("Tarnwick, Version " TARNWICK_VERSION));
+    });
 }
 
 }  // namespace
