@@ -1,0 +1,164 @@
+#include "ui/talk_walker.h"
+
+#include <algorithm>
+
+namespace tarnwick {
+
+std::string TalkTextForDisplay(std::string_view talkText)
+{
+    std::string text;
+    text.reserve(talkText.size());
+    for (std::size_t i = 0; i < talkText.size(); ++i) {
+        if (talkText[i] == '$' && i + 1 < talkText.size() && talkText[i + 1] == 'R') {
+            text += "\r\n";
+            ++i;
+        } else {
+            text += talkText[i];
+        }
+    }
+    return text;
+}
+
+CTalkWalker::CTalkWalker(CTalkListModel& l, IWalkerHost& h) : list(l), host(h) {}
+
+void CTalkWalker::PlayTalkLine(CVeyQelTalkElm* line)
+{
+    host.DrawFace(line->FaceEntryName(), line->frameStyle);
+    host.ShowTalkText(TalkTextForDisplay(line->talkText()));
+    host.ShowCast(line->castName());
+    host.ShowWait(std::to_string(line->waitTenths));
+
+    int kind = host.PlayMode();
+    if (kind == 0)
+        kind = line->voiceKind;
+    const bool silent = kind == 0 || !host.PlayVoiceClip(line->VoiceEntryName(), kind);
+    if (silent) {
+        host.ShowMode("Silent");
+        // A negative wait waits nothing.
+        host.ArmNextLineTimer(std::max(0, line->waitTenths) * 100);
+    } else {
+        host.ShowMode(kind == 1 ? "Short" : "Long");
+    }
+
+    // The music follows the lines of a walk only; an equal number plays on.
+    if (walking) {
+        if (line->bgmNo == 0) {
+            host.StopBgm();
+            currentBgmNo = 0;
+        } else if (line->bgmNo != currentBgmNo) {
+            host.PlayBgm(line->bgmNo);
+            currentBgmNo = line->bgmNo;
+        }
+    }
+}
+
+void CTalkWalker::PlayPendingLine()
+{
+    if (host.IsClipPlaying()) {
+        host.StopVoiceClip();
+        return;
+    }
+    CVeyQelTalkElm* line = pendingLine;
+    pendingLine = nullptr;
+    PlayTalkLine(line);
+}
+
+int CTalkWalker::NextMarkedRow(int row) const
+{
+    // The row count is read afresh: the list may change between steps.
+    for (std::size_t i = static_cast<std::size_t>(row + 1); i < list.RowCount(); ++i) {
+        if (list.IsChecked(i))
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+void CTalkWalker::SelectRow(int row)
+{
+    list.SetCurrentRow(row);
+}
+
+void CTalkWalker::OnStartClicked()
+{
+    if (walking) {
+        walking = false;
+        host.ShowStartText(StartText_T::kPlayAgain);
+        host.StopVoiceClip();
+        currentBgmNo = 0;
+        host.StopBgm();
+        return;
+    }
+    // A walk always starts at the first marked row.
+    const int row = NextMarkedRow(-1);
+    if (row < 0)
+        return;
+    walking = true;
+    pendingLine = list.RecordAt(static_cast<std::size_t>(row));
+    PlayPendingLine();
+    SelectRow(row);
+    host.ShowStartText(StartText_T::kStop);
+}
+
+void CTalkWalker::OnVoiceDone()
+{
+    host.CloseVoiceClip();
+    if (walking && !pendingLine)
+        host.ArmNextLineTimer(kPauseAfterClipMs);
+    if (pendingLine)
+        PlayPendingLine();
+}
+
+void CTalkWalker::OnTimer(int id)
+{
+    if (id == kMusicWatchTimerId) {
+        if (currentBgmNo != 0)
+            host.PollBgm(currentBgmNo);
+        return;
+    }
+    if (id != kNextLineTimerId)
+        return;
+    host.StopNextLineTimer();
+    if (walking && !pendingLine) {
+        // The walk goes on after the list's selection, so a row the user
+        // selects redirects it and a cleared selection ends it.
+        const int selected = list.CurrentRow();
+        const int next = selected >= 0 ? NextMarkedRow(selected) : -1;
+        if (next >= 0) {
+            pendingLine = list.RecordAt(static_cast<std::size_t>(next));
+            SelectRow(next);
+        } else {
+            walking = false;
+            host.ShowStartText(StartText_T::kPlayAgain);
+        }
+    }
+    if (pendingLine) {
+        PlayPendingLine();
+    } else {
+        host.StopBgm();
+        currentBgmNo = 0;
+    }
+}
+
+void CTalkWalker::OnListDoubleClick(int row)
+{
+    if (row >= 0 && static_cast<std::size_t>(row) < list.RowCount())
+        pendingLine = list.RecordAt(static_cast<std::size_t>(row));
+    if (host.IsClipPlaying())
+        host.StopVoiceClip();
+    else if (pendingLine)
+        PlayPendingLine();
+}
+
+void CTalkWalker::OnDestroy()
+{
+    walking = false;
+    pendingLine = nullptr;
+    host.StopBgm();
+    // No end event will reach a closed window: the clip is closed at once.
+    if (host.IsClipPlaying()) {
+        host.StopVoiceClip();
+        host.CloseVoiceClip();
+    }
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,86 @@
+// The talk walker: plays one line on demand, or walks through every marked
+// row of the talk list with face, text, voice, pauses and music. It has no
+// thread and no loop: the window calls its handlers from the Start button,
+// the one-shot pause timer, the end of a voice clip and list double-clicks,
+// and it acts through its host. It knows nothing of widgets (no Qt here), so
+// tests drive it with a fake host and a fake clock.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "talk/selection_models.h"
+#include "talk/veyqel_talk.h"
+
+namespace tarnwick {
+
+inline constexpr int kNextLineTimerId = 100;
+inline constexpr int kMusicWatchTimerId = 101;
+inline constexpr int kPauseAfterClipMs = 500;
+
+enum class StartText_T { kStart, kStop, kPlayAgain };  // "開始", "停止", "再生"
+
+// What the walker needs of the window, the sound and the pictures.
+class IWalkerHost {
+public:
+    virtual ~IWalkerHost() = default;
+
+    // Fetches, composes and shows the line's face; false leaves the frame
+    // as it was.
+    virtual bool DrawFace(const std::string& faceEntryName, int frameStyle) = 0;
+    virtual void ShowTalkText(const std::string& text) = 0;  // code page 932, CR LF breaks
+    virtual void ShowCast(std::string_view castName) = 0;
+    virtual void ShowWait(const std::string& wait) = 0;
+    virtual void ShowMode(const char* mode) = 0;  // "Silent", "Short", "Long"
+    virtual void ShowStartText(StartText_T text) = 0;
+    virtual int PlayMode() const = 0;  // 0 "Default", 1 "Short", 2 "Long"
+
+    virtual void ArmNextLineTimer(int milliseconds) = 0;
+    virtual void StopNextLineTimer() = 0;
+
+    // Voice clips: PlayVoiceClip gives false for a silent line; the end of a
+    // clip (or of a stopped one) comes back through OnVoiceDone.
+    virtual bool PlayVoiceClip(const std::string& voiceEntryName, int kind) = 0;
+    virtual bool IsClipPlaying() const = 0;
+    virtual void StopVoiceClip() = 0;
+    virtual void CloseVoiceClip() = 0;
+
+    virtual void PlayBgm(int number) = 0;
+    virtual void StopBgm() = 0;
+    virtual void PollBgm(int number) = 0;
+};
+
+class CTalkWalker {
+public:
+    CTalkWalker(CTalkListModel& list, IWalkerHost& host);
+
+    void PlayTalkLine(CVeyQelTalkElm* line);
+    void OnStartClicked();
+    void OnVoiceDone();
+    void OnTimer(int id);
+    void OnListDoubleClick(int row);
+    // The window is closing: no walk, no music, no clip.
+    void OnDestroy();
+
+    bool walking = false;
+    CVeyQelTalkElm* pendingLine = nullptr;  // not owned
+    int currentBgmNo = 0;
+
+private:
+    // Plays the pending line now, or, while a clip is open, cuts the clip
+    // so that its end event plays the line: a second clip is never opened
+    // over the first.
+    void PlayPendingLine();
+    // The first marked row after row (from the first row when row is -1),
+    // or -1.
+    int NextMarkedRow(int row) const;
+    void SelectRow(int row);
+
+    CTalkListModel& list;
+    IWalkerHost& host;
+};
+
+// The talk text as the text box shows it: every "$R" becomes CR LF.
+std::string TalkTextForDisplay(std::string_view talkText);
+
+}  // namespace tarnwick
