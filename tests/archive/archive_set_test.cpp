@@ -1,0 +1,207 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "archive_fixture.h"
+
+namespace tarnwick::test {
+namespace {
+
+std::string Varied(std::size_t n, unsigned seed)
+{
+    std::string s;
+    for (std::size_t i = 0; i < n; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        s += static_cast<char>(i % 7 == 0 ? (seed >> 16) & 0xFF : 'a' + i % 5);
+    }
+    return s;
+}
+
+class ArchiveSetTest : public ArchiveFixture {};
+
+class ArchiveSetDirectoryTest : public ArchiveFixture,
+                                public ::testing::WithParamInterface<bool> {};
+
+TEST_P(ArchiveSetDirectoryTest, ReadsPlainAndCompressedEntries)
+{
+    const std::vector<TestEntry> entries = {
+        {"another_aa_talk.csv", "1,1,0001,01,Cast,0,Hello$Rthere,30,0\r\n", false},
+        {"0001_01.png", Varied(3000, 1), true},
+        {"00001_0001.vc", Varied(700, 2), false},
+        {"run.bin", std::string(50000, 'x'), true},
+        {"empty.txt", "", false},
+        {"empty.z", "", true},
+    };
+    ASSERT_TRUE(Build(kTableArchive, entries, GetParam()));
+    ASSERT_TRUE(set.OpenArchive(kTableArchive));
+    EXPECT_TRUE(set.IsOpen(kTableArchive));
+    EXPECT_FALSE(set.IsOpen(kFaceArchive));
+
+    ASSERT_EQ(set.NameCount(kTableArchive), entries.size());
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        SCOPED_TRACE(entries[i].name);
+        EXPECT_EQ(set.NameAt(kTableArchive, static_cast<std::uint32_t>(i)), entries[i].name);
+        EXPECT_EQ(set.FindEntry(kTableArchive, entries[i].name), i + 1);
+        EXPECT_EQ(Read(kTableArchive, entries[i].name), entries[i].content);
+    }
+    // The length is optional.
+    EXPECT_TRUE(set.ReadEntry(kTableArchive, "0001_01.png", nullptr));
+    EXPECT_EQ(Read(kTableArchive, "missing.csv"), std::nullopt);
+    EXPECT_EQ(Read(kFaceArchive, "0001_01.png"), std::nullopt);  // not opened
+}
+
+INSTANTIATE_TEST_SUITE_P(NameDirectory, ArchiveSetDirectoryTest, ::testing::Bool(),
+                         [](const auto& p) { return p.param ? "Compressed" : "Plain"; });
+
+TEST_F(ArchiveSetTest, NamesMatchIgnoringAsciiCaseOnly)
+{
+    ASSERT_TRUE(Build(kTableArchive, {{"another_aa_talk.csv", "lower"},
+                                      {"ANOTHER_aa_TALK.csv", "upper"},
+                                      {"a[1].csv", "bracket"},
+                                      {"\xE0.txt", "accent"}}));
+    ASSERT_TRUE(set.OpenArchive(kTableArchive));
+    EXPECT_EQ(set.FindEntry(kTableArchive, "ANOTHER_AA_TALK.CSV"), 1u);
+    EXPECT_EQ(set.FindEntry(kTableArchive, "ANOTHER_aa_TALK.csv"), 1u);  // earlier wins
+    EXPECT_EQ(Read(kTableArchive, "Another_AA_Talk.CSV"), "lower");
+    EXPECT_EQ(set.FindEntry(kTableArchive, "another_aa_talk.csv "), 0u);
+    EXPECT_EQ(set.FindEntry(kTableArchive, "another_aa_talk"), 0u);
+    // '[' and '{' differ by the case bit but are no letters; nor is 0xE0.
+    EXPECT_EQ(set.FindEntry(kTableArchive, "a{1}.csv"), 0u);
+    EXPECT_EQ(set.FindEntry(kTableArchive, "A[1].CSV"), 3u);
+    EXPECT_EQ(set.FindEntry(kTableArchive, "\xC0.txt"), 0u);
+    EXPECT_EQ(set.FindEntry(kTableArchive, "\xE0.TXT"), 4u);
+}
+
+TEST_F(ArchiveSetTest, LooseFilesOverrideInOrder)
+{
+    const std::string name = "another_aa_talk.csv";
+    ASSERT_TRUE(Build(kTableArchive, {{name, "archive"}}));
+    ASSERT_TRUE(set.OpenArchive(kTableArchive));
+
+    const std::string folder = LooseFolder(kTableArchive) + "/";
+    const std::string layers[] = {program / (folder + "pri-" + name), program / (folder + name),
+                                  game / (folder + "pri-" + name), game / (folder + name)};
+    const char* const contents[] = {"program pri", "program plain", "game pri", "game plain"};
+    for (int i = 0; i < 4; ++i)
+        ASSERT_TRUE(WriteWholeFile(layers[i], AsBytes(contents[i])));
+    // A folder of the entry's name is not a loose file.
+    std::filesystem::create_directories(program / (folder + "pri-ANOTHER_AA_TALK.CSV"));
+
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(Read(kTableArchive, name), contents[i]);
+        std::filesystem::remove(layers[i]);
+    }
+    EXPECT_EQ(Read(kTableArchive, name), "archive");
+}
+
+TEST_F(ArchiveSetTest, LooseFilesBelongToTheirOwnArchive)
+{
+    const std::string clip = "00001_0001.vc";
+    ASSERT_TRUE(Build(kTableArchive, {{clip, "table"}}));
+    ASSERT_TRUE(Build(kLongVoiceArchive, {{clip, "long"}}));
+    ASSERT_TRUE(set.OpenArchive(kTableArchive));
+    ASSERT_TRUE(set.OpenArchive(kLongVoiceArchive));
+    game.Write(LooseFolder(kLongVoiceArchive) + "/" + clip, "loose long");
+    EXPECT_EQ(Read(kLongVoiceArchive, clip), "loose long");
+    EXPECT_EQ(Read(kTableArchive, clip), "table");
+
+    // Only a name in the directory is looked for, loose file or not.
+    game.Write(LooseFolder(kTableArchive) + "/extra.csv", "loose only");
+    program.Write(LooseFolder(kTableArchive) + "/pri-extra.csv", "loose only");
+    EXPECT_EQ(Read(kTableArchive, "extra.csv"), std::nullopt);
+}
+
+TEST_F(ArchiveSetTest, EmptyLooseFileGivesNoBytesAndKeepsTheBuffer)
+{
+    ASSERT_TRUE(Build(kTableArchive, {{"first.csv", "abcdef"}, {"second.csv", "archived"}}));
+    ASSERT_TRUE(set.OpenArchive(kTableArchive));
+    game.Write(LooseFolder(kTableArchive) + "/second.csv", "");
+    ASSERT_EQ(Read(kTableArchive, "first.csv"), "abcdef");
+    const std::uint32_t capacity = set.BufferCapacity();
+
+    std::uint32_t length = 99;
+    EXPECT_TRUE(set.ReadEntry(kTableArchive, "second.csv", &length));
+    EXPECT_EQ(length, 0u);
+    EXPECT_EQ(set.BufferCapacity(), capacity);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(set.Buffer()), 6), "abcdef");
+}
+
+TEST_F(ArchiveSetTest, PathsResolveIgnoringCase)
+{
+    ASSERT_TRUE(BuildAt(game / "Data/XLS/Table.hed", game / "Data/XLS/TABLE.DAT",
+                        {{"another_aa_talk.csv", "from archive"}, {"b.csv", "b"}}, true));
+    ASSERT_TRUE(set.OpenArchive(kTableArchive));
+    EXPECT_EQ(Read(kTableArchive, "ANOTHER_AA_TALK.CSV"), "from archive");
+    game.Write("Unpack/DATA/Xls/Table.Dat/B.CSV", "loose");
+    EXPECT_EQ(Read(kTableArchive, "b.csv"), "loose");
+}
+
+TEST_F(ArchiveSetTest, SharedBufferGrowsAndNeverShrinks)
+{
+    const std::string big = Varied(20000, 3);
+    ASSERT_TRUE(Build(kFaceArchive, {{"big.png", big, true}, {"small.png", "tiny", false}}));
+    ASSERT_TRUE(set.OpenArchive(kFaceArchive));
+    const HedRecord_T* record = set.Record(kFaceArchive, set.FindEntry(kFaceArchive, "big.png"));
+    ASSERT_NE(record, nullptr);
+    ASSERT_TRUE(record->storedSize & kStoredCompressed);
+    const std::uint32_t stored = record->storedSize & kStoredSizeMask;
+
+    // The stored bytes sit behind the room for the decoded ones.
+    EXPECT_EQ(Read(kFaceArchive, "big.png"), big);
+    EXPECT_GE(set.BufferCapacity(), big.size() + stored);
+    const std::uint32_t capacity = set.BufferCapacity();
+    EXPECT_EQ(Read(kFaceArchive, "small.png"), "tiny");
+    EXPECT_EQ(set.BufferCapacity(), capacity);
+}
+
+TEST_F(ArchiveSetTest, EmptyDirectoryOpensButFindsNothing)
+{
+    for (bool compressNames : {false, true}) {
+        ASSERT_TRUE(Build(kTableArchive, {}, compressNames));
+        ASSERT_TRUE(set.OpenArchive(kTableArchive)) << compressNames;
+        EXPECT_EQ(set.NameCount(kTableArchive), 0u);
+        EXPECT_EQ(set.FindEntry(kTableArchive, ""), 0u);
+        game.Write(LooseFolder(kTableArchive) + "/another_aa_talk.csv", "loose");
+        EXPECT_EQ(Read(kTableArchive, "another_aa_talk.csv"), std::nullopt);
+    }
+}
+
+TEST_F(ArchiveSetTest, ReopeningReplacesTheTables)
+{
+    ASSERT_TRUE(Build(kTableArchive, {{"old.csv", "old"}}));
+    ASSERT_TRUE(set.OpenArchive(kTableArchive));
+    ASSERT_TRUE(Build(kTableArchive, {{"new.csv", "new"}, {"other.csv", "other"}}));
+    ASSERT_TRUE(set.OpenArchive(kTableArchive));
+    EXPECT_EQ(set.FindEntry(kTableArchive, "old.csv"), 0u);
+    EXPECT_EQ(set.NameCount(kTableArchive), 2u);
+    EXPECT_EQ(Read(kTableArchive, "new.csv"), "new");
+
+    // A failed reopen leaves no table behind, not the previous one.
+    std::filesystem::remove(DatFile(kTableArchive));
+    EXPECT_FALSE(set.OpenArchive(kTableArchive));
+    EXPECT_FALSE(set.IsOpen(kTableArchive));
+    EXPECT_EQ(set.FindEntry(kTableArchive, "new.csv"), 0u);
+    EXPECT_EQ(set.NameCount(kTableArchive), 0u);
+}
+
+TEST_F(ArchiveSetTest, MissingFilesOrNumbersFailToOpen)
+{
+    EXPECT_FALSE(set.OpenArchive(kTableArchive));  // nothing there at all
+    ASSERT_TRUE(Build(kTableArchive, {{"a.csv", "a"}}));
+    std::filesystem::remove(HedFile(kTableArchive));
+    EXPECT_FALSE(set.OpenArchive(kTableArchive));
+
+    ASSERT_TRUE(Build(kTableArchive, {{"a.csv", "a"}}));
+    ASSERT_TRUE(set.OpenArchive(kTableArchive));
+    std::filesystem::remove(DatFile(kTableArchive));
+    EXPECT_EQ(Read(kTableArchive, "a.csv"), std::nullopt);  // opened, .dat gone since
+    EXPECT_FALSE(set.OpenArchive(kTableArchive));
+
+    EXPECT_FALSE(set.OpenArchive(-1));
+    EXPECT_FALSE(set.OpenArchive(kArchiveCount));
+    EXPECT_EQ(Read(kArchiveCount, "a.csv"), std::nullopt);
+}
+
+}  // namespace
+}  // namespace tarnwick::test
