@@ -8,6 +8,9 @@
 
 #include "app/profile_file.h"
 #include "archive/archive_set.h"
+#include "face/face_cache.h"
+#include "sound/bgm_player.h"
+#include "sound/voice_output.h"
 #include "talk/veyqel_talk.h"
 
 namespace tarnwick {
@@ -52,12 +55,18 @@ public:
     CProfileFile& Profile() { return profile; }
 
     // The application state, in the order it is built; it is torn down in
-    // the reverse order.
+    // the reverse order: face pictures, PCM block, music, catalogue, archives.
     CArchiveSet archiveSet;
     CVeyQelTalk talkCatalogue;
+    CBgmPlayer bgmPlayer;  // silent until the front end gives it a media player
+    VoiceOutput voiceOutput;
+    CFaceCache faceImages;
     int volumeBgm = 0;  // hundredths of a decibel, -10000 to 0
     int playMode = 0;   // 0 "Default", 1 "Short", 2 "Long"
-    bool enableBgm = true;
+    bool enableBgm = true;  // EnableBGM=0 keeps the music silent
+
+    // What the music operations work on.
+    BgmContext_T Music() { return {bgmPlayer, archiveSet, volumeBgm}; }
 
 private:
     bool OpenAllArchives();

@@ -68,6 +68,11 @@ inline constexpr const char* kAboutDialogCaption = "バージョン情報 Tarnwi
 // String table.
 inline constexpr const char* kStringAboutMenu = "バージョン情報 Tarnwick(&A)...";  // 101
 
+// The Start button's texts: before the first walk, while walking, after.
+inline constexpr const char* kStartText = "開始";
+inline constexpr const char* kStopText = "停止";
+inline constexpr const char* kPlayAgainText = "再生";
+
 // The point size of the windows' font, and the font itself where installed.
 inline constexpr int kDialogFontPoints = 12;
 inline constexpr const char* kDialogFontFamily = "IPAPGothic";  // proportional, as Japanese UI fonts are

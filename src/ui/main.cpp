@@ -2,7 +2,9 @@
 
 #include "app/program_folder.h"
 #include "app/tarnwick_app.h"
+#include "ui/qt_media_player.h"
 #include "ui/qt_startup_ui.h"
+#include "ui/quit_signals.h"
 
 int main(int argc, char** argv)
 {
@@ -10,7 +12,9 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Tarnwick"));
     QApplication::setApplicationVersion(QStringLiteral(TARNWICK_VERSION));
 
+    tarnwick::CQuitSignals quitSignals;
     tarnwick::CTarnwickApp app(tarnwick::RunningExecutablePath());
+    app.bgmPlayer.SetMediaPlayer(std::make_unique<tarnwick::CQtMediaPlayer>());
     tarnwick::CQtStartupUi ui;
     app.InitInstance(ui);
     return 0;

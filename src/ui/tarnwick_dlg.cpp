@@ -3,7 +3,6 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QContextMenuEvent>
-#include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -17,6 +16,9 @@
 #include "talk/selection_lists.h"
 #include "ui/about_dlg.h"
 #include "ui/dialog_units.h"
+#include "ui/face_frame.h"
+#include "ui/game_text.h"
+#include "ui/qt_wave_device.h"
 #include "ui/selector_combo.h"
 #include "ui/talk_list_view.h"
 #include "ui/talk_table_model.h"
@@ -26,8 +28,12 @@ namespace tarnwick {
 CTarnwickDlg::CTarnwickDlg(CTarnwickApp& application, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      app(application), appIcon(AppIcon())
+      app(application), appIcon(AppIcon()), waveDevice(std::make_unique<CQtWaveDevice>()),
+      walker(talkRows, *this)
 {
+    // The end of a clip comes queued from the event loop, as a window
+    // message would.
+    waveDevice->SetDoneHandler([this] { walker.OnVoiceDone(); });
     setObjectName(QStringLiteral("CTarnwickDlg"));
     setWindowTitle(QString::fromUtf8(kMainDialogCaption));
     setFont(DialogFont());
@@ -35,7 +41,11 @@ CTarnwickDlg::CTarnwickDlg(CTarnwickApp& application, QWidget* parent)
     OnInitDialog();
 }
 
-CTarnwickDlg::~CTarnwickDlg() = default;
+CTarnwickDlg::~CTarnwickDlg()
+{
+    // The clip's device goes with the window: nothing may play from it after.
+    tarnwick::CloseVoiceClip(app.voiceOutput);
+}
 
 void CTarnwickDlg::CreateControls()
 {
@@ -49,11 +59,7 @@ void CTarnwickDlg::CreateControls()
         case kIdCastCaption: w = castCaption = new QLabel(text, this); break;
         case kIdModeCaption: w = modeCaption = new QLabel(text, this); break;
         case kIdWaitCaption: w = waitCaption = new QLabel(text, this); break;
-        case kIdFaceFrame:
-            faceFrame = new QFrame(this);
-            faceFrame->setFrameStyle(QFrame::Box | QFrame::Plain);
-            w = faceFrame;
-            break;
+        case kIdFaceFrame: w = faceFrame = new CFaceFrameWidget(this); break;
         case kIdTalkTextBox:
             talkTextBox = new QPlainTextEdit(this);
             talkTextBox->setReadOnly(true);
@@ -147,10 +153,12 @@ void CTarnwickDlg::OnInitDialog()
     connect(volumeSlider, &QSlider::valueChanged, this, &CTarnwickDlg::OnHScroll);
     connect(talkList, &CTalkListView::SelectedRowChanged, this, [this](int row) { talkRows.SetCurrentRow(row); });
     connect(talkModel.get(), &CTalkTableModel::CurrentRowChanged, talkList, &CTalkListView::SelectRow);
+    connect(startButton, &QPushButton::clicked, this, [this] { walker.OnStartClicked(); });
+    connect(talkList, &CTalkListView::RowDoubleClicked, this, [this](int row) { walker.OnListDoubleClick(row); });
 
     nextLineTimer.setSingleShot(true);
-    connect(&nextLineTimer, &QTimer::timeout, this, [this] { OnTimer(kNextLineTimer); });
-    connect(&musicWatchTimer, &QTimer::timeout, this, [this] { OnTimer(kMusicWatchTimer); });
+    connect(&nextLineTimer, &QTimer::timeout, this, [this] { OnTimer(kNextLineTimerId); });
+    connect(&musicWatchTimer, &QTimer::timeout, this, [this] { OnTimer(kMusicWatchTimerId); });
     musicWatchTimer.start(1000);
 }
 
@@ -184,21 +192,106 @@ void CTarnwickDlg::OnPlayModeChanged(int index)
 
 void CTarnwickDlg::OnHScroll(int position)
 {
-    if (position >= -10000 && position <= 0)
-        app.volumeBgm = position;
+    SetBgmVolume(app.Music(), position);
 }
 
 void CTarnwickDlg::OnTimer(int id)
 {
-    if (id == kNextLineTimer)
-        nextLineTimer.stop();
+    walker.OnTimer(id);
 }
 
 void CTarnwickDlg::done(int result)
 {
     nextLineTimer.stop();
     musicWatchTimer.stop();
+    walker.OnDestroy();
     QDialog::done(result);
+}
+
+bool CTarnwickDlg::DrawFace(const std::string& faceEntryName, int frameStyle)
+{
+    const CVeyFaceImage* face = app.faceImages.GetFaceImage(app.archiveSet, faceEntryName);
+    return face && faceFrame->ShowFace(frameStyle, face->image);
+}
+
+void CTarnwickDlg::ShowTalkText(const std::string& text)
+{
+    QString shown = GameText(text);
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    talkTextBox->setPlainText(shown);
+}
+
+void CTarnwickDlg::ShowCast(std::string_view castName)
+{
+    castCaption->setText(GameText(castName));
+}
+
+void CTarnwickDlg::ShowWait(const std::string& wait)
+{
+    waitCaption->setText(QString::fromStdString(wait));
+}
+
+void CTarnwickDlg::ShowMode(const char* mode)
+{
+    modeCaption->setText(QString::fromLatin1(mode));
+}
+
+void CTarnwickDlg::ShowStartText(StartText_T text)
+{
+    const char* shown = text == StartText_T::kStop ? kStopText
+                        : text == StartText_T::kPlayAgain ? kPlayAgainText : kStartText;
+    startButton->setText(QString::fromUtf8(shown));
+}
+
+int CTarnwickDlg::PlayMode() const
+{
+    return playModeCombo->currentIndex();
+}
+
+void CTarnwickDlg::ArmNextLineTimer(int milliseconds)
+{
+    nextLineTimer.start(milliseconds);
+}
+
+void CTarnwickDlg::StopNextLineTimer()
+{
+    nextLineTimer.stop();
+}
+
+bool CTarnwickDlg::PlayVoiceClip(const std::string& voiceEntryName, int kind)
+{
+    return tarnwick::PlayVoiceClip(*waveDevice, app.voiceOutput, app.archiveSet, voiceEntryName, kind);
+}
+
+bool CTarnwickDlg::IsClipPlaying() const
+{
+    return app.voiceOutput.IsPlaying();
+}
+
+void CTarnwickDlg::StopVoiceClip()
+{
+    tarnwick::StopVoiceClip(app.voiceOutput);
+}
+
+void CTarnwickDlg::CloseVoiceClip()
+{
+    tarnwick::CloseVoiceClip(app.voiceOutput);
+}
+
+void CTarnwickDlg::PlayBgm(int number)
+{
+    if (app.enableBgm)
+        tarnwick::PlayBgm(app.Music(), number);
+}
+
+void CTarnwickDlg::StopBgm()
+{
+    tarnwick::StopBgm(app.Music());
+}
+
+void CTarnwickDlg::PollBgm(int number)
+{
+    tarnwick::PollBgm(app.Music(), number);
 }
 
 }  // namespace tarnwick

@@ -11,9 +11,9 @@
 #include <memory>
 
 #include "talk/selection_models.h"
+#include "ui/talk_walker.h"
 
 class QComboBox;
-class QFrame;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
@@ -22,14 +22,13 @@ class QSlider;
 namespace tarnwick {
 
 class CTarnwickApp;
+class CFaceFrameWidget;
+class CQtWaveDevice;
 class CTalkListView;
 class CTalkTableModel;
 class CSelectorCombo;
 
-inline constexpr int kNextLineTimer = 100;
-inline constexpr int kMusicWatchTimer = 101;
-
-class CTarnwickDlg : public QDialog {
+class CTarnwickDlg : public QDialog, private IWalkerHost {
     Q_OBJECT
 public:
     explicit CTarnwickDlg(CTarnwickApp& app, QWidget* parent = nullptr);
@@ -43,6 +42,7 @@ public:
     float ScaleY() const { return sy; }
 
     CTalkListModel& TalkRows() { return talkRows; }
+    CTalkWalker& Walker() { return walker; }
     CSelectorModel& CaptureChoices() { return captureChoices; }
     CSelectorModel& ItemChoices() { return itemChoices; }
 
@@ -61,6 +61,24 @@ private:
     void OnHScroll(int position);
     void OnTimer(int id);
 
+    // What the walker does through the window, the sound and the pictures.
+    bool DrawFace(const std::string& faceEntryName, int frameStyle) override;
+    void ShowTalkText(const std::string& text) override;
+    void ShowCast(std::string_view castName) override;
+    void ShowWait(const std::string& wait) override;
+    void ShowMode(const char* mode) override;
+    void ShowStartText(StartText_T text) override;
+    int PlayMode() const override;
+    void ArmNextLineTimer(int milliseconds) override;
+    void StopNextLineTimer() override;
+    bool PlayVoiceClip(const std::string& voiceEntryName, int kind) override;
+    bool IsClipPlaying() const override;
+    void StopVoiceClip() override;
+    void CloseVoiceClip() override;
+    void PlayBgm(int number) override;
+    void StopBgm() override;
+    void PollBgm(int number) override;
+
     CTarnwickApp& app;
 
     // The selection state the list and selectors show; declared before the
@@ -72,7 +90,7 @@ private:
     std::unique_ptr<CSelectorCombo> captureAdapter;
     std::unique_ptr<CSelectorCombo> itemAdapter;
 
-    QFrame* faceFrame = nullptr;
+    CFaceFrameWidget* faceFrame = nullptr;
     QPlainTextEdit* talkTextBox = nullptr;
     QLabel* castCaption = nullptr;
     QLabel* waitCaption = nullptr;
@@ -87,6 +105,8 @@ private:
 
     QTimer nextLineTimer;
     QTimer musicWatchTimer;
+    std::unique_ptr<CQtWaveDevice> waveDevice;
+    CTalkWalker walker;
     float sx = 1.0f;
     float sy = 1.0f;
 };

@@ -76,13 +76,3 @@ TEST(QtStartupUiTest, MessageBoxShowsTheTextWithAnOkButton)
 
 }  // namespace
 }  // namespace tarnwick
-
-int main(int argc, char** argv)
-{
-    // Before the application exists, or test discovery at build time needs
-    // a display.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

@@ -19,6 +19,7 @@
 #include "app/tarnwick_app.h"
 #include "res/resources.h"
 #include "support/demo_game.h"
+#include "support/program_window.h"
 #include "support/temp_folder.h"
 #include "talk/selection_lists.h"
 #include "ui/about_dlg.h"
@@ -30,34 +31,12 @@ namespace {
 
 using test::TempFolder;
 
-// Runs the program's start-up on the demo game and hands the open window to
-// a test, which closes it.
-class WindowUi : public IStartupUi {
-public:
-    std::function<void(CTarnwickDlg&)> test;
-    std::optional<std::string> AskForFile(const FileDialogRequest_T&) override { return std::nullopt; }
-    void ShowMessage(const std::string&) override {}
-    void RunMainDialog(CTarnwickApp& app) override
-    {
-        CTarnwickDlg dlg(app);
-        dlg.show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(&dlg));
-        test(dlg);
-        dlg.close();
-    }
-};
-
 class DialogTest : public ::testing::Test {
 protected:
-    void Run(const std::function<void(CTarnwickDlg&, CTarnwickApp&)>& test, bool withCaptures = true)
+    void Run(const test::WindowTest& test, bool withCaptures = true)
     {
-        program.Write("tarnwick.ini", "[SYSTEM]\nVeyAppPath=" + test::DemoGameFolder() + "\n" + settings);
-        if (withCaptures)
-            std::filesystem::copy_file(test::DemoGameFolder() + "/CaptureList.xml", program / "CaptureList.xml");
-        CTarnwickApp app(program / "tarnwick");
-        WindowUi ui;
-        ui.test = [&](CTarnwickDlg& dlg) { test(dlg, app); };
-        app.InitInstance(ui);
+        test::RunProgramWindow(program, {.settings = settings, .withCaptures = withCaptures, .withMusic = false},
+                               test);
     }
     std::string Settings() const { return test::ReadFileText(program / "tarnwick.ini"); }
 
@@ -234,11 +213,3 @@ TEST_F(DialogTest, F1OpensTheAboutBoxWithTheIcon)
 
 }  // namespace
 }  // namespace tarnwick
-
-int main(int argc, char** argv)
-{
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}

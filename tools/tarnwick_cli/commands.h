@@ -13,5 +13,7 @@ int CmdPack(Args args);
 int CmdTalks(Args args);
 int CmdCaptures(Args args);
 int CmdSelect(Args args);
+int CmdFace(Args args);
+int CmdVoice(Args args);
 
 }  // namespace tarnwick::cli

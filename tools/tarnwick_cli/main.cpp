@@ -39,6 +39,15 @@ const Command_T kCommands[] = {
                "                              run the window's selection choices; print talkId, lineNo,\n"
                "                              bgmNo and the mark of every listed row",
      tarnwick::cli::CmdSelect},
+    {"face", "face GAME_FOLDER NAME [--style N] [--frame WIDTH HEIGHT] -o OUT.png\n"
+             "                              draw face picture NAME of archive 104 framed as the window\n"
+             "                              does (frame 96 x 96 unless given) into an RGB PNG",
+     tarnwick::cli::CmdFace},
+    {"voice", "voice GAME_FOLDER NAME KIND -o OUT.wav\n"
+              "                              decode voice clip NAME as the window plays it (KIND 1 from\n"
+              "                              the short archive 106, any other from the long archive 105)\n"
+              "                              into a 16-bit PCM WAV; print channels, rate and PCM bytes",
+     tarnwick::cli::CmdVoice},
 };
 
 void PrintHelp()

@@ -1,0 +1,96 @@
+#include "sound/bgm_player.h"
+
+#include <cmath>
+#include <optional>
+
+#include "archive/archive_set.h"
+#include "archive/host_path.h"
+
+namespace tarnwick {
+
+void CBgmPlayer::SetMediaPlayer(std::unique_ptr<IMediaPlayer> player)
+{
+    Close();
+    media = std::move(player);
+}
+
+bool CBgmPlayer::Open(const std::string& path)
+{
+    Close();
+    if (media)
+        isOpen = media->Render(path);
+    return isOpen;
+}
+
+void CBgmPlayer::Close()
+{
+    if (media) {
+        media->Stop();
+        media->Release();
+    }
+    isOpen = false;
+}
+
+float LinearVolume(int hundredthsOfDb)
+{
+    if (hundredthsOfDb <= kMinBgmVolume)
+        return 0.0f;
+    return static_cast<float>(std::pow(10.0, hundredthsOfDb / 2000.0));
+}
+
+std::string BgmFileName(int n)
+{
+    return "data\\sound\\bgm_" + std::to_string(n) + ".wma";
+}
+
+void PlayBgm(const BgmContext_T& music, int n)
+{
+    const std::optional<std::string> path = ResolveUnder(music.archives.GameFolder(), BgmFileName(n));
+    if (!path) {  // a name that would climb out of the game folder
+        music.player.Close();
+        return;
+    }
+    if (!music.player.Open(*path))
+        return;
+    IMediaPlayer& media = *music.player.Media();
+    media.SetVolume(LinearVolume(music.volumeBgm));
+    media.Run();
+}
+
+void StopBgm(const BgmContext_T& music)
+{
+    if (music.player.IsOpen())
+        music.player.Media()->Stop();
+}
+
+void SetBgmVolume(const BgmContext_T& music, int v)
+{
+    if (v < kMinBgmVolume || v > kMaxBgmVolume)
+        return;
+    music.volumeBgm = v;
+    if (music.player.IsOpen())
+        music.player.Media()->SetVolume(LinearVolume(v));
+}
+
+void PollBgm(const BgmContext_T& music, int n)
+{
+    if (n == 0 || !music.player.IsOpen())
+        return;
+    // Only a player that is not running is restarted; one whose file failed
+    // stays silent rather than being retried every second.
+    if (music.player.Media()->Poll() == MediaPoll::kNotRunning)
+        PlayBgm(music, n);
+}
+
+void ApplyMusicRule(const BgmContext_T& music, int bgmNo, int& currentBgmNo)
+{
+    if (bgmNo == 0) {
+        StopBgm(music);
+        currentBgmNo = 0;
+    } else if (bgmNo != currentBgmNo) {
+        PlayBgm(music, bgmNo);
+        currentBgmNo = bgmNo;
+    }
+}
+
+}  // namespace tarnwick

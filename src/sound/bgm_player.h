@@ -1,0 +1,96 @@
+// Background music: the one music player of the application, the
+// operations that start, stop and restart track files from the game folder
+// at the VolumeBGM setting, and the rule by which a walk changes the music
+// from line to line.
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace tarnwick {
+
+class CArchiveSet;
+
+// What the platform's player tells a non-waiting poll.
+enum class MediaPoll { kRunning, kNotRunning, kFailed };
+
+// The platform's media player, one file at a time. The Qt side implements
+// it; tests use a fake that records the calls.
+class IMediaPlayer {
+public:
+    virtual ~IMediaPlayer() = default;
+    // Prepares the file for playing. False when it cannot be played, as far
+    // as the player can tell at once; then nothing is held.
+    virtual bool Render(const std::string& path) = 0;
+    // Lets go of the rendered file.
+    virtual void Release() = 0;
+    virtual void Run() = 0;
+    virtual void Stop() = 0;
+    // Linear amplitude factor, 0 to 1.
+    virtual void SetVolume(float linear) = 0;
+    // Never waits. kNotRunning once the player has stopped, also at the end
+    // of the track; kFailed when the file turned out unplayable after it was
+    // rendered, which no restart would mend.
+    virtual MediaPoll Poll() = 0;
+};
+
+class CBgmPlayer {
+public:
+    CBgmPlayer() = default;
+    explicit CBgmPlayer(std::unique_ptr<IMediaPlayer> player) : media(std::move(player)) {}
+    ~CBgmPlayer() { Close(); }
+    CBgmPlayer(const CBgmPlayer&) = delete;
+    CBgmPlayer& operator=(const CBgmPlayer&) = delete;
+
+    // Closes what is open and takes the player to use from now on. Without
+    // one every Open fails and the music stays silent.
+    void SetMediaPlayer(std::unique_ptr<IMediaPlayer> player);
+
+    // Closes the current file and renders path; gives isOpen.
+    bool Open(const std::string& path);
+    // Stops and lets go of the current file.
+    void Close();
+
+    bool IsOpen() const { return isOpen; }
+    IMediaPlayer* Media() const { return media.get(); }
+
+private:
+    std::unique_ptr<IMediaPlayer> media;
+    bool isOpen = false;
+};
+
+// The pieces of the application state the music operations work on.
+struct BgmContext_T {
+    CBgmPlayer& player;
+    const CArchiveSet& archives;  // holds the game folder the tracks lie under
+    int& volumeBgm;               // the VolumeBGM setting
+};
+
+inline constexpr int kMinBgmVolume = -10000;  // hundredths of a decibel: silence
+inline constexpr int kMaxBgmVolume = 0;       // full volume
+
+// 10^(v / 2000), with -10000 (and below) giving silence.
+float LinearVolume(int hundredthsOfDb);
+
+// "data\sound\bgm_N.wma", relative to the game folder.
+std::string BgmFileName(int n);
+
+// Starts track n from its beginning at VolumeBGM. The old track ends even
+// when the new file cannot be played.
+void PlayBgm(const BgmContext_T& music, int n);
+// Stops an open track; it stays open.
+void StopBgm(const BgmContext_T& music);
+// Ignores v outside -10000..0; otherwise stores it in VolumeBGM and applies
+// it to an open track at once.
+void SetBgmVolume(const BgmContext_T& music, int v);
+// The music watch: when track n is open but no longer running (also when
+// it has played to its end), starts it again from its beginning.
+void PollBgm(const BgmContext_T& music, int n);
+
+// A walk's music for a line with music number bgmNo: 0 stops the music,
+// the number already playing plays on, any other number starts that track.
+// currentBgmNo takes the new number even when its file cannot be played, so
+// following lines with that number do not try again.
+void ApplyMusicRule(const BgmContext_T& music, int bgmNo, int& currentBgmNo);
+
+}  // namespace tarnwick

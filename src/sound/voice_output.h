@@ -1,0 +1,93 @@
+// Voice clips: a talk line's clip fetched from a sound archive, its stored
+// bytes inverted back into an Ogg Vorbis stream, decoded whole into one PCM
+// block and handed to the wave device as a single buffer.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <string_view>
+
+#include <ogg/os_types.h>
+
+#include "sound/wave_device.h"
+
+namespace tarnwick {
+
+class CArchiveSet;
+
+inline constexpr std::int32_t kInitialPcmCapacity = 10240;
+inline constexpr int kVoiceReadChunk = 1024;
+// ov_read fails again and again only on a stream it cannot get past; give
+// up on the rest of the clip after this many failures in a row.
+inline constexpr int kMaxVoiceReadErrors = 32;
+
+// Kind 1 is the short-clip archive; every other kind the long-clip one.
+int VoiceArchiveFor(int kind);
+
+// The one buffer the device was given. A non-null data pointer is the
+// program's mark that a clip is open.
+struct WaveHeader_T {
+    const std::uint8_t* data = nullptr;
+    std::uint32_t length = 0;
+};
+
+class VoiceOutput {
+public:
+    VoiceOutput();
+    // Closes a clip still open: the device must not read the block after
+    // it is freed.
+    ~VoiceOutput();
+    VoiceOutput(const VoiceOutput&) = delete;
+    VoiceOutput& operator=(const VoiceOutput&) = delete;
+
+    bool IsPlaying() const { return header.data != nullptr; }
+
+    struct FreeDeleter {
+        void operator()(std::uint8_t* p) const { std::free(p); }
+    };
+
+    // The decoded samples of the current clip. Grown with realloc so that
+    // growing to exactly each chunk's end stays cheap; never shrinks.
+    std::unique_ptr<std::uint8_t[], FreeDeleter> pcm;
+    std::int32_t pcmCapacity = 0;
+    // The device of the open clip, not owned; null when none is open. It
+    // must outlive the clip: its owner closes the clip before it goes.
+    IWaveDevice* device = nullptr;
+    WaveHeader_T header;
+};
+
+// Plays entry name of the archive that kind selects. False (nothing opened,
+// the line is silent) when the entry is missing, the decoder refuses it, the
+// block cannot grow or the device cannot be opened. Also false without
+// touching anything while a clip is still open: its buffer is being played
+// and must not move. On true the clip plays on and the device's done
+// handler follows; the entry's bytes in the archive set's buffer are left
+// inverted back, as the decoder read them.
+bool PlayVoiceClip(IWaveDevice& device, VoiceOutput& out, CArchiveSet& archives, std::string_view name,
+                   int kind);
+
+// Cuts an open clip short; the done handler still follows, and closes it.
+void StopVoiceClip(VoiceOutput& out);
+
+// Closes the device and clears the playing mark; the block stays allocated.
+// Meant for the done handler, and also safe at any other time (the
+// window's teardown): the device stops at once and its pending done is
+// dropped. Does nothing when no clip is open.
+void CloseVoiceClip(VoiceOutput& out);
+
+// The decoder's view of a fetched clip.
+struct ClipSource_T {
+    const std::uint8_t* readPos = nullptr;
+    const std::uint8_t* dataStart = nullptr;
+    std::int32_t dataLength = 0;
+};
+
+// The decoder's data callbacks over a ClipSource_T, in vorbisfile's order.
+std::size_t ClipRead(void* destination, std::size_t size, std::size_t count, void* source);
+int ClipSeek(void* source, ogg_int64_t offset, int origin);
+int ClipClose(void* source);
+long ClipTell(void* source);
+
+}  // namespace tarnwick

@@ -1,0 +1,55 @@
+// The wave output a voice clip plays through: opened for one PCM format,
+// given one buffer, reset or closed, and telling its owner when the buffer
+// is done. The Qt side implements it over the platform's audio output; the
+// tools and tests use one that only records.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+
+namespace tarnwick {
+
+inline constexpr std::uint16_t kWaveFormatPcm = 1;
+
+// Always plain PCM, 16 bits, channels interleaved.
+struct WaveFormat_T {
+    std::uint16_t formatTag = kWaveFormatPcm;
+    std::uint16_t channels = 0;
+    std::uint32_t samplesPerSec = 0;
+    std::uint32_t avgBytesPerSec = 0;  // blockAlign * samplesPerSec
+    std::uint16_t blockAlign = 0;      // channels * 2
+    std::uint16_t bitsPerSample = 16;
+
+    friend bool operator==(const WaveFormat_T&, const WaveFormat_T&) = default;
+};
+
+// The 16-bit format for a stream's channels and rate; nothing (channels 0)
+// when the counts are out of what the fields can hold.
+WaveFormat_T PcmWaveFormat(long channels, long rate);
+
+class IWaveDevice {
+public:
+    using DoneHandler = std::function<void()>;
+
+    virtual ~IWaveDevice() = default;
+
+    // Called once for every written buffer, after the device has played it
+    // or was reset, and never once the device is closed. It runs on the
+    // owner's thread from its event loop, never from inside a call of this
+    // interface, so the handler may close the clip and start the next one.
+    virtual void SetDoneHandler(DoneHandler handler) = 0;
+
+    // False when there is no output to play this format on.
+    virtual bool Open(const WaveFormat_T& format) = 0;
+    // Starts playing length bytes at data. The bytes are read while the
+    // buffer plays, so they must stay put until Reset or Close.
+    virtual void Write(const std::uint8_t* data, std::size_t length) = 0;
+    // Cuts the playing buffer short; it then counts as done.
+    virtual void Reset() = 0;
+    // Stops at once and lets go of the buffer; a done not yet delivered is
+    // dropped. Closing a device that is not open does nothing.
+    virtual void Close() = 0;
+};
+
+}  // namespace tarnwick

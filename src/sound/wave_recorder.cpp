@@ -1,0 +1,44 @@
+#include "sound/wave_recorder.h"
+
+namespace tarnwick {
+
+bool CWaveRecorder::Open(const WaveFormat_T& format)
+{
+    opened.push_back(format);
+    open = !failOpen;
+    return open;
+}
+
+void CWaveRecorder::Write(const std::uint8_t* data, std::size_t length)
+{
+    ++writes;
+    lastData = data;
+    lastLength = length;
+    if (copyPcm)
+        pcm.assign(data, data + length);
+    donePending = open;
+}
+
+void CWaveRecorder::Reset()
+{
+    ++resets;
+}
+
+void CWaveRecorder::Close()
+{
+    ++closes;
+    open = false;
+    donePending = false;
+}
+
+bool CWaveRecorder::FinishBuffer()
+{
+    if (!donePending)
+        return false;
+    donePending = false;
+    if (done)
+        done();
+    return true;
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,72 @@
+// The wave device over Qt's audio output: one QAudioSink per clip, pulling
+// the caller's PCM bytes in place. Its done handler runs from the event
+// loop of the thread the device lives in (the window's), queued, never from
+// inside one of its calls.
+#pragma once
+
+#include <QAudio>
+#include <QIODevice>
+#include <QObject>
+#include <QTimer>
+
+#include <cstdint>
+#include <memory>
+
+#include "sound/wave_device.h"
+
+class QAudioSink;
+
+namespace tarnwick {
+
+// A read-only view of the clip's bytes for the sink to pull; no copy. Empty
+// until the clip is written.
+class CPcmSource : public QIODevice {
+public:
+    void SetBytes(const std::uint8_t* data, std::size_t length);
+    bool IsFinished() const { return offset >= length; }
+
+    bool isSequential() const override { return true; }
+    qint64 bytesAvailable() const override;
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override;
+    qint64 writeData(const char* data, qint64 maxSize) override;
+
+private:
+    const std::uint8_t* bytes = nullptr;
+    std::size_t length = 0;
+    std::size_t offset = 0;
+};
+
+class CQtWaveDevice : public QObject, public IWaveDevice {
+public:
+    explicit CQtWaveDevice(QObject* parent = nullptr);
+    ~CQtWaveDevice() override;
+
+    void SetDoneHandler(DoneHandler handler) override { done = std::move(handler); }
+    // Fails when there is no audio output (no sound server), the output
+    // cannot play the format, or the sink cannot open its stream.
+    bool Open(const WaveFormat_T& format) override;
+    void Write(const std::uint8_t* data, std::size_t length) override;
+    void Reset() override;
+    void Close() override;
+
+private:
+    void OnStateChanged(QAudio::State state);
+    void PostDone();
+    void DeliverDone();
+
+    std::unique_ptr<QAudioSink> sink;
+    CPcmSource source;
+    // The sink reports idle once it has handed the last bytes on, while its
+    // own buffer still holds them: the done waits for that buffer to play.
+    QTimer drainTimer;
+    int drainMs = 0;
+    DoneHandler done;
+    bool written = false;
+    bool doneOwed = false;
+    // Tells a queued done from a clip that was closed since.
+    std::uint64_t clip = 0;
+};
+
+}  // namespace tarnwick

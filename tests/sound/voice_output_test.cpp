@@ -1,0 +1,330 @@
+#include "sound/voice_output.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "archive/archive_set.h"
+#include "sound/wave_recorder.h"
+#include "support/temp_folder.h"
+#include "voice_archives.h"
+
+namespace tarnwick {
+namespace {
+
+using test::Tone_T;
+
+// ---- the decoder's data callbacks --------------------------------------
+
+class ClipSourceTest : public ::testing::Test {
+protected:
+    ClipSourceTest()
+    {
+        for (int i = 0; i < 10; ++i)
+            bytes[i] = static_cast<std::uint8_t>('a' + i);
+    }
+    std::uint8_t bytes[10];
+    ClipSource_T clip{bytes, bytes, 10};
+};
+
+TEST_F(ClipSourceTest, SeekWithinTheClipIncludingItsEnd)
+{
+    EXPECT_EQ(ClipSeek(&clip, 0, 2), 0);
+    EXPECT_EQ(clip.readPos, bytes + 10);
+    EXPECT_EQ(ClipTell(&clip), 10);
+    EXPECT_EQ(ClipSeek(&clip, -3, 2), 0);
+    EXPECT_EQ(ClipSeek(&clip, 2, 1), 0);
+    EXPECT_EQ(ClipTell(&clip), 9);
+}
+
+TEST_F(ClipSourceTest, SeekOutsideTheClipClampsAndFails)
+{
+    ASSERT_EQ(ClipSeek(&clip, 5, 0), 0);
+    EXPECT_EQ(ClipSeek(&clip, -1, 0), -1);
+    EXPECT_EQ(clip.readPos, bytes);
+    ASSERT_EQ(ClipSeek(&clip, 5, 0), 0);
+    EXPECT_EQ(ClipSeek(&clip, 1, 2), -1);
+    EXPECT_EQ(clip.readPos, bytes + 10);
+    EXPECT_EQ(ClipSeek(&clip, std::numeric_limits<ogg_int64_t>::min(), 2), -1);
+    EXPECT_EQ(clip.readPos, bytes);
+    EXPECT_EQ(ClipSeek(&clip, std::numeric_limits<ogg_int64_t>::max(), 1), -1);
+    EXPECT_EQ(clip.readPos, bytes + 10);
+
+    ASSERT_EQ(ClipSeek(&clip, 4, 0), 0);
+    EXPECT_EQ(ClipSeek(&clip, 0, 3), -1);  // no such origin: nothing moves
+    EXPECT_EQ(ClipTell(&clip), 4);
+}
+
+TEST_F(ClipSourceTest, ReadStopsAtTheEnd)
+{
+    char out[16];
+    std::memset(out, '-', sizeof out);
+    EXPECT_EQ(ClipRead(out, 1, 4, &clip), 4u);
+    EXPECT_EQ(ClipRead(out + 4, 1, 12, &clip), 6u);
+    EXPECT_EQ(std::string(out, 11), "abcdefghij-");
+    EXPECT_EQ(ClipRead(out, 1, 16, &clip), 0u);
+    ASSERT_EQ(ClipSeek(&clip, 7, 0), 0);
+    EXPECT_EQ(ClipRead(out, 2, SIZE_MAX / 2 + 2, &clip), 3u);  // size times count would wrap
+    EXPECT_EQ(ClipTell(&clip), 10);
+}
+
+// ---- playing clips from the voice archives -----------------------------
+
+const Tone_T kShortTone{1, 22050, 1.0};   // archive 106 "tone.vc"
+const Tone_T kLongTone{2, 44100, 0.5};    // archive 105 "tone.vc"
+const Tone_T kEventTone{1, 8000, 0.25};   // archive 107 "tone.vc", never to be read
+const Tone_T kBrief{1, 22050, 0.1};       // fits the first block
+const Tone_T kSecond{1, 22050, 1.0};
+const Tone_T kHalf{1, 22050, 0.5};
+const Tone_T kDamaged{1, 22050, 3.0, 0.4, 441.0, 0.3};
+
+// The stream with the body of a page in its middle spoiled, so that page
+// fails its checksum and the decoder meets a hole.
+std::vector<std::uint8_t> SpoilMiddlePage(std::vector<std::uint8_t> stream)
+{
+    std::vector<std::size_t> pages;
+    for (std::size_t i = 0; i + 4 <= stream.size(); ++i)
+        if (std::memcmp(&stream[i], "OggS", 4) == 0)
+            pages.push_back(i);
+    EXPECT_GE(pages.size(), 6u);
+    const std::size_t at = pages[pages.size() / 2] + 40;
+    for (std::size_t i = at; i < at + 16 && i < stream.size(); ++i)
+        stream[i] = static_cast<std::uint8_t>(stream[i] ^ 0x5A);
+    return stream;
+}
+
+class VoiceOutputTest : public ::testing::Test {
+protected:
+    // Written once for all tests; a failure here fails the first test.
+    static bool WriteArchives()
+    {
+        game = std::make_unique<test::TempFolder>();
+        using test::EncodeTone;
+        using test::Stored;
+        std::vector<std::uint8_t> garbage(4000);
+        for (std::size_t i = 0; i < garbage.size(); ++i)
+            garbage[i] = static_cast<std::uint8_t>(i * 7919 >> 3);
+        // Added one by one: a long braced list of these trips a false
+        // "may be used uninitialized" in GCC 12 at -O2.
+        std::vector<test::VoiceEntry_T> longEntries;
+        const auto add = [&](const char* name, std::vector<std::uint8_t> bytes) {
+            longEntries.push_back({name, std::move(bytes)});
+        };
+        add("tone.vc", Stored(EncodeTone(kLongTone)));
+        add("brief.vc", Stored(EncodeTone(kBrief)));
+        add("second.vc", Stored(EncodeTone(kSecond)));
+        add("half.vc", Stored(EncodeTone(kHalf)));
+        add("garbage.vc", garbage);
+        add("empty.vc", {});
+        add("plain.vc", EncodeTone(kHalf));  // never inverted
+        add("damaged.vc", Stored(SpoilMiddlePage(EncodeTone(kDamaged))));
+        return test::WriteVoiceArchive(game->Path(), kShortVoiceArchive,
+                                       {{"tone.vc", Stored(EncodeTone(kShortTone))}}) &&
+               test::WriteVoiceArchive(game->Path(), kLongVoiceArchive, longEntries) &&
+               test::WriteVoiceArchive(game->Path(), 107, {{"tone.vc", Stored(EncodeTone(kEventTone))}});
+    }
+    static void TearDownTestSuite() { game.reset(); }
+
+    void SetUp() override
+    {
+        static const bool written = WriteArchives();
+        ASSERT_TRUE(written);
+        set.SetGameFolder(game->Path());
+        set.SetProgramFolder(program.Path());
+        for (int n : {kLongVoiceArchive, kShortVoiceArchive, 107})
+            EXPECT_TRUE(set.OpenArchive(n));
+    }
+
+    bool Play(std::string_view name, int kind) { return PlayVoiceClip(device, out, set, name, kind); }
+
+    static WaveFormat_T FormatOf(const Tone_T& tone)
+    {
+        WaveFormat_T f;
+        f.channels = static_cast<std::uint16_t>(tone.channels);
+        f.samplesPerSec = static_cast<std::uint32_t>(tone.rate);
+        f.blockAlign = static_cast<std::uint16_t>(tone.channels * 2);
+        f.avgBytesPerSec = f.samplesPerSec * f.blockAlign;
+        return f;
+    }
+
+    static std::unique_ptr<test::TempFolder> game;
+    test::TempFolder program;
+    CArchiveSet set;
+    CWaveRecorder device;
+    VoiceOutput out;
+};
+
+std::unique_ptr<test::TempFolder> VoiceOutputTest::game;
+
+TEST_F(VoiceOutputTest, DeviceFormatFollowsTheStream)
+{
+    ASSERT_TRUE(Play("tone.vc", 1));
+    CloseVoiceClip(out);
+    ASSERT_TRUE(Play("tone.vc", 2));
+    ASSERT_EQ(device.opened.size(), 2u);
+    const WaveFormat_T& mono = device.opened[0];
+    EXPECT_EQ(mono.formatTag, 1);
+    EXPECT_EQ(mono.bitsPerSample, 16);
+    EXPECT_EQ(mono.channels, 1);
+    EXPECT_EQ(mono.samplesPerSec, 22050u);
+    EXPECT_EQ(mono.blockAlign, 2);
+    EXPECT_EQ(mono.avgBytesPerSec, 44100u);
+    const WaveFormat_T& stereo = device.opened[1];
+    EXPECT_EQ(stereo.channels, 2);
+    EXPECT_EQ(stereo.samplesPerSec, 44100u);
+    EXPECT_EQ(stereo.blockAlign, 4);
+    EXPECT_EQ(stereo.avgBytesPerSec, 176400u);
+}
+
+TEST_F(VoiceOutputTest, KindOneReadsShortClipsEveryOtherKindLongOnes)
+{
+    for (const int kind : {1, 2, -1, 0, 3, 107}) {
+        SCOPED_TRACE(kind);
+        device.opened.clear();
+        ASSERT_TRUE(Play("tone.vc", kind));
+        CloseVoiceClip(out);
+        ASSERT_EQ(device.opened.size(), 1u);
+        EXPECT_EQ(device.opened[0], FormatOf(kind == 1 ? kShortTone : kLongTone));
+    }
+}
+
+TEST_F(VoiceOutputTest, WholeClipIsOneBufferOfSignedLittleEndianSamples)
+{
+    ASSERT_TRUE(Play("tone.vc", 1));
+    EXPECT_TRUE(out.IsPlaying());
+    EXPECT_EQ(out.device, &device);
+    EXPECT_EQ(device.writes, 1);
+    EXPECT_EQ(device.lastData, out.pcm.get());
+    EXPECT_EQ(out.header.data, out.pcm.get());
+    ASSERT_EQ(device.lastLength, test::TonePcmBytes(kShortTone));
+    EXPECT_EQ(out.header.length, device.lastLength);
+
+    // A 0.5 sine swings to about +-16384 in signed 16-bit little-endian.
+    int top = 0, bottom = 0;
+    for (std::size_t i = 0; i + 1 < device.pcm.size(); i += 2) {
+        const auto v = static_cast<std::int16_t>(device.pcm[i] | device.pcm[i + 1] << 8);
+        top = std::max<int>(top, v);
+        bottom = std::min<int>(bottom, v);
+    }
+    EXPECT_NEAR(top, 16384, 1200);
+    EXPECT_NEAR(bottom, -16384, 1200);
+}
+
+TEST_F(VoiceOutputTest, BlockGrowsToExactlyTheLongestClipAndIsReused)
+{
+    EXPECT_EQ(out.pcmCapacity, 10240);
+    ASSERT_TRUE(Play("brief.vc", 2));
+    EXPECT_EQ(device.lastLength, test::TonePcmBytes(kBrief));
+    EXPECT_EQ(out.pcmCapacity, 10240);
+    CloseVoiceClip(out);
+
+    ASSERT_TRUE(Play("second.vc", 2));
+    EXPECT_EQ(out.pcmCapacity, static_cast<std::int32_t>(test::TonePcmBytes(kSecond)));
+    EXPECT_EQ(device.lastLength, test::TonePcmBytes(kSecond));
+    const std::uint8_t* block = out.pcm.get();
+    CloseVoiceClip(out);
+    EXPECT_EQ(out.pcm.get(), block);
+
+    ASSERT_TRUE(Play("half.vc", 2));
+    EXPECT_EQ(device.lastLength, test::TonePcmBytes(kHalf));
+    EXPECT_EQ(out.pcmCapacity, static_cast<std::int32_t>(test::TonePcmBytes(kSecond)));
+    EXPECT_EQ(out.pcm.get(), block);
+}
+
+TEST_F(VoiceOutputTest, NothingTouchesAPlayingClip)
+{
+    ASSERT_TRUE(Play("tone.vc", 1));
+    const std::vector<std::uint8_t> playing(out.pcm.get(), out.pcm.get() + out.header.length);
+    const WaveHeader_T header = out.header;
+    const std::int32_t capacity = out.pcmCapacity;
+
+    EXPECT_FALSE(Play("missing.vc", 1));
+    EXPECT_FALSE(Play("second.vc", 2));  // longer: would grow the block
+    EXPECT_FALSE(Play("tone.vc", 2));
+
+    EXPECT_TRUE(out.IsPlaying());
+    EXPECT_EQ(out.device, &device);
+    EXPECT_EQ(out.header.data, header.data);
+    EXPECT_EQ(out.header.length, header.length);
+    EXPECT_EQ(out.pcmCapacity, capacity);
+    EXPECT_TRUE(std::equal(playing.begin(), playing.end(), out.pcm.get()));
+    EXPECT_EQ(device.opened.size(), 1u);
+    EXPECT_EQ(device.writes, 1);
+    EXPECT_EQ(device.resets + device.closes, 0);
+}
+
+TEST_F(VoiceOutputTest, ClipsTheDecoderRefusesAreSilent)
+{
+    for (const char* name : {"garbage.vc", "empty.vc", "plain.vc", "missing.vc"}) {
+        SCOPED_TRACE(name);
+        EXPECT_FALSE(Play(name, 2));
+        EXPECT_FALSE(out.IsPlaying());
+        EXPECT_EQ(out.device, nullptr);
+    }
+    EXPECT_TRUE(device.opened.empty());
+    EXPECT_EQ(device.writes, 0);
+    EXPECT_EQ(out.pcmCapacity, 10240);
+}
+
+TEST_F(VoiceOutputTest, DeviceThatCannotOpenMakesTheLineSilent)
+{
+    device.failOpen = true;
+    EXPECT_FALSE(Play("second.vc", 2));
+    EXPECT_EQ(device.opened.size(), 1u);
+    EXPECT_EQ(device.writes, 0);
+    EXPECT_FALSE(out.IsPlaying());
+    EXPECT_EQ(out.device, nullptr);
+
+    device.failOpen = false;  // nothing was left half open
+    EXPECT_TRUE(Play("second.vc", 2));
+    EXPECT_EQ(device.lastLength, test::TonePcmBytes(kSecond));
+}
+
+TEST_F(VoiceOutputTest, DamagedPageLosesOnlyItsOwnSamples)
+{
+    ASSERT_TRUE(Play("damaged.vc", 2));
+    const std::size_t full = test::TonePcmBytes(kDamaged);
+    EXPECT_LT(device.lastLength, full);
+    EXPECT_GT(device.lastLength, full * 3 / 4);  // decoding went on after the hole
+    EXPECT_EQ(device.lastLength % 2, 0u);
+}
+
+TEST_F(VoiceOutputTest, StopResetsTheDeviceAndCloseEndsTheClip)
+{
+    StopVoiceClip(out);
+    CloseVoiceClip(out);
+    EXPECT_EQ(device.resets + device.closes, 0);
+
+    ASSERT_TRUE(Play("tone.vc", 1));
+    StopVoiceClip(out);
+    EXPECT_EQ(device.resets, 1);
+    EXPECT_TRUE(out.IsPlaying());  // until the done arrives and closes it
+    CloseVoiceClip(out);
+    EXPECT_EQ(device.closes, 1);
+    EXPECT_FALSE(out.IsPlaying());
+    EXPECT_EQ(out.device, nullptr);
+    EXPECT_EQ(out.header.length, 0u);
+    EXPECT_NE(out.pcm, nullptr);
+    CloseVoiceClip(out);
+    EXPECT_EQ(device.closes, 1);
+}
+
+TEST_F(VoiceOutputTest, DestroyingTheOutputClosesAnOpenClip)
+{
+    {
+        VoiceOutput gone;
+        ASSERT_TRUE(PlayVoiceClip(device, gone, set, "tone.vc", 1));
+    }
+    EXPECT_EQ(device.closes, 1);
+    EXPECT_FALSE(device.IsOpen());
+}
+
+}  // namespace
+}  // namespace tarnwick

@@ -1,0 +1,72 @@
+#include "support/program_window.h"
+
+#include <QAudioDevice>
+#include <QElapsedTimer>
+#include <QMediaDevices>
+#include <QtTest/QTest>
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "app/tarnwick_app.h"
+#include "support/demo_game.h"
+#include "ui/qt_media_player.h"
+#include "ui/tarnwick_dlg.h"
+
+namespace tarnwick::test {
+
+namespace {
+
+class WindowUi : public IStartupUi {
+public:
+    explicit WindowUi(const WindowTest& t) : test(t) {}
+    std::optional<std::string> AskForFile(const FileDialogRequest_T&) override
+    {
+        ADD_FAILURE() << "the demo game should open without asking";
+        return std::nullopt;
+    }
+    void ShowMessage(const std::string& text) override { ADD_FAILURE() << text; }
+    void RunMainDialog(CTarnwickApp& app) override
+    {
+        CTarnwickDlg dlg(app);
+        dlg.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+        test(dlg, app);
+        dlg.close();
+    }
+
+private:
+    const WindowTest& test;
+};
+
+}  // namespace
+
+void RunProgramWindow(const TempFolder& program, const ProgramWindowOptions_T& options, const WindowTest& test)
+{
+    program.Write("tarnwick.ini", "[SYSTEM]\nVeyAppPath=" + DemoGameFolder() + "\n" + options.settings);
+    if (options.withCaptures)
+        std::filesystem::copy_file(DemoGameFolder() + "/CaptureList.xml", program / "CaptureList.xml",
+                                   std::filesystem::copy_options::overwrite_existing);
+    CTarnwickApp app(program / "tarnwick");
+    if (options.withMusic)
+        app.bgmPlayer.SetMediaPlayer(std::make_unique<CQtMediaPlayer>());
+    WindowUi ui(test);
+    app.InitInstance(ui);
+}
+
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < timeoutMs)
+        QTest::qWait(10);
+    return done();
+}
+
+bool HaveAudioOutput()
+{
+    return !QMediaDevices::defaultAudioOutput().isNull();
+}
+
+}  // namespace tarnwick::test

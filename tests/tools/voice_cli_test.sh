@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# tarnwick-cli voice on the demo game: clips of both voice archives (all the
+# stereo ones and every fifth of the rest) decode to the same WAV file as an
+# independent decoder (oggdec) makes from the entry inverted back; plus the
+# command's exit codes.
+# Usage: voice_cli_test.sh TARNWICK_CLI DEMO_GAME_FOLDER
+set -u
+cli="$1"
+game="$2"
+if ! command -v oggdec >/dev/null; then
+  echo "SKIP: oggdec not found (vorbis-tools)"
+  exit 77
+fi
+tmp="$(mktemp -d)"
+trap 'rm -rf "$tmp"' EXIT
+failures=0
+passes=0
+
+check() {  # check NAME EXPECTED ACTUAL
+  if [[ "$2" == "$3" ]]; then
+    passes=$((passes + 1))
+  else
+    echo "FAIL: $1: expected [$2], got [$3]" >&2
+    failures=$((failures + 1))
+  fi
+}
+
+
+invert() {
+  perl -0777 -pe '$_ = ~$_'
+}
+
+# Usage errors and missing clips.
+"$cli" voice "$game" 01001_0001.vc 1 >/dev/null 2>&1; check "no -o" 2 $?
+"$cli" voice "$game" 01001_0001.vc -o "$tmp/x.wav" >/dev/null 2>&1; check "no kind" 2 $?
+"$cli" voice "$game" 01001_0001.vc one -o "$tmp/x.wav" >/dev/null 2>&1; check "kind not a number" 2 $?
+"$cli" voice "$game" 01001_0001.vc 1 -o >/dev/null 2>&1; check "-o without file" 2 $?
+for missing in 01008_0004 01015_0004 02003_0001 02011_0002 99999_0001; do
+  "$cli" voice "$game" "$missing.vc" 2 -o "$tmp/x.wav" >/dev/null 2>&1; check "no clip $missing" 1 $?
+done
+"$cli" voice "$tmp/nowhere" 01001_0001.vc 1 -o "$tmp/x.wav" >/dev/null 2>&1; check "no game" 1 $?
+
+# Kind 1 reads archive 106; 2, -1 and 0 read archive 105 (never 107).
+"$cli" cat "$game" 106 01001_0001.vc >"$tmp/short.vc"
+"$cli" cat "$game" 105 01001_0001.vc >"$tmp/long.vc"
+cmp -s "$tmp/short.vc" "$tmp/long.vc"; check "short and long clips differ" 1 $?
+for kind in 1 2 -1 0; do
+  archive=105
+  [[ "$kind" == 1 ]] && archive=106
+  "$cli" voice "$game" 01001_0001.vc "$kind" -o "$tmp/kind.wav" >/dev/null
+  "$cli" cat "$game" "$archive" 01001_0001.vc | invert >"$tmp/kind.ogg"
+  oggdec -Q -o "$tmp/kind_ref.wav" "$tmp/kind.ogg"
+  cmp -s "$tmp/kind.wav" "$tmp/kind_ref.wav"; check "kind $kind reads archive $archive" 0 $?
+done
+
+# Clips against oggdec; the summary line matches the file.
+stereo=0
+for archive in 105 106; do
+  kind=2
+  [[ "$archive" == 106 ]] && kind=1
+  names="$("$cli" ls "$game" "$archive" | awk '$2 ~ /^0200[1-4]_/ || NR % 5 == 1 { print $2 }')"
+  check "archive $archive holds clips" 1 "$([[ -n "$names" ]] && echo 1)"
+  for name in $names; do
+    summary="$("$cli" voice "$game" "$name" "$kind" -o "$tmp/clip.wav")"
+    check "voice $archive $name" 0 $?
+    "$cli" cat "$game" "$archive" "$name" | invert >"$tmp/clip.ogg"
+    oggdec -Q -o "$tmp/ref.wav" "$tmp/clip.ogg"
+    cmp -s "$tmp/clip.wav" "$tmp/ref.wav"; check "same samples as oggdec: $archive $name" 0 $?
+    # The header's channels (offset 22), rate (24) and data size (40).
+    read -r channels < <(od -An -tu2 -j 22 -N 2 "$tmp/clip.wav")
+    read -r rate _ _ _ bytes < <(od -An -w20 -tu4 -j 24 -N 20 "$tmp/clip.wav")
+    check "summary $archive $name" "channels $channels, rate $rate, $bytes bytes" "$summary"
+    # Talks 2001 to 2004 are the demo's stereo clips.
+    if [[ "$name" =~ ^0200[1-4]_ ]]; then
+      check "stereo $name" "2 44100" "$channels $rate"
+      stereo=$((stereo + 1))
+    else
+      check "mono $name" "1 22050" "$channels $rate"
+    fi
+  done
+done
+check "some stereo clips" 1 "$((stereo > 0))"
+
+# To standard output, with the summary on standard error.
+"$cli" voice "$game" 01001_0001.vc 1 -o - 2>"$tmp/err" >"$tmp/stdout.wav"
+check "stdout exit" 0 $?
+"$cli" voice "$game" 01001_0001.vc 1 -o "$tmp/file.wav" >"$tmp/out"
+cmp -s "$tmp/stdout.wav" "$tmp/file.wav"; check "stdout same as file" 0 $?
+check "summary on stderr" "$(cat "$tmp/out")" "$(cat "$tmp/err")"
+
+echo "$passes passed, $failures failed"
+[[ $failures -eq 0 ]]

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# The built program itself: a portable copy with a settings file beside it
+# opens the demo game, and when its window is closed (here by SIGTERM, as a
+# session logout would) it writes its settings back, clamped.
+set -u
+exe="$1"
+game="$2"
+dir="$(mktemp -d)"
+trap 'kill -9 "$pid" 2>/dev/null; rm -rf "$dir"' EXIT
+cp "$exe" "$dir/tarnwick"
+printf '; kept\r\n[SYSTEM]\r\nVeyAppPath=%s\r\nPlayMode=7\r\nVolumeBGM=-20000\r\n[Other]\r\nx=1\r\n' "$game" >"$dir/tarnwick.ini"
+before="$(stat -c %i "$dir/tarnwick.ini")"
+
+QT_QPA_PLATFORM=offscreen "$dir/tarnwick" >"$dir/out.log" 2>&1 &
+pid=$!
+# Start-up rewrites VeyAppPath once every archive has opened.
+for _ in $(seq 1 200); do
+  [[ "$(stat -c %i "$dir/tarnwick.ini")" != "$before" ]] && break
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.05
+done
+sleep 1.5  # the window opens
+if ! kill -0 "$pid" 2>/dev/null; then
+  echo "FAIL: the program ended before its window was closed"; cat "$dir/out.log"; exit 1
+fi
+kill -TERM "$pid"
+for _ in $(seq 1 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
+if kill -0 "$pid" 2>/dev/null; then echo "FAIL: still running after SIGTERM"; exit 1; fi
+wait "$pid"
+status=$?
+expected="$(printf '; kept\r\n[SYSTEM]\r\nVeyAppPath=%s\r\nPlayMode=0\r\nVolumeBGM=0\r\n[Other]\r\nx=1\r\n' "$game")"
+actual="$(cat "$dir/tarnwick.ini")"
+if [[ "$status" -ne 0 || "$actual" != "$expected" ]]; then
+  echo "FAIL: status $status, settings:"; cat -A "$dir/tarnwick.ini"; cat "$dir/out.log"; exit 1
+fi
+echo "1 passed, 0 failed"

@@ -1,0 +1,381 @@
+// The sound adapters with the real platform: demo clips through QAudioSink
+// and demo music through QMediaPlayer, checked on what the sound server's
+// null sink really played (its monitor's recording). Without a sound server
+// (scripts/sound-server) those tests skip; the rest run anywhere.
+#include <QAudioDevice>
+#include <QElapsedTimer>
+#include <QMediaDevices>
+#include <QTimer>
+#include <QtTest/QTest>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "archive/archive_set.h"
+#include "sound/bgm_player.h"
+#include "sound/voice_output.h"
+#include "sound/wave_recorder.h"
+#include "support/demo_game.h"
+#include "support/sink_recording.h"
+#include "support/temp_folder.h"
+#include "ui/qt_media_player.h"
+#include "ui/qt_wave_device.h"
+
+namespace tarnwick {
+namespace {
+
+using test::kLoudLevel;
+using test::kWindow;
+using test::Loudness_T;
+using test::Measure;
+using test::SinkRecording;
+using test::WindowPeaks;
+
+// The recorder writes what the sink played a little later, more so on a busy
+// machine, so times in a recording only compare with each other: spans, and
+// times measured from its first sound.
+
+// A cut clip falls silent in the recording within this many seconds.
+constexpr double kCutSilentWithin = 0.25;
+
+// Root mean square of the stereo recording between two times.
+double Rms(const std::vector<std::int16_t>& samples, double from, double to)
+{
+    const std::size_t a = static_cast<std::size_t>(from * 44100) * 2;
+    const std::size_t b = std::min(samples.size(), static_cast<std::size_t>(to * 44100) * 2);
+    double sum = 0;
+    for (std::size_t i = a; i < b; ++i)
+        sum += static_cast<double>(samples[i]) * samples[i];
+    return b > a ? std::sqrt(sum / static_cast<double>(b - a)) : 0.0;
+}
+
+bool HaveAudioOutput()
+{
+    return !QMediaDevices::defaultAudioOutput().isNull();
+}
+
+#define SKIP_WITHOUT_SOUND_SERVER(recording)                                                      \
+    if (!HaveAudioOutput() || !(recording))                                                       \
+    GTEST_SKIP() << "no sound server to record from: start one with "                            \
+                    "eval \"$(scripts/sound-server start)\""
+
+// ---- voice clips through QAudioSink ------------------------------------
+
+class QtWaveDeviceTest : public ::testing::Test {
+protected:
+    QtWaveDeviceTest()
+    {
+        set.SetGameFolder(test::DemoGameFolder());
+        set.SetProgramFolder(program.Path());
+        EXPECT_TRUE(set.OpenArchive(kLongVoiceArchive));
+        EXPECT_TRUE(set.OpenArchive(kShortVoiceArchive));
+        device.SetDoneHandler([this] {
+            ++dones;
+            doneAfter = clock.elapsed();
+            CloseVoiceClip(out);
+        });
+    }
+
+    // The clip as decoded, for its length and loudness.
+    struct Decoded_T {
+        double seconds = 0;
+        Loudness_T loudness;
+    };
+    Decoded_T Decode(const char* name, int kind)
+    {
+        CWaveRecorder recorder;
+        Decoded_T d;
+        if (!PlayVoiceClip(recorder, out, set, name, kind)) {
+            ADD_FAILURE() << "cannot decode " << name;
+            return d;
+        }
+        CloseVoiceClip(out);
+        const WaveFormat_T& f = recorder.opened.back();
+        std::vector<std::int16_t> samples(recorder.pcm.size() / 2);
+        for (std::size_t i = 0; i < samples.size(); ++i)
+            samples[i] = static_cast<std::int16_t>(recorder.pcm[2 * i] | recorder.pcm[2 * i + 1] << 8);
+        d.seconds = static_cast<double>(recorder.pcm.size()) / f.avgBytesPerSec;
+        d.loudness = Measure(WindowPeaks(samples, f.channels, static_cast<int>(f.samplesPerSec)));
+        return d;
+    }
+
+    bool Play(const char* name, int kind)
+    {
+        recording->Mark();
+        clock.start();
+        const bool played = PlayVoiceClip(device, out, set, name, kind);
+        playedAt = clock.elapsed();
+        return played;
+    }
+
+    // How long a clip cut at cutAt had sounded: from its first sound.
+    double SoundedUntil(qint64 cutAt, const Decoded_T& clip) const
+    {
+        return static_cast<double>(cutAt - playedAt) / 1000 - clip.loudness.first;
+    }
+
+    Loudness_T Recorded() const { return Measure(WindowPeaks(recording->Since(), 2, 44100)); }
+
+    test::TempFolder program;
+    CArchiveSet set;
+    VoiceOutput out;
+    CQtWaveDevice device;
+    std::optional<SinkRecording> recording = SinkRecording::Find();
+    QElapsedTimer clock;
+    int dones = 0;
+    qint64 playedAt = -1;
+    qint64 doneAfter = -1;
+};
+
+class QtWaveDeviceClipTest : public QtWaveDeviceTest,
+                             public ::testing::WithParamInterface<std::pair<const char*, int>> {};
+
+TEST_P(QtWaveDeviceClipTest, WholeClipComesOutAndThenItsEndArrives)
+{
+    SKIP_WITHOUT_SOUND_SERVER(recording);
+    const auto [name, kind] = GetParam();
+    const Decoded_T clip = Decode(name, kind);
+    ASSERT_GT(clip.loudness.Span(), 0.5);
+
+    ASSERT_TRUE(Play(name, kind));
+    EXPECT_EQ(dones, 0);  // never from inside the call
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dones > 0; }, static_cast<int>(clip.seconds * 1000) + 3000));
+    EXPECT_FALSE(out.IsPlaying());
+    EXPECT_GE(doneAfter, static_cast<qint64>(clip.seconds * 1000) - 100);
+    EXPECT_LE(doneAfter, static_cast<qint64>(clip.seconds * 1000) + 1000);
+    QTest::qWait(300);
+    EXPECT_EQ(dones, 1);
+
+    const Loudness_T heard = Recorded();
+    EXPECT_NEAR(heard.Span(), clip.loudness.Span(), 0.08) << "first " << heard.first << " last " << heard.last;
+    EXPECT_GT(heard.peak, clip.loudness.peak / 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(DemoClips, QtWaveDeviceClipTest,
+                         ::testing::Values(std::make_pair("01001_0001.vc", 1),   // mono 22050 Hz
+                                           std::make_pair("02001_0001.vc", 2)),  // stereo 44100 Hz
+                         [](const auto& clip) { return clip.param.second == 1 ? "Mono" : "Stereo"; });
+
+TEST_F(QtWaveDeviceTest, StopCutsTheClipAndItsEndStillArrives)
+{
+    SKIP_WITHOUT_SOUND_SERVER(recording);
+    const Decoded_T clip = Decode("02001_0001.vc", 2);
+    ASSERT_GT(clip.seconds, 1.5);
+
+    ASSERT_TRUE(Play("02001_0001.vc", 2));
+    QTest::qWait(500);
+    const qint64 cutAt = clock.elapsed();
+    StopVoiceClip(out);
+    EXPECT_EQ(dones, 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dones > 0; }, 1000));
+    EXPECT_LT(doneAfter, cutAt + 300);
+    QTest::qWait(300);
+    EXPECT_EQ(dones, 1);
+    const Loudness_T heard = Recorded();
+    EXPECT_GT(heard.peak, kLoudLevel);
+    EXPECT_LT(heard.Span(), SoundedUntil(cutAt, clip) + kCutSilentWithin);
+}
+
+TEST_F(QtWaveDeviceTest, ClosingAtOnceSilencesTheClipAndDropsItsEnd)
+{
+    SKIP_WITHOUT_SOUND_SERVER(recording);
+    const Decoded_T clip = Decode("02001_0001.vc", 2);
+    ASSERT_TRUE(Play("02001_0001.vc", 2));
+    QTest::qWait(400);
+    const qint64 cutAt = clock.elapsed();
+    StopVoiceClip(out);  // the window's teardown: reset, then close without waiting
+    CloseVoiceClip(out);
+    QTest::qWait(600);
+    EXPECT_EQ(dones, 0);
+    const Loudness_T heard = Recorded();
+    EXPECT_GT(heard.peak, kLoudLevel);
+    EXPECT_LT(heard.Span(), SoundedUntil(cutAt, clip) + kCutSilentWithin);
+
+    ASSERT_TRUE(Play("01001_0001.vc", 1));  // the device opens again afterwards
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dones > 0; }, 5000));
+}
+
+TEST_F(QtWaveDeviceTest, WithoutAnOutputTheLineIsSilent)
+{
+    if (HaveAudioOutput())
+        GTEST_SKIP() << "an audio output is present";
+    EXPECT_FALSE(PlayVoiceClip(device, out, set, "01001_0001.vc", 1));
+    EXPECT_FALSE(out.IsPlaying());
+    QTest::qWait(100);
+    EXPECT_EQ(dones, 0);
+}
+
+// ---- background music through QMediaPlayer -----------------------------
+
+// The real player, with its renders counted.
+class CountingPlayer : public IMediaPlayer {
+public:
+    explicit CountingPlayer(int& count) : renders(count) {}
+    bool Render(const std::string& path) override
+    {
+        ++renders;
+        return real.Render(path);
+    }
+    void Release() override { real.Release(); }
+    void Run() override { real.Run(); }
+    void Stop() override { real.Stop(); }
+    void SetVolume(float linear) override { real.SetVolume(linear); }
+    MediaPoll Poll() override { return real.Poll(); }
+    CQtMediaPlayer real;
+
+private:
+    int& renders;
+};
+
+class QtMediaPlayerTest : public ::testing::Test {
+protected:
+    QtMediaPlayerTest()
+    {
+        auto counting = std::make_unique<CountingPlayer>(renders);
+        media = counting.get();
+        player.SetMediaPlayer(std::move(counting));
+        archives.SetGameFolder(test::DemoGameFolder());
+    }
+
+    bool WaitForPoll(MediaPoll answer, int ms)
+    {
+        return QTest::qWaitFor([&] { return media->Poll() == answer; }, ms);
+    }
+
+    // The recording from the mark, and the time its sound starts.
+    std::vector<std::int16_t> Heard(double& start) const
+    {
+        std::vector<std::int16_t> samples = recording->Since();
+        start = Measure(WindowPeaks(samples, 2, 44100)).first;
+        return samples;
+    }
+
+    int renders = 0;
+    CountingPlayer* media = nullptr;
+    CBgmPlayer player;
+    CArchiveSet archives;
+    int volumeBgm = 0;
+    BgmContext_T music{player, archives, volumeBgm};
+    std::optional<SinkRecording> recording = SinkRecording::Find();
+};
+
+TEST_F(QtMediaPlayerTest, MissingTrackIsNotOpened)
+{
+    PlayBgm(music, 9);
+    EXPECT_EQ(renders, 1);
+    EXPECT_FALSE(player.IsOpen());
+}
+
+TEST_F(QtMediaPlayerTest, UnplayableTrackFailsQuietlyAndIsNotRetried)
+{
+    test::TempFolder game;
+    game.Write("data/sound/bgm_4.wma", std::string(20000, '\x5a'));
+    archives.SetGameFolder(game.Path());
+    PlayBgm(music, 4);
+    EXPECT_TRUE(player.IsOpen());  // the file is there; the player finds out later
+    ASSERT_TRUE(WaitForPoll(MediaPoll::kFailed, 5000));
+    for (int i = 0; i < 3; ++i)
+        PollBgm(music, 4);
+    EXPECT_EQ(renders, 1);
+
+    // The failure stays with that file: the next track plays.
+    std::filesystem::copy_file(test::DemoGameFolder() + "/data/sound/bgm_1.wma", game / "data/sound/bgm_1.wma");
+    PlayBgm(music, 1);
+    ASSERT_TRUE(player.IsOpen());
+    QTest::qWait(1000);
+    EXPECT_EQ(media->Poll(), MediaPoll::kRunning);
+    StopBgm(music);
+}
+
+TEST_F(QtMediaPlayerTest, TrackPlaysFollowsTheVolumeAndStops)
+{
+    SKIP_WITHOUT_SOUND_SERVER(recording);
+    recording->Mark();
+    PlayBgm(music, 1);
+    ASSERT_TRUE(player.IsOpen());
+    EXPECT_EQ(media->Poll(), MediaPoll::kRunning);
+    QTest::qWait(1800);
+    double start = 0;
+    std::vector<std::int16_t> heard = Heard(start);
+    ASSERT_GE(start, 0) << "no sound came out";
+    const double full = Rms(heard, start + 0.2, start + 1.2);
+
+    // The same second of the track again, started at a tenth of the amplitude.
+    SetBgmVolume(music, -2000);
+    EXPECT_FLOAT_EQ(media->real.Output().volume(), 0.1f);
+    recording->Mark();
+    PlayBgm(music, 1);
+    QTest::qWait(1800);
+    heard = Heard(start);
+    ASSERT_GE(start, 0) << "no sound came out at -20 dB";
+    const double tenth = Rms(heard, start + 0.2, start + 1.2);
+    EXPECT_NEAR(tenth / full, 0.1, 0.03);
+
+    // Back to full volume while it plays: louder at once.
+    recording->Mark();
+    SetBgmVolume(music, 0);
+    QTest::qWait(1200);
+    heard = recording->Since();
+    const double end = static_cast<double>(heard.size()) / 2 / 44100;
+    EXPECT_GT(Rms(heard, end - 0.6, end - 0.1), 3 * tenth);
+
+    StopBgm(music);
+    EXPECT_TRUE(player.IsOpen());
+    EXPECT_EQ(media->Poll(), MediaPoll::kNotRunning);
+    recording->Mark();
+    QTest::qWait(1200);
+    const std::vector<int> peaks = WindowPeaks(recording->Since(), 2, 44100);
+    EXPECT_LT(Measure(peaks, static_cast<double>(peaks.size()) * kWindow - 0.5).peak, kLoudLevel);
+}
+
+TEST_F(QtMediaPlayerTest, TrackThatEndsStartsAgainFromItsBeginning)
+{
+    SKIP_WITHOUT_SOUND_SERVER(recording);
+    constexpr double kTrackSeconds = 5.75;  // bgm_3, as far as it sounds
+    constexpr double kGapSeconds = 0.05;    // the music itself never rests this long
+    int currentBgmNo = 0;
+    QElapsedTimer clock;
+    qint64 restartedAfter = -1;
+    QTimer musicWatch;  // the window's one-second watch
+    QObject::connect(&musicWatch, &QTimer::timeout, [&] {
+        PollBgm(music, currentBgmNo);
+        if (renders == 2 && restartedAfter < 0)
+            restartedAfter = clock.elapsed();
+    });
+
+    recording->Mark();
+    clock.start();
+    ApplyMusicRule(music, 3, currentBgmNo);
+    musicWatch.start(1000);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return restartedAfter >= 0; }, 10000));
+    EXPECT_GE(restartedAfter, static_cast<qint64>(kTrackSeconds * 1000));
+    EXPECT_LE(restartedAfter, static_cast<qint64>(kTrackSeconds * 1000) + 1500);
+    EXPECT_EQ(media->Poll(), MediaPoll::kRunning);
+    QTest::qWait(1500);
+    musicWatch.stop();
+    EXPECT_EQ(renders, 2);
+
+    // The track, a short silence until the watch restarts it, the track again.
+    const std::vector<int> peaks = WindowPeaks(recording->Since(), 2, 44100);
+    const Loudness_T first = Measure(peaks);
+    ASSERT_GE(first.first, 0) << "no sound came out";
+    double gap = -1;
+    for (double t = first.first; gap < 0 && t < static_cast<double>(peaks.size()) * kWindow; t += kWindow)
+        if (Measure(peaks, t, t + kGapSeconds).peak <= kLoudLevel)
+            gap = t;
+    ASSERT_GE(gap, 0) << "the track never ended";
+    EXPECT_NEAR(gap - first.first, kTrackSeconds, 0.3);
+    EXPECT_GT(Measure(peaks, gap).Span(), 0.8) << "silent after the restart";
+    ApplyMusicRule(music, 0, currentBgmNo);
+}
+
+}  // namespace
+}  // namespace tarnwick

@@ -1,0 +1,170 @@
+// face: a face picture fetched and framed as the window draws it, written
+// as a PNG.
+#include <spng.h>
+
+#include <charconv>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/program_folder.h"
+#include "app/windows_path.h"
+#include "archive/archive_set.h"
+#include "archive/archive_table.h"
+#include "archive/archive_writer.h"
+#include "cli_common.h"
+#include "commands.h"
+#include "face/face_cache.h"
+#include "face/face_draw.h"
+
+namespace tarnwick::cli {
+
+namespace {
+
+// The window's frame at 96 dots per inch.
+constexpr int kDefaultFrameSide = 96;
+constexpr std::uint64_t kMaxFrameSide = 4096;
+
+struct FaceArgs_T {
+    std::string gameFolder;
+    std::string name;
+    std::string outPath;
+    int frameStyle = 0;
+    int frameWidth = kDefaultFrameSide;
+    int frameHeight = kDefaultFrameSide;
+};
+
+std::optional<int> ParseInt(std::string_view text)
+{
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || ptr != end)
+        return std::nullopt;
+    return value;
+}
+
+std::optional<int> ParseSide(std::string_view text)
+{
+    const std::optional<std::uint64_t> side = ParseUnsigned(text, kMaxFrameSide);
+    if (!side || *side == 0)
+        return std::nullopt;
+    return static_cast<int>(*side);
+}
+
+// Gives kExitOk with the arguments in out, or the usage error's status.
+// Entry names may start with "-" (face -12 is "-012_03.png"), so only the
+// options themselves are taken as options.
+int ParseFaceArgs(Args args, FaceArgs_T& out)
+{
+    std::vector<std::string> positional;
+    bool haveOut = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const std::size_t left = args.size() - i - 1;
+        if (a == "--style") {
+            const std::optional<int> style = left >= 1 ? ParseInt(args[i + 1]) : std::nullopt;
+            if (!style)
+                return UsageError("--style takes a whole number");
+            out.frameStyle = *style;
+            i += 1;
+        } else if (a == "--frame") {
+            const std::optional<int> w = left >= 2 ? ParseSide(args[i + 1]) : std::nullopt;
+            const std::optional<int> h = left >= 2 ? ParseSide(args[i + 2]) : std::nullopt;
+            if (!w || !h)
+                return UsageError("--frame takes WIDTH and HEIGHT, each from 1 to 4096");
+            out.frameWidth = *w;
+            out.frameHeight = *h;
+            i += 2;
+        } else if (a == "-o") {
+            if (left < 1 || args[i + 1].empty())
+                return UsageError("-o takes the output file (- for standard output)");
+            out.outPath = args[i + 1];
+            haveOut = true;
+            i += 1;
+        } else if (a.starts_with("--")) {
+            return UsageError("face: unknown option " + a);
+        } else {
+            positional.push_back(a);
+        }
+    }
+    if (positional.size() != 2 || !haveOut)
+        return UsageError("face takes GAME_FOLDER NAME [--style N] [--frame WIDTH HEIGHT] -o OUT.png");
+    out.gameFolder = positional[0];
+    out.name = positional[1];
+    return kExitOk;
+}
+
+struct SpngFree {
+    void operator()(spng_ctx* ctx) const { spng_ctx_free(ctx); }
+};
+struct MallocFree {
+    void operator()(void* p) const { std::free(p); }
+};
+
+// The frame as an 8-bit RGB PNG; nothing when the encoder fails.
+std::optional<std::vector<std::uint8_t>> EncodeFramePng(const FaceFrame_T& frame)
+{
+    std::vector<std::uint8_t> rgb;
+    rgb.reserve(static_cast<std::size_t>(frame.width) * frame.height * 3);
+    for (int y = 0; y < frame.height; ++y) {
+        const std::uint8_t* p = frame.Row(y);
+        for (int x = 0; x < frame.width; ++x, p += 4)
+            rgb.insert(rgb.end(), {p[2], p[1], p[0]});
+    }
+    const std::unique_ptr<spng_ctx, SpngFree> ctx(spng_ctx_new(SPNG_CTX_ENCODER));
+    if (!ctx || spng_set_option(ctx.get(), SPNG_ENCODE_TO_BUFFER, 1) != 0)
+        return std::nullopt;
+    spng_ihdr ihdr{};
+    ihdr.width = static_cast<std::uint32_t>(frame.width);
+    ihdr.height = static_cast<std::uint32_t>(frame.height);
+    ihdr.bit_depth = 8;
+    ihdr.color_type = SPNG_COLOR_TYPE_TRUECOLOR;
+    if (spng_set_ihdr(ctx.get(), &ihdr) != 0 ||
+        spng_encode_image(ctx.get(), rgb.data(), rgb.size(), SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE) != 0)
+        return std::nullopt;
+    std::size_t length = 0;
+    int error = 0;
+    const std::unique_ptr<void, MallocFree> png(spng_get_png_buffer(ctx.get(), &length, &error));
+    if (!png || error != 0)
+        return std::nullopt;
+    const auto* bytes = static_cast<const std::uint8_t*>(png.get());
+    return std::vector<std::uint8_t>(bytes, bytes + length);
+}
+
+}  // namespace
+
+int CmdFace(Args args)
+{
+    FaceArgs_T face;
+    if (const int status = ParseFaceArgs(args, face); status != kExitOk)
+        return status;
+
+    const auto set = std::make_unique<CArchiveSet>();
+    set->SetGameFolder(HostFolderFor(face.gameFolder));
+    set->SetProgramFolder(ProgramFolderFor(RunningExecutablePath()));
+    if (!set->OpenArchive(kFaceArchive))
+        return Failure("cannot open archive 104 (" + ArchiveHedPaths()[kFaceArchive] + ")");
+
+    CFaceCache cache;
+    const CVeyFaceImage* picture = cache.GetFaceImage(*set, face.name);
+    if (!picture)
+        return Failure("no face picture " + face.name + " (missing from archive 104, or not a PNG it can decode)");
+    const FaceFrame_T frame = DrawFaceImage(face.frameStyle, face.frameWidth, face.frameHeight, picture->image);
+    if (frame.IsEmpty())
+        return Failure("out of memory drawing the frame");
+    const std::optional<std::vector<std::uint8_t>> png = EncodeFramePng(frame);
+    if (!png)
+        return Failure("cannot encode the frame as PNG");
+    if (face.outPath == "-") {
+        if (!WriteAllStdout(*png))
+            return Failure("cannot write standard output");
+    } else if (!WriteWholeFile(face.outPath, *png)) {
+        return Failure("cannot write " + face.outPath);
+    }
+    return kExitOk;
+}
+
+}  // namespace tarnwick::cli
