@@ -3,19 +3,7 @@
 # writes reads back through ls and cat.
 set -u
 cli="$1"
-tmp="$(mktemp -d)"
-trap 'rm -rf "$tmp"' EXIT
-failures=0
-passes=0
-
-check() {  # check NAME EXPECTED ACTUAL
-  if [[ "$2" == "$3" ]]; then
-    passes=$((passes + 1))
-  else
-    echo "FAIL: $1: expected [$2], got [$3]" >&2
-    failures=$((failures + 1))
-  fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/check.sh"
 
 # Usage and help.
 "$cli" >/dev/null 2>&1; check "no command" 2 $?
@@ -105,5 +93,4 @@ check "select clear all" "0 0 0 0" "$("$cli" select --table "$tmp/sel.csv" --cap
 "$cli" select --table "$tmp/sel.csv" --captures "$tmp/sel.xml" capture=2 >/dev/null 2>&1; check "select out of range" 2 $?
 "$cli" select --table "$tmp/sel.csv" >/dev/null 2>&1; check "select usage" 2 $?
 
-echo "$passes passed, $failures failed"
-[[ $failures -eq 0 ]]
+finish

@@ -11,19 +11,7 @@ if ! command -v oggdec >/dev/null; then
   echo "SKIP: oggdec not found (vorbis-tools)"
   exit 77
 fi
-tmp="$(mktemp -d)"
-trap 'rm -rf "$tmp"' EXIT
-failures=0
-passes=0
-
-check() {  # check NAME EXPECTED ACTUAL
-  if [[ "$2" == "$3" ]]; then
-    passes=$((passes + 1))
-  else
-    echo "FAIL: $1: expected [$2], got [$3]" >&2
-    failures=$((failures + 1))
-  fi
-}
+source "$(dirname "${BASH_SOURCE[0]}")/check.sh"
 
 
 invert() {
@@ -88,5 +76,4 @@ check "stdout exit" 0 $?
 cmp -s "$tmp/stdout.wav" "$tmp/file.wav"; check "stdout same as file" 0 $?
 check "summary on stderr" "$(cat "$tmp/out")" "$(cat "$tmp/err")"
 
-echo "$passes passed, $failures failed"
-[[ $failures -eq 0 ]]
+finish

@@ -64,6 +64,16 @@ std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path)
     return bytes;
 }
 
+std::optional<int> ParseInt(std::string_view text)
+{
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || ptr != end)
+        return std::nullopt;
+    return value;
+}
+
 std::optional<std::uint64_t> ParseUnsigned(std::string_view text, std::uint64_t max)
 {
     std::uint64_t value = 0;

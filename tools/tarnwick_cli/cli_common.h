@@ -25,6 +25,9 @@ std::optional<std::vector<std::uint8_t>> ReadAllStdin();
 bool WriteAllStdout(std::span<const std::uint8_t> bytes);
 std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path);
 
+// A whole decimal number, sign allowed, nothing else.
+std::optional<int> ParseInt(std::string_view text);
+
 // A whole decimal number within [0, max], nothing else.
 std::optional<std::uint64_t> ParseUnsigned(std::string_view text, std::uint64_t max);
 

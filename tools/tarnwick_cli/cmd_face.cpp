@@ -36,16 +36,6 @@ struct FaceArgs_T {
     int frameHeight = kDefaultFrameSide;
 };
 
-std::optional<int> ParseInt(std::string_view text)
-{
-    int value = 0;
-    const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (text.empty() || ec != std::errc() || ptr != end)
-        return std::nullopt;
-    return value;
-}
-
 std::optional<int> ParseSide(std::string_view text)
 {
     const std::optional<std::uint64_t> side = ParseUnsigned(text, kMaxFrameSide);

@@ -55,16 +55,6 @@ std::vector<std::uint8_t> WavFile(const WaveFormat_T& format, const std::vector<
     return out;
 }
 
-std::optional<int> ParseKind(std::string_view text)
-{
-    int value = 0;
-    const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (text.empty() || ec != std::errc() || ptr != end)
-        return std::nullopt;
-    return value;
-}
-
 }  // namespace
 
 int CmdVoice(Args args)
@@ -82,7 +72,7 @@ int CmdVoice(Args args)
     }
     if (positional.size() != 3 || outPath.empty())
         return UsageError("voice takes GAME_FOLDER NAME KIND -o OUT.wav");
-    const std::optional<int> kind = ParseKind(positional[2]);
+    const std::optional<int> kind = ParseInt(positional[2]);
     if (!kind)
         return UsageError("KIND must be a whole number (1 short, any other long)");
 
