@@ -4,6 +4,7 @@
 // everywhere (without a server every line is silent and moves on after its
 // wait).
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -15,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "app/tarnwick_app.h"
+#include "support/demo_game.h"
 #include "support/program_window.h"
 #include "support/sink_recording.h"
 #include "ui/face_frame.h"
@@ -120,6 +122,8 @@ TEST_F(WalkTest, StartWalksTheMarkedLinesInOrderWithTheirCaptions)
         }
         EXPECT_EQ(dlg.findChild<QPushButton*>(QStringLiteral("startButton"))->text(), QStringLiteral("再生"));
         EXPECT_TRUE(dlg.findChild<CFaceFrameWidget*>(QStringLiteral("faceFrame"))->HasFrame());
+        QDir().mkpath(QString::fromStdString(ArtifactsFolder()));
+        dlg.grab().save(QString::fromStdString(ArtifactsFolder() + "/tarnwick-after-walk.png"));
 
         if (sound) {
             // One sound per voiced line: exactly one long quiet stretch (the
