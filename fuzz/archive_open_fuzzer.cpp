@@ -32,27 +32,9 @@ using tarnwick::fuzz::Check;
 
 namespace {
 
-// One folder per process, in memory when the machine offers it, removed at
-// exit (a crashing run leaves it behind). The name is never freed: the exit
-// handler still needs it after static destructors have run.
 const std::string& GameFolder()
 {
-    static const std::string* const folder = new std::string([] {
-        struct stat st;
-        const char* base = ::stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) &&
-                                   ::access("/dev/shm", W_OK) == 0
-                               ? "/dev/shm"
-                               : (std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp");
-        std::string path = std::string(base) + "/tarnwick-fuzz-XXXXXX";
-        if (!::mkdtemp(path.data()))
-            tarnwick::fuzz::Fail("cannot make a temporary game folder");
-        std::atexit([] {
-            std::error_code ec;
-            std::filesystem::remove_all(GameFolder(), ec);
-        });
-        return path;
-    }());
-    return *folder;
+    return tarnwick::fuzz::ScratchFolder();
 }
 
 std::string HostPath(const std::string& relative)

@@ -26,26 +26,10 @@ using tarnwick::fuzz::Check;
 
 namespace {
 
-// One file for the process, in memory when the machine offers it, removed
-// at exit; never freed, as the exit handler needs it after static
-// destructors have run.
 const std::string& ListPath()
 {
-    static const std::string* const path = new std::string([] {
-        struct stat st;
-        const char* base = ::stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) &&
-                                   ::access("/dev/shm", W_OK) == 0
-                               ? "/dev/shm"
-                               : (std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp");
-        std::string name = std::string(base) + "/tarnwick-capture-XXXXXX";
-        const int fd = ::mkstemp(name.data());
-        if (fd < 0)
-            tarnwick::fuzz::Fail("cannot make a temporary capture list");
-        ::close(fd);
-        std::atexit([] { ::unlink(ListPath().c_str()); });
-        return name;
-    }());
-    return *path;
+    static const std::string path = tarnwick::fuzz::ScratchFolder() + "/CaptureList.xml";
+    return path;
 }
 
 struct RefItem {

@@ -37,26 +37,9 @@ public:
     std::size_t CopyLength() const { return textLength; }
 };
 
-// An empty folder for the process, removed at exit; never freed, as the
-// exit handler needs it after static destructors have run.
 const std::string& EmptyFolder()
 {
-    static const std::string* const folder = new std::string([] {
-        struct stat st;
-        const char* base = ::stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode) &&
-                                   ::access("/dev/shm", W_OK) == 0
-                               ? "/dev/shm"
-                               : (std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp");
-        std::string path = std::string(base) + "/tarnwick-fuzz-XXXXXX";
-        if (!::mkdtemp(path.data()))
-            tarnwick::fuzz::Fail("cannot make an empty program folder");
-        std::atexit([] {
-            std::error_code ec;
-            std::filesystem::remove_all(EmptyFolder(), ec);
-        });
-        return path;
-    }());
-    return *folder;
+    return tarnwick::fuzz::ScratchFolder();
 }
 
 // A field as the reference sees it: where it starts in the table and its
