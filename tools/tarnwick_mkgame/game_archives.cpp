@@ -103,6 +103,19 @@ std::string HostArchivePath(const std::string& folder, const std::string& tableP
     return JoinPath(folder, relative);
 }
 
+// Ends an archive whose entries went in (ok), and counts its files' bytes.
+static bool FinishArchive(CArchiveWriter& writer, bool ok, const std::string& hed, const std::string& dat, int n,
+                          bool compressNames, std::uint64_t& written, std::string& error)
+{
+    ok = ok && writer.Finish(compressNames);
+    if (!ok) {
+        error = "cannot write archive " + std::to_string(n) + " (" + dat + ")";
+        return false;
+    }
+    written += FileSize(hed) + FileSize(dat);
+    return true;
+}
+
 bool WriteArchive(const std::string& folder, int n, const std::vector<ArchiveEntry_T>& entries,
                   bool compressNames, std::uint64_t& written, std::string& error)
 {
@@ -115,13 +128,7 @@ bool WriteArchive(const std::string& folder, int n, const std::vector<ArchiveEnt
             break;
         ok = writer.Add(e.name, e.bytes, e.compress);
     }
-    ok = ok && writer.Finish(compressNames);
-    if (!ok) {
-        error = "cannot write archive " + std::to_string(n) + " (" + dat + ")";
-        return false;
-    }
-    written += FileSize(hed) + FileSize(dat);
-    return true;
+    return FinishArchive(writer, ok, hed, dat, n, compressNames, written, error);
 }
 
 std::uint32_t FillerEntryCount(int n, DemoScale scale)
@@ -165,13 +172,7 @@ bool WriteFillerArchive(const std::string& folder, int n, DemoScale scale, std::
     // Big directories: compressed in the attribute archives, plain in the
     // texture ones, so both ways of loading a large directory get exercised.
     const bool compressNames = big ? base == "attr" : n % 3 == 0;
-    ok = ok && writer.Finish(compressNames);
-    if (!ok) {
-        error = "cannot write archive " + std::to_string(n) + " (" + dat + ")";
-        return false;
-    }
-    written += FileSize(hed) + FileSize(dat);
-    return true;
+    return FinishArchive(writer, ok, hed, dat, n, compressNames, written, error);
 }
 
 }  // namespace tarnwick::demo
