@@ -15,24 +15,20 @@
 #include <vector>
 
 #include "archive/dict_decoder.h"
-#include "archive/dict_encoder.h"
+#include "archive/le_writer.h"
+#include "devkit/dict_encoder.h"
+#include "support/split_mix64.h"
 
 namespace {
+
+using tarnwick::PutLe;
 
 using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::size_t kContentSize = 4u << 20;
 
-struct Random {
-    std::uint64_t state;
-    std::uint64_t Next()
-    {
-        std::uint64_t z = (state += 0x9e3779b97f4a7c15u);
-        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9u;
-        z = (z ^ (z >> 27)) * 0x94d049bb133111ebu;
-        return z ^ (z >> 31);
-    }
-    std::uint32_t Below(std::uint32_t n) { return static_cast<std::uint32_t>(Next() % n); }
+struct Random : tarnwick::test::CSplitMix64 {
+    using CSplitMix64::CSplitMix64;
     // Small values far more often than large ones, as word and character
     // frequencies go.
     std::uint32_t Skewed(std::uint32_t n)
@@ -43,12 +39,6 @@ struct Random {
 };
 
 void Put(Bytes& out, const std::string& s) { out.insert(out.end(), s.begin(), s.end()); }
-
-void PutLe(Bytes& out, std::uint32_t v, int count)
-{
-    for (int i = 0; i < count; ++i)
-        out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
 
 Bytes MakeText(std::size_t size)
 {
@@ -128,7 +118,8 @@ Bytes MakeBinary(std::size_t size)
                 PutLe(out, r.Below(300), 2);
                 PutLe(out, 0x3F800000u + (r.Below(64) << 16), 4);  // float-like
                 PutLe(out, r.Below(4) == 0 ? 0xFFFFFFFFu : r.Below(100), 4);
-                PutLe(out, 0, 8);
+                PutLe(out, 0, 4);
+                PutLe(out, 0, 4);
             }
         } else if (kind < 6) {  // a run of one byte
             out.insert(out.end(), 16 + r.Below(2000), static_cast<std::uint8_t>(r.Below(4) == 0 ? 0xFF : 0));

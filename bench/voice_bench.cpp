@@ -18,9 +18,9 @@
 
 #include "archive/archive_set.h"
 #include "archive/archive_table.h"
-#include "archive/archive_writer.h"
+#include "devkit/archive_writer.h"
 #include "sound/voice_output.h"
-#include "sound/wave_recorder.h"
+#include "support/wave_recorder.h"
 #include "voice_clips.h"
 
 extern char** environ;

@@ -13,10 +13,10 @@
 #include "face/face_cache.h"
 #include "face/face_draw.h"
 #include "sound/voice_output.h"
-#include "sound/wave_recorder.h"
+#include "support/wave_recorder.h"
 #include "talk/selection_models.h"
 #include "talk/veyqel_talk.h"
-#include "ui/talk_walker.h"
+#include "walk/talk_walker.h"
 
 namespace tarnwick::bench {
 namespace {

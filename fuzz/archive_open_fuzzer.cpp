@@ -24,7 +24,7 @@
 
 #include "archive/archive_set.h"
 #include "archive/archive_table.h"
-#include "archive/archive_writer.h"
+#include "devkit/archive_writer.h"
 #include "archive/dict_decoder.h"
 #include "fuzz_check.h"
 

@@ -17,7 +17,8 @@
 #include <vector>
 
 #include "archive/dict_decoder.h"
-#include "archive/dict_encoder.h"
+#include "devkit/dict_encoder.h"
+#include "support/split_mix64.h"
 #include "fuzz_check.h"
 
 using tarnwick::fuzz::Check;
@@ -34,23 +35,15 @@ std::uint64_t Fnv1a(std::span<const std::uint8_t> bytes)
     return h;
 }
 
-std::uint64_t NextRandom(std::uint64_t& state)
-{
-    std::uint64_t z = (state += 0x9e3779b97f4a7c15u);
-    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9u;
-    z = (z ^ (z >> 27)) * 0x94d049bb133111ebu;
-    return z ^ (z >> 31);
-}
-
 std::vector<std::uint8_t> Stitch(std::span<const std::uint8_t> pieces, std::size_t length)
 {
     std::vector<std::uint8_t> out;
     if (pieces.empty())
         return out;
     out.reserve(length);
-    std::uint64_t state = Fnv1a(pieces);
+    tarnwick::test::CSplitMix64 random(Fnv1a(pieces));
     while (out.size() < length) {
-        const std::uint64_t r = NextRandom(state);
+        const std::uint64_t r = random.Next();
         const std::size_t start = r % pieces.size();
         const std::size_t take = std::min<std::size_t>(
             {1 + (r >> 20) % 160, pieces.size() - start, length - out.size()});

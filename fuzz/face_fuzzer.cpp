@@ -18,6 +18,7 @@
 #include "face/face_draw.h"
 #include "face/face_picture.h"
 #include "fuzz_check.h"
+#include "support/png_chunk.h"
 
 using tarnwick::FaceFrame_T;
 using tarnwick::FacePicture_T;
@@ -25,17 +26,6 @@ using tarnwick::FrameColours_T;
 using tarnwick::fuzz::Check;
 
 namespace {
-
-std::uint32_t Crc32(const std::uint8_t* p, std::size_t n)
-{
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (std::size_t i = 0; i < n; ++i) {
-        crc ^= p[i];
-        for (int k = 0; k < 8; ++k)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
 
 std::uint32_t Be32(const std::uint8_t* p)
 {
@@ -52,7 +42,7 @@ std::vector<std::uint8_t> WithCrcsMended(const std::uint8_t* data, std::size_t s
         const std::size_t length = Be32(&bytes[at]);
         if (length > bytes.size() - at - 12)
             break;
-        const std::uint32_t crc = Crc32(&bytes[at + 4], length + 4);
+        const std::uint32_t crc = tarnwick::test::PngChunkCrc(&bytes[at + 4], length + 4);
         for (int k = 0; k < 4; ++k)
             bytes[at + 8 + length + k] = static_cast<std::uint8_t>(crc >> (24 - 8 * k));
         at += length + 12;

@@ -16,8 +16,9 @@
 #include <vector>
 
 #include "archive/archive_set.h"
-#include "archive/archive_writer.h"
-#include "archive/dict_encoder.h"
+#include "devkit/archive_writer.h"
+#include "devkit/dict_encoder.h"
+#include "support/split_mix64.h"
 
 namespace {
 
@@ -59,16 +60,7 @@ Bytes Le(std::uint64_t v, int count)
 }
 
 // A fixed-seed generator, so that the corpus is the same on every run.
-struct Random {
-    std::uint64_t state;
-    std::uint64_t Next()
-    {
-        std::uint64_t z = (state += 0x9e3779b97f4a7c15u);
-        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9u;
-        z = (z ^ (z >> 27)) * 0x94d049bb133111ebu;
-        return z ^ (z >> 31);
-    }
-};
+using Random = tarnwick::test::CSplitMix64;
 
 Bytes RandomBytes(std::size_t n, std::uint64_t seed)
 {

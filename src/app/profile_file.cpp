@@ -13,7 +13,8 @@
 #include <system_error>
 #include <vector>
 
-#include "archive/host_path.h"
+#include "host/host_path.h"
+#include "talk/decimal_value.h"
 
 namespace tarnwick {
 
@@ -204,23 +205,7 @@ int CProfileFile::GetProfileInt(std::string_view section, std::string_view key, 
     const std::string value = GetProfileString(section, key, kAbsent);
     if (value == kAbsent)
         return def;
-    std::size_t i = 0;
-    while (i < value.size() && (value[i] == ' ' || value[i] == '\t'))
-        ++i;
-    bool negative = false;
-    if (i < value.size() && (value[i] == '-' || value[i] == '+'))
-        negative = value[i++] == '-';
-    long long n = 0;
-    for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i) {
-        n = n * 10 + (value[i] - '0');
-        if (n > static_cast<long long>(INT_MAX) + 1)
-            n = static_cast<long long>(INT_MAX) + 1;
-    }
-    if (negative)
-        n = -n;
-    if (n > INT_MAX)
-        n = INT_MAX;
-    return static_cast<int>(n);
+    return DecimalValue(value);
 }
 
 bool CProfileFile::WriteProfileString(std::string_view section, std::string_view key,

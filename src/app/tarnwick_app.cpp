@@ -1,8 +1,8 @@
 #include "app/tarnwick_app.h"
 
-#include "app/program_folder.h"
-#include "app/windows_path.h"
-#include "archive/host_path.h"
+#include "host/program_folder.h"
+#include "host/windows_path.h"
+#include "host/host_path.h"
 
 namespace tarnwick {
 
@@ -17,9 +17,8 @@ FileDialogRequest_T GameFolderRequest()
     return r;
 }
 
-CTarnwickApp::CTarnwickApp(const std::string& executablePath)
-    : programFolder(ProgramFolderFor(executablePath)),
-      profile(JoinPath(programFolder, SettingsFileNameFor(executablePath)))
+CTarnwickApp::CTarnwickApp(const ProgramPaths_T& paths)
+    : programFolder(paths.programFolder), profile(paths.settingsFile)
 {
     archiveSet.SetProgramFolder(programFolder);
     talkCatalogue.SetProgramFolder(programFolder);

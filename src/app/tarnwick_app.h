@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/profile_file.h"
+#include "host/program_folder.h"
 #include "archive/archive_set.h"
 #include "face/face_cache.h"
 #include "sound/bgm_player.h"
@@ -43,9 +44,9 @@ public:
 
 class CTarnwickApp {
 public:
-    // The settings file, the capture list and the loose override folder are
-    // found from the executable's path.
-    explicit CTarnwickApp(const std::string& executablePath);
+    // The program folder holds the capture list and the loose override
+    // folder; the settings file lies there too.
+    explicit CTarnwickApp(const ProgramPaths_T& paths);
 
     // Does the program's whole run; always false, so the program ends when
     // it returns.

@@ -10,8 +10,11 @@
 
 #include "archive/archive_table.h"
 #include "archive/dict_decoder.h"
+#include "host/failure.h"
 
 namespace tarnwick {
+
+class CHostFile;
 
 struct HedRecord_T {
     std::uint32_t offset;      // of the stored bytes in the .dat
@@ -37,8 +40,8 @@ public:
 
     const std::string& GameFolder() const { return gameFolder; }
     void SetGameFolder(std::string folder) { gameFolder = std::move(folder); }
-    // The executable-folder base for loose overrides; the running
-    // executable's folder until the program says otherwise.
+    // The program folder, the first base for loose overrides; none (only
+    // the game folder's overrides count) until the program names it.
     const std::string& ProgramFolder() const { return programFolder; }
     void SetProgramFolder(std::string folder) { programFolder = std::move(folder); }
 
@@ -46,6 +49,11 @@ public:
     // On true the entry's bytes are at the start of Buffer(), valid until
     // the next ReadEntry. length (may be null) is set to 0 first.
     bool ReadEntry(int n, std::string_view name, std::uint32_t* length);
+
+    // Why the last OpenArchive or ReadEntry gave false: a file the system
+    // refused, an entry not found, or which check of the data failed.
+    // Paths are relative to the folder they lie under, with "/".
+    const Failure_T& LastFailure() const { return failure; }
 
     std::uint8_t* Buffer() { return buffer.get(); }
     const std::uint8_t* Buffer() const { return buffer.get(); }
@@ -67,7 +75,11 @@ private:
     LooseResult ReadLooseFile(const std::string& base, const std::string& overrideFolder,
                               std::string_view name, std::uint32_t* length);
     bool ReadIndexedEntry(std::uint32_t k, int n, std::uint32_t* length);
+    bool OpenUnder(CHostFile& file, const std::string& base, const std::string& relative);
+    bool LoadIndex(int n, ArchiveInfo_T& info);
     bool LoadNameDirectory(int n, ArchiveInfo_T& info);
+    bool Fail(Failure_T why);
+    bool Damaged(int n, bool hed, std::string check);
     bool ReserveBuffer(std::uint64_t size);
     bool DecodeWhole(const std::uint8_t* src, std::uint32_t stored, std::uint8_t* dst,
                      std::uint32_t full);
@@ -80,6 +92,7 @@ private:
     bool looseInProgramFolder = true;
     bool looseInGameFolder = true;
     std::string programFolder;
+    Failure_T failure;
 };
 
 // Largest content a compressed stream of storedBytes bytes can decode to:
@@ -88,8 +101,5 @@ inline std::uint64_t MaxDecodedSize(std::uint64_t storedBytes)
 {
     return storedBytes * 4 * kDictMaxString;
 }
-
-// The folder of the running executable.
-std::string RunningExecutableFolder();
 
 }  // namespace tarnwick

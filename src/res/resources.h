@@ -1,5 +1,5 @@
-// The program's window templates and texts: control ids, positions and sizes
-// in dialog units, the texts the windows show, and the string table.
+// The program's window layouts and texts: control ids, positions and sizes
+// in dialog units, and the texts the windows show.
 #pragma once
 
 namespace tarnwick {
@@ -13,7 +13,7 @@ struct DialogControl_T {
     int x, y, w, h;    // dialog units
 };
 
-// Main window (template 102), in template and tab order.
+// The main window's layout, in tab order.
 inline constexpr int kIdStart = 1001;
 inline constexpr int kIdWaitCaption = 1002;
 inline constexpr int kIdFaceFrame = 1003;
@@ -49,7 +49,7 @@ inline constexpr int kMainDialogWidth = 320;
 inline constexpr int kMainDialogHeight = 255;
 inline constexpr const char* kMainDialogCaption = "Tarnwick";
 
-// About box (template 100).
+// The About box's layout.
 inline constexpr int kIdAboutIcon = 100;
 inline constexpr int kIdAboutName = 101;
 inline constexpr int kIdAboutRights = 102;
@@ -65,8 +65,8 @@ inline constexpr int kAboutDialogWidth = 200;
 inline constexpr int kAboutDialogHeight = 71;
 inline constexpr const char* kAboutDialogCaption = "バージョン情報 Tarnwick";
 
-// String table.
-inline constexpr const char* kStringAboutMenu = "バージョン情報 Tarnwick(&A)...";  // 101
+// The window menu's entry for the About box.
+inline constexpr const char* kStringAboutMenu = "バージョン情報 Tarnwick(&A)...";
 
 // The Start button's texts: before the first walk, while walking, after.
 inline constexpr const char* kStartText = "開始";

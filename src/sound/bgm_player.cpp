@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "archive/archive_set.h"
-#include "archive/host_path.h"
+#include "host/host_path.h"
 
 namespace tarnwick {
 
@@ -82,15 +82,29 @@ void PollBgm(const BgmContext_T& music, int n)
         PlayBgm(music, n);
 }
 
-void ApplyMusicRule(const BgmContext_T& music, int bgmNo, int& currentBgmNo)
+void ApplyMusicRule(IMusicControl& music, int bgmNo, int& currentBgmNo)
 {
     if (bgmNo == 0) {
-        StopBgm(music);
+        music.StopBgm();
         currentBgmNo = 0;
     } else if (bgmNo != currentBgmNo) {
-        PlayBgm(music, bgmNo);
+        music.PlayBgm(bgmNo);
         currentBgmNo = bgmNo;
     }
+}
+
+void ApplyMusicRule(const BgmContext_T& music, int bgmNo, int& currentBgmNo)
+{
+    class CPlayerControl : public IMusicControl {
+    public:
+        explicit CPlayerControl(const BgmContext_T& m) : context(m) {}
+        void PlayBgm(int number) override { tarnwick::PlayBgm(context, number); }
+        void StopBgm() override { tarnwick::StopBgm(context); }
+
+    private:
+        const BgmContext_T& context;
+    } control(music);
+    ApplyMusicRule(control, bgmNo, currentBgmNo);
 }
 
 }  // namespace tarnwick

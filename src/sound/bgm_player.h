@@ -87,10 +87,21 @@ void SetBgmVolume(const BgmContext_T& music, int v);
 // it has played to its end), starts it again from its beginning.
 void PollBgm(const BgmContext_T& music, int n);
 
+// What the music rule starts and stops: the application's player, or
+// whatever stands in front of it (the walker's host).
+class IMusicControl {
+public:
+    virtual ~IMusicControl() = default;
+    virtual void PlayBgm(int number) = 0;
+    virtual void StopBgm() = 0;
+};
+
 // A walk's music for a line with music number bgmNo: 0 stops the music,
 // the number already playing plays on, any other number starts that track.
 // currentBgmNo takes the new number even when its file cannot be played, so
 // following lines with that number do not try again.
+void ApplyMusicRule(IMusicControl& music, int bgmNo, int& currentBgmNo);
+// The same rule on the application's player.
 void ApplyMusicRule(const BgmContext_T& music, int bgmNo, int& currentBgmNo);
 
 }  // namespace tarnwick

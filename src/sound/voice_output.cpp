@@ -34,10 +34,11 @@ bool GrowPcm(VoiceOutput& out, std::int32_t size)
     return true;
 }
 
-// Decodes the rest of the stream into out.pcm as 16-bit signed
-// little-endian samples, growing the block to exactly the end of any chunk
-// that passes its size. A hole or damaged page only loses its own samples.
-bool DecodeWhole(OggVorbis_File& file, VoiceOutput& out, std::int32_t& total)
+// Decodes the rest of the stream as 16-bit signed little-endian samples,
+// handing each chunk to put(bytes, n, doneSoFar), which gives false to stop
+// the decoding as failed. A hole or damaged page only loses its own samples.
+template <typename Put>
+bool DecodeStream(OggVorbis_File& file, std::int32_t& total, Put put)
 {
     char chunk[kVoiceReadChunk];
     std::int32_t done = 0;
@@ -55,13 +56,52 @@ bool DecodeWhole(OggVorbis_File& file, VoiceOutput& out, std::int32_t& total)
         errorsInRow = 0;
         if (n > kMaxPcmBytes - done)
             return false;
-        const std::int32_t needed = done + static_cast<std::int32_t>(n);
+        if (!put(chunk, static_cast<std::int32_t>(n), done))
+            return false;
+        done += static_cast<std::int32_t>(n);
+    }
+    total = done;
+    return true;
+}
+
+// The block grows to exactly the end of any chunk that passes its size.
+bool DecodeWhole(OggVorbis_File& file, VoiceOutput& out, std::int32_t& total)
+{
+    return DecodeStream(file, total, [&out](const char* chunk, std::int32_t n, std::int32_t done) {
+        const std::int32_t needed = done + n;
         if (out.pcmCapacity < needed && !GrowPcm(out, needed))
             return false;
         std::memcpy(out.pcm.get() + done, chunk, static_cast<std::size_t>(n));
-        done = needed;
+        return true;
+    });
+}
+
+// Fetches the clip, inverts its bytes back and opens the decoder over them.
+// The entry's bytes stay in the archive set's buffer, which the decoder
+// reads until it is cleared.
+bool OpenClip(CArchiveSet& archives, std::string_view name, int kind, ClipSource_T& source,
+              OggVorbis_File& file, WaveFormat_T& format)
+{
+    std::uint32_t length = 0;
+    if (!archives.ReadEntry(VoiceArchiveFor(kind), name, &length))
+        return false;
+    if (length > static_cast<std::uint32_t>(kMaxPcmBytes))
+        return false;
+    std::uint8_t* bytes = archives.Buffer();
+    for (std::uint32_t i = 0; i < length; ++i)
+        bytes[i] = static_cast<std::uint8_t>(~bytes[i]);
+    source = ClipSource_T{bytes, bytes, static_cast<std::int32_t>(length)};
+
+    // A stream the decoder refuses gives no stream information to trust:
+    // the line is silent.
+    if (ov_open_callbacks(&source, &file, nullptr, 0, kClipCallbacks) != 0)
+        return false;
+    const vorbis_info* info = ov_info(&file, -1);
+    format = info ? PcmWaveFormat(info->channels, info->rate) : WaveFormat_T{};
+    if (format.channels == 0) {
+        ov_clear(&file);
+        return false;
     }
-    total = done;
     return true;
 }
 
@@ -85,31 +125,14 @@ VoiceOutput::~VoiceOutput()
 bool PlayVoiceClip(IWaveDevice& device, VoiceOutput& out, CArchiveSet& archives, std::string_view name,
                    int kind)
 {
-    if (out.IsPlaying())
+    if (out.IsPlaying() || !out.pcm)
         return false;
-    std::uint32_t length = 0;
-    if (!archives.ReadEntry(VoiceArchiveFor(kind), name, &length))
-        return false;
-    if (length > static_cast<std::uint32_t>(kMaxPcmBytes) || !out.pcm)
-        return false;
-
-    std::uint8_t* bytes = archives.Buffer();
-    for (std::uint32_t i = 0; i < length; ++i)
-        bytes[i] = static_cast<std::uint8_t>(~bytes[i]);
-    ClipSource_T source{bytes, bytes, static_cast<std::int32_t>(length)};
-
-    // A stream the decoder refuses gives no stream information to trust:
-    // the line is silent.
+    ClipSource_T source;
     OggVorbis_File file{};
-    if (ov_open_callbacks(&source, &file, nullptr, 0, kClipCallbacks) != 0)
+    WaveFormat_T format;
+    if (!OpenClip(archives, name, kind, source, file, format))
         return false;
     const std::unique_ptr<OggVorbis_File, OvClear> opened(&file);
-    const vorbis_info* info = ov_info(&file, -1);
-    if (!info)
-        return false;
-    const WaveFormat_T format = PcmWaveFormat(info->channels, info->rate);
-    if (format.channels == 0)
-        return false;
 
     out.device = nullptr;
     out.header = {};
@@ -127,6 +150,22 @@ bool PlayVoiceClip(IWaveDevice& device, VoiceOutput& out, CArchiveSet& archives,
     out.header.length = static_cast<std::uint32_t>(total);
     device.Write(out.header.data, out.header.length);
     return true;
+}
+
+bool DecodeVoiceClip(CArchiveSet& archives, std::string_view name, int kind, WaveFormat_T& format,
+                     std::vector<std::uint8_t>& pcm)
+{
+    pcm.clear();
+    ClipSource_T source;
+    OggVorbis_File file{};
+    if (!OpenClip(archives, name, kind, source, file, format))
+        return false;
+    const std::unique_ptr<OggVorbis_File, OvClear> opened(&file);
+    std::int32_t total = 0;
+    return DecodeStream(file, total, [&pcm](const char* chunk, std::int32_t n, std::int32_t) {
+        pcm.insert(pcm.end(), chunk, chunk + n);
+        return true;
+    });
 }
 
 void StopVoiceClip(VoiceOutput& out)

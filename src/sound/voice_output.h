@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string_view>
+#include <vector>
 
 #include <ogg/os_types.h>
 
@@ -67,6 +68,11 @@ public:
 // inverted back, as the decoder read them.
 bool PlayVoiceClip(IWaveDevice& device, VoiceOutput& out, CArchiveSet& archives, std::string_view name,
                    int kind);
+
+// The same clip decoded whole into pcm without a device, as it would play:
+// for saving it. False where PlayVoiceClip would be silent for the clip.
+bool DecodeVoiceClip(CArchiveSet& archives, std::string_view name, int kind, WaveFormat_T& format,
+                     std::vector<std::uint8_t>& pcm);
 
 // Cuts an open clip short; the done handler still follows, and closes it.
 void StopVoiceClip(VoiceOutput& out);

@@ -1,5 +1,5 @@
-// The user's capture list: read line by line with a fixed line grammar (it
-// only looks like XML), never written.
+#include "talk/capture_list.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "archive/host_path.h"
-#include "talk/veyqel_talk.h"
+#include "host/host_path.h"
+#include "talk/decimal_value.h"
 
 namespace tarnwick {
 
@@ -113,15 +113,8 @@ std::optional<TalkRange_T> ParseRange(std::string_view body)
 
 }  // namespace
 
-void CVeyQelTalk::LoadCaptureList()
-{
-    if (programFolder.empty())
-        return;
-    if (const std::optional<std::string> path = ResolveUnder(programFolder, kCaptureListName))
-        LoadCaptureListFile(*path);
-}
-
-bool CVeyQelTalk::LoadCaptureListFile(const std::string& path)
+bool ReadCaptureList(const std::string& path, std::vector<std::unique_ptr<CCaptureElm>>& captureItems,
+                     std::vector<std::string>& captureNames)
 {
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
     if (!file)

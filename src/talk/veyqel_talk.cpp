@@ -1,30 +1,11 @@
 #include "talk/veyqel_talk.h"
 
-#include <climits>
 #include <cstdio>
 
-#include "archive/archive_set.h"
+#include "host/host_path.h"
+#include "talk/decimal_value.h"
 
 namespace tarnwick {
-
-std::int32_t DecimalValue(std::string_view text)
-{
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
-    std::int64_t value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > std::int64_t{INT_MAX} + 1)
-            value = std::int64_t{INT_MAX} + 1;
-    }
-    if (negative)
-        value = -value;
-    return static_cast<std::int32_t>(value > INT_MAX ? INT_MAX : value);
-}
 
 CVeyQelTalkElm::CVeyQelTalkElm(char* line, std::size_t n)
 {
@@ -65,8 +46,6 @@ std::string CVeyQelTalkElm::VoiceEntryName() const
     return name;
 }
 
-CVeyQelTalk::CVeyQelTalk() : programFolder(RunningExecutableFolder()) {}
-
 void CVeyQelTalk::NumberLines()
 {
     // Only neighbouring rows count: an ID that comes back later starts at 1.
@@ -86,6 +65,19 @@ void CVeyQelTalk::Load(const std::uint8_t* data, std::size_t length)
 {
     LoadTable(data, length);
     LoadCaptureList();
+}
+
+void CVeyQelTalk::LoadCaptureList()
+{
+    if (programFolder.empty())
+        return;
+    if (const std::optional<std::string> path = ResolveUnder(programFolder, kCaptureListName))
+        LoadCaptureListFile(*path);
+}
+
+bool CVeyQelTalk::LoadCaptureListFile(const std::string& path)
+{
+    return ReadCaptureList(path, captureItems, captureNames);
 }
 
 }  // namespace tarnwick

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "talk/capture_list.h"
 #include "talk/csv_reader.h"
 
 namespace tarnwick {
@@ -44,30 +45,10 @@ public:
     std::int32_t voiceKind = 0;  // 0 none, 1 short clip, any other long clip
 };
 
-// One capture item: talk ranges under a name, listed under a capture group.
-class CCaptureElm {
-public:
-    struct TalkRange_T {
-        std::int32_t firstId;
-        std::int32_t lastId;
-        std::int32_t bgmNo;  // 0 for no music
-    };
-
-    std::string captureName;  // empty for items before the first group
-    std::string itemName;
-    std::vector<TalkRange_T> ranges;
-};
-
-using TalkRange_T = CCaptureElm::TalkRange_T;
-
-inline constexpr const char* kCaptureListName = "CaptureList.xml";
-
 class CVeyQelTalk : public CCsvReader<CVeyQelTalkElm> {
 public:
-    CVeyQelTalk();
-
-    // The folder whose CaptureList.xml Load reads; the running executable's
-    // folder until the program says otherwise.
+    // The folder whose CaptureList.xml Load reads; none (no capture list)
+    // until the program names one.
     void SetProgramFolder(std::string folder) { programFolder = std::move(folder); }
 
     // Parses the table, numbers the lines of each talk and reads the
@@ -96,10 +77,5 @@ private:
     std::vector<std::unique_ptr<CCaptureElm>> captureItems;
     std::vector<std::string> captureNames;
 };
-
-// The usual decimal conversion: leading white space, an optional sign, then
-// digits up to the first other byte; no digits give 0. Out-of-range values
-// stop at the 32-bit limits.
-std::int32_t DecimalValue(std::string_view text);
 
 }  // namespace tarnwick

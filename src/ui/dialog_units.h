@@ -1,4 +1,4 @@
-// Window templates are laid out in dialog units, so the windows look as
+// Window layouts are given in dialog units, so the windows look as
 // designed and scale with their font: a horizontal unit is a quarter of the
 // font's average character width, a vertical unit an eighth of its height.
 #pragma once

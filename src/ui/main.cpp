@@ -1,6 +1,6 @@
 #include <QApplication>
 
-#include "app/program_folder.h"
+#include "host/program_folder.h"
 #include "app/tarnwick_app.h"
 #include "ui/qt_media_player.h"
 #include "ui/qt_startup_ui.h"
@@ -13,7 +13,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationVersion(QStringLiteral(TARNWICK_VERSION));
 
     tarnwick::CQuitSignals quitSignals;
-    tarnwick::CTarnwickApp app(tarnwick::RunningExecutablePath());
+    tarnwick::CTarnwickApp app(tarnwick::ProgramPathsFor(tarnwick::RunningExecutablePath()));
     app.bgmPlayer.SetMediaPlayer(std::make_unique<tarnwick::CQtMediaPlayer>());
     tarnwick::CQtStartupUi ui;
     app.InitInstance(ui);

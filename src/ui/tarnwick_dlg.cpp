@@ -31,8 +31,8 @@ CTarnwickDlg::CTarnwickDlg(CTarnwickApp& application, QWidget* parent)
       app(application), appIcon(AppIcon()), waveDevice(std::make_unique<CQtWaveDevice>()),
       walker(talkRows, *this)
 {
-    // The end of a clip comes queued from the event loop, as a window
-    // message would.
+    // The end of a clip comes queued from the event loop, never from inside
+    // a device call, so the walker may close the clip and start the next.
     waveDevice->SetDoneHandler([this] { walker.OnVoiceDone(); });
     setObjectName(QStringLiteral("CTarnwickDlg"));
     setWindowTitle(QString::fromUtf8(kMainDialogCaption));
@@ -51,7 +51,7 @@ void CTarnwickDlg::CreateControls()
 {
     const CDialogUnits du(font());
     setFixedSize(du.X(kMainDialogWidth), du.Y(kMainDialogHeight));
-    // Created in template order, which Qt takes as the tab order.
+    // Created in layout order, which Qt takes as the tab order.
     for (const DialogControl_T& c : kMainDialogControls) {
         const QString text = QString::fromUtf8(c.text);
         QWidget* w = nullptr;
@@ -80,12 +80,12 @@ void CTarnwickDlg::CreateControls()
         default: w = new QLabel(text, this); break;
         }
         QRect r = du.Rect(c);
-        // A drop-down's template height is that of its open list; the
+        // A drop-down's layout height is that of its open list; the
         // closed control is as tall as its font needs.
         if (c.kind == ControlKind_T::kCombo)
             r.setHeight(w->sizeHint().height());
         // A fixed label whose text is wider in this font than in the one the
-        // template was drawn with may use the free room to its right.
+        // layout was drawn with may use the free room to its right.
         if (c.id < 0)
             r.setWidth(std::min(std::max(r.width(), w->sizeHint().width()), width() - r.x()));
         w->setGeometry(r);

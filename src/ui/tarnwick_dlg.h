@@ -11,7 +11,7 @@
 #include <memory>
 
 #include "talk/selection_models.h"
-#include "ui/talk_walker.h"
+#include "walk/talk_walker.h"
 
 class QComboBox;
 class QLabel;

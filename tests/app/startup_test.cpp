@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/windows_path.h"
+#include "host/windows_path.h"
 #include "support/temp_folder.h"
 #include "support/test_game.h"
 
@@ -69,7 +69,7 @@ protected:
 
 TEST_F(StartupTest, FreshStartAsksForTheGameAndCancelWritesNothing)
 {
-    CTarnwickApp app(program / "tarnwick");
+    CTarnwickApp app(ProgramPathsFor(program / "tarnwick"));
     EXPECT_FALSE(app.InitInstance(ui));
     ASSERT_EQ(ui.requests.size(), 1u);
     const FileDialogRequest_T& r = ui.requests[0];
@@ -86,7 +86,7 @@ TEST_F(StartupTest, AnyFileInTheGameFolderIsAcceptedAndRemembered)
 {
     WriteTestGame(game.Path());
     ui.answers.push_back(game / "not-the-game.txt");
-    CTarnwickApp app(program / "tarnwick");
+    CTarnwickApp app(ProgramPathsFor(program / "tarnwick"));
     EXPECT_FALSE(app.InitInstance(ui));
     EXPECT_EQ(ui.dialogRuns, 1);
     EXPECT_TRUE(ui.messages.empty());
@@ -94,7 +94,7 @@ TEST_F(StartupTest, AnyFileInTheGameFolderIsAcceptedAndRemembered)
 
     // The next start finds the game without asking.
     ScriptedUi again;
-    CTarnwickApp second(program / "tarnwick");
+    CTarnwickApp second(ProgramPathsFor(program / "tarnwick"));
     second.InitInstance(again);
     EXPECT_TRUE(again.requests.empty());
     EXPECT_EQ(again.dialogRuns, 1);
@@ -114,7 +114,7 @@ TEST_F(StartupTest, AFolderMissingOneArchiveIsRefusedAndEveryArchiveReopened)
         for (int n = 0; n < kArchiveCount; ++n)
             EXPECT_TRUE(app.archiveSet.IsOpen(n)) << n;
     };
-    CTarnwickApp app(program / "tarnwick");
+    CTarnwickApp app(ProgramPathsFor(program / "tarnwick"));
     app.InitInstance(ui);
     EXPECT_EQ(ui.requests.size(), 2u);
     EXPECT_EQ(ui.dialogRuns, 1);
@@ -125,7 +125,7 @@ TEST_F(StartupTest, MissingTalkTableShowsTheMessageAfterStoringTheFolder)
     WriteTestGame(game.Path(), {.withTalkTable = false});
     program.Write("tarnwick.ini", "[SYSTEM]\nVolumeBGM=-5\nPlayMode=1\n");
     ui.answers.push_back(game / "vey.exe");
-    CTarnwickApp app(program / "tarnwick");
+    CTarnwickApp app(ProgramPathsFor(program / "tarnwick"));
     EXPECT_FALSE(app.InitInstance(ui));
     EXPECT_EQ(ui.messages, std::vector<std::string>{"Failed to read another_aa_talk.csv"});
     EXPECT_EQ(ui.dialogRuns, 0);
@@ -156,7 +156,7 @@ TEST_F(StartupTest, SettingsAreBroughtIntoRangeAndWrittenBackAfterTheDialog)
             seenVolume = app.volumeBgm;
             seenMode = app.playMode;
         };
-        CTarnwickApp app(program / "tarnwick");
+        CTarnwickApp app(ProgramPathsFor(program / "tarnwick"));
         app.InitInstance(scripted);
         EXPECT_EQ(seenVolume, c.volume) << c.stored;
         EXPECT_EQ(seenMode, c.mode) << c.stored;
@@ -175,7 +175,7 @@ TEST_F(StartupTest, ChangesMadeWhileTheDialogRunsAreSaved)
         app.volumeBgm = -2500;
         app.playMode = 1;
     };
-    CTarnwickApp app(program / "tarnwick");
+    CTarnwickApp app(ProgramPathsFor(program / "tarnwick"));
     app.InitInstance(ui);
     EXPECT_EQ(Settings(), "; kept\n[System]\nveyapppath=" + game.Path() +
                               "\nEnableBGM=0\nVolumeBGM=-2500\nPlayMode=1\n");
@@ -185,7 +185,7 @@ TEST_F(StartupTest, AStoredWindowsFolderOpensUnderWineAndIsKeptAsWritten)
 {
     WriteTestGame(wine / "drive_c/Games/Sorvalia");
     program.Write("tarnwick.ini", "[SYSTEM]\r\nVeyAppPath=C:\\GAMES\\sorvalia\r\n");
-    CTarnwickApp app(program / "tarnwick");
+    CTarnwickApp app(ProgramPathsFor(program / "tarnwick"));
     app.InitInstance(ui);
     EXPECT_TRUE(ui.requests.empty());
     EXPECT_EQ(ui.dialogRuns, 1);
@@ -204,7 +204,7 @@ TEST_F(StartupTest, LooseOverridesBesideTheProgramAreUsed)
         ASSERT_TRUE(app.archiveSet.ReadEntry(kTableArchive, "another_aa_talk.csv", &length));
         seen.assign(reinterpret_cast<const char*>(app.archiveSet.Buffer()), length);
     };
-    CTarnwickApp app(program / "tarnwick");
+    CTarnwickApp app(ProgramPathsFor(program / "tarnwick"));
     app.InitInstance(ui);
     EXPECT_EQ(seen, "from the program folder");
 }

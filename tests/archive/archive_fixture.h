@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "archive/archive_set.h"
-#include "archive/archive_writer.h"
+#include "devkit/archive_writer.h"
 #include "support/temp_folder.h"
 
 namespace tarnwick::test {

@@ -3,11 +3,14 @@
 // anything near the sizes the records claim.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "archive/dict_encoder.h"
+#include "devkit/dict_encoder.h"
 #include "archive_fixture.h"
 
 namespace tarnwick::test {
@@ -227,6 +230,54 @@ TEST_F(ArchiveMalformedTest, LooseNamesCannotClimbOutOfTheirFolder)
     // The folder itself is honoured.
     game.Write(LooseFolder(kN) + "/escape.txt", "inside");
     EXPECT_EQ(Read(kN, "escape.txt"), "inside");
+}
+
+TEST_F(ArchiveMalformedTest, FailuresSayWhichFileAndWhy)
+{
+    namespace fs = std::filesystem;
+    struct Case_T {
+        const char* what;
+        std::function<void()> damage;
+        const char* reason;
+    };
+    const std::vector<Case_T> cases = {
+        {"no .dat", [&] { fs::remove(DatFile(kN)); }, "data/xls/table.dat: No such file or directory"},
+        {"folder for .hed",
+         [&] {
+             fs::remove(HedFile(kN));
+             fs::create_directory(HedFile(kN));
+         },
+         "data/xls/table.hed: Is a directory"},
+        {"FIFO for .dat",
+         [&] {
+             fs::remove(DatFile(kN));
+             ASSERT_EQ(::mkfifo(DatFile(kN).c_str(), 0600), 0);
+         },
+         "data/xls/table.dat: not a regular file"},
+        {"partial record", [&] { WriteRaw(kN, records, dat, "x"); },
+         "data/xls/table.hed: damaged: length is not a multiple of 12"},
+        {"names without records", [&] { WriteRaw(kN, {records[0], records[1]}, dat); },
+         "data/xls/table.hed: damaged: fewer records than names"},
+        {"directory past the end", [&] { WriteRaw(kN, {{1000, 9, 9}, records[1], records[2]}, dat); },
+         "data/xls/table.dat: damaged: the name directory lies beyond the end of the file"},
+    };
+    for (const Case_T& c : cases) {
+        fs::remove_all(game / "data");
+        WriteRaw(kN, records, dat);
+        c.damage();
+        EXPECT_FALSE(set.OpenArchive(kN)) << c.what;
+        EXPECT_EQ(set.LastFailure().Describe(), c.reason) << c.what;
+    }
+
+    // Entries: missing from the directory, or stored past the end.
+    fs::remove_all(game / "data");
+    ASSERT_TRUE(OpenWithEntry(2, {500, 6, 6}, dat));
+    EXPECT_EQ(Read(kN, "c.txt"), std::nullopt);
+    EXPECT_EQ(set.LastFailure().Describe(), "c.txt is not in archive 1");
+    EXPECT_EQ(Read(kN, "b.txt"), std::nullopt);
+    EXPECT_EQ(set.LastFailure().Describe(), "data/xls/table.dat: damaged: entry 2 lies beyond the end of the file");
+    EXPECT_EQ(Read(kN, "a.txt"), "hello");
+    EXPECT_FALSE(set.LastFailure());
 }
 
 }  // namespace

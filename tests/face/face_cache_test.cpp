@@ -10,7 +10,7 @@
 
 #include "archive/archive_set.h"
 #include "archive/archive_table.h"
-#include "archive/archive_writer.h"
+#include "devkit/archive_writer.h"
 #include "png_maker.h"
 #include "support/temp_folder.h"
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "archive/archive_table.h"
-#include "archive/archive_writer.h"
+#include "devkit/archive_writer.h"
 #include "face/face_draw.h"
 #include "face/face_picture.h"
 #include "png_maker.h"

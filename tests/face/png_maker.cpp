@@ -1,5 +1,7 @@
 #include "png_maker.h"
 
+#include "support/png_chunk.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -16,32 +18,6 @@ struct SpngFree {
 struct MallocFree {
     void operator()(void* p) const { std::free(p); }
 };
-
-std::uint32_t Crc32(const std::uint8_t* p, std::size_t n)
-{
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (std::size_t i = 0; i < n; ++i) {
-        crc ^= p[i];
-        for (int k = 0; k < 8; ++k)
-            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-    }
-    return ~crc;
-}
-
-void PutBe32(std::vector<std::uint8_t>& out, std::uint32_t v)
-{
-    for (int shift = 24; shift >= 0; shift -= 8)
-        out.push_back(static_cast<std::uint8_t>(v >> shift));
-}
-
-void PutChunk(std::vector<std::uint8_t>& out, const char* type, const std::vector<std::uint8_t>& data)
-{
-    PutBe32(out, static_cast<std::uint32_t>(data.size()));
-    const std::size_t start = out.size();
-    out.insert(out.end(), type, type + 4);
-    out.insert(out.end(), data.begin(), data.end());
-    PutBe32(out, Crc32(&out[start], out.size() - start));
-}
 
 }  // namespace
 
@@ -96,8 +72,8 @@ std::vector<std::uint8_t> HeaderOnlyPng(std::uint32_t width, std::uint32_t heigh
     PutBe32(ihdr, width);
     PutBe32(ihdr, height);
     ihdr.insert(ihdr.end(), {8, SPNG_COLOR_TYPE_TRUECOLOR_ALPHA, 0, 0, 0});
-    PutChunk(out, "IHDR", ihdr);
-    PutChunk(out, "IEND", {});
+    PutPngChunk(out, "IHDR", ihdr);
+    PutPngChunk(out, "IEND", {});
     return out;
 }
 

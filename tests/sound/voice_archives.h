@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "archive/archive_table.h"
-#include "archive/archive_writer.h"
-#include "archive/host_path.h"
+#include "devkit/archive_writer.h"
+#include "host/host_path.h"
 #include "voice_clips.h"
 
 namespace tarnwick::test {

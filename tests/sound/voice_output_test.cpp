@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "archive/archive_set.h"
-#include "sound/wave_recorder.h"
+#include "support/wave_recorder.h"
 #include "support/temp_folder.h"
 #include "voice_archives.h"
 

@@ -48,7 +48,7 @@ void RunProgramWindow(const TempFolder& program, const ProgramWindowOptions_T& o
     if (options.withCaptures)
         std::filesystem::copy_file(DemoGameFolder() + "/CaptureList.xml", program / "CaptureList.xml",
                                    std::filesystem::copy_options::overwrite_existing);
-    CTarnwickApp app(program / "tarnwick");
+    CTarnwickApp app(ProgramPathsFor(program / "tarnwick"));
     if (options.withMusic)
         app.bgmPlayer.SetMediaPlayer(std::make_unique<CQtMediaPlayer>());
     WindowUi ui(test);

@@ -4,8 +4,8 @@
 #include <string_view>
 
 #include "archive/archive_table.h"
-#include "archive/archive_writer.h"
-#include "archive/host_path.h"
+#include "devkit/archive_writer.h"
+#include "host/host_path.h"
 
 namespace tarnwick::test {
 

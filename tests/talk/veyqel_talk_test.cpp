@@ -1,3 +1,4 @@
+#include "talk/decimal_value.h"
 #include "talk/veyqel_talk.h"
 
 #include <string>

@@ -52,7 +52,8 @@ check "ls first offset" 0 "$(head -1 "$tmp/ls.out" | cut -f3)"
 "$cli" cat "$tmp/game" 1 another_aa_talk.csv | cmp -s - "$tmp/files/another_aa_talk.csv"; check "cat" 0 $?
 "$cli" cat "$tmp/game" 1 empty.bin | wc -c | grep -qx 0; check "cat empty" 0 $?
 "$cli" cat "$tmp/game" 1 missing.csv >/dev/null 2>&1; check "cat missing" 1 $?
-"$cli" ls "$tmp/game" 2 >/dev/null 2>&1; check "ls missing archive" 1 $?
+"$cli" ls "$tmp/game" 2 >/dev/null 2>"$tmp/err"; check "ls missing archive" 1 $?
+check "ls missing archive says why" "tarnwick-cli: cannot open archive 2: data/sprite/item/item.hed: No such file or directory" "$(cat "$tmp/err")"
 
 # A loose file in the game folder's override folder wins over the archive.
 mkdir -p "$tmp/game/unpack/data/xls/table.dat"

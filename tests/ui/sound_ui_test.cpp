@@ -22,7 +22,7 @@
 #include "archive/archive_set.h"
 #include "sound/bgm_player.h"
 #include "sound/voice_output.h"
-#include "sound/wave_recorder.h"
+#include "support/wave_recorder.h"
 #include "support/demo_game.h"
 #include "support/sink_recording.h"
 #include "support/temp_folder.h"

@@ -9,6 +9,9 @@
 #include <iostream>
 #include <iterator>
 
+#include "archive/archive_set.h"
+#include "host/windows_path.h"
+
 namespace tarnwick::cli {
 
 int UsageError(const std::string& message)
@@ -62,6 +65,15 @@ std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path)
     if (in.bad())
         return std::nullopt;
     return bytes;
+}
+
+int OpenGameArchive(const Context_T& context, CArchiveSet& set, const std::string& gameFolder, int n)
+{
+    set.SetGameFolder(HostFolderFor(gameFolder));
+    set.SetProgramFolder(context.programFolder);
+    if (!set.OpenArchive(n))
+        return Failure("cannot open archive " + std::to_string(n) + ": " + set.LastFailure().Describe());
+    return kExitOk;
 }
 
 std::optional<int> ParseInt(std::string_view text)

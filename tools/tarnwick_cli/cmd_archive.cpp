@@ -6,18 +6,16 @@
 #include <memory>
 #include <string>
 
-#include "app/program_folder.h"
-#include "app/windows_path.h"
 #include "archive/archive_set.h"
-#include "archive/archive_writer.h"
+#include "devkit/archive_writer.h"
 #include "archive/dict_decoder.h"
-#include "archive/dict_encoder.h"
+#include "devkit/dict_encoder.h"
 #include "cli_common.h"
 #include "commands.h"
 
 namespace tarnwick::cli {
 
-int CmdDecode(Args args)
+int CmdDecode(const Context_T&, Args args)
 {
     if (args.size() != 1)
         return UsageError("decode takes one argument: SIZE");
@@ -38,7 +36,7 @@ int CmdDecode(Args args)
     return ok ? kExitOk : Failure("the stream holds an undefined code");
 }
 
-int CmdEncode(Args args)
+int CmdEncode(const Context_T&, Args args)
 {
     if (!args.empty())
         return UsageError("encode takes no arguments");
@@ -55,28 +53,24 @@ namespace {
 
 // Opens archive args[1] of game folder args[0]. Gives kExitOk and the number
 // in n, or the exit status after saying what went wrong.
-int OpenArchiveArgs(CArchiveSet& set, Args args, int& n)
+int OpenArchiveArgs(const Context_T& context, CArchiveSet& set, Args args, int& n)
 {
     const std::optional<std::uint64_t> number = ParseUnsigned(args[1], kArchiveCount - 1);
     if (!number)
         return UsageError("ARCHIVE_NUMBER must be a number from 0 to 107");
     n = static_cast<int>(*number);
-    set.SetGameFolder(HostFolderFor(args[0]));
-    set.SetProgramFolder(ProgramFolderFor(RunningExecutablePath()));
-    if (!set.OpenArchive(n))
-        return Failure("cannot open archive " + args[1] + " (" + ArchiveHedPaths()[n] + ")");
-    return kExitOk;
+    return OpenGameArchive(context, set, args[0], n);
 }
 
 }  // namespace
 
-int CmdLs(Args args)
+int CmdLs(const Context_T& context, Args args)
 {
     if (args.size() != 2)
         return UsageError("ls takes two arguments: GAME_FOLDER ARCHIVE_NUMBER");
     const auto set = std::make_unique<CArchiveSet>();
     int n = 0;
-    if (const int status = OpenArchiveArgs(*set, args, n); status != kExitOk)
+    if (const int status = OpenArchiveArgs(context, *set, args, n); status != kExitOk)
         return status;
     const std::uint32_t count = set->NameCount(n);
     for (std::uint32_t i = 0; i < count; ++i) {
@@ -92,23 +86,23 @@ int CmdLs(Args args)
     return count != 0 ? kExitOk : Failure("the archive holds no entries");
 }
 
-int CmdCat(Args args)
+int CmdCat(const Context_T& context, Args args)
 {
     if (args.size() != 3)
         return UsageError("cat takes three arguments: GAME_FOLDER ARCHIVE_NUMBER NAME");
     const auto set = std::make_unique<CArchiveSet>();
     int n = 0;
-    if (const int status = OpenArchiveArgs(*set, args, n); status != kExitOk)
+    if (const int status = OpenArchiveArgs(context, *set, args, n); status != kExitOk)
         return status;
     std::uint32_t length = 0;
     if (!set->ReadEntry(n, args[2], &length))
-        return Failure("cannot read entry " + args[2]);
+        return Failure("cannot read entry: " + set->LastFailure().Describe());
     if (!WriteAllStdout({set->Buffer(), length}))
         return Failure("cannot write standard output");
     return kExitOk;
 }
 
-int CmdPack(Args args)
+int CmdPack(const Context_T&, Args args)
 {
     bool compress = false;
     bool compressNames = false;

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "app/program_folder.h"
-#include "app/windows_path.h"
+#include "host/program_folder.h"
+#include "host/windows_path.h"
 #include "archive/archive_set.h"
 #include "archive/archive_table.h"
-#include "archive/archive_writer.h"
+#include "devkit/archive_writer.h"
 #include "cli_common.h"
 #include "commands.h"
 #include "face/face_cache.h"
@@ -126,17 +126,15 @@ std::optional<std::vector<std::uint8_t>> EncodeFramePng(const FaceFrame_T& frame
 
 }  // namespace
 
-int CmdFace(Args args)
+int CmdFace(const Context_T& context, Args args)
 {
     FaceArgs_T face;
     if (const int status = ParseFaceArgs(args, face); status != kExitOk)
         return status;
 
     const auto set = std::make_unique<CArchiveSet>();
-    set->SetGameFolder(HostFolderFor(face.gameFolder));
-    set->SetProgramFolder(ProgramFolderFor(RunningExecutablePath()));
-    if (!set->OpenArchive(kFaceArchive))
-        return Failure("cannot open archive 104 (" + ArchiveHedPaths()[kFaceArchive] + ")");
+    if (const int status = OpenGameArchive(context, *set, face.gameFolder, kFaceArchive); status != kExitOk)
+        return status;
 
     CFaceCache cache;
     const CVeyFaceImage* picture = cache.GetFaceImage(*set, face.name);

@@ -4,9 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "app/program_folder.h"
 #include "app/tarnwick_app.h"
-#include "app/windows_path.h"
 #include "archive/archive_set.h"
 #include "cli_common.h"
 #include "commands.h"
@@ -58,12 +56,12 @@ int PrintTalks(const CVeyQelTalk& talk, bool raw)
 
 }  // namespace
 
-int CmdTalks(Args args)
+int CmdTalks(const Context_T& context, Args args)
 {
     bool raw = false;
     const std::vector<std::string> rest = TakeRaw(args, raw);
     const auto talk = std::make_unique<CVeyQelTalk>();
-    talk->SetProgramFolder(ProgramFolderFor(RunningExecutablePath()));
+    talk->SetProgramFolder(context.programFolder);
 
     if (rest.size() == 2 && rest[0] == "--table") {
         const std::optional<std::vector<std::uint8_t>> table = ReadWholeFile(rest[1]);
@@ -76,18 +74,16 @@ int CmdTalks(Args args)
         return UsageError("talks takes GAME_FOLDER or --table FILE, and --raw");
 
     const auto set = std::make_unique<CArchiveSet>();
-    set->SetGameFolder(HostFolderFor(rest[0]));
-    set->SetProgramFolder(ProgramFolderFor(RunningExecutablePath()));
+    if (const int status = OpenGameArchive(context, *set, rest[0], kTableArchive); status != kExitOk)
+        return status;
     std::uint32_t length = 0;
-    if (!set->OpenArchive(kTableArchive))
-        return Failure("cannot open archive 1 (" + ArchiveHedPaths()[kTableArchive] + ")");
     if (!set->ReadEntry(kTableArchive, kTalkTableName, &length))
-        return Failure(kTalkTableMissing);
+        return Failure(std::string(kTalkTableMissing) + ": " + set->LastFailure().Describe());
     talk->Load(set->Buffer(), length);
     return PrintTalks(*talk, raw);
 }
 
-int CmdCaptures(Args args)
+int CmdCaptures(const Context_T&, Args args)
 {
     bool raw = false;
     const std::vector<std::string> rest = TakeRaw(args, raw);
@@ -111,7 +107,7 @@ int CmdCaptures(Args args)
     return found ? kExitOk : Failure("no capture groups or items in " + rest[0]);
 }
 
-int CmdSelect(Args args)
+int CmdSelect(const Context_T&, Args args)
 {
     std::string tableFile;
     std::string capturesFile;

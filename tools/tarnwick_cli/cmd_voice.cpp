@@ -7,57 +7,17 @@
 #include <string>
 #include <vector>
 
-#include "app/program_folder.h"
-#include "app/windows_path.h"
 #include "archive/archive_set.h"
 #include "archive/archive_table.h"
-#include "archive/archive_writer.h"
+#include "devkit/archive_writer.h"
 #include "cli_common.h"
 #include "commands.h"
 #include "sound/voice_output.h"
-#include "sound/wave_recorder.h"
+#include "sound/wav_file.h"
 
 namespace tarnwick::cli {
 
-namespace {
-
-void PutLe(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes)
-{
-    for (int i = 0; i < bytes; ++i)
-        out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-}
-
-void PutTag(std::vector<std::uint8_t>& out, const char (&tag)[5])
-{
-    out.insert(out.end(), tag, tag + 4);
-}
-
-// A canonical RIFF WAVE file: the 16-byte PCM format chunk, then the data.
-std::vector<std::uint8_t> WavFile(const WaveFormat_T& format, const std::vector<std::uint8_t>& pcm)
-{
-    const auto dataSize = static_cast<std::uint32_t>(pcm.size());
-    std::vector<std::uint8_t> out;
-    out.reserve(44 + pcm.size());
-    PutTag(out, "RIFF");
-    PutLe(out, 36 + dataSize, 4);
-    PutTag(out, "WAVE");
-    PutTag(out, "fmt ");
-    PutLe(out, 16, 4);
-    PutLe(out, format.formatTag, 2);
-    PutLe(out, format.channels, 2);
-    PutLe(out, format.samplesPerSec, 4);
-    PutLe(out, format.avgBytesPerSec, 4);
-    PutLe(out, format.blockAlign, 2);
-    PutLe(out, format.bitsPerSample, 2);
-    PutTag(out, "data");
-    PutLe(out, dataSize, 4);
-    out.insert(out.end(), pcm.begin(), pcm.end());  // 16-bit samples: never odd, no pad byte
-    return out;
-}
-
-}  // namespace
-
-int CmdVoice(Args args)
+int CmdVoice(const Context_T& context, Args args)
 {
     std::vector<std::string> positional;
     std::string outPath;
@@ -78,20 +38,15 @@ int CmdVoice(Args args)
 
     const int archive = VoiceArchiveFor(*kind);
     const auto set = std::make_unique<CArchiveSet>();
-    set->SetGameFolder(HostFolderFor(positional[0]));
-    set->SetProgramFolder(ProgramFolderFor(RunningExecutablePath()));
-    if (!set->OpenArchive(archive))
-        return Failure("cannot open archive " + std::to_string(archive) + " (" + ArchiveHedPaths()[archive] + ")");
+    if (const int status = OpenGameArchive(context, *set, positional[0], archive); status != kExitOk)
+        return status;
 
-    CWaveRecorder recorder;
-    const auto voice = std::make_unique<VoiceOutput>();
-    if (!PlayVoiceClip(recorder, *voice, *set, positional[1], *kind))
+    WaveFormat_T format;
+    std::vector<std::uint8_t> pcm;
+    if (!DecodeVoiceClip(*set, positional[1], *kind, format, pcm))
         return Failure("no voice clip " + positional[1] + " in archive " + std::to_string(archive) +
                        " (missing, or not an Ogg Vorbis stream it can decode)");
-    CloseVoiceClip(*voice);
-
-    const WaveFormat_T& format = recorder.opened.back();
-    const std::vector<std::uint8_t> wav = WavFile(format, recorder.pcm);
+    const std::vector<std::uint8_t> wav = WavFile(format, pcm);
     // With the WAV on standard output the summary goes to standard error.
     std::FILE* summary = outPath == "-" ? stderr : stdout;
     if (outPath == "-") {
@@ -101,7 +56,7 @@ int CmdVoice(Args args)
         return Failure("cannot write " + outPath);
     }
     std::fprintf(summary, "channels %u, rate %u, %zu bytes\n", static_cast<unsigned>(format.channels),
-                 static_cast<unsigned>(format.samplesPerSec), recorder.pcm.size());
+                 static_cast<unsigned>(format.samplesPerSec), pcm.size());
     return kExitOk;
 }
 

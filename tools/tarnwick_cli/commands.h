@@ -5,15 +5,15 @@
 
 namespace tarnwick::cli {
 
-int CmdDecode(Args args);
-int CmdEncode(Args args);
-int CmdLs(Args args);
-int CmdCat(Args args);
-int CmdPack(Args args);
-int CmdTalks(Args args);
-int CmdCaptures(Args args);
-int CmdSelect(Args args);
-int CmdFace(Args args);
-int CmdVoice(Args args);
+int CmdDecode(const Context_T& context, Args args);
+int CmdEncode(const Context_T& context, Args args);
+int CmdLs(const Context_T& context, Args args);
+int CmdCat(const Context_T& context, Args args);
+int CmdPack(const Context_T& context, Args args);
+int CmdTalks(const Context_T& context, Args args);
+int CmdCaptures(const Context_T& context, Args args);
+int CmdSelect(const Context_T& context, Args args);
+int CmdFace(const Context_T& context, Args args);
+int CmdVoice(const Context_T& context, Args args);
 
 }  // namespace tarnwick::cli

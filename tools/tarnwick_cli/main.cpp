@@ -6,6 +6,7 @@
 
 #include "cli_common.h"
 #include "commands.h"
+#include "host/program_folder.h"
 
 namespace {
 
@@ -14,7 +15,7 @@ using tarnwick::cli::Args;
 struct Command_T {
     const char* name;
     const char* synopsis;
-    int (*run)(Args);
+    int (*run)(const tarnwick::cli::Context_T&, Args);
 };
 
 const Command_T kCommands[] = {
@@ -79,8 +80,11 @@ int main(int argc, char** argv)
         return tarnwick::cli::kExitOk;
     }
     for (const Command_T& c : kCommands) {
-        if (args[0] == c.name)
-            return c.run(Args(args).subspan(1));
+        if (args[0] != c.name)
+            continue;
+        // The one place that asks where the program is.
+        const tarnwick::cli::Context_T context{tarnwick::ProgramFolderFor(tarnwick::RunningExecutablePath())};
+        return c.run(context, Args(args).subspan(1));
     }
     return tarnwick::cli::UsageError("unknown command '" + args[0] + "'");
 }

@@ -12,7 +12,9 @@
 #include <cstring>
 #include <numbers>
 
+#include "archive/le_writer.h"
 #include "demo_random.h"
+#include "sound/wav_file.h"
 
 extern char** environ;
 
@@ -81,12 +83,6 @@ void AddNote(Pcm_T& pcm, double start, double length, double hz, double level, d
     }
 }
 
-void PutLe(std::vector<std::uint8_t>& out, std::uint32_t v, int bytes)
-{
-    for (int i = 0; i < bytes; ++i)
-        out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-
 }  // namespace
 
 Pcm_T ComposeMusic(int track, std::uint64_t seed)
@@ -147,25 +143,12 @@ Pcm_T ComposeMusic(int track, std::uint64_t seed)
 
 std::vector<std::uint8_t> WavBytes(const Pcm_T& pcm)
 {
-    const std::uint32_t dataBytes = static_cast<std::uint32_t>(pcm.samples.size() * 2);
-    const std::uint32_t blockAlign = static_cast<std::uint32_t>(pcm.channels) * 2;
-    std::vector<std::uint8_t> out;
-    out.reserve(44 + dataBytes);
-    out.insert(out.end(), {'R', 'I', 'F', 'F'});
-    PutLe(out, 36 + dataBytes, 4);
-    out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    PutLe(out, 16, 4);
-    PutLe(out, 1, 2);  // PCM
-    PutLe(out, static_cast<std::uint32_t>(pcm.channels), 2);
-    PutLe(out, static_cast<std::uint32_t>(pcm.rate), 4);
-    PutLe(out, static_cast<std::uint32_t>(pcm.rate) * blockAlign, 4);
-    PutLe(out, blockAlign, 2);
-    PutLe(out, 16, 2);
-    out.insert(out.end(), {'d', 'a', 't', 'a'});
-    PutLe(out, dataBytes, 4);
+    const WaveFormat_T format = PcmWaveFormat(pcm.channels, pcm.rate);
+    std::vector<std::uint8_t> out = WavHeader(format, pcm.samples.size() * 2);
+    out.reserve(out.size() + pcm.samples.size() * 2);
     for (float v : pcm.samples) {
         const long s = std::lround(std::clamp(v, -1.0f, 1.0f) * 32767.0f);
-        PutLe(out, static_cast<std::uint32_t>(static_cast<std::uint16_t>(static_cast<std::int16_t>(s))), 2);
+        PutLe16(out, static_cast<std::uint16_t>(static_cast<std::int16_t>(s)));
     }
     return out;
 }

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "archive/archive_table.h"
-#include "archive/archive_writer.h"
-#include "archive/host_path.h"
+#include "devkit/archive_writer.h"
+#include "host/host_path.h"
 #include "background_music.h"
 #include "face_pictures.h"
 #include "game_archives.h"

@@ -7,11 +7,13 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "support/split_mix64.h"
+
 namespace tarnwick::demo {
 
-class CDemoRandom {
+class CDemoRandom : public test::CSplitMix64 {
 public:
-    explicit CDemoRandom(std::uint64_t seed) : state(seed) {}
+    explicit CDemoRandom(std::uint64_t seed) : CSplitMix64(seed) {}
 
     // A generator for one part of the game: the same seed and salt give the
     // same stream, whatever else was drawn before.
@@ -21,26 +23,11 @@ public:
         return CDemoRandom(mixer.Next());
     }
 
-    // SplitMix64.
-    std::uint64_t Next()
-    {
-        std::uint64_t z = (state += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-
-    // Uniform in [0, n); n > 0. The tiny bias of the modulo does not matter here.
-    std::uint32_t Below(std::uint32_t n) { return static_cast<std::uint32_t>(Next() % n); }
-
     // Uniform in [lo, hi].
     int Range(int lo, int hi)
     {
         return lo + static_cast<int>(Below(static_cast<std::uint32_t>(hi - lo + 1)));
     }
-
-    // Uniform in [0, 1).
-    double Unit() { return static_cast<double>(Next() >> 11) * 0x1.0p-53; }
 
     double Between(double lo, double hi) { return lo + (hi - lo) * Unit(); }
 
@@ -51,9 +38,6 @@ public:
     {
         return items[Below(static_cast<std::uint32_t>(N))];
     }
-
-private:
-    std::uint64_t state;
 };
 
 }  // namespace tarnwick::demo

@@ -5,8 +5,9 @@
 #include <system_error>
 
 #include "archive/archive_table.h"
-#include "archive/archive_writer.h"
-#include "archive/host_path.h"
+#include "archive/le_writer.h"
+#include "devkit/archive_writer.h"
+#include "host/host_path.h"
 #include "demo_random.h"
 
 namespace tarnwick::demo {
@@ -46,12 +47,6 @@ std::string Extension(const std::string& base)
     if (base == "shader")
         return "fx";
     return base;
-}
-
-void PutLe32(std::vector<std::uint8_t>& out, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
 }
 
 // A tiny uncompressed DDS texture: header, then a soft gradient with noise.

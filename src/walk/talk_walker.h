@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "sound/bgm_player.h"
 #include "talk/selection_models.h"
 #include "talk/veyqel_talk.h"
 
@@ -20,8 +21,9 @@ inline constexpr int kPauseAfterClipMs = 500;
 
 enum class StartText_T { kStart, kStop, kPlayAgain };  // "開始", "停止", "再生"
 
-// What the walker needs of the window, the sound and the pictures.
-class IWalkerHost {
+// What the walker needs of the window, the sound and the pictures; the
+// music's start and stop come with the music rule's interface.
+class IWalkerHost : public IMusicControl {
 public:
     virtual ~IWalkerHost() = default;
 
@@ -45,8 +47,6 @@ public:
     virtual void StopVoiceClip() = 0;
     virtual void CloseVoiceClip() = 0;
 
-    virtual void PlayBgm(int number) = 0;
-    virtual void StopBgm() = 0;
     virtual void PollBgm(int number) = 0;
 };
 

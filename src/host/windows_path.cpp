@@ -1,11 +1,11 @@
-#include "app/windows_path.h"
+#include "host/windows_path.h"
 
 #include <sys/stat.h>
 
 #include <cstdlib>
 
-#include "app/program_folder.h"
-#include "archive/host_path.h"
+#include "host/program_folder.h"
+#include "host/host_path.h"
 
 namespace tarnwick {
 

@@ -1,4 +1,4 @@
-#include "ui/talk_walker.h"
+#include "walk/talk_walker.h"
 
 #include <map>
 #include <set>

@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/program_folder.h"
-#include "app/windows_path.h"
-#include "archive/host_path.h"
+#include "host/program_folder.h"
+#include "host/windows_path.h"
+#include "host/host_path.h"
 #include "support/temp_folder.h"
 
 namespace tarnwick {

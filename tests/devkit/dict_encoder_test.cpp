@@ -1,4 +1,4 @@
-#include "archive/dict_encoder.h"
+#include "devkit/dict_encoder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ui/talk_walker.h"
+#include "walk/talk_walker.h"
 
 #include <algorithm>
 
@@ -41,15 +41,8 @@ void CTalkWalker::PlayTalkLine(CVeyQelTalkElm* line)
     }
 
     // The music follows the lines of a walk only; an equal number plays on.
-    if (walking) {
-        if (line->bgmNo == 0) {
-            host.StopBgm();
-            currentBgmNo = 0;
-        } else if (line->bgmNo != currentBgmNo) {
-            host.PlayBgm(line->bgmNo);
-            currentBgmNo = line->bgmNo;
-        }
-    }
+    if (walking)
+        ApplyMusicRule(host, line->bgmNo, currentBgmNo);
 }
 
 void CTalkWalker::PlayPendingLine()

@@ -1,4 +1,4 @@
-#include "app/program_folder.h"
+#include "host/program_folder.h"
 
 #include <pwd.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "archive/host_path.h"
+#include "host/host_path.h"
 
 namespace tarnwick {
 
@@ -67,6 +67,14 @@ std::string ProgramFolderFor(const std::string& executablePath)
     if (!folder.empty() && !IsInstalledFolder(folder) && ::access(folder.c_str(), W_OK) == 0)
         return folder;
     return UserConfigFolder();
+}
+
+ProgramPaths_T ProgramPathsFor(const std::string& executablePath)
+{
+    ProgramPaths_T paths;
+    paths.programFolder = ProgramFolderFor(executablePath);
+    paths.settingsFile = JoinPath(paths.programFolder, SettingsFileNameFor(executablePath));
+    return paths;
 }
 
 std::string SettingsFileNameFor(const std::string& executablePath)

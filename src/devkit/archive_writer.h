@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "archive/archive_set.h"
-#include "archive/dict_encoder.h"
+#include "devkit/dict_encoder.h"
 
 namespace tarnwick {
 

@@ -9,10 +9,18 @@
 
 namespace tarnwick {
 
+// The running executable's full path; the one place that asks the system.
 std::string RunningExecutablePath();
 std::string ProgramFolderFor(const std::string& executablePath);
 // The executable's file name with its extension replaced by ".ini".
 std::string SettingsFileNameFor(const std::string& executablePath);
+
+// Where a program at executablePath keeps its own files.
+struct ProgramPaths_T {
+    std::string programFolder;  // settings, CaptureList.xml, "unpack"
+    std::string settingsFile;   // full path
+};
+ProgramPaths_T ProgramPathsFor(const std::string& executablePath);
 std::string UserConfigFolder();
 std::string HomeFolder();
 

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "host/failure.h"
+
 namespace tarnwick {
 
 class CHostFile {
@@ -13,7 +15,9 @@ public:
     CHostFile(const CHostFile&) = delete;
     CHostFile& operator=(const CHostFile&) = delete;
 
-    bool Open(const std::string& path);  // regular files only
+    // Regular files only: a folder, FIFO or device is refused without
+    // blocking.
+    bool Open(const std::string& path);
     bool IsOpen() const { return fd >= 0; }
     std::uint64_t Size() const { return size; }
     bool Seek(std::uint64_t offset);
@@ -21,9 +25,15 @@ public:
     // the file or on an error.
     std::uint64_t Read(void* dst, std::uint64_t count);
 
+    // Why the last Open, Seek or Read fell short, named after subject (the
+    // path as the user should see it).
+    Failure_T Failure(std::string subject) const;
+
 private:
     int fd = -1;
     std::uint64_t size = 0;
+    int error = 0;            // errno of the last failure, 0 for none
+    bool notRegular = false;  // the last Open found something else than a file
 };
 
 }  // namespace tarnwick

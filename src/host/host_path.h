@@ -18,6 +18,9 @@ std::string JoinPath(std::string_view first, std::string_view second);
 // file in the root, "" when there is no separator).
 std::string ParentFolder(std::string_view path);
 
+// A game path as messages show it: "\\" separators become "/".
+std::string ShownPath(std::string_view gamePath);
+
 // ASCII-only case-insensitive equality: A to Z match a to z, every other byte
 // must be equal.
 bool EqualsNoCase(std::string_view a, std::string_view b);

@@ -1,10 +1,11 @@
-#include "archive/archive_writer.h"
+#include "devkit/archive_writer.h"
 
 #include <filesystem>
 #include <limits>
 #include <system_error>
 
-#include "archive/host_path.h"
+#include "archive/le_writer.h"
+#include "host/host_path.h"
 
 namespace tarnwick {
 
@@ -18,12 +19,6 @@ bool MakeParentFolders(const std::string& path)
     std::error_code ec;
     std::filesystem::create_directories(parent, ec);
     return !ec;
-}
-
-void PutLe32(std::vector<std::uint8_t>& out, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "sound/wave_recorder.h"
+#include "support/wave_recorder.h"
 
 namespace tarnwick {
 

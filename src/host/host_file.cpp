@@ -1,4 +1,4 @@
-#include "archive/host_file.h"
+#include "host/host_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -20,11 +20,24 @@ bool CHostFile::Open(const std::string& path)
         ::close(fd);
         fd = -1;
     }
+    error = 0;
+    notRegular = false;
     const int f = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);  // a FIFO must not block us
-    if (f < 0)
+    if (f < 0) {
+        error = errno;
         return false;
+    }
     struct stat st;
-    if (::fstat(f, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(f, &st) != 0) {
+        error = errno;
+        ::close(f);
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        if (S_ISDIR(st.st_mode))
+            error = EISDIR;
+        else
+            notRegular = true;
         ::close(f);
         return false;
     }
@@ -38,7 +51,11 @@ bool CHostFile::Seek(std::uint64_t offset)
 {
     if (fd < 0 || offset > static_cast<std::uint64_t>(INT64_MAX))
         return false;
-    return ::lseek(fd, static_cast<off_t>(offset), SEEK_SET) >= 0;
+    if (::lseek(fd, static_cast<off_t>(offset), SEEK_SET) < 0) {
+        error = errno;
+        return false;
+    }
+    return true;
 }
 
 std::uint64_t CHostFile::Read(void* dst, std::uint64_t count)
@@ -52,11 +69,25 @@ std::uint64_t CHostFile::Read(void* dst, std::uint64_t count)
         const ssize_t got = ::read(fd, p + done, static_cast<std::size_t>(chunk));
         if (got < 0 && errno == EINTR)
             continue;
+        if (got < 0)
+            error = errno;
         if (got <= 0)
             break;
         done += static_cast<std::uint64_t>(got);
     }
     return done;
+}
+
+Failure_T CHostFile::Failure(std::string subject) const
+{
+    if (notRegular) {
+        Failure_T f = Failure_T::System(std::move(subject), 0);
+        f.detail = "not a regular file";
+        return f;
+    }
+    if (error != 0)
+        return Failure_T::System(std::move(subject), error);
+    return Failure_T::Damaged(std::move(subject), "shorter than its index says");
 }
 
 }  // namespace tarnwick

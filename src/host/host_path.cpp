@@ -1,4 +1,4 @@
-#include "archive/host_path.h"
+#include "host/host_path.h"
 
 #include <dirent.h>
 #include <sys/stat.h>
@@ -33,6 +33,16 @@ std::string ParentFolder(std::string_view path)
     if (slash == 0)
         return "/";
     return std::string(path.substr(0, slash));
+}
+
+std::string ShownPath(std::string_view gamePath)
+{
+    std::string shown(gamePath);
+    for (char& c : shown) {
+        if (c == '\\')
+            c = '/';
+    }
+    return shown;
 }
 
 bool EqualsNoCase(std::string_view a, std::string_view b)

@@ -1,0 +1,37 @@
+// The user's capture list: named capture groups of items, each item a set
+// of talk ID ranges with their music numbers. Read line by line with a
+// fixed line grammar (it only looks like XML), never written.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tarnwick {
+
+// One capture item: talk ranges under a name, listed under a capture group.
+class CCaptureElm {
+public:
+    struct TalkRange_T {
+        std::int32_t firstId;
+        std::int32_t lastId;
+        std::int32_t bgmNo;  // 0 for no music
+    };
+
+    std::string captureName;  // empty for items before the first group
+    std::string itemName;
+    std::vector<TalkRange_T> ranges;
+};
+
+using TalkRange_T = CCaptureElm::TalkRange_T;
+
+inline constexpr const char* kCaptureListName = "CaptureList.xml";
+
+// Appends the groups and items of the capture list at path to names and
+// items. False when the file cannot be opened; a read error keeps what was
+// read before it.
+bool ReadCaptureList(const std::string& path, std::vector<std::unique_ptr<CCaptureElm>>& items,
+                     std::vector<std::string>& names);
+
+}  // namespace tarnwick
