@@ -1,5 +1,7 @@
 #include "app/tarnwick_app.h"
 
+#include <memory>
+
 #include "host/program_folder.h"
 #include "host/windows_path.h"
 #include "host/host_path.h"
@@ -43,6 +45,26 @@ void CTarnwickApp::ReadDisplaySettings()
     if (playMode < 0 || playMode > 2)
         playMode = 0;
     enableBgm = profile.GetProfileInt(kSettingsSection, "EnableBGM", 1) != 0;
+    place = ReadWindowPlace(profile);
+}
+
+bool CTarnwickApp::ChooseGameFolder(const std::string& chosenFile, Failure_T& why)
+{
+    const std::string candidate = ParentFolder(chosenFile);
+    // A set of its own: the running one keeps serving the window.
+    const auto probe = std::make_unique<CArchiveSet>();
+    probe->SetGameFolder(HostFolderFor(candidate));
+    for (int n = 0; n < kArchiveCount; ++n) {
+        if (!probe->OpenArchive(n)) {
+            why = probe->LastFailure();
+            return false;
+        }
+    }
+    if (profile.WriteProfileString(kSettingsSection, "VeyAppPath", candidate))
+        return true;
+    why = Failure_T::System(profile.Path(), 0);
+    why.detail = "cannot be written";
+    return false;
 }
 
 bool CTarnwickApp::InitInstance(IStartupUi& ui)
@@ -73,6 +95,8 @@ bool CTarnwickApp::InitInstance(IStartupUi& ui)
 
     profile.WriteProfileInt(kSettingsSection, "VolumeBGM", volumeBgm);
     profile.WriteProfileInt(kSettingsSection, "PlayMode", playMode);
+    if (placeKnown)
+        WriteWindowPlace(profile, place);
     return false;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/profile_file.h"
+#include "app/window_place.h"
 #include "host/program_folder.h"
 #include "archive/archive_set.h"
 #include "face/face_cache.h"
@@ -65,6 +66,17 @@ public:
     int volumeBgm = 0;  // hundredths of a decibel, -10000 to 0
     int playMode = 0;   // 0 "Default", 1 "Short", 2 "Long"
     bool enableBgm = true;  // EnableBGM=0 keeps the music silent
+    // Where the user was when the window last closed; the window restores
+    // it and, when it closes, hands back the new one (placeKnown).
+    WindowPlace_T place;
+    bool placeKnown = false;
+
+    // A game folder the user picked while the window runs (any file in it):
+    // true when all 108 archives open there; it is then stored as
+    // VeyAppPath for the next start. why says what failed first.
+    bool ChooseGameFolder(const std::string& chosenFile, Failure_T& why);
+    // Set by the window when the program should start again on return.
+    bool restartRequested = false;
 
     // What the music operations work on.
     BgmContext_T Music() { return {bgmPlayer, archiveSet, volumeBgm}; }

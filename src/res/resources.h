@@ -44,6 +44,12 @@ inline constexpr DialogControl_T kMainDialogControls[] = {
     {kIdTalkList, ControlKind_T::kList, "", 7, 110, 306, 138},
 };
 
+// The search field on the Start button's row, over the row's free width,
+// and the count of rows it shows at the row's right end.
+inline constexpr DialogControl_T kSearchFieldLayout = {-1, ControlKind_T::kEdit, "", 63, 79, 196, 14};
+inline constexpr DialogControl_T kSearchCountLayout = {-1, ControlKind_T::kStatic, "", 261, 79, 52, 14};
+inline constexpr const char* kSearchPlaceholder = "検索 (Ctrl+F)";
+
 // The main window's client area, 7 units of margin around the controls.
 inline constexpr int kMainDialogWidth = 320;
 inline constexpr int kMainDialogHeight = 255;
@@ -65,7 +71,9 @@ inline constexpr int kAboutDialogWidth = 200;
 inline constexpr int kAboutDialogHeight = 71;
 inline constexpr const char* kAboutDialogCaption = "バージョン情報 Tarnwick";
 
-// The window menu's entry for the About box.
+// The window menu's entries.
+inline constexpr const char* kExportMarkedMenu = "Export marked lines…";
+inline constexpr const char* kChooseGameMenu = "Choose game folder…";
 inline constexpr const char* kStringAboutMenu = "バージョン情報 Tarnwick(&A)...";
 
 // The Start button's texts: before the first walk, while walking, after.

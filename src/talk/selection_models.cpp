@@ -9,11 +9,14 @@ void CTalkListModel::BeginFill(std::size_t rowCount)
     filling = true;
     rows.clear();
     rows.reserve(rowCount);
+    shown.clear();
+    shown.reserve(rowCount);
     currentRow = -1;
 }
 
 void CTalkListModel::AppendRow(CVeyQelTalkElm* record)
 {
+    shown.push_back(static_cast<std::uint32_t>(rows.size()));
     rows.push_back({record, false});
 }
 
@@ -26,13 +29,43 @@ void CTalkListModel::EndFill()
     }
 }
 
+void CTalkListModel::ResetShown(std::vector<std::uint32_t> indices)
+{
+    const std::uint32_t selected = currentRow >= 0 ? shown[static_cast<std::size_t>(currentRow)] : 0;
+    const bool hadSelection = currentRow >= 0;
+    if (listener)
+        listener->OnRowsAboutToReset();
+    shown = std::move(indices);
+    currentRow = -1;
+    if (hadSelection) {
+        const auto at = std::lower_bound(shown.begin(), shown.end(), selected);
+        if (at != shown.end() && *at == selected)
+            currentRow = static_cast<int>(at - shown.begin());
+    }
+    if (listener) {
+        listener->OnRowsReset();
+        listener->OnCurrentRowChanged(currentRow);
+    }
+}
+
+void CTalkListModel::ReportChecks(std::size_t first, std::size_t last)
+{
+    if (!listener || filling)
+        return;
+    // From list rows to the shown rows between them.
+    const auto from = std::lower_bound(shown.begin(), shown.end(), static_cast<std::uint32_t>(first));
+    const auto to = std::upper_bound(from, shown.end(), static_cast<std::uint32_t>(last));
+    if (from != to)
+        listener->OnChecksChanged(static_cast<std::size_t>(from - shown.begin()),
+                                  static_cast<std::size_t>(to - shown.begin()) - 1);
+}
+
 void CTalkListModel::SetChecked(std::size_t row, bool checked)
 {
-    if (row >= rows.size() || rows[row].checked == checked)
+    if (row >= shown.size() || rows[shown[row]].checked == checked)
         return;
-    rows[row].checked = checked;
-    if (listener && !filling)
-        listener->OnChecksChanged(row, row);
+    rows[shown[row]].checked = checked;
+    ReportChecks(shown[row], shown[row]);
 }
 
 void CTalkListModel::SetAllChecked(bool checked)
@@ -42,11 +75,24 @@ void CTalkListModel::SetAllChecked(bool checked)
 
 void CTalkListModel::SetCurrentRow(int row)
 {
-    if (row < -1 || row >= static_cast<int>(rows.size()) || row == currentRow)
+    if (row < -1 || row >= static_cast<int>(shown.size()) || row == currentRow)
         return;
     currentRow = row;
     if (listener && !filling)
         listener->OnCurrentRowChanged(row);
+}
+
+CTalkListModel::MarkedPlace_T CTalkListModel::MarkedPlace(int row) const
+{
+    MarkedPlace_T place;
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        if (!rows[shown[i]].checked)
+            continue;
+        ++place.count;
+        if (static_cast<int>(i) == row)
+            place.position = place.count;
+    }
+    return place;
 }
 
 void CSelectorModel::Clear()

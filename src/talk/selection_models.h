@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,18 +31,30 @@ public:
     void SetListener(IListener* l) { listener = l; }
 
     // Filling happens between BeginFill and EndFill with the row count
-    // announced up front; the listener hears of it once, at the end.
+    // announced up front; the listener hears of it once, at the end. A
+    // filled list shows every row.
     void BeginFill(std::size_t rowCount);
     void AppendRow(CVeyQelTalkElm* record);  // unchecked
     void EndFill();
 
-    std::size_t RowCount() const { return rows.size(); }
-    CVeyQelTalkElm* RecordAt(std::size_t row) const { return rows[row].record; }
-    bool IsChecked(std::size_t row) const { return rows[row].checked; }
+    // Shows only the rows whose record keep(record) accepts, in list order;
+    // hidden rows keep their marks. The selected row stays selected when it
+    // is still shown. From here on rows are numbered among the shown ones.
+    template <typename Keep>
+    void Filter(Keep keep);
+    void ShowAll() { Filter([](const CVeyQelTalkElm*) { return true; }); }
+    // Every row of the list, shown or not.
+    std::size_t TotalRowCount() const { return rows.size(); }
+
+    // The shown rows.
+    std::size_t RowCount() const { return shown.size(); }
+    CVeyQelTalkElm* RecordAt(std::size_t row) const { return rows[shown[row]].record; }
+    bool IsChecked(std::size_t row) const { return rows[shown[row]].checked; }
     void SetChecked(std::size_t row, bool checked);
+    // Sets every row's mark, shown or not.
     void SetAllChecked(bool checked);
-    // Sets each row's mark from mark(record), or leaves it where mark gives
-    // neither (a value other than 0 or 1).
+    // Sets each row's mark (shown or not) from mark(record), or leaves it
+    // where mark gives neither (a value other than 0 or 1).
     template <typename Mark>
     void UpdateChecks(Mark mark);
 
@@ -49,12 +62,24 @@ public:
     int CurrentRow() const { return currentRow; }
     void SetCurrentRow(int row);
 
+    // Where shown row `row` stands among the marked shown rows (1-based, 0
+    // when it is not marked), and how many of those there are.
+    struct MarkedPlace_T {
+        std::size_t position = 0;
+        std::size_t count = 0;
+    };
+    MarkedPlace_T MarkedPlace(int row) const;
+
 private:
     struct Row_T {
         CVeyQelTalkElm* record;
         bool checked;
     };
+    void ResetShown(std::vector<std::uint32_t> indices);
+    void ReportChecks(std::size_t first, std::size_t last);
+
     std::vector<Row_T> rows;
+    std::vector<std::uint32_t> shown;  // indices into rows, in list order
     int currentRow = -1;
     bool filling = false;
     IListener* listener = nullptr;
@@ -94,6 +119,18 @@ private:
     IListener* listener = nullptr;
 };
 
+template <typename Keep>
+void CTalkListModel::Filter(Keep keep)
+{
+    std::vector<std::uint32_t> indices;
+    indices.reserve(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (keep(static_cast<const CVeyQelTalkElm*>(rows[i].record)))
+            indices.push_back(static_cast<std::uint32_t>(i));
+    }
+    ResetShown(std::move(indices));
+}
+
 template <typename Mark>
 void CTalkListModel::UpdateChecks(Mark mark)
 {
@@ -109,8 +146,8 @@ void CTalkListModel::UpdateChecks(Mark mark)
             last = i;
         }
     }
-    if (listener && first <= last && first < rows.size())
-        listener->OnChecksChanged(first, last);
+    if (first <= last && first < rows.size())
+        ReportChecks(first, last);
 }
 
 }  // namespace tarnwick

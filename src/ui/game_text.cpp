@@ -22,4 +22,34 @@ QString GameText(std::string_view cp932)
     return decoder.decode(QByteArrayView(cp932.data(), static_cast<qsizetype>(cp932.size())));
 }
 
+QString TalkTextShown(std::string_view talkText, const QString& lineBreak, std::size_t maxBytes)
+{
+    bool cut = false;
+    if (talkText.size() > maxBytes) {
+        // Step whole characters: a lead byte takes its trail byte with it.
+        std::size_t end = 0;
+        while (end < maxBytes) {
+            const auto c = static_cast<unsigned char>(talkText[end]);
+            const std::size_t width = ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) ? 2 : 1;
+            if (end + width > maxBytes)
+                break;
+            end += width;
+        }
+        talkText = talkText.substr(0, end);
+        cut = true;
+    }
+    QString shown;
+    std::size_t from = 0;
+    // "$" is never a lead byte, so every "$R" is the break mark.
+    for (std::size_t at = talkText.find("$R"); at != std::string_view::npos; at = talkText.find("$R", from)) {
+        shown += GameText(talkText.substr(from, at - from));
+        shown += lineBreak;
+        from = at + 2;
+    }
+    shown += GameText(talkText.substr(from));
+    if (cut)
+        shown += QChar(0x2026);
+    return shown;
+}
+
 }  // namespace tarnwick

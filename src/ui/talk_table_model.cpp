@@ -39,7 +39,12 @@ QVariant CTalkTableModel::data(const QModelIndex& index, int role) const
     switch (index.column()) {
     case 0: return GameText(r.IdText());
     case 1: return GameText(r.castName());
-    case 2: return GameText(r.talkText());
+    case 2:
+        // The cell shows a line's start with its breaks as arrows; the
+        // tooltip the line as the text box would, breaks and all.
+        if (role == Qt::ToolTipRole)
+            return TalkTextShown(r.talkText(), QStringLiteral("\n"), kTalkTooltipBytes);
+        return TalkTextShown(r.talkText(), QStringLiteral("\u21B5"), kTalkCellBytes);
     default: return {};
     }
 }

@@ -7,7 +7,10 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QResizeEvent>
+#include <QScreen>
 #include <QShortcut>
 #include <QSlider>
 
@@ -18,7 +21,9 @@
 #include "ui/dialog_units.h"
 #include "ui/face_frame.h"
 #include "ui/game_text.h"
+#include "ui/qt_startup_ui.h"
 #include "ui/qt_wave_device.h"
+#include "ui/search_field.h"
 #include "ui/selector_combo.h"
 #include "ui/talk_list_view.h"
 #include "ui/talk_table_model.h"
@@ -50,7 +55,8 @@ CTarnwickDlg::~CTarnwickDlg()
 void CTarnwickDlg::CreateControls()
 {
     const CDialogUnits du(font());
-    setFixedSize(du.X(kMainDialogWidth), du.Y(kMainDialogHeight));
+    layoutSize = QSize(du.X(kMainDialogWidth), du.Y(kMainDialogHeight));
+    resize(layoutSize);
     // Created in layout order, which Qt takes as the tab order.
     for (const DialogControl_T& c : kMainDialogControls) {
         const QString text = QString::fromUtf8(c.text);
@@ -87,9 +93,25 @@ void CTarnwickDlg::CreateControls()
         // A fixed label whose text is wider in this font than in the one the
         // layout was drawn with may use the free room to its right.
         if (c.id < 0)
-            r.setWidth(std::min(std::max(r.width(), w->sizeHint().width()), width() - r.x()));
+            r.setWidth(std::min(std::max(r.width(), w->sizeHint().width()), layoutSize.width() - r.x()));
         w->setGeometry(r);
     }
+    // The search field takes the Start row's free width; its count sits at
+    // the row's right end.
+    searchField = new CSearchField(this);
+    searchField->setPlaceholderText(QString::fromUtf8(kSearchPlaceholder));
+    searchLayout = du.Rect(kSearchFieldLayout);
+    searchLayout.setHeight(std::max(searchLayout.height(), searchField->sizeHint().height()));
+    searchField->setGeometry(searchLayout);
+    searchCount = new QLabel(this);
+    searchCount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    countLayout = du.Rect(kSearchCountLayout);
+    countLayout.moveTop(searchLayout.top());
+    countLayout.setHeight(searchLayout.height());
+    searchCount->setGeometry(countLayout);
+    listLayout = talkList->geometry();
+    searchField->setObjectName(QStringLiteral("searchField"));
+    searchCount->setObjectName(QStringLiteral("searchCount"));
     faceFrame->setObjectName(QStringLiteral("faceFrame"));
     talkTextBox->setObjectName(QStringLiteral("talkTextBox"));
     castCaption->setObjectName(QStringLiteral("castCaption"));
@@ -114,6 +136,11 @@ void CTarnwickDlg::OnInitDialog()
     // and F1 (the window manager's own menu cannot take items).
     auto* about = new QShortcut(QKeySequence::HelpContents, this);
     connect(about, &QShortcut::activated, this, &CTarnwickDlg::OnAbout);
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, this, [this] {
+        searchField->setFocus(Qt::ShortcutFocusReason);
+        searchField->selectAll();
+    });
     setWindowIcon(appIcon);
 
     sx = static_cast<float>(logicalDpiX()) / 96.0f;
@@ -155,6 +182,17 @@ void CTarnwickDlg::OnInitDialog()
     connect(talkModel.get(), &CTalkTableModel::CurrentRowChanged, talkList, &CTalkListView::SelectRow);
     connect(startButton, &QPushButton::clicked, this, [this] { walker.OnStartClicked(); });
     connect(talkList, &CTalkListView::RowDoubleClicked, this, [this](int row) { walker.OnListDoubleClick(row); });
+    connect(talkModel.get(), &CTalkTableModel::CurrentRowChanged, this, &CTarnwickDlg::UpdateTitle);
+    connect(searchField, &QLineEdit::textChanged, this, &CTarnwickDlg::OnSearchChanged);
+    // Folding every line for the search takes a few tens of milliseconds on
+    // a full game: done when the field is entered, so typing never waits.
+    connect(searchField, &CSearchField::Entered, this, [this] {
+        for (std::size_t i = 0; i < app.talkCatalogue.GetCount(); ++i)
+            search.Prepare(*app.talkCatalogue.GetAt(i));
+    });
+
+    RestorePlace();
+    FitToScreen();
 
     nextLineTimer.setSingleShot(true);
     connect(&nextLineTimer, &QTimer::timeout, this, [this] { OnTimer(kNextLineTimerId); });
@@ -165,6 +203,8 @@ void CTarnwickDlg::OnInitDialog()
 void CTarnwickDlg::contextMenuEvent(QContextMenuEvent* event)
 {
     QMenu menu(this);
+    menu.addAction(QString::fromUtf8(kChooseGameMenu), this, &CTarnwickDlg::OnChooseGameFolder);
+    menu.addSeparator();
     menu.addAction(QString::fromUtf8(kStringAboutMenu), this, &CTarnwickDlg::OnAbout);
     menu.exec(event->globalPos());
 }
@@ -175,9 +215,94 @@ void CTarnwickDlg::OnAbout()
     about.exec();
 }
 
+void CTarnwickDlg::OnChooseGameFolder()
+{
+    CQtStartupUi picker;
+    const std::optional<std::string> chosen = picker.AskForFile(GameFolderRequest());
+    if (!chosen)
+        return;
+    Failure_T why;
+    if (!app.ChooseGameFolder(*chosen, why)) {
+        QMessageBox::warning(this, QString::fromUtf8(kMainDialogCaption),
+                             QStringLiteral("The game does not open there:\n%1")
+                                 .arg(QString::fromLocal8Bit(why.Describe())));
+        return;
+    }
+    // The running archives stay as they are: the program starts again on
+    // the new folder once this window has closed and written its settings.
+    app.restartRequested = true;
+    accept();
+}
+
+void CTarnwickDlg::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    if (!talkList)
+        return;
+    const int dw = width() - layoutSize.width();
+    const int dh = height() - layoutSize.height();
+    // On a screen smaller than the layout the list gives up its height
+    // first, down to a few rows.
+    const int minListHeight = std::min(listLayout.height(), 4 * talkList->fontMetrics().height());
+    talkList->setGeometry(listLayout.x(), listLayout.y(), std::max(1, listLayout.width() + dw),
+                          std::max(minListHeight, listLayout.height() + dh));
+    searchField->setGeometry(searchLayout.adjusted(0, 0, dw, 0));
+    searchCount->setGeometry(countLayout.translated(dw, 0));
+}
+
+void CTarnwickDlg::FitToScreen()
+{
+    const QScreen* s = screen();
+    if (!s)
+        return;
+    // Room for the window manager's frame around the client area.
+    const QSize room = s->availableGeometry().size() - QSize(16, 48);
+    setMinimumSize(layoutSize.boundedTo(room).expandedTo(QSize(1, 1)));
+    QSize wanted = layoutSize;
+    if (app.place.width > 0 && app.place.height > 0)
+        wanted = QSize(app.place.width, app.place.height).expandedTo(layoutSize);
+    resize(wanted.boundedTo(room).expandedTo(minimumSize()));
+}
+
+void CTarnwickDlg::RestorePlace()
+{
+    RestoreSelection(app.place, captureChoices, itemChoices, talkRows, app.talkCatalogue);
+    searchField->setText(QString::fromUtf8(app.place.search));
+    ApplySearch();
+    RestoreRow(app.place, talkRows);
+}
+
+void CTarnwickDlg::OnSearchChanged()
+{
+    ApplySearch();
+}
+
+void CTarnwickDlg::ApplySearch()
+{
+    search.SetQuery(searchField->text().toStdString());
+    if (search.IsEmpty())
+        talkRows.ShowAll();
+    else
+        talkRows.Filter([this](const CVeyQelTalkElm* r) { return search.Matches(*r); });
+    searchCount->setText(QStringLiteral("%1 / %2").arg(talkRows.RowCount()).arg(talkRows.TotalRowCount()));
+}
+
+void CTarnwickDlg::UpdateTitle()
+{
+    QString title = QString::fromUtf8(kMainDialogCaption);
+    if (walker.walking) {
+        const CTalkListModel::MarkedPlace_T at = talkRows.MarkedPlace(talkRows.CurrentRow());
+        if (at.position > 0)
+            title += QStringLiteral(" \u2014 %1 / %2").arg(at.position).arg(at.count);
+    }
+    if (windowTitle() != title)
+        setWindowTitle(title);
+}
+
 void CTarnwickDlg::OnCaptureChanged()
 {
     RefreshTalkList(captureChoices, talkRows, itemChoices, app.talkCatalogue);
+    ApplySearch();
 }
 
 void CTarnwickDlg::OnItemChanged()
@@ -205,6 +330,11 @@ void CTarnwickDlg::done(int result)
     nextLineTimer.stop();
     musicWatchTimer.stop();
     walker.OnDestroy();
+    app.place = CurrentPlace(captureChoices, itemChoices, talkRows);
+    app.place.search = searchField->text().toStdString();
+    app.place.width = width();
+    app.place.height = height();
+    app.placeKnown = true;
     QDialog::done(result);
 }
 
@@ -241,6 +371,7 @@ void CTarnwickDlg::ShowStartText(StartText_T text)
     const char* shown = text == StartText_T::kStop ? kStopText
                         : text == StartText_T::kPlayAgain ? kPlayAgainText : kStartText;
     startButton->setText(QString::fromUtf8(shown));
+    UpdateTitle();
 }
 
 int CTarnwickDlg::PlayMode() const

@@ -10,6 +10,7 @@
 
 #include <memory>
 
+#include "talk/line_search.h"
 #include "talk/selection_models.h"
 #include "walk/talk_walker.h"
 
@@ -27,6 +28,7 @@ class CQtWaveDevice;
 class CTalkListView;
 class CTalkTableModel;
 class CSelectorCombo;
+class CSearchField;
 
 class CTarnwickDlg : public QDialog, private IWalkerHost {
     Q_OBJECT
@@ -46,15 +48,28 @@ public:
     CSelectorModel& CaptureChoices() { return captureChoices; }
     CSelectorModel& ItemChoices() { return itemChoices; }
 
+    CSearchField* SearchField() const { return searchField; }
+    QLabel* SearchCount() const { return searchCount; }
+
 public slots:
     void OnAbout();
+    void OnChooseGameFolder();
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void CreateControls();
     void OnInitDialog();
+    // The window opens at its layout size or the stored one, never larger
+    // than the screen; it may grow, and shrink only below the layout on a
+    // screen too small for it.
+    void FitToScreen();
+    void RestorePlace();
+    void OnSearchChanged();
+    void ApplySearch();
+    void UpdateTitle();
     void OnCaptureChanged();
     void OnItemChanged();
     void OnPlayModeChanged(int index);
@@ -101,7 +116,17 @@ private:
     QComboBox* playModeCombo = nullptr;
     QSlider* volumeSlider = nullptr;
     QPushButton* startButton = nullptr;
+    CSearchField* searchField = nullptr;
+    QLabel* searchCount = nullptr;
     QIcon appIcon;
+    CLineSearch search;
+
+    // Where the list and the search field lie at the layout's size: they
+    // take whatever the window has beyond it.
+    QSize layoutSize;
+    QRect listLayout;
+    QRect searchLayout;
+    QRect countLayout;
 
     QTimer nextLineTimer;
     QTimer musicWatchTimer;

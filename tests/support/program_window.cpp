@@ -44,7 +44,8 @@ private:
 
 void RunProgramWindow(const TempFolder& program, const ProgramWindowOptions_T& options, const WindowTest& test)
 {
-    program.Write("tarnwick.ini", "[SYSTEM]\nVeyAppPath=" + DemoGameFolder() + "\n" + options.settings);
+    if (options.freshSettings)
+        program.Write("tarnwick.ini", "[SYSTEM]\nVeyAppPath=" + DemoGameFolder() + "\n" + options.settings);
     if (options.withCaptures)
         std::filesystem::copy_file(DemoGameFolder() + "/CaptureList.xml", program / "CaptureList.xml",
                                    std::filesystem::copy_options::overwrite_existing);

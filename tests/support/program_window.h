@@ -18,6 +18,7 @@ struct ProgramWindowOptions_T {
     std::string settings;       // more lines for the [SYSTEM] section
     bool withCaptures = true;   // the demo's CaptureList.xml beside the program
     bool withMusic = true;      // a real music player (else silent music)
+    bool freshSettings = true;  // false: start again on what the last run wrote
 };
 
 using WindowTest = std::function<void(CTarnwickDlg&, CTarnwickApp&)>;

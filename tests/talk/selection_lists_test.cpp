@@ -214,6 +214,28 @@ TEST_F(SelectionTest, ListenersHearOneResetPerFillAndChangedRanges)
     EXPECT_EQ(rec.checkChanges, 1);  // nothing changed, nothing said
 }
 
+TEST_F(SelectionTest, AFilterHidesRowsButNotTheirMarks)
+{
+    Load(kTable, kList);
+    talkList.SetCurrentRow(3);  // 15
+    talkList.Filter([](const CVeyQelTalkElm* r) { return r->talkId >= 15; });
+    EXPECT_EQ(ListedIds(), (Ids{15, 20, 30, 40}));
+    EXPECT_EQ(talkList.TotalRowCount(), 7u);
+    EXPECT_EQ(talkList.CurrentRow(), 0);  // still on 15
+    EXPECT_EQ(talkList.MarkedPlace(1).position, 2u);
+    EXPECT_EQ(talkList.MarkedPlace(1).count, 4u);
+
+    // Marks set while hidden are there when shown again.
+    ChooseGroup(1);  // every line again, filtered anew below
+    talkList.Filter([](const CVeyQelTalkElm* r) { return r->talkId >= 30; });
+    ChooseItem(3);  // B: 15..20 and 30
+    EXPECT_EQ(CheckedIds(), Ids{30});
+    talkList.SetChecked(0, false);
+    talkList.ShowAll();
+    EXPECT_EQ(CheckedIds(), (Ids{15, 20}));
+    EXPECT_EQ(talkList.CurrentRow(), -1);
+}
+
 TEST_F(SelectionTest, FillingFiftyThousandRows)
 {
     std::string table = "ID\r\n";

@@ -29,8 +29,10 @@ if kill -0 "$pid" 2>/dev/null; then echo "FAIL: still running after SIGTERM"; ex
 wait "$pid"
 status=$?
 expected="$(printf '; kept\r\n[SYSTEM]\r\nVeyAppPath=%s\r\nPlayMode=0\r\nVolumeBGM=0\r\n[Other]\r\nx=1\r\n' "$game")"
-actual="$(cat "$dir/tarnwick.ini")"
-if [[ "$status" -ne 0 || "$actual" != "$expected" ]]; then
+# The window's place follows in a section of its own, after an empty line.
+actual="$(awk '/^\r?$/ { exit } { print }' "$dir/tarnwick.ini")"
+place="$(sed -n '/^\[Tarnwick\]/,$p' "$dir/tarnwick.ini" | tr -d '\r')"
+if [[ "$status" -ne 0 || "$actual" != "$expected" || "$place" != *$'\nCaptureGroup=0\n'* ]]; then
   echo "FAIL: status $status, settings:"; cat -A "$dir/tarnwick.ini"; cat "$dir/out.log"; exit 1
 fi
 echo "1 passed, 0 failed"

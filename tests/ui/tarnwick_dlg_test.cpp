@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFrame>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
@@ -24,6 +25,7 @@
 #include "talk/selection_lists.h"
 #include "ui/about_dlg.h"
 #include "ui/dialog_units.h"
+#include "ui/search_field.h"
 #include "ui/talk_list_view.h"
 
 namespace tarnwick {
@@ -33,10 +35,12 @@ using test::TempFolder;
 
 class DialogTest : public ::testing::Test {
 protected:
-    void Run(const test::WindowTest& test, bool withCaptures = true)
+    void Run(const test::WindowTest& test, bool withCaptures = true, bool freshSettings = true)
     {
-        test::RunProgramWindow(program, {.settings = settings, .withCaptures = withCaptures, .withMusic = false},
-                               test);
+        test::RunProgramWindow(
+            program,
+            {.settings = settings, .withCaptures = withCaptures, .withMusic = false, .freshSettings = freshSettings},
+            test);
     }
     std::string Settings() const { return test::ReadFileText(program / "tarnwick.ini"); }
 
@@ -53,6 +57,15 @@ protected:
         for (std::size_t i = 0; i < dlg.TalkRows().RowCount(); ++i)
             n += dlg.TalkRows().IsChecked(i) ? 1 : 0;
         return n;
+    }
+
+    // Types text as an input method would hand it over, a character a key.
+    static void Type(QWidget* w, const QString& text)
+    {
+        for (const QChar c : text) {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(w, &press);
+        }
     }
 
     TempFolder program;
@@ -182,6 +195,46 @@ TEST_F(DialogTest, PlayModeAndVolumeAreKeptAndWrittenWhenTheWindowCloses)
     CProfileFile written(program / "tarnwick.ini");
     EXPECT_EQ(written.GetProfileInt("SYSTEM", "PlayMode", 9), 1);
     EXPECT_EQ(written.GetProfileInt("SYSTEM", "VolumeBGM", 9), -1300);
+}
+
+TEST_F(DialogTest, ASearchNarrowsTheListTheWalkAndComesBackNextTime)
+{
+    Run([](CTarnwickDlg& dlg, CTarnwickApp&) {
+        const std::size_t all = dlg.TalkRows().RowCount();
+        QTest::keyClick(&dlg, Qt::Key_F, Qt::ControlModifier);
+        auto* field = Child<CSearchField>(dlg, "searchField");
+        EXPECT_TRUE(field->hasFocus());
+        Type(field, QStringLiteral("ｶｲﾙ"));  // half-width: matches the cast カイル
+        const std::size_t shown = dlg.TalkRows().RowCount();
+        ASSERT_GT(shown, 1u);
+        ASSERT_LT(shown, all);
+        EXPECT_EQ(dlg.SearchCount()->text(), QStringLiteral("%1 / %2").arg(shown).arg(all));
+        // The cells show breaks as arrows, the tooltip the whole text.
+        auto* list = Child<CTalkListView>(dlg, "talkList");
+        EXPECT_FALSE(list->model()->index(0, 2).data().toString().contains(QStringLiteral("$R")));
+
+        // A walk plays the marked rows that are shown; the title counts them.
+        dlg.TalkRows().SetChecked(0, false);
+        Child<QPushButton>(dlg, "startButton")->click();
+        EXPECT_EQ(dlg.TalkRows().CurrentRow(), 1);
+        EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Tarnwick \u2014 1 / %1").arg(shown - 1));
+        Child<QPushButton>(dlg, "startButton")->click();
+        EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Tarnwick"));
+
+        // Escape empties the field and leaves the window open.
+        QTest::keyClick(field, Qt::Key_Escape);
+        EXPECT_TRUE(field->text().isEmpty());
+        EXPECT_TRUE(dlg.isVisible());
+        EXPECT_EQ(dlg.TalkRows().RowCount(), all);
+        EXPECT_FALSE(dlg.TalkRows().IsChecked(0));  // hidden rows kept their marks
+
+        Type(field, QStringLiteral("ｶｲﾙ"));
+        dlg.TalkRows().SetCurrentRow(2);
+    });
+    Run([](CTarnwickDlg& dlg, CTarnwickApp&) {
+        EXPECT_EQ(Child<CSearchField>(dlg, "searchField")->text(), QStringLiteral("ｶｲﾙ"));
+        EXPECT_EQ(dlg.TalkRows().CurrentRow(), 2);
+    }, true, false);
 }
 
 TEST_F(DialogTest, AFreshSettingsFileOpensInLongMode)
