@@ -23,22 +23,6 @@ void KatakanaToHiragana(std::u16string& s)
     }
 }
 
-std::string WithoutLineMarks(std::string_view talkText)
-{
-    // "$" is never a lead byte in code page 932, so "$R" is always the mark.
-    std::string text;
-    text.reserve(talkText.size());
-    for (std::size_t i = 0; i < talkText.size(); ++i) {
-        if (talkText[i] == '$' && i + 1 < talkText.size() && talkText[i + 1] == 'R') {
-            text += ' ';
-            ++i;
-        } else {
-            text += talkText[i];
-        }
-    }
-    return text;
-}
-
 }  // namespace
 
 std::u16string FoldForSearch(std::string_view utf8)
@@ -81,7 +65,7 @@ const CLineSearch::Folded_T& CLineSearch::FoldedOf(const CVeyQelTalkElm& line)
     if (added) {
         at->second.id = FoldForSearch(std::to_string(line.talkId));
         at->second.cast = FoldForSearch(decoder.ToUtf8(line.castName()));
-        at->second.text = FoldForSearch(decoder.ToUtf8(WithoutLineMarks(line.talkText())));
+        at->second.text = FoldForSearch(decoder.ToUtf8(LineMarksReplaced(line.talkText(), " ")));
     }
     return at->second;
 }

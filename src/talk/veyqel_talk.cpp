@@ -32,6 +32,21 @@ CVeyQelTalkElm::CVeyQelTalkElm(char* line, std::size_t n)
     voiceKind = DecimalValue(fields[8]);
 }
 
+std::string LineMarksReplaced(std::string_view talkText, std::string_view with)
+{
+    std::string text;
+    text.reserve(talkText.size());
+    for (std::size_t i = 0; i < talkText.size(); ++i) {
+        if (talkText[i] == '$' && i + 1 < talkText.size() && talkText[i + 1] == 'R') {
+            text += with;
+            ++i;
+        } else {
+            text += talkText[i];
+        }
+    }
+    return text;
+}
+
 std::string CVeyQelTalkElm::FaceEntryName() const
 {
     char name[32];

@@ -45,6 +45,10 @@ public:
     std::int32_t voiceKind = 0;  // 0 none, 1 short clip, any other long clip
 };
 
+// The talk text with every "$R" line mark replaced by `with`. "$" is never a
+// lead byte in code page 932, so every "$R" is a mark.
+std::string LineMarksReplaced(std::string_view talkText, std::string_view with);
+
 class CVeyQelTalk : public CCsvReader<CVeyQelTalkElm> {
 public:
     // The folder whose CaptureList.xml Load reads; none (no capture list)

@@ -2,6 +2,8 @@
 
 #include <QStringDecoder>
 
+#include "talk/veyqel_talk.h"
+
 namespace tarnwick {
 
 QString GameText(std::string_view cp932)
@@ -38,15 +40,9 @@ QString TalkTextShown(std::string_view talkText, const QString& lineBreak, std::
         talkText = talkText.substr(0, end);
         cut = true;
     }
-    QString shown;
-    std::size_t from = 0;
-    // "$" is never a lead byte, so every "$R" is the break mark.
-    for (std::size_t at = talkText.find("$R"); at != std::string_view::npos; at = talkText.find("$R", from)) {
-        shown += GameText(talkText.substr(from, at - from));
-        shown += lineBreak;
-        from = at + 2;
-    }
-    shown += GameText(talkText.substr(from));
+    // Marks become LF bytes, which code page 932 keeps as they are.
+    QString shown = GameText(LineMarksReplaced(talkText, "\n"));
+    shown.replace(QLatin1Char('\n'), lineBreak);
     if (cut)
         shown += QChar(0x2026);
     return shown;

@@ -6,17 +6,7 @@ namespace tarnwick {
 
 std::string TalkTextForDisplay(std::string_view talkText)
 {
-    std::string text;
-    text.reserve(talkText.size());
-    for (std::size_t i = 0; i < talkText.size(); ++i) {
-        if (talkText[i] == '$' && i + 1 < talkText.size() && talkText[i + 1] == 'R') {
-            text += "\r\n";
-            ++i;
-        } else {
-            text += talkText[i];
-        }
-    }
-    return text;
+    return LineMarksReplaced(talkText, "\r\n");
 }
 
 CTalkWalker::CTalkWalker(CTalkListModel& l, IWalkerHost& h) : list(l), host(h) {}
