@@ -9,6 +9,15 @@
 
 namespace tarnwick {
 
+namespace {
+
+// The license the program is released under (the LICENSE file), in place of
+// the resource's older wording.
+constexpr const char* kRightsNotice =
+    "Copyright (C) 2026 The Tarnwick developers.\nReleased under the MIT license; no warranty.";
+
+}  // namespace
+
 QIcon AppIcon()
 {
     QIcon icon;
@@ -38,6 +47,8 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
             QString text = QString::fromUtf8(c.text);
             if (c.id == kIdAboutName)
                 text = text.arg(QStringLiteral(TARNWICK_VERSION));
+            else if (c.id == kIdAboutRights)
+                text = QString::fromUtf8(kRightsNotice);
             auto* label = new QLabel(text, this);
             label->setObjectName(QStringLiteral("about%1").arg(c.id));
             label->setGeometry(r);
