@@ -64,7 +64,7 @@ inline constexpr DialogControl_T kAboutDialogControls[] = {
     {kIdAboutIcon, ControlKind_T::kFrame, "", 14, 14, 21, 20},
     {kIdAboutName, ControlKind_T::kStatic, "Tarnwick, Version %1", 42, 14, 150, 8},
     {kIdAboutRights, ControlKind_T::kStatic,
-     "Copyright (C) 2026 The Tarnwick developers.\nFree to use; no warranty.", 42, 26, 150, 20},
+     "Copyright (C) 2026 The Tarnwick developers.\nReleased under the MIT license; no warranty.", 42, 26, 150, 20},
     {kIdOk, ControlKind_T::kButton, "OK", 142, 50, 50, 14},
 };
 inline constexpr int kAboutDialogWidth = 200;

@@ -1,4 +1,8 @@
 #include <QApplication>
+#include <QProcess>
+
+#include <cstdio>
+#include <cstring>
 
 #include "host/program_folder.h"
 #include "app/tarnwick_app.h"
@@ -6,16 +10,58 @@
 #include "ui/qt_startup_ui.h"
 #include "ui/quit_signals.h"
 
+namespace {
+
+void PrintHelp()
+{
+    std::printf(
+        "Usage: tarnwick [--help] [--version] [QT_OPTION...]\n"
+        "Browse and hear an installed game's voiced talk lines.\n\n"
+        "Tarnwick opens the game folder named in its settings file, or asks for the\n"
+        "game's executable (any file in the game folder will do).\n\n"
+        "Options:\n"
+        "  --help      show this help and exit\n"
+        "  --version   show the version and exit\n"
+        "Qt's own options (-platform, -style, ...) are passed to Qt.\n\n"
+        "Files: tarnwick.ini (settings), CaptureList.xml (capture groups) and the\n"
+        "unpack folder (loose files used instead of archived ones) lie beside the\n"
+        "executable in a portable copy, else in $XDG_CONFIG_HOME/tarnwick\n"
+        "(~/.config/tarnwick).\n\n"
+        "See tarnwick(1) and tarnwick-cli(1).\n");
+}
+
+}  // namespace
+
 int main(int argc, char** argv)
 {
+    // Answered before Qt starts, so they work without a display.
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            PrintHelp();
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("tarnwick %s\n", TARNWICK_VERSION);
+            return 0;
+        }
+    }
+
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarnwick"));
     QApplication::setApplicationVersion(QStringLiteral(TARNWICK_VERSION));
+    // Lets a Wayland compositor match the window to the menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("tarnwick"));
 
     tarnwick::CQuitSignals quitSignals;
     tarnwick::CTarnwickApp app(tarnwick::ProgramPathsFor(tarnwick::RunningExecutablePath()));
     app.bgmPlayer.SetMediaPlayer(std::make_unique<tarnwick::CQtMediaPlayer>());
     tarnwick::CQtStartupUi ui;
     app.InitInstance(ui);
+    // A new game folder was chosen in the window and its settings are
+    // written: the program starts again on it.
+    if (app.restartRequested && !QProcess::startDetached(QCoreApplication::applicationFilePath(),
+                                                         QCoreApplication::arguments().mid(1)))
+        std::fprintf(stderr, "tarnwick: cannot start again: %s\n",
+                     QCoreApplication::applicationFilePath().toLocal8Bit().constData());
     return 0;
 }

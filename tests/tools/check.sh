@@ -1,5 +1,6 @@
 # Shared by the shell tests: a scratch folder, and check NAME EXPECTED ACTUAL
-# counting passes and failures; finish prints the tally and gives the status.
+# or expect NAME COMMAND... counting passes and failures; finish prints the
+# tally and gives the status.
 tmp="$(mktemp -d)"
 trap 'rm -rf "$tmp"' EXIT
 failures=0
@@ -10,6 +11,15 @@ check() {  # check NAME EXPECTED ACTUAL
     passes=$((passes + 1))
   else
     echo "FAIL: $1: expected [$2], got [$3]" >&2
+    failures=$((failures + 1))
+  fi
+}
+
+expect() {  # expect NAME COMMAND...: the command succeeds
+  if "${@:2}" >/dev/null 2>&1; then
+    passes=$((passes + 1))
+  else
+    echo "FAIL: $1" >&2
     failures=$((failures + 1))
   fi
 }

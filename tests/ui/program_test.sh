@@ -1,13 +1,26 @@
 #!/usr/bin/env bash
-# The built program itself: a portable copy with a settings file beside it
-# opens the demo game, and when its window is closed (here by SIGTERM, as a
-# session logout would) it writes its settings back, clamped.
+# The built program itself: --help and --version answer without a display;
+# a portable copy with a settings file beside it opens the demo game, and
+# when its window is closed (here by SIGTERM, as a session logout would) it
+# writes its settings back, clamped.
 set -u
 exe="$1"
 game="$2"
 dir="$(mktemp -d)"
+pid=
 trap 'kill -9 "$pid" 2>/dev/null; rm -rf "$dir"' EXIT
 cp "$exe" "$dir/tarnwick"
+
+# --help and --version answer before Qt starts: no display needed.
+for option in --version --help; do
+  out="$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$dir/tarnwick" "$option" 2>&1)"
+  status=$?
+  case "$option:$status:$out" in
+    "--version:0:tarnwick "[0-9]*.[0-9]*.[0-9]* | "--help:0:Usage: tarnwick "*) ;;
+    *) echo "FAIL: tarnwick $option without a display: status $status, output:"; echo "$out"; exit 1 ;;
+  esac
+done
+[[ ! -e "$dir/tarnwick.ini" ]] || { echo "FAIL: --help or --version wrote a settings file"; exit 1; }
 printf '; kept\r\n[SYSTEM]\r\nVeyAppPath=%s\r\nPlayMode=7\r\nVolumeBGM=-20000\r\n[Other]\r\nx=1\r\n' "$game" >"$dir/tarnwick.ini"
 before="$(stat -c %i "$dir/tarnwick.ini")"
 

@@ -250,10 +250,12 @@ TEST_F(DialogTest, F1OpensTheAboutBoxWithTheIcon)
         EXPECT_FALSE(dlg.windowIcon().isNull());
         EXPECT_EQ(dlg.windowIcon().availableSizes().size(), 6);
         QString name;
+        QString rights;
         QTimer::singleShot(0, [&] {
             for (QWidget* w : QApplication::topLevelWidgets()) {
                 if (auto* about = qobject_cast<CAboutDlg*>(w); about && about->isVisible()) {
                     name = about->findChild<QLabel*>(QStringLiteral("about101"))->text();
+                    rights = about->findChild<QLabel*>(QStringLiteral("about102"))->text();
                     about->accept();
                 }
             }
@@ -261,6 +263,7 @@ TEST_F(DialogTest, F1OpensTheAboutBoxWithTheIcon)
         dlg.activateWindow();
         QTest::keyClick(&dlg, Qt::Key_F1);
         EXPECT_EQ(name, QStringLiteral("Tarnwick, Version " TARNWICK_VERSION));
+        EXPECT_TRUE(rights.contains(QStringLiteral("MIT license"))) << rights.toStdString();
     });
 }
 
