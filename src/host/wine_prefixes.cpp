@@ -4,10 +4,10 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <set>
+#include <utility>
 
 #include "host/host_file.h"
 #include "host/host_path.h"
@@ -57,28 +57,39 @@ std::string ReadLibraryList(const std::string& path)
     return text;
 }
 
-// Collects prefixes once each, by the folder they really are.
+// Collects prefixes once each.
 class CPrefixList {
 public:
     void Add(const std::string& prefix)
     {
-        if (!IsFolder(JoinPath(prefix, "drive_c")))
-            return;
-        std::unique_ptr<char, decltype(&std::free)> real(::realpath(prefix.c_str(), nullptr), &std::free);
-        if (real && seen.insert(real.get()).second)
+        if (IsFolder(JoinPath(prefix, "drive_c")) && FirstTime(prefix, seen))
             prefixes.push_back(prefix);
     }
     // Each folder of parent, with below appended ("" for the folder itself).
+    // ~/.steam/steam is usually a link to the other Steam folder, and the
+    // library list names that one again: each parent is listed once.
     void AddEach(const std::string& parent, std::string_view below)
     {
+        if (!FirstTime(parent, seenParents))
+            return;
         for (const std::string& name : Names(parent))
             Add(JoinPath(JoinPath(parent, name), below));
     }
     std::vector<std::string> Take() { return std::move(prefixes); }
 
 private:
+    // Folders are told apart by device and inode, whatever path and links
+    // lead to them.
+    using FolderId = std::pair<dev_t, ino_t>;
+    static bool FirstTime(const std::string& folder, std::set<FolderId>& seenFolders)
+    {
+        struct stat st;
+        return ::stat(folder.c_str(), &st) == 0 && seenFolders.insert({st.st_dev, st.st_ino}).second;
+    }
+
     std::vector<std::string> prefixes;
-    std::set<std::string> seen;
+    std::set<FolderId> seen;
+    std::set<FolderId> seenParents;
 };
 
 struct Token_T {
