@@ -1,26 +1,29 @@
 #include "app/tarnwick_app.h"
 
 #include <memory>
+#include <string_view>
+#include <utility>
 
+#include "host/host_path.h"
 #include "host/program_folder.h"
 #include "host/windows_path.h"
-#include "host/host_path.h"
+#include "host/wine_prefixes.h"
 
 namespace tarnwick {
 
-FileDialogRequest_T GameFolderRequest()
+FileDialogRequest_T GameFolderRequest(const std::string& initialFolder)
 {
     FileDialogRequest_T r;
     r.title = "Select application install folder.";
     r.initialFileName = "vey.exe";
     r.defaultExtension = ".exe";
-    r.filter = "Exe File (*.exe)|*.exe||";
-    r.initialFolder = DialogStartFolder();
+    r.filter = "Exe File (*.exe)|*.exe|All files (*)|*||";
+    r.initialFolder = initialFolder;
     return r;
 }
 
-CTarnwickApp::CTarnwickApp(const ProgramPaths_T& paths)
-    : programFolder(paths.programFolder), profile(paths.settingsFile)
+CTarnwickApp::CTarnwickApp(const ProgramPaths_T& paths, HostEnvironment_T env)
+    : programFolder(paths.programFolder), environment(std::move(env)), profile(paths.settingsFile)
 {
     archiveSet.SetProgramFolder(programFolder);
     talkCatalogue.SetProgramFolder(programFolder);
@@ -33,6 +36,22 @@ bool CTarnwickApp::OpenAllArchives()
             return false;
     }
     return true;
+}
+
+bool CTarnwickApp::OpenGameFolder(const std::string& folder)
+{
+    archiveSet.SetGameFolder(HostFolderFor(folder, environment));
+    return OpenAllArchives();
+}
+
+std::optional<std::string> CTarnwickApp::FindGameInPrefixes(const std::vector<std::string>& prefixes)
+{
+    const std::string_view defaults[] = {kDefaultGameFolder, kDefaultGameFolderX86};
+    for (const std::string& folder : GameFolderCandidates(prefixes, defaults)) {
+        if (OpenGameFolder(folder))
+            return folder;
+    }
+    return std::nullopt;
 }
 
 void CTarnwickApp::ReadDisplaySettings()
@@ -48,12 +67,17 @@ void CTarnwickApp::ReadDisplaySettings()
     place = ReadWindowPlace(profile);
 }
 
+FileDialogRequest_T CTarnwickApp::GameFolderPickerRequest() const
+{
+    return GameFolderRequest(DialogStartFolder(WinePrefixes(environment), environment));
+}
+
 bool CTarnwickApp::ChooseGameFolder(const std::string& chosenFile, Failure_T& why)
 {
     const std::string candidate = ParentFolder(chosenFile);
     // A set of its own: the running one keeps serving the window.
     const auto probe = std::make_unique<CArchiveSet>();
-    probe->SetGameFolder(HostFolderFor(candidate));
+    probe->SetGameFolder(HostFolderFor(candidate, environment));
     for (int n = 0; n < kArchiveCount; ++n) {
         if (!probe->OpenArchive(n)) {
             why = probe->LastFailure();
@@ -72,14 +96,23 @@ bool CTarnwickApp::InitInstance(IStartupUi& ui)
     // The stored text is kept as it is (a Windows path stays one, so a
     // settings file shared with Windows keeps working); only opening maps it.
     std::string candidate = profile.GetProfileString(kSettingsSection, "VeyAppPath", kDefaultGameFolder);
-    for (;;) {
-        archiveSet.SetGameFolder(HostFolderFor(candidate));
-        if (OpenAllArchives())
-            break;
-        const std::optional<std::string> chosen = ui.AskForFile(GameFolderRequest());
-        if (!chosen)
-            return false;
-        candidate = ParentFolder(*chosen);
+    bool opened = OpenGameFolder(candidate);
+    if (!opened) {
+        // Before asking, the usual places: a game installed under Wine,
+        // Proton, Lutris or Bottles is found by itself.
+        const std::vector<std::string> prefixes = WinePrefixes(environment);
+        if (std::optional<std::string> found = FindGameInPrefixes(prefixes)) {
+            candidate = std::move(*found);
+            opened = true;
+        }
+        while (!opened) {
+            const std::optional<std::string> chosen =
+                ui.AskForFile(GameFolderRequest(DialogStartFolder(prefixes, environment)));
+            if (!chosen)
+                return false;
+            candidate = ParentFolder(*chosen);
+            opened = OpenGameFolder(candidate);
+        }
     }
     profile.WriteProfileString(kSettingsSection, "VeyAppPath", candidate);
 

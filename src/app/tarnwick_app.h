@@ -5,9 +5,11 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/profile_file.h"
 #include "app/window_place.h"
+#include "host/host_environment.h"
 #include "host/program_folder.h"
 #include "archive/archive_set.h"
 #include "face/face_cache.h"
@@ -19,6 +21,8 @@ namespace tarnwick {
 
 inline constexpr const char* kSettingsSection = "SYSTEM";
 inline constexpr const char* kDefaultGameFolder = "C:\\Program Files\\Tembrook\\Sorvalia";
+// Where a 32-bit installer puts it on 64-bit Windows.
+inline constexpr const char* kDefaultGameFolderX86 = "C:\\Program Files (x86)\\Tembrook\\Sorvalia";
 inline constexpr const char* kTalkTableName = "another_aa_talk.csv";
 inline constexpr const char* kTalkTableMissing = "Failed to read another_aa_talk.csv";
 
@@ -26,7 +30,7 @@ struct FileDialogRequest_T {
     std::string title;
     std::string initialFileName;
     std::string defaultExtension;
-    std::string filter;         // "Name (*.ext)|*.ext||"
+    std::string filter;         // "Name (*.ext)|*.ext|All files (*)|*||"
     std::string initialFolder;  // a host folder
 };
 
@@ -46,8 +50,9 @@ public:
 class CTarnwickApp {
 public:
     // The program folder holds the capture list and the loose override
-    // folder; the settings file lies there too.
-    explicit CTarnwickApp(const ProgramPaths_T& paths);
+    // folder; the settings file lies there too. The environment says where
+    // Wine prefixes and the home folder are.
+    CTarnwickApp(const ProgramPaths_T& paths, HostEnvironment_T env);
 
     // Does the program's whole run; always false, so the program ends when
     // it returns.
@@ -75,6 +80,8 @@ public:
     // true when all 108 archives open there; it is then stored as
     // VeyAppPath for the next start. why says what failed first.
     bool ChooseGameFolder(const std::string& chosenFile, Failure_T& why);
+    // What the game picker asks, starting where a game is likely to be.
+    FileDialogRequest_T GameFolderPickerRequest() const;
     // Set by the window when the program should start again on return.
     bool restartRequested = false;
 
@@ -83,14 +90,21 @@ public:
 
 private:
     bool OpenAllArchives();
+    // Points the archive set at a stored (host or Windows) folder and opens
+    // every archive there.
+    bool OpenGameFolder(const std::string& folder);
+    // The first default install folder in prefixes where every archive
+    // opens; the archive set is left open there.
+    std::optional<std::string> FindGameInPrefixes(const std::vector<std::string>& prefixes);
     void ReadDisplaySettings();
 
     std::string programFolder;
+    HostEnvironment_T environment;
     CProfileFile profile;
 };
 
 // The request start-up shows when the game folder does not hold every
-// archive.
-FileDialogRequest_T GameFolderRequest();
+// archive; it starts in initialFolder.
+FileDialogRequest_T GameFolderRequest(const std::string& initialFolder);
 
 }  // namespace tarnwick

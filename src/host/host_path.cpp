@@ -25,6 +25,11 @@ std::string JoinPath(std::string_view first, std::string_view second)
     return joined;
 }
 
+bool IsAbsolutePath(std::string_view path)
+{
+    return !path.empty() && path.front() == '/';
+}
+
 std::string ParentFolder(std::string_view path)
 {
     const std::size_t slash = path.find_last_of('/');

@@ -14,6 +14,9 @@ namespace tarnwick {
 // piece leaves the other as it is.
 std::string JoinPath(std::string_view first, std::string_view second);
 
+// Starts at the root ("/..."); environment values that are not are ignored.
+bool IsAbsolutePath(std::string_view path);
+
 // The folder part of a path: everything before its last separator ("/" for a
 // file in the root, "" when there is no separator).
 std::string ParentFolder(std::string_view path);

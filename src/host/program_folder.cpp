@@ -1,9 +1,7 @@
 #include "host/program_folder.h"
 
-#include <pwd.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <string_view>
 #include <vector>
 
@@ -20,20 +18,11 @@ std::string RunningExecutablePath()
     return std::string(path.data(), static_cast<std::size_t>(n));
 }
 
-std::string HomeFolder()
+std::string UserConfigFolder(const HostEnvironment_T& env)
 {
-    if (const char* home = std::getenv("HOME"); home && home[0] == '/')
-        return home;
-    if (const passwd* pw = ::getpwuid(::getuid()); pw && pw->pw_dir)
-        return pw->pw_dir;
-    return "/";
-}
-
-std::string UserConfigFolder()
-{
-    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/')
-        return JoinPath(xdg, "tarnwick");
-    return JoinPath(HomeFolder(), ".config/tarnwick");
+    if (IsAbsolutePath(env.xdgConfigHome))
+        return JoinPath(env.xdgConfigHome, "tarnwick");
+    return JoinPath(HomeFolder(env), ".config/tarnwick");
 }
 
 namespace {
@@ -44,14 +33,24 @@ bool StartsWithFolder(std::string_view path, std::string_view folder)
            (path.size() == folder.size() || path[folder.size()] == '/');
 }
 
+}  // namespace
+
 // Installed copies keep the user's files in the user's config folder even
-// when the user could write beside them (root can write anywhere).
+// when the user could write beside them (root can write anywhere, and
+// `--prefix ~/.local` gives a writable ~/.local/bin).
 bool IsInstalledFolder(const std::string& folder)
 {
-    for (const char* system : {"/usr", "/bin", "/sbin", "/opt", "/snap"}) {
+    for (const char* system : {"/usr", "/sbin", "/opt", "/snap"}) {
         if (StartsWithFolder(folder, system))
             return true;
     }
+    // ~/.local/bin, /usr/local/bin, /opt/x/bin, /bin: bin folders of a prefix.
+    std::string_view last(folder);
+    while (last.size() > 1 && last.back() == '/')
+        last.remove_suffix(1);
+    last.remove_prefix(last.find_last_of('/') + 1);
+    if (last == "bin")
+        return true;
 #ifdef TARNWICK_INSTALL_BINDIR
     if (folder == TARNWICK_INSTALL_BINDIR)
         return true;
@@ -59,20 +58,18 @@ bool IsInstalledFolder(const std::string& folder)
     return false;
 }
 
-}  // namespace
-
-std::string ProgramFolderFor(const std::string& executablePath)
+std::string ProgramFolderFor(const std::string& executablePath, const HostEnvironment_T& env)
 {
     const std::string folder = ParentFolder(executablePath);
     if (!folder.empty() && !IsInstalledFolder(folder) && ::access(folder.c_str(), W_OK) == 0)
         return folder;
-    return UserConfigFolder();
+    return UserConfigFolder(env);
 }
 
-ProgramPaths_T ProgramPathsFor(const std::string& executablePath)
+ProgramPaths_T ProgramPathsFor(const std::string& executablePath, const HostEnvironment_T& env)
 {
     ProgramPaths_T paths;
-    paths.programFolder = ProgramFolderFor(executablePath);
+    paths.programFolder = ProgramFolderFor(executablePath, env);
     paths.settingsFile = JoinPath(paths.programFolder, SettingsFileNameFor(executablePath));
     return paths;
 }

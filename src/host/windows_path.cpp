@@ -1,28 +1,16 @@
 #include "host/windows_path.h"
 
-#include <sys/stat.h>
-
-#include <cstdlib>
-
-#include "host/program_folder.h"
 #include "host/host_path.h"
 
 namespace tarnwick {
 
 namespace {
 
-bool IsFolder(const std::string& path)
-{
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 // The host folder of a drive letter: drive_c for C, else the prefix's
 // dosdevices link for the letter.
-std::string DriveRoot(char letter)
+std::string DriveRoot(const std::string& prefix, char letter)
 {
     const char lower = static_cast<char>(letter | 0x20);
-    const std::string prefix = WinePrefix();
     if (lower == 'c')
         return JoinPath(prefix, "drive_c");
     return JoinPath(prefix, std::string("dosdevices/") + lower + ":");
@@ -36,18 +24,23 @@ bool IsDrivePath(std::string_view path)
            ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
 }
 
-std::string WinePrefix()
+std::string WinePrefix(const HostEnvironment_T& env)
 {
-    if (const char* p = std::getenv("WINEPREFIX"); p && p[0] == '/')
-        return p;
-    return JoinPath(HomeFolder(), ".wine");
+    if (IsAbsolutePath(env.winePrefix))
+        return env.winePrefix;
+    return JoinPath(HomeFolder(env), ".wine");
 }
 
-std::string HostFolderFor(std::string_view storedPath)
+std::string HostFolderFor(std::string_view storedPath, const HostEnvironment_T& env)
+{
+    return HostFolderIn(WinePrefix(env), storedPath);
+}
+
+std::string HostFolderIn(const std::string& winePrefix, std::string_view storedPath)
 {
     if (!IsDrivePath(storedPath))
         return std::string(storedPath);
-    const std::string root = DriveRoot(storedPath[0]);
+    const std::string root = DriveRoot(winePrefix, storedPath[0]);
     std::string_view rest = storedPath.substr(2);
     while (!rest.empty() && (rest.front() == '\\' || rest.front() == '/'))
         rest.remove_prefix(1);
@@ -59,12 +52,6 @@ std::string HostFolderFor(std::string_view storedPath)
         if (c == '\\')
             c = '/';
     return JoinPath(root, mapped);
-}
-
-std::string DialogStartFolder()
-{
-    const std::string drive = DriveRoot('C');
-    return IsFolder(drive) ? drive : HomeFolder();
 }
 
 }  // namespace tarnwick

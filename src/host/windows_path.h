@@ -6,15 +6,18 @@
 #include <string>
 #include <string_view>
 
+#include "host/host_environment.h"
+
 namespace tarnwick {
 
 bool IsDrivePath(std::string_view path);
 // $WINEPREFIX, else ~/.wine.
-std::string WinePrefix();
-// The host folder for a stored game folder.
-std::string HostFolderFor(std::string_view storedPath);
-// Where the file dialog starts: "C:\" under Wine, or the home folder when
-// there is no Wine prefix.
-std::string DialogStartFolder();
+std::string WinePrefix(const HostEnvironment_T& env);
+// The host folder for a stored game folder, a drive path taken in the
+// Wine prefix of env.
+std::string HostFolderFor(std::string_view storedPath, const HostEnvironment_T& env);
+// The host folder for a drive path in the given Wine prefix; other paths
+// as they are. Components are matched whatever their letter case.
+std::string HostFolderIn(const std::string& winePrefix, std::string_view storedPath);
 
 }  // namespace tarnwick

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "host/host_environment.h"
 #include "host/program_folder.h"
 #include "app/tarnwick_app.h"
 #include "ui/qt_media_player.h"
@@ -53,7 +54,10 @@ int main(int argc, char** argv)
     QGuiApplication::setDesktopFileName(QStringLiteral("tarnwick"));
 
     tarnwick::CQuitSignals quitSignals;
-    tarnwick::CTarnwickApp app(tarnwick::ProgramPathsFor(tarnwick::RunningExecutablePath()));
+    // The one place that asks where the program is and whose home it runs in.
+    const tarnwick::HostEnvironment_T environment = tarnwick::HostEnvironment_T::FromProcess();
+    tarnwick::CTarnwickApp app(tarnwick::ProgramPathsFor(tarnwick::RunningExecutablePath(), environment),
+                               environment);
     app.bgmPlayer.SetMediaPlayer(std::make_unique<tarnwick::CQtMediaPlayer>());
     tarnwick::CQtStartupUi ui;
     app.InitInstance(ui);

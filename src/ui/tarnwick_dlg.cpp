@@ -218,7 +218,7 @@ void CTarnwickDlg::OnAbout()
 void CTarnwickDlg::OnChooseGameFolder()
 {
     CQtStartupUi picker;
-    const std::optional<std::string> chosen = picker.AskForFile(GameFolderRequest());
+    const std::optional<std::string> chosen = picker.AskForFile(app.GameFolderPickerRequest());
     if (!chosen)
         return;
     Failure_T why;

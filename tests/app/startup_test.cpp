@@ -1,6 +1,5 @@
 #include "app/tarnwick_app.h"
 
-#include <cstdlib>
 #include <deque>
 #include <filesystem>
 #include <functional>
@@ -10,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "host/windows_path.h"
+#include "host/host_path.h"
 #include "support/temp_folder.h"
 #include "support/test_game.h"
 
@@ -51,17 +50,13 @@ public:
 
 class StartupTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        // No game at the default Windows folder: the prefix is empty.
-        ::setenv("WINEPREFIX", wine.Path().c_str(), 1);
-    }
-    void TearDown() override { ::unsetenv("WINEPREFIX"); }
-
     std::string Settings() const { return ReadFileText(program / "tarnwick.ini"); }
     bool SettingsExist() const { return std::filesystem::exists(program / "tarnwick.ini"); }
+    ProgramPaths_T Paths() const { return ProgramPathsFor(program / "tarnwick", env); }
 
-    TempFolder wine;
+    TempFolder home;  // no Wine prefix in it unless a test makes one
+    TempFolder wine;  // $WINEPREFIX, empty: no game at the default folder
+    HostEnvironment_T env{.home = home.Path(), .winePrefix = wine.Path()};
     TempFolder program;  // the executable's (writable) folder
     TempFolder game;
     ScriptedUi ui;
@@ -69,15 +64,15 @@ protected:
 
 TEST_F(StartupTest, FreshStartAsksForTheGameAndCancelWritesNothing)
 {
-    CTarnwickApp app(ProgramPathsFor(program / "tarnwick"));
+    CTarnwickApp app(Paths(), env);
     EXPECT_FALSE(app.InitInstance(ui));
     ASSERT_EQ(ui.requests.size(), 1u);
     const FileDialogRequest_T& r = ui.requests[0];
     EXPECT_EQ(r.initialFileName, "vey.exe");
     EXPECT_EQ(r.title, "Select application install folder.");
     EXPECT_EQ(r.defaultExtension, ".exe");
-    EXPECT_EQ(r.filter, "Exe File (*.exe)|*.exe||");
-    EXPECT_EQ(r.initialFolder, DialogStartFolder());
+    EXPECT_EQ(r.filter, "Exe File (*.exe)|*.exe|All files (*)|*||");
+    EXPECT_EQ(r.initialFolder, home.Path());  // no Wine prefix anywhere
     EXPECT_EQ(ui.dialogRuns, 0);
     EXPECT_FALSE(SettingsExist());
 }
@@ -86,7 +81,7 @@ TEST_F(StartupTest, AnyFileInTheGameFolderIsAcceptedAndRemembered)
 {
     WriteTestGame(game.Path());
     ui.answers.push_back(game / "not-the-game.txt");
-    CTarnwickApp app(ProgramPathsFor(program / "tarnwick"));
+    CTarnwickApp app(Paths(), env);
     EXPECT_FALSE(app.InitInstance(ui));
     EXPECT_EQ(ui.dialogRuns, 1);
     EXPECT_TRUE(ui.messages.empty());
@@ -94,7 +89,7 @@ TEST_F(StartupTest, AnyFileInTheGameFolderIsAcceptedAndRemembered)
 
     // The next start finds the game without asking.
     ScriptedUi again;
-    CTarnwickApp second(ProgramPathsFor(program / "tarnwick"));
+    CTarnwickApp second(Paths(), env);
     second.InitInstance(again);
     EXPECT_TRUE(again.requests.empty());
     EXPECT_EQ(again.dialogRuns, 1);
@@ -114,10 +109,47 @@ TEST_F(StartupTest, AFolderMissingOneArchiveIsRefusedAndEveryArchiveReopened)
         for (int n = 0; n < kArchiveCount; ++n)
             EXPECT_TRUE(app.archiveSet.IsOpen(n)) << n;
     };
-    CTarnwickApp app(ProgramPathsFor(program / "tarnwick"));
+    CTarnwickApp app(Paths(), env);
     app.InitInstance(ui);
     EXPECT_EQ(ui.requests.size(), 2u);
     EXPECT_EQ(ui.dialogRuns, 1);
+}
+
+TEST_F(StartupTest, AGameInAProtonPrefixIsFoundWithoutAskingAndRemembered)
+{
+    // ~/.wine holds a broken copy at the default folder, which is passed over.
+    WriteTestGame(home / ".wine/drive_c/Program Files/Tembrook/Sorvalia", {.missingArchives = {50}});
+    const std::string installed =
+        home / ".local/share/Steam/steamapps/compatdata/4242/pfx/drive_c/Program Files (x86)/Tembrook/Sorvalia";
+    std::filesystem::create_directories(ParentFolder(installed));
+    std::filesystem::create_directory_symlink(game.Path(), installed);
+    WriteTestGame(game.Path(), {.marker = "proton"});
+    program.Write("tarnwick.ini", "[SYSTEM]\nVeyAppPath=/moved/away\n");
+    ui.onDialog = [](CTarnwickApp& app) {
+        std::uint32_t length = 0;
+        ASSERT_TRUE(app.archiveSet.ReadEntry(0, "marker.txt", &length));
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(app.archiveSet.Buffer()), length), "proton");
+    };
+    CTarnwickApp app(Paths(), env);
+    app.InitInstance(ui);
+    EXPECT_TRUE(ui.requests.empty());
+    EXPECT_EQ(ui.dialogRuns, 1);
+    EXPECT_EQ(app.archiveSet.GameFolder(), installed);
+    EXPECT_EQ(Settings(), "[SYSTEM]\nVeyAppPath=" + installed + "\nVolumeBGM=0\nPlayMode=2\n");
+}
+
+TEST_F(StartupTest, WithoutAGameInAnyPrefixThePickerStartsInTheFirstPrefix)
+{
+    std::filesystem::create_directories(home / ".wine/drive_c/Program Files/Tembrook/Sorvalia");
+    std::filesystem::create_directories(home / "Games/other/drive_c");
+    WriteTestGame(game.Path());
+    ui.answers.push_back(game / "vey.exe");
+    CTarnwickApp app(Paths(), env);
+    app.InitInstance(ui);
+    ASSERT_EQ(ui.requests.size(), 1u);
+    EXPECT_EQ(ui.requests[0].initialFolder, home / ".wine/drive_c");
+    EXPECT_EQ(ui.dialogRuns, 1);
+    EXPECT_EQ(CProfileFile(program / "tarnwick.ini").GetProfileString("SYSTEM", "VeyAppPath", ""), game.Path());
 }
 
 TEST_F(StartupTest, MissingTalkTableShowsTheMessageAfterStoringTheFolder)
@@ -125,7 +157,7 @@ TEST_F(StartupTest, MissingTalkTableShowsTheMessageAfterStoringTheFolder)
     WriteTestGame(game.Path(), {.withTalkTable = false});
     program.Write("tarnwick.ini", "[SYSTEM]\nVolumeBGM=-5\nPlayMode=1\n");
     ui.answers.push_back(game / "vey.exe");
-    CTarnwickApp app(ProgramPathsFor(program / "tarnwick"));
+    CTarnwickApp app(Paths(), env);
     EXPECT_FALSE(app.InitInstance(ui));
     EXPECT_EQ(ui.messages, std::vector<std::string>{"Failed to read another_aa_talk.csv"});
     EXPECT_EQ(ui.dialogRuns, 0);
@@ -156,7 +188,7 @@ TEST_F(StartupTest, SettingsAreBroughtIntoRangeAndWrittenBackAfterTheDialog)
             seenVolume = app.volumeBgm;
             seenMode = app.playMode;
         };
-        CTarnwickApp app(ProgramPathsFor(program / "tarnwick"));
+        CTarnwickApp app(Paths(), env);
         app.InitInstance(scripted);
         EXPECT_EQ(seenVolume, c.volume) << c.stored;
         EXPECT_EQ(seenMode, c.mode) << c.stored;
@@ -175,7 +207,7 @@ TEST_F(StartupTest, ChangesMadeWhileTheDialogRunsAreSaved)
         app.volumeBgm = -2500;
         app.playMode = 1;
     };
-    CTarnwickApp app(ProgramPathsFor(program / "tarnwick"));
+    CTarnwickApp app(Paths(), env);
     app.InitInstance(ui);
     EXPECT_EQ(Settings(), "; kept\n[System]\nveyapppath=" + game.Path() +
                               "\nEnableBGM=0\nVolumeBGM=-2500\nPlayMode=1\n");
@@ -185,7 +217,7 @@ TEST_F(StartupTest, AStoredWindowsFolderOpensUnderWineAndIsKeptAsWritten)
 {
     WriteTestGame(wine / "drive_c/Games/Sorvalia");
     program.Write("tarnwick.ini", "[SYSTEM]\r\nVeyAppPath=C:\\GAMES\\sorvalia\r\n");
-    CTarnwickApp app(ProgramPathsFor(program / "tarnwick"));
+    CTarnwickApp app(Paths(), env);
     app.InitInstance(ui);
     EXPECT_TRUE(ui.requests.empty());
     EXPECT_EQ(ui.dialogRuns, 1);
@@ -204,7 +236,7 @@ TEST_F(StartupTest, LooseOverridesBesideTheProgramAreUsed)
         ASSERT_TRUE(app.archiveSet.ReadEntry(kTableArchive, "another_aa_talk.csv", &length));
         seen.assign(reinterpret_cast<const char*>(app.archiveSet.Buffer()), length);
     };
-    CTarnwickApp app(ProgramPathsFor(program / "tarnwick"));
+    CTarnwickApp app(Paths(), env);
     app.InitInstance(ui);
     EXPECT_EQ(seen, "from the program folder");
 }

@@ -1,13 +1,17 @@
-#include <cstdlib>
+#include <sys/stat.h>
+
 #include <filesystem>
-#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "host/program_folder.h"
 #include "host/windows_path.h"
 #include "host/host_path.h"
+#include "host/wine_prefixes.h"
+#include "support/split_mix64.h"
 #include "support/temp_folder.h"
 
 namespace tarnwick {
@@ -15,48 +19,50 @@ namespace {
 
 using test::TempFolder;
 
-// Sets an environment variable for one test and restores it afterwards.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : key(name)
-    {
-        if (const char* old = std::getenv(name))
-            saved = old;
-        if (value)
-            ::setenv(name, value, 1);
-        else
-            ::unsetenv(name);
-    }
-    ~ScopedEnv()
-    {
-        if (saved)
-            ::setenv(key, saved->c_str(), 1);
-        else
-            ::unsetenv(key);
-    }
-
-private:
-    const char* key;
-    std::optional<std::string> saved;
-};
-
-TEST(ProgramFolderTest, PortableCopyKeepsItsFilesBesideItself)
+std::string Folder(const TempFolder& root, std::string_view relative)
 {
-    TempFolder dir;
-    EXPECT_EQ(ProgramFolderFor(dir / "tarnwick"), dir.Path());
+    const std::string path = root / relative;
+    std::filesystem::create_directories(path);
+    return path;
 }
 
-TEST(ProgramFolderTest, InstalledCopyUsesTheUserConfigFolder)
+TEST(ProgramFolderTest, OnlyAPortableCopyKeepsItsFilesBesideItself)
 {
     TempFolder dir;
-    ScopedEnv xdg("XDG_CONFIG_HOME", dir.Path().c_str());
-    EXPECT_EQ(ProgramFolderFor("/usr/bin/tarnwick"), dir / "tarnwick");
-    EXPECT_EQ(ProgramFolderFor("/opt/tarnwick/bin/tarnwick"), dir / "tarnwick");
-    EXPECT_EQ(ProgramFolderFor("/nonexistent-folder/tarnwick"), dir / "tarnwick");
+    const HostEnvironment_T env{.xdgConfigHome = dir / "config"};
+    const std::string config = dir / "config/tarnwick";
+    struct Case_T {
+        std::string folder;
+        bool portable;
+    };
+    const Case_T cases[] = {
+        {dir.Path(), true},
+        {Folder(dir, "build/src/ui"), true},          // a build tree
+        {Folder(dir, "tarnwick-1.0"), true},          // unpacked on its own
+        {Folder(dir, "bin/tools"), true},             // "bin" only as the last component
+        {Folder(dir, "binaries"), true},
+        {Folder(dir, ".local/bin"), false},           // --prefix ~/.local
+        {Folder(dir, "opt/tarnwick/bin"), false},
+        {Folder(dir, "bin"), false},
+        {"/usr/bin", false},
+        {"/usr/games", false},
+        {"/opt/tarnwick", false},
+        {"/nonexistent-folder", false},               // cannot be written
+    };
+    for (const Case_T& c : cases) {
+        const std::string exe = JoinPath(c.folder, "tarnwick");
+        EXPECT_EQ(ProgramFolderFor(exe, env), c.portable ? ParentFolder(exe) : config) << c.folder;
+        EXPECT_EQ(ProgramPathsFor(exe, env).settingsFile,
+                  JoinPath(c.portable ? ParentFolder(exe) : config, "tarnwick.ini")) << c.folder;
+    }
+}
+
+TEST(ProgramFolderTest, TheUserConfigFolderFollowsXdgConfigHome)
+{
+    EXPECT_EQ(UserConfigFolder({.home = "/home/u", .xdgConfigHome = "/cfg"}), "/cfg/tarnwick");
     // A relative XDG_CONFIG_HOME is ignored, as the base directory rules say.
-    ScopedEnv relative("XDG_CONFIG_HOME", "relative/path");
-    ScopedEnv home("HOME", dir.Path().c_str());
-    EXPECT_EQ(UserConfigFolder(), dir / ".config/tarnwick");
+    EXPECT_EQ(UserConfigFolder({.home = "/home/u", .xdgConfigHome = "relative/path"}), "/home/u/.config/tarnwick");
+    EXPECT_EQ(UserConfigFolder({.home = "", .xdgConfigHome = ""}), "/.config/tarnwick");
 }
 
 TEST(ProgramFolderTest, SettingsFileIsNamedAfterTheExecutable)
@@ -71,24 +77,148 @@ TEST(WindowsPathTest, DrivePathsResolveUnderTheWinePrefixWhateverTheirCase)
 {
     TempFolder prefix;
     std::filesystem::create_directories(prefix / "drive_c/Program Files/TEMBROOK/sorvalia");
-    ScopedEnv wine("WINEPREFIX", prefix.Path().c_str());
-    EXPECT_EQ(HostFolderFor("C:\\Program Files\\Tembrook\\Sorvalia"),
+    const HostEnvironment_T env{.home = "/home/u", .winePrefix = prefix.Path()};
+    EXPECT_EQ(HostFolderFor("C:\\Program Files\\Tembrook\\Sorvalia", env),
               prefix / "drive_c/Program Files/TEMBROOK/sorvalia");
-    EXPECT_EQ(HostFolderFor("c:/Program Files/Tembrook/Sorvalia/"),
+    EXPECT_EQ(HostFolderFor("c:/Program Files/Tembrook/Sorvalia/", env),
               prefix / "drive_c/Program Files/TEMBROOK/sorvalia");
-    EXPECT_EQ(HostFolderFor("D:\\Games"), prefix / "dosdevices/d:/Games");
-    EXPECT_EQ(HostFolderFor("/home/me/Sorvalia"), "/home/me/Sorvalia");
-    EXPECT_EQ(HostFolderFor("relative\\x"), "relative\\x");
-    EXPECT_EQ(DialogStartFolder(), prefix / "drive_c");
+    EXPECT_EQ(HostFolderFor("D:\\Games", env), prefix / "dosdevices/d:/Games");
+    EXPECT_EQ(HostFolderFor("/home/me/Sorvalia", env), "/home/me/Sorvalia");
+    EXPECT_EQ(HostFolderFor("relative\\x", env), "relative\\x");
+    EXPECT_EQ(DialogStartFolder(WinePrefixes(env), env), prefix / "drive_c");
 }
 
 TEST(WindowsPathTest, WithoutAWinePrefixTheDialogStartsAtHome)
 {
     TempFolder home;
-    ScopedEnv wine("WINEPREFIX", nullptr);
-    ScopedEnv h("HOME", home.Path().c_str());
-    EXPECT_EQ(WinePrefix(), home / ".wine");
-    EXPECT_EQ(DialogStartFolder(), home.Path());
+    const HostEnvironment_T env{.home = home.Path(), .winePrefix = "relative"};
+    EXPECT_EQ(WinePrefix(env), home / ".wine");
+    EXPECT_TRUE(WinePrefixes(env).empty());
+    EXPECT_EQ(DialogStartFolder(WinePrefixes(env), env), home.Path());
+}
+
+// A home folder with prefixes of every kind, some reached twice, and junk
+// that is not a prefix.
+TEST(WinePrefixesTest, EveryKindOfPrefixIsFoundOnceInSearchOrder)
+{
+    TempFolder home;
+    const std::string steam = ".local/share/Steam/steamapps";
+    Folder(home, "own/drive_c");
+    Folder(home, ".wine/drive_c");
+    Folder(home, steam + "/compatdata/200/pfx/drive_c");
+    Folder(home, steam + "/compatdata/100/pfx/drive_c");
+    Folder(home, steam + "/compatdata/300");                  // never started: no pfx
+    home.Write(steam + "/compatdata/400/pfx", "a file");
+    Folder(home, ".steam");
+    std::filesystem::create_directory_symlink(home / ".local/share/Steam", home / ".steam/steam");
+    Folder(home, "mnt/library/steamapps/compatdata/500/pfx/drive_c");
+    home.Write(steam + "/libraryfolders.vdf",
+               "\"libraryfolders\"\n{\n\t\"0\"\n\t{\n\t\t\"path\"\t\t\"" + home / ".local/share/Steam" +
+                   "\"\n\t\t\"apps\"\n\t\t{\n\t\t\t\"228980\"\t\t\"1\"\n\t\t}\n\t}\n"
+                   "\t\"1\"\n\t{\n\t\t\"path\"\t\t\"" + home / "mnt/library" + "\"\n\t}\n"
+                   "\t\"2\"\n\t{\n\t\t\"path\"\t\t\"" + home / "mnt/gone" + "\"\n\t}\n}\n");
+    Folder(home, "Games/some-game/drive_c");
+    Folder(home, "Games/native-game");
+    home.Write("Games/notes.txt", "not a prefix");
+    Folder(home, ".local/share/bottles/bottles/Office/drive_c");
+
+    const HostEnvironment_T env{.home = home.Path(), .winePrefix = home / "own"};
+    const std::vector<std::string> expected = {
+        home / "own",
+        home / ".wine",
+        home / ".steam/steam/steamapps/compatdata/100/pfx",
+        home / ".steam/steam/steamapps/compatdata/200/pfx",
+        home / "mnt/library/steamapps/compatdata/500/pfx",
+        home / "Games/some-game",
+        home / ".local/share/bottles/bottles/Office",
+    };
+    EXPECT_EQ(WinePrefixes(env), expected);
+    EXPECT_EQ(DialogStartFolder(WinePrefixes(env), env), home / "own/drive_c");
+
+    // $WINEPREFIX naming ~/.wine another way gives it once.
+    const HostEnvironment_T same{.home = home.Path(), .winePrefix = home / ".steam/../.wine/"};
+    EXPECT_EQ(WinePrefixes(same).front(), home / ".steam/../.wine/");
+    EXPECT_EQ(WinePrefixes(same).size(), expected.size() - 1);
+}
+
+// Steam's library list is the user's file: whatever stands in its place,
+// the search goes on without it and without blocking.
+TEST(WinePrefixesTest, ALibraryListThatIsNoFileOrTooLargeIsSkipped)
+{
+    const std::string listPath = ".local/share/Steam/steamapps/libraryfolders.vdf";
+    for (const char* kind : {"fifo", "folder", "oversized", "plain"}) {
+        TempFolder home;
+        Folder(home, "library/steamapps/compatdata/7/pfx/drive_c");
+        const std::string list = "\"libraryfolders\" { \"1\" { \"path\" \"" + home / "library" + "\" } }";
+        const std::string at = home / listPath;
+        Folder(home, ".local/share/Steam/steamapps");
+        if (std::string_view(kind) == "fifo")
+            ASSERT_EQ(::mkfifo(at.c_str(), 0600), 0);
+        else if (std::string_view(kind) == "folder")
+            Folder(home, listPath);
+        else if (std::string_view(kind) == "oversized")
+            home.Write(listPath, list + std::string(1u << 20, ' '));
+        else
+            home.Write(listPath, list);
+        const std::vector<std::string> found = WinePrefixes({.home = home.Path()});
+        if (std::string_view(kind) == "plain")
+            EXPECT_EQ(found, std::vector<std::string>{home / "library/steamapps/compatdata/7/pfx"});
+        else
+            EXPECT_TRUE(found.empty()) << kind;
+    }
+}
+
+TEST(WinePrefixesTest, LibraryListsAreReadWhateverTheirBytes)
+{
+    using namespace std::string_literals;
+    struct Case_T {
+        std::string text;
+        std::vector<std::string> folders;
+    };
+    const Case_T cases[] = {
+        {"\"libraryfolders\"{\"0\"{\"path\" \"/a\" \"label\" \"/not\"}\"1\"{\"PATH\" \"/b\"}}", {"/a", "/b"}},
+        // The older flat form numbers the folders themselves.
+        {"\"LibraryFolders\"\n{\n\"TimeNextStatsReport\" \"1\"\n\"1\" \"/mnt/old\"\n}", {"/mnt/old"}},
+        {"\"x\" { \"path\" \"/a \\\"b\\\"\\\\c\\q\" }", {"/a \"b\"\\c\\q"}},
+        {"// \"path\" \"/commented\"\n\"x\" { path /bare }", {"/bare"}},
+        {"\"x\" { \"path\" \"relative\" \"path\" \"\" }", {}},
+        {"\"x\" { \"path\" \"/cut", {}},
+        {"\"x\" { \"path\" \"/cut\\", {}},
+        {"\"x\" { \"path\" \"/nul\0byte\" \"path\" \"/ok\" }"s, {"/ok"}},
+        {"}}}} \"path\" \"/after-closing\" {{{{", {"/after-closing"}},
+        {"\"path\" { \"path\" }", {}},
+        {"\xff\xfe\x01{\x80\"", {}},
+        {"", {}},
+    };
+    for (const Case_T& c : cases)
+        EXPECT_EQ(ParseSteamLibraryFolders(c.text), c.folders) << c.text;
+
+    test::CSplitMix64 random(15);
+    for (int i = 0; i < 2000; ++i) {
+        std::string junk(random.Below(200), '\0');
+        for (char& b : junk)
+            b = "\"{}/ pa\\th\n\0\xff"[random.Below(13)];
+        for (const std::string& folder : ParseSteamLibraryFolders(junk))
+            EXPECT_TRUE(IsAbsolutePath(folder)) << folder;
+    }
+}
+
+TEST(WinePrefixesTest, GameFolderCandidatesAreTheExistingDefaultFoldersInEachPrefix)
+{
+    TempFolder root;
+    Folder(root, "a/drive_c/Program Files (x86)/TEMBROOK/Sorvalia");
+    Folder(root, "b/drive_c/Program Files/Tembrook/Sorvalia");
+    Folder(root, "b/drive_c/Program Files (x86)/Tembrook/Sorvalia");
+    Folder(root, "c/drive_c/Program Files/Tembrook");
+    root.Write("d/drive_c/Program Files/Tembrook/Sorvalia", "a file");
+    const std::string_view defaults[] = {"C:\\Program Files\\Tembrook\\Sorvalia",
+                                         "C:\\Program Files (x86)\\Tembrook\\Sorvalia"};
+    const std::vector<std::string> expected = {
+        root / "a/drive_c/Program Files (x86)/TEMBROOK/Sorvalia",
+        root / "b/drive_c/Program Files/Tembrook/Sorvalia",
+        root / "b/drive_c/Program Files (x86)/Tembrook/Sorvalia",
+    };
+    EXPECT_EQ(GameFolderCandidates({root / "a", root / "b", root / "c", root / "d"}, defaults), expected);
 }
 
 TEST(HostPathTest, JoinAndParentFolder)

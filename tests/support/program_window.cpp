@@ -44,12 +44,14 @@ private:
 
 void RunProgramWindow(const TempFolder& program, const ProgramWindowOptions_T& options, const WindowTest& test)
 {
+    const std::string stored = options.home.empty() ? "VeyAppPath=" + DemoGameFolder() + "\n" : "";
     if (options.freshSettings)
-        program.Write("tarnwick.ini", "[SYSTEM]\nVeyAppPath=" + DemoGameFolder() + "\n" + options.settings);
+        program.Write("tarnwick.ini", "[SYSTEM]\n" + stored + options.settings);
     if (options.withCaptures)
         std::filesystem::copy_file(DemoGameFolder() + "/CaptureList.xml", program / "CaptureList.xml",
                                    std::filesystem::copy_options::overwrite_existing);
-    CTarnwickApp app(ProgramPathsFor(program / "tarnwick"));
+    const HostEnvironment_T env{.home = options.home.empty() ? program.Path() : options.home};
+    CTarnwickApp app(ProgramPathsFor(program / "tarnwick", env), env);
     if (options.withMusic)
         app.bgmPlayer.SetMediaPlayer(std::make_unique<CQtMediaPlayer>());
     WindowUi ui(test);

@@ -19,6 +19,10 @@ struct ProgramWindowOptions_T {
     bool withCaptures = true;   // the demo's CaptureList.xml beside the program
     bool withMusic = true;      // a real music player (else silent music)
     bool freshSettings = true;  // false: start again on what the last run wrote
+    // A home folder for start-up to search for the game; the demo game's
+    // folder is then not stored. Without one, the demo game is stored and
+    // start-up sees a home with nothing in it.
+    std::string home;
 };
 
 using WindowTest = std::function<void(CTarnwickDlg&, CTarnwickApp&)>;

@@ -8,9 +8,15 @@
 #include <QTimer>
 #include <QtTest/QTest>
 
+#include <filesystem>
+
 #include <gtest/gtest.h>
 
+#include "host/host_path.h"
+#include "support/demo_game.h"
+#include "support/program_window.h"
 #include "support/temp_folder.h"
+#include "ui/tarnwick_dlg.h"
 
 namespace tarnwick {
 namespace {
@@ -40,8 +46,7 @@ TEST(QtStartupUiTest, FilterTextBecomesQtNameFilters)
 TEST(QtStartupUiTest, FileDialogProposesTheGameExecutableAndReturnsTheChoice)
 {
     test::TempFolder dir;
-    FileDialogRequest_T request = GameFolderRequest();
-    request.initialFolder = dir.Path();
+    const FileDialogRequest_T request = GameFolderRequest(dir.Path());
     CQtStartupUi ui;
 
     QString title;
@@ -49,7 +54,8 @@ TEST(QtStartupUiTest, FileDialogProposesTheGameExecutableAndReturnsTheChoice)
         title = d->windowTitle();
         EXPECT_EQ(d->directory().absolutePath(), QString::fromStdString(dir.Path()));
         EXPECT_EQ(d->defaultSuffix(), QStringLiteral("exe"));
-        EXPECT_EQ(d->nameFilters(), QStringList{QStringLiteral("Exe File (*.exe)")});
+        EXPECT_EQ(d->nameFilters(), (QStringList{QStringLiteral("Exe File (*.exe)"), QStringLiteral("All files (*)")}));
+        EXPECT_EQ(d->selectedNameFilter(), QStringLiteral("Exe File (*.exe)"));
         QMetaObject::invokeMethod(d, "accept");  // the proposed name, which need not exist
     });
     const std::optional<std::string> chosen = ui.AskForFile(request);
@@ -72,6 +78,24 @@ TEST(QtStartupUiTest, MessageBoxShowsTheTextWithAnOkButton)
     });
     ui.ShowMessage("Failed to read another_aa_talk.csv");
     EXPECT_EQ(text, QStringLiteral("Failed to read another_aa_talk.csv"));
+}
+
+TEST(QtStartupUiTest, AGameInAProtonPrefixOpensTheWindowWithoutAnyDialog)
+{
+    test::TempFolder program;
+    const std::string home = program / "home";
+    const std::string installed =
+        home + "/.steam/steam/steamapps/compatdata/2424/pfx/drive_c/Program Files/Tembrook/Sorvalia";
+    std::filesystem::create_directories(ParentFolder(installed));
+    std::filesystem::create_directory_symlink(test::DemoGameFolder(), installed);
+    bool shown = false;
+    test::RunProgramWindow(program, {.withMusic = false, .home = home}, [&](CTarnwickDlg& dlg, CTarnwickApp& app) {
+        shown = dlg.isVisible();
+        EXPECT_EQ(app.archiveSet.GameFolder(), installed);
+        EXPECT_GT(dlg.TalkRows().RowCount(), 0u);
+    });
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(CProfileFile(program / "tarnwick.ini").GetProfileString("SYSTEM", "VeyAppPath", ""), installed);
 }
 
 }  // namespace

@@ -69,7 +69,7 @@ std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path)
 
 int OpenGameArchive(const Context_T& context, CArchiveSet& set, const std::string& gameFolder, int n)
 {
-    set.SetGameFolder(HostFolderFor(gameFolder));
+    set.SetGameFolder(HostFolderFor(gameFolder, context.environment));
     set.SetProgramFolder(context.programFolder);
     if (!set.OpenArchive(n))
         return Failure("cannot open archive " + std::to_string(n) + ": " + set.LastFailure().Describe());

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "host/host_environment.h"
+
 namespace tarnwick {
 class CArchiveSet;
 }
@@ -23,6 +25,7 @@ using Args = std::span<const std::string>;
 // What main finds once and every subcommand may need.
 struct Context_T {
     std::string programFolder;  // the first base of loose override files
+    HostEnvironment_T environment;  // where a Windows game path is looked for
 };
 
 // Prints "tarnwick-cli: message" on stderr and gives kExitUsage.

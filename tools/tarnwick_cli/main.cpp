@@ -82,8 +82,10 @@ int main(int argc, char** argv)
     for (const Command_T& c : kCommands) {
         if (args[0] != c.name)
             continue;
-        // The one place that asks where the program is.
-        const tarnwick::cli::Context_T context{tarnwick::ProgramFolderFor(tarnwick::RunningExecutablePath())};
+        // The one place that asks where the program is and what its
+        // environment says.
+        const tarnwick::HostEnvironment_T env = tarnwick::HostEnvironment_T::FromProcess();
+        const tarnwick::cli::Context_T context{tarnwick::ProgramFolderFor(tarnwick::RunningExecutablePath(), env), env};
         return c.run(context, Args(args).subspan(1));
     }
     return tarnwick::cli::UsageError("unknown command '" + args[0] + "'");
