@@ -13,54 +13,18 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <span>
 #include <vector>
 
 #include "archive/dict_decoder.h"
 #include "archive/dict_encoder.h"
 #include "fuzz_check.h"
+#include "stitch.h"
 
 using tarnwick::fuzz::Check;
 
 namespace {
 
 constexpr std::size_t kGuard = 64;
-
-std::uint64_t Fnv1a(std::span<const std::uint8_t> bytes)
-{
-    std::uint64_t h = 0xcbf29ce484222325u;
-    for (const std::uint8_t b : bytes)
-        h = (h ^ b) * 0x100000001b3u;
-    return h;
-}
-
-std::uint64_t NextRandom(std::uint64_t& state)
-{
-    std::uint64_t z = (state += 0x9e3779b97f4a7c15u);
-    z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9u;
-    z = (z ^ (z >> 27)) * 0x94d049bb133111ebu;
-    return z ^ (z >> 31);
-}
-
-std::vector<std::uint8_t> Stitch(std::span<const std::uint8_t> pieces, std::size_t length)
-{
-    std::vector<std::uint8_t> out;
-    if (pieces.empty())
-        return out;
-    out.reserve(length);
-    std::uint64_t state = Fnv1a(pieces);
-    while (out.size() < length) {
-        const std::uint64_t r = NextRandom(state);
-        const std::size_t start = r % pieces.size();
-        const std::size_t take = std::min<std::size_t>(
-            {1 + (r >> 20) % 160, pieces.size() - start, length - out.size()});
-        out.insert(out.end(), pieces.begin() + static_cast<std::ptrdiff_t>(start),
-                   pieces.begin() + static_cast<std::ptrdiff_t>(start + take));
-        if ((r >> 40) % 8 == 0)
-            out.back() = static_cast<std::uint8_t>(r >> 48);
-    }
-    return out;
-}
 
 // Decodes into a block of capacity plus a guard filled with fill, and gives
 // the result; the caller checks the block.
@@ -86,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::uint8_t> content;
     if (mode & 1u) {
         const std::size_t length = tarnwick::fuzz::TakeLe(data, size, 2) + 1u;
-        content = Stitch({data, size}, length);
+        content = tarnwick::fuzz::Stitch({data, size}, length);
     } else {
         content.assign(data, data + size);
     }
