@@ -58,17 +58,14 @@ bool CDictDecoder::Decode(const std::uint8_t* src, std::uint32_t srcLength, std:
             *written = static_cast<std::uint32_t>(out - dst);
         return ok;
     };
+    // 32 bits from src[at] on; the caller makes sure that they are there.
+    auto load32 = [src](std::uint64_t at) {
+        return std::uint32_t{src[at]} << 24 | std::uint32_t{src[at + 1]} << 16 |
+               std::uint32_t{src[at + 2]} << 8 | src[at + 3];
+    };
     auto unlink = [node](std::uint32_t x) {
         node[node[x].older].newer = node[x].newer;
         node[node[x].newer].older = node[x].older;
-    };
-    // x goes directly on the older side of at (kListEnd: x becomes the head).
-    auto linkBehind = [node](std::uint32_t x, std::uint32_t at) {
-        const std::uint32_t o = node[at].older;
-        node[x].newer = static_cast<std::uint16_t>(at);
-        node[x].older = static_cast<std::uint16_t>(o);
-        node[o].newer = static_cast<std::uint16_t>(x);
-        node[at].older = static_cast<std::uint16_t>(x);
     };
 
     std::uint64_t bitPos = 0;
@@ -86,8 +83,7 @@ bool CDictDecoder::Decode(const std::uint8_t* src, std::uint32_t srcLength, std:
         const std::uint64_t at = bitPos >> 3;  // below srcLength here
         std::uint32_t window;
         if (srcLength - at >= 4) {
-            window = std::uint32_t{src[at]} << 24 | std::uint32_t{src[at + 1]} << 16 |
-                     std::uint32_t{src[at + 2]} << 8 | src[at + 3];
+            window = load32(at);
         } else {
             window = 0;
             for (std::uint64_t k = at; k < at + 4; ++k)
@@ -104,10 +100,19 @@ bool CDictDecoder::Decode(const std::uint8_t* src, std::uint32_t srcLength, std:
         }
         if (code >= next)
             return finish(false);
-        // The one child lookup that usually misses is known now: start
-        // loading its slot while the code is expanded.
-        if (prevCode != kDictNone)
-            __builtin_prefetch(&child[prevCode << 8 | first[code]]);
+
+        // The next code's growth starts with a lookup that nearly always
+        // misses (the encoder takes the longest string): this code extended
+        // by the next string's first byte. Its slot is rarely cached, so it
+        // is loaded a whole code ahead. The next code is only peeked at (its
+        // width may still grow); a wrong guess costs a wasted load.
+        if (const std::uint64_t peek = bitPos >> 3; peek + 4 <= srcLength) {
+            const std::uint32_t w = load32(peek) << (bitPos & 7);
+            const std::uint32_t firstNext = (w & 0x80000000u) == 0
+                                                ? (w >> 23) & 0xFFu
+                                                : first[(((w << 1) >> (32 - width)) + kDictRoots) % kDictCodes];
+            __builtin_prefetch(&child[code << 8 | firstNext]);
+        }
 
         // Expand from the code toward its root, moving each string code to
         // the head, so its ancestors end up ahead of it, the shortest first.
@@ -117,14 +122,19 @@ bool CDictDecoder::Decode(const std::uint8_t* src, std::uint32_t srcLength, std:
         const bool fits = static_cast<std::size_t>(outEnd - out) >= n;
         std::uint8_t* const s = fits ? out : stringBuffer;
         std::uint32_t x = code;
+        std::uint32_t head = node[kListEnd].older;  // written back below
         for (std::uint32_t i = n - 1; i > 0; --i) {
             s[i] = node[x].suffix;
-            if (node[kListEnd].older != x) {
+            if (x != head) {
                 unlink(x);
-                linkBehind(x, kListEnd);
+                node[x].newer = static_cast<std::uint16_t>(kListEnd);
+                node[x].older = static_cast<std::uint16_t>(head);
+                node[head].newer = static_cast<std::uint16_t>(x);
+                head = x;
             }
             x = node[x].parent;
         }
+        node[kListEnd].older = static_cast<std::uint16_t>(head);
         s[0] = static_cast<std::uint8_t>(x);
         if (fits) {
             out += n;
@@ -148,7 +158,10 @@ bool CDictDecoder::Decode(const std::uint8_t* src, std::uint32_t srcLength, std:
                 index = c;
             }
             // A new string has no children, so from the first new one on
-            // every further one is new as well.
+            // every further one is new as well. Each goes directly behind
+            // the string it extends, or to the head under a root.
+            std::uint32_t behind = index < kDictRoots ? kListEnd : index;
+            const std::uint8_t firstOfPrev = first[prevCode];
             for (; i < limit; ++i) {
                 std::uint32_t b;
                 if (next < kDictCodes) {
@@ -157,16 +170,19 @@ bool CDictDecoder::Decode(const std::uint8_t* src, std::uint32_t srcLength, std:
                     b = node[kListEnd].newer;  // the tail, which has no children
                     if (b == index)
                         break;  // never reuse the string being extended
-                    unlink(b);
+                    const std::uint32_t newTail = node[b].newer;
+                    node[kListEnd].newer = static_cast<std::uint16_t>(newTail);
+                    node[newTail].older = static_cast<std::uint16_t>(kListEnd);
                 }
-                node[b].parent = static_cast<std::uint16_t>(index);
-                node[b].suffix = s[i];
-                node[b].length = static_cast<std::uint8_t>(prevLength + i + 1);
-                first[b] = first[index];
+                // All of b at once, linked in behind its place.
+                const std::uint32_t o = node[behind].older;
+                node[b] = {static_cast<std::uint16_t>(index), static_cast<std::uint16_t>(behind),
+                           static_cast<std::uint16_t>(o), s[i], static_cast<std::uint8_t>(prevLength + i + 1)};
+                node[o].newer = static_cast<std::uint16_t>(b);
+                node[behind].older = static_cast<std::uint16_t>(b);
+                first[b] = firstOfPrev;
                 child[index << 8 | s[i]] = static_cast<std::uint16_t>(b);
-                // Behind a string parent, or at the head under a root.
-                linkBehind(b, index < kDictRoots ? kListEnd : index);
-                index = b;
+                behind = index = b;
             }
         }
         prevCode = code;
