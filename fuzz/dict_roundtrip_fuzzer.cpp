@@ -13,47 +13,18 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <span>
 #include <vector>
 
 #include "archive/dict_decoder.h"
 #include "devkit/dict_encoder.h"
-#include "support/split_mix64.h"
 #include "fuzz_check.h"
+#include "stitch.h"
 
 using tarnwick::fuzz::Check;
 
 namespace {
 
 constexpr std::size_t kGuard = 64;
-
-std::uint64_t Fnv1a(std::span<const std::uint8_t> bytes)
-{
-    std::uint64_t h = 0xcbf29ce484222325u;
-    for (const std::uint8_t b : bytes)
-        h = (h ^ b) * 0x100000001b3u;
-    return h;
-}
-
-std::vector<std::uint8_t> Stitch(std::span<const std::uint8_t> pieces, std::size_t length)
-{
-    std::vector<std::uint8_t> out;
-    if (pieces.empty())
-        return out;
-    out.reserve(length);
-    tarnwick::test::CSplitMix64 random(Fnv1a(pieces));
-    while (out.size() < length) {
-        const std::uint64_t r = random.Next();
-        const std::size_t start = r % pieces.size();
-        const std::size_t take = std::min<std::size_t>(
-            {1 + (r >> 20) % 160, pieces.size() - start, length - out.size()});
-        out.insert(out.end(), pieces.begin() + static_cast<std::ptrdiff_t>(start),
-                   pieces.begin() + static_cast<std::ptrdiff_t>(start + take));
-        if ((r >> 40) % 8 == 0)
-            out.back() = static_cast<std::uint8_t>(r >> 48);
-    }
-    return out;
-}
 
 // Decodes into a block of capacity plus a guard filled with fill, and gives
 // the result; the caller checks the block.
@@ -79,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::uint8_t> content;
     if (mode & 1u) {
         const std::size_t length = tarnwick::fuzz::TakeLe(data, size, 2) + 1u;
-        content = Stitch({data, size}, length);
+        content = tarnwick::fuzz::Stitch({data, size}, length);
     } else {
         content.assign(data, data + size);
     }

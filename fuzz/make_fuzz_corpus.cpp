@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <utility>
 #include <vector>
 
 #include "archive/archive_set.h"
@@ -188,6 +189,78 @@ void RoundTripSeeds()
     Save(t, "stitch-64k-random", Cat({{0x03, 0xFF, 0xFF}, RandomBytes(64, 5)}));
     Save(t, "stitch-32k-run", Cat({{0x91, 0xFF, 0x7F}, Bytes(8, 'x')}));
     Save(t, "stitch-4k-records", Cat({{0x41, 0x00, 0x10}, Records(4)}));
+}
+
+// ---- dict_differential_fuzzer: mode byte (stream kind, capacity share) ----
+
+// Fields of the given widths packed most significant bit first, as the
+// decoder takes them; the last byte is padded with zeros.
+Bytes PackBits(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& fields)
+{
+    Bytes out;
+    std::uint64_t acc = 0;
+    std::uint32_t held = 0;
+    for (const auto& [value, width] : fields) {
+        acc = acc << width | (value & ((1u << width) - 1u));
+        for (held += width; held >= 8; held -= 8)
+            out.push_back(static_cast<std::uint8_t>(acc >> (held - 8)));
+    }
+    if (held > 0)
+        out.push_back(static_cast<std::uint8_t>(acc << (8 - held)));
+    return out;
+}
+
+// Fills all 8192 codes with literals whose pairs are all new, so that "ab"
+// (256) stays the tail; then a code starting with 'b' after 'a' extends
+// "ab", which has to stop growth instead of taking the tail from under it.
+Bytes TailIsExtended()
+{
+    Bytes symbols;
+    for (int c = 0; symbols.size() < 100; ++c)
+        if (c != 'a' && c != 'b')
+            symbols.push_back(static_cast<std::uint8_t>(c));
+    Bytes filler;
+    for (std::size_t i = 0; i < symbols.size(); ++i) {
+        filler.push_back(symbols[i]);
+        for (std::size_t j = i + 1; j < symbols.size(); ++j)
+            filler.insert(filler.end(), {symbols[i], symbols[j]});
+    }
+    filler.resize(8192 - 256 - 2);
+    // Flag 0 and eight bits for a literal; flag 1 and 13 bits for a code.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> fields = {{0, 1}, {'a', 8}, {0, 1}, {'b', 8}};
+    for (const std::uint8_t f : filler)
+        fields.insert(fields.end(), {{0, 1}, {f, 8}});
+    fields.insert(fields.end(), {{0, 1}, {'a', 8}, {1, 1}, {257 - 256, 13}, {1, 1}, {256 - 256, 13}, {0, 1}, {'z', 8}});
+    return PackBits(fields);
+}
+
+void DifferentialSeeds()
+{
+    const std::string t = "dict_differential_fuzzer";
+    // Mode: stream kind in bits 0-1, capacity in 32nds of the output above.
+    auto mode = [](std::uint8_t kind, std::uint8_t share) { return static_cast<std::uint8_t>(kind | share << 2); };
+    const Bytes example = {0x30, 0x98, 0x8C, 0x72, 0xEC, 0xC6};
+    Save(t, "empty", {});
+    Save(t, "raw-worked-example-full", Cat({{mode(0, 32)}, example}));
+    Save(t, "raw-worked-example-part", Cat({{mode(0, 13)}, example}));
+    Save(t, "raw-ten-x-twice-the-room", Cat({{mode(0, 63)}, {0x3C, 0x1E, 0x2B, 0x20}}));
+    Save(t, "raw-undefined-first-code", {mode(0, 32), 0x80});
+    Save(t, "raw-all-ones", Cat({{mode(0, 32)}, Bytes(64, 0xFF)}));
+    Save(t, "raw-random", Cat({{mode(0, 20)}, RandomBytes(4000, 11)}));
+    Save(t, "raw-tail-is-extended", Cat({{mode(0, 32)}, TailIsExtended()}));
+    Save(t, "raw-tail-is-extended-part", Cat({{mode(0, 31)}, TailIsExtended()}));
+    Save(t, "enc-talk-rows", Cat({{mode(1, 32)}, TalkRows(40, 12)}));
+    Save(t, "enc-run-1000", Cat({{mode(1, 17)}, Bytes(1000, 'x')}));
+    Save(t, "enc-records-cap0", Cat({{mode(1, 0)}, Records(100)}));
+    // Enough distinct strings to take all 8192 codes and recycle the tail.
+    Save(t, "enc-random-12k", Cat({{mode(1, 32)}, RandomBytes(12000, 13)}));
+    Save(t, "enc-talk-rows-large", Cat({{mode(1, 40)}, TalkRows(300, 14)}));
+    Save(t, "stitch-64k-words", Cat({{mode(2, 32), 0xFF, 0xFF}, Text("the road north is closed again, we should wait. ")}));
+    Save(t, "stitch-64k-random", Cat({{mode(2, 7), 0xFF, 0xFF}, RandomBytes(64, 15)}));
+    Save(t, "stitch-32k-run", Cat({{mode(2, 50), 0xFF, 0x7F}, Bytes(8, 'x')}));
+    Save(t, "damaged-words", Cat({{mode(3, 32), 0xFF, 0xFF}, Text("we should wait for morning light $R")}));
+    Save(t, "damaged-random", Cat({{mode(3, 63), 0x00, 0x40}, RandomBytes(48, 16)}));
+    Save(t, "damaged-records", Cat({{mode(3, 16), 0xFF, 0x3F}, Records(3)}));
 }
 
 // ---- archive_open_fuzzer: .hed length (2 bytes), .hed, .dat ----
@@ -389,6 +462,7 @@ int main(int argc, char** argv)
     }
     DecodeSeeds();
     RoundTripSeeds();
+    DifferentialSeeds();
     ArchiveSeeds(scratch);
     TalkTableSeeds();
     CaptureListSeeds();

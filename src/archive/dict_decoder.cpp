@@ -1,83 +1,203 @@
 #include "archive/dict_decoder.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace tarnwick {
+
+CDictDecoder::CDictDecoder() : children(std::make_unique<std::uint16_t[]>(kChildSlots))
+{
+    // Roots never change: they are never in the recency list and never
+    // handed out again, so they are set once here and not on every reset.
+    for (std::uint32_t c = 0; c < kDictRoots; ++c) {
+        nodes[c] = {static_cast<std::uint16_t>(kDictNone), 0, 0, static_cast<std::uint8_t>(c), 1};
+        firstByte[c] = static_cast<std::uint8_t>(c);
+    }
+    Reset();
+}
+
+// Counters and the empty list only: string entries are unreachable until
+// they are handed out again, and handing out fills every field.
+void CDictDecoder::Reset()
+{
+    nextCode = kDictRoots;
+    codeWidth = 1;
+    widthThreshold = 2;
+    nodes[kListEnd].newer = nodes[kListEnd].older = static_cast<std::uint16_t>(kListEnd);
+}
 
 bool CDictDecoder::Decode(const std::uint8_t* src, std::uint32_t srcLength, std::uint8_t* dst,
                           std::uint32_t capacity, std::uint32_t* written)
 {
-    std::uint32_t outPos = 0;
-    const bool ok = Run(src, srcLength, dst, capacity, outPos);
+    Reset();
     if (written)
-        *written = outPos;
-    return ok;
-}
-
-bool CDictDecoder::Run(const std::uint8_t* src, std::uint32_t srcLength, std::uint8_t* dst,
-                       std::uint32_t capacity, std::uint32_t& outPos)
-{
-    tables.Reset();
+        *written = 0;
     if (srcLength == 0)
         return true;
 
-    // The bit reader: bits are taken most significant first; past the end
-    // of the input every bit reads as 1.
-    const std::uint8_t* const srcEnd = src + srcLength;
-    const std::uint8_t* in = src;
-    std::uint32_t bitBuffer = 0;
-    std::uint32_t bitsLeft = 0;
-    auto readBits = [&](std::uint32_t n) -> std::uint32_t {
-        std::uint32_t value = 0;
-        while (n > bitsLeft) {
-            value = (value << bitsLeft) | (bitBuffer & ((1u << bitsLeft) - 1u));
-            n -= bitsLeft;
-            bitBuffer = in < srcEnd ? *in++ : 0xFFFFFFFFu;
-            bitsLeft = 8;
-        }
-        value = (value << n) | ((bitBuffer >> (bitsLeft - n)) & ((1u << n) - 1u));
-        bitsLeft -= n;
-        return value;
+    // Bits are counted from the start of the input, most significant bit of
+    // each byte first. Decoding ends after the code that used any bit of the
+    // last byte; bits past the end read as 1.
+    const std::uint64_t lastByteBit = (std::uint64_t{srcLength} - 1) * 8;
+    std::uint8_t* out = dst;
+    std::uint8_t* const outEnd = dst + capacity;
+
+    // Locals, not members: every byte store may alias a member, and the
+    // compiler would reload them after each one.
+    Node_T* const node = nodes;
+    std::uint16_t* const child = children.get();
+    std::uint8_t* const first = firstByte;
+    std::uint32_t next = nextCode;
+    std::uint32_t width = codeWidth;
+    std::uint32_t threshold = widthThreshold;
+    auto finish = [&](bool ok) {
+        nextCode = next;
+        codeWidth = width;
+        widthThreshold = threshold;
+        if (written)
+            *written = static_cast<std::uint32_t>(out - dst);
+        return ok;
+    };
+    // 32 bits from src[at] on; the caller makes sure that they are there.
+    auto load32 = [src](std::uint64_t at) {
+        return std::uint32_t{src[at]} << 24 | std::uint32_t{src[at + 1]} << 16 |
+               std::uint32_t{src[at + 2]} << 8 | src[at + 3];
+    };
+    auto unlink = [node](std::uint32_t x) {
+        node[node[x].older].newer = node[x].newer;
+        node[node[x].newer].older = node[x].older;
     };
 
+    std::uint64_t bitPos = 0;
     std::uint32_t prevCode = kDictNone;
     std::uint32_t prevLength = 0;
     do {
-        tables.GrowWidth();
-        std::uint32_t code;
-        if (readBits(1) == 0)
-            code = readBits(8);
-        else
-            code = readBits(tables.codeWidth) + kDictRoots;
-        if (code >= tables.nextCode)
-            return false;
-
-        const std::uint32_t n = tables.Expand(code, stringBuffer);
-        if (n == 0)
-            return false;
-        const std::uint8_t* s = stringBuffer + (kDictMaxString - n);
-
-        // Bytes beyond the capacity are dropped; decoding goes on.
-        if (outPos < capacity) {
-            const std::uint32_t take = std::min(n, capacity - outPos);
-            std::copy(s, s + take, dst + outPos);
-            outPos += take;
+        // Lazy growth: at most one bit per code, checked before each code.
+        if (next - kDictRoots >= threshold) {
+            ++width;
+            threshold *= 2;
         }
 
-        tables.Grow(prevCode, prevLength, s, n);
+        // The 32 bits from the current byte on, ones past the end. A code
+        // takes at most 14 bits and starts within the first 8.
+        const std::uint64_t at = bitPos >> 3;  // below srcLength here
+        std::uint32_t window;
+        if (srcLength - at >= 4) {
+            window = load32(at);
+        } else {
+            window = 0;
+            for (std::uint64_t k = at; k < at + 4; ++k)
+                window = window << 8 | (k < srcLength ? src[k] : 0xFFu);
+        }
+        window <<= bitPos & 7;
+        std::uint32_t code;
+        if ((window & 0x80000000u) == 0) {
+            code = (window >> 23) & 0xFFu;
+            bitPos += 9;
+        } else {
+            code = ((window << 1) >> (32 - width)) + kDictRoots;
+            bitPos += 1 + width;
+        }
+        if (code >= next)
+            return finish(false);
+
+        // The next code's growth starts with a lookup that nearly always
+        // misses (the encoder takes the longest string): this code extended
+        // by the next string's first byte. Its slot is rarely cached, so it
+        // is loaded a whole code ahead. The next code is only peeked at (its
+        // width may still grow); a wrong guess costs a wasted load.
+        if (const std::uint64_t peek = bitPos >> 3; peek + 4 <= srcLength) {
+            const std::uint32_t w = load32(peek) << (bitPos & 7);
+            const std::uint32_t firstNext = (w & 0x80000000u) == 0
+                                                ? (w >> 23) & 0xFFu
+                                                : first[(((w << 1) >> (32 - width)) + kDictRoots) % kDictCodes];
+            __builtin_prefetch(&child[code << 8 | firstNext]);
+        }
+
+        // Expand from the code toward its root, moving each string code to
+        // the head, so its ancestors end up ahead of it, the shortest first.
+        // The string goes straight into the destination when it fits there;
+        // otherwise into the buffer, and only what fits is copied on.
+        const std::uint32_t n = node[code].length;
+        const bool fits = static_cast<std::size_t>(outEnd - out) >= n;
+        std::uint8_t* const s = fits ? out : stringBuffer;
+        std::uint32_t x = code;
+        std::uint32_t head = node[kListEnd].older;  // written back below
+        for (std::uint32_t i = n - 1; i > 0; --i) {
+            s[i] = node[x].suffix;
+            if (x != head) {
+                unlink(x);
+                node[x].newer = static_cast<std::uint16_t>(kListEnd);
+                node[x].older = static_cast<std::uint16_t>(head);
+                node[head].newer = static_cast<std::uint16_t>(x);
+                head = x;
+            }
+            x = node[x].parent;
+        }
+        node[kListEnd].older = static_cast<std::uint16_t>(head);
+        s[0] = static_cast<std::uint8_t>(x);
+        if (fits) {
+            out += n;
+        } else if (out != outEnd) {
+            // Bytes beyond the capacity are dropped; decoding goes on.
+            const auto take = static_cast<std::size_t>(outEnd - out);
+            std::memcpy(out, s, take);
+            out += take;
+        }
+
+        // The previous string extended by every prefix of this one, as far
+        // as 100 bytes, the free codes and the tail allow.
+        if (prevCode != kDictNone) {
+            const std::uint32_t limit = std::min(n, kDictMaxString - prevLength);
+            std::uint32_t index = prevCode;
+            std::uint32_t i = 0;
+            for (; i < limit; ++i) {  // the extensions that exist already
+                const std::uint32_t c = child[index << 8 | s[i]];
+                if (c >= next || node[c].parent != index || node[c].suffix != s[i])
+                    break;
+                index = c;
+            }
+            // A new string has no children, so from the first new one on
+            // every further one is new as well. Each goes directly behind
+            // the string it extends, or to the head under a root.
+            std::uint32_t behind = index < kDictRoots ? kListEnd : index;
+            const std::uint8_t firstOfPrev = first[prevCode];
+            for (; i < limit; ++i) {
+                std::uint32_t b;
+                if (next < kDictCodes) {
+                    b = next++;
+                } else {
+                    b = node[kListEnd].newer;  // the tail, which has no children
+                    if (b == index)
+                        break;  // never reuse the string being extended
+                    const std::uint32_t newTail = node[b].newer;
+                    node[kListEnd].newer = static_cast<std::uint16_t>(newTail);
+                    node[newTail].older = static_cast<std::uint16_t>(kListEnd);
+                }
+                // All of b at once, linked in behind its place.
+                const std::uint32_t o = node[behind].older;
+                node[b] = {static_cast<std::uint16_t>(index), static_cast<std::uint16_t>(behind),
+                           static_cast<std::uint16_t>(o), s[i], static_cast<std::uint8_t>(prevLength + i + 1)};
+                node[o].newer = static_cast<std::uint16_t>(b);
+                node[behind].older = static_cast<std::uint16_t>(b);
+                first[b] = firstOfPrev;
+                child[index << 8 | s[i]] = static_cast<std::uint16_t>(b);
+                behind = index = b;
+            }
+        }
         prevCode = code;
         prevLength = n;
-    } while (in < srcEnd);  // ends after the code that fetched the last byte
-    return true;
+    } while (bitPos <= lastByteBit);
+    return finish(true);
 }
 
 std::string CDictDecoder::DictString(std::uint32_t code) const
 {
     std::string s;
-    if (code >= tables.nextCode)
+    if (code >= nextCode)
         return s;
-    for (std::uint32_t x = code; x != kDictNone && s.size() <= kDictMaxString; x = tables.parent[x])
-        s.insert(s.begin(), static_cast<char>(tables.suffix[x]));
+    for (std::uint32_t x = code; x != kDictNone && s.size() <= kDictMaxString; x = nodes[x].parent)
+        s.insert(s.begin(), static_cast<char>(nodes[x].suffix));
     return s;
 }
 

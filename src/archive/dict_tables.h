@@ -1,7 +1,8 @@
 // The dictionary of the archive codec: a tree of strings (each a parent code
-// plus one byte) with a recency list over the string codes. The decoder and
-// the encoder keep identical copies of it, so both go through these
-// operations and nothing else changes the tables.
+// plus one byte) with a recency list over the string codes. The encoder and
+// the reference decoder keep identical copies of it, so both go through
+// these operations and nothing else changes the tables. The fast decoder
+// holds the same dictionary in its own layout.
 #pragma once
 
 #include <cstdint>

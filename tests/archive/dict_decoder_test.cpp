@@ -189,6 +189,37 @@ TEST(DictDecoderTest, UndefinedCodeMidwayKeepsWhatWasWritten)
     EXPECT_EQ(r.written, 2u);
 }
 
+// Children are found through a table that no decode clears. After "ab"
+// was code 256 in one decode, the next decode must not take that entry for
+// "ab": not while 256 is not handed out yet, nor once 256 has become another
+// string, with another first byte or the same first byte.
+TEST(DictDecoderTest, ChildrenLeftByAnEarlierDecodeDoNotCount)
+{
+    struct Case {
+        const char* literals;
+        std::uint32_t abCode;  // the code "ab" gets in the second decode
+        std::uint32_t width;
+    };
+    const Case cases[] = {{"ab", 256, 1}, {"xyab", 258, 2}, {"acab", 258, 2}};
+    BitWriter earlier;
+    earlier.Literal('a'), earlier.Literal('b');
+    CDictDecoder decoder;
+    for (const Case& c : cases) {
+        ASSERT_TRUE(DecodeInto(decoder, earlier.bytes, 2).ok);
+        BitWriter w;
+        for (const char* l = c.literals; *l; ++l)
+            w.Literal(static_cast<std::uint8_t>(*l));
+        // The last literal makes sure the code is read, not left in the
+        // unread bits of a byte fetched before.
+        w.Code(c.abCode, c.width), w.Literal('z');
+        const std::string expected = std::string(c.literals) + "abz";
+        const Decoded r = DecodeInto(decoder, w.bytes, static_cast<std::uint32_t>(expected.size()));
+        EXPECT_TRUE(r.ok) << c.literals;
+        EXPECT_EQ(r.dst, expected + Untouched(kSlack)) << c.literals;
+        EXPECT_EQ(decoder.DictString(c.abCode), "ab") << c.literals;
+    }
+}
+
 // Random data practically never gets here, so the stream is built by hand:
 // "ab" is the oldest string; literals over other bytes, every pair new, take
 // the codes up to 8190; 'a' takes the last one. Then "b?" (257) walks from
