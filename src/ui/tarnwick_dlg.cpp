@@ -19,6 +19,7 @@
 #include "talk/selection_lists.h"
 #include "ui/about_dlg.h"
 #include "ui/dialog_units.h"
+#include "ui/export_progress.h"
 #include "ui/face_frame.h"
 #include "ui/game_text.h"
 #include "ui/qt_startup_ui.h"
@@ -141,6 +142,8 @@ void CTarnwickDlg::OnInitDialog()
         searchField->setFocus(Qt::ShortcutFocusReason);
         searchField->selectAll();
     });
+    auto* exportMarked = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_E), this);
+    connect(exportMarked, &QShortcut::activated, this, &CTarnwickDlg::OnExportMarked);
     setWindowIcon(appIcon);
 
     sx = static_cast<float>(logicalDpiX()) / 96.0f;
@@ -203,6 +206,9 @@ void CTarnwickDlg::OnInitDialog()
 void CTarnwickDlg::contextMenuEvent(QContextMenuEvent* event)
 {
     QMenu menu(this);
+    QAction* exportAction =
+        menu.addAction(QString::fromUtf8(kExportMarkedMenu), this, &CTarnwickDlg::OnExportMarked);
+    exportAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     menu.addAction(QString::fromUtf8(kChooseGameMenu), this, &CTarnwickDlg::OnChooseGameFolder);
     menu.addSeparator();
     menu.addAction(QString::fromUtf8(kStringAboutMenu), this, &CTarnwickDlg::OnAbout);
@@ -213,6 +219,16 @@ void CTarnwickDlg::OnAbout()
 {
     CAboutDlg about(this);
     about.exec();
+}
+
+void CTarnwickDlg::OnExportMarked()
+{
+    std::vector<const CVeyQelTalkElm*> rows;
+    for (std::size_t i = 0; i < talkRows.RowCount(); ++i) {
+        if (talkRows.IsChecked(i))
+            rows.push_back(talkRows.RecordAt(i));
+    }
+    RunLineExport(this, app, std::move(rows), PlayMode());
 }
 
 void CTarnwickDlg::OnChooseGameFolder()

@@ -54,6 +54,7 @@ public:
 public slots:
     void OnAbout();
     void OnChooseGameFolder();
+    void OnExportMarked();
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
