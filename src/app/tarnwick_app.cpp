@@ -26,11 +26,7 @@ CTarnwickApp::CTarnwickApp(const ProgramPaths_T& paths)
 
 bool CTarnwickApp::OpenAllArchives()
 {
-    for (int n = 0; n < kArchiveCount; ++n) {
-        if (!archiveSet.OpenArchive(n))
-            return false;
-    }
-    return true;
+    return tarnwick::OpenAllArchives(archiveSet) < 0;
 }
 
 void CTarnwickApp::ReadDisplaySettings()

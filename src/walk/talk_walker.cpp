@@ -4,19 +4,24 @@
 
 namespace tarnwick {
 
-std::string TalkTextForDisplay(std::string_view talkText)
+std::string TalkTextForDisplay(std::string_view talkText, std::string_view lineBreak)
 {
     std::string text;
     text.reserve(talkText.size());
     for (std::size_t i = 0; i < talkText.size(); ++i) {
         if (talkText[i] == '$' && i + 1 < talkText.size() && talkText[i + 1] == 'R') {
-            text += "\r\n";
+            text += lineBreak;
             ++i;
         } else {
             text += talkText[i];
         }
     }
     return text;
+}
+
+int ClipKindFor(int playMode, int voiceKind)
+{
+    return playMode == 0 ? voiceKind : playMode;
 }
 
 CTalkWalker::CTalkWalker(CTalkListModel& l, IWalkerHost& h) : list(l), host(h) {}
@@ -28,9 +33,7 @@ void CTalkWalker::PlayTalkLine(CVeyQelTalkElm* line)
     host.ShowCast(line->castName());
     host.ShowWait(std::to_string(line->waitTenths));
 
-    int kind = host.PlayMode();
-    if (kind == 0)
-        kind = line->voiceKind;
+    const int kind = ClipKindFor(host.PlayMode(), line->voiceKind);
     const bool silent = kind == 0 || !host.PlayVoiceClip(line->VoiceEntryName(), kind);
     if (silent) {
         host.ShowMode("Silent");
