@@ -98,11 +98,8 @@ std::string CLineExport::ExportVoice(const CVeyQelTalkElm& line)
     if (format == VoiceFileFormat::kOgg) {
         std::uint32_t length = 0;
         if (archives.ReadEntry(VoiceArchiveFor(kind), entry, &length)) {
-            // Stored with every bit inverted; inverted back it is an Ogg file.
-            std::uint8_t* bytes = archives.Buffer();
-            for (std::uint32_t i = 0; i < length; ++i)
-                bytes[i] = static_cast<std::uint8_t>(~bytes[i]);
-            written = WriteUnder(kVoiceFolderName, file, bytes, length);
+            InvertVoiceBytes(archives.Buffer(), length);
+            written = WriteUnder(kVoiceFolderName, file, archives.Buffer(), length);
         }
     } else {
         WaveFormat_T wave;

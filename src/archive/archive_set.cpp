@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <limits>
 #include <new>
 #include <vector>
@@ -48,8 +49,25 @@ int OpenAllArchives(CArchiveSet& set)
 void CArchiveSet::KeepDataFileOpen(bool keep)
 {
     keepDataFile = keep;
+    overrideFolders.clear();
     if (!keep)
         keptDat.reset();
+}
+
+// The host path of base's override folder, when it is a folder.
+const std::optional<std::string>& CArchiveSet::FindOverrideFolder(const std::string& base,
+                                                                  const std::string& overrideFolder)
+{
+    const std::string key = base + '\n' + overrideFolder;
+    auto known = overrideFolders.find(key);
+    if (known == overrideFolders.end()) {
+        std::optional<std::string> path = ResolveUnder(base, overrideFolder);
+        std::error_code ec;
+        if (path && !std::filesystem::is_directory(*path, ec))
+            path.reset();
+        known = overrideFolders.emplace(key, std::move(path)).first;
+    }
+    return known->second;
 }
 
 // The open .dat of archive n: the kept one when it is still the right file,
@@ -288,19 +306,29 @@ CArchiveSet::LooseResult CArchiveSet::ReadLooseFile(const std::string& base,
 {
     if (base.empty())
         return LooseResult::kNone;
+    // A tool reading many entries looks for the override folder once; the
+    // window looks every time, so a folder made while it runs counts.
+    std::string searchBase = base;
+    std::string folder = overrideFolder + "\\";
+    if (keepDataFile) {
+        const std::optional<std::string>& found = FindOverrideFolder(base, overrideFolder);
+        if (!found)
+            return LooseResult::kNone;
+        searchBase = *found;
+        folder.clear();
+    }
     CHostFile file;
-    const std::string folder = overrideFolder + "\\";
     std::string relative = folder + "pri-" + std::string(name);
-    if (!OpenUnder(file, base, relative)) {
+    if (!OpenUnder(file, searchBase, relative)) {
         relative = folder + std::string(name);
-        if (!OpenUnder(file, base, relative)) {
+        if (!OpenUnder(file, searchBase, relative)) {
             failure = {};
             return LooseResult::kNone;
         }
     }
 
     // A loose file that exists is final, even an empty one.
-    const std::string shown = JoinPath(base, ShownPath(relative));
+    const std::string shown = JoinPath(base, ShownPath(overrideFolder + "\\" + relative.substr(folder.size())));
     if (file.Seek(0)) {
         const std::uint64_t size = file.Size();
         if (size > std::numeric_limits<std::uint32_t>::max()) {

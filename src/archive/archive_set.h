@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -87,6 +89,7 @@ private:
     bool ReadFoundEntry(int n, std::uint32_t k, std::string_view name, std::uint32_t* length);
     bool ReadIndexedEntry(std::uint32_t k, int n, std::uint32_t* length);
     CHostFile* DataFile(int n, CHostFile& local);
+    const std::optional<std::string>& FindOverrideFolder(const std::string& base, const std::string& overrideFolder);
     bool OpenUnder(CHostFile& file, const std::string& base, const std::string& relative);
     bool LoadIndex(int n, ArchiveInfo_T& info);
     bool LoadNameDirectory(int n, ArchiveInfo_T& info);
@@ -109,6 +112,7 @@ private:
     std::unique_ptr<CHostFile> keptDat;
     int keptDatArchive = -1;
     std::string keptDatFolder;
+    std::map<std::string, std::optional<std::string>> overrideFolders;  // while keepDataFile
 };
 
 // Opens archives 0 to 107 in order, as start-up does, stopping at the first

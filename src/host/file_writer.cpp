@@ -22,12 +22,14 @@ struct MallocFree {
 };
 
 // Where a rename must go to replace the file path names: through a symbolic
-// link to its target, so the link stays a link.
-std::string RenameTarget(const std::string& path)
+// link to its target, so the link stays a link. exists and st tell what is
+// there now.
+std::string RenameTarget(const std::string& path, bool& exists, struct stat& st)
 {
-    struct stat st;
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+    exists = ::lstat(path.c_str(), &st) == 0;
+    if (!exists || !S_ISLNK(st.st_mode))
         return path;
+    exists = ::stat(path.c_str(), &st) == 0;
     const std::unique_ptr<char, MallocFree> real(::realpath(path.c_str(), nullptr));
     return real ? std::string(real.get()) : path;
 }
@@ -37,12 +39,13 @@ std::string RenameTarget(const std::string& path)
 std::string TempPathFor(const std::string& path, unsigned attempt)
 {
     static std::atomic<unsigned> counter{0};
+    static const long pid = ::getpid();
     const std::size_t slash = path.find_last_of('/');
     const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
     std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     if (name.size() > 200)
         name.resize(200);
-    return folder + "." + name + "." + std::to_string(::getpid()) + "." +
+    return folder + "." + name + "." + std::to_string(pid) + "." +
            std::to_string(counter.fetch_add(1) + attempt) + ".tmp";
 }
 
@@ -94,9 +97,10 @@ bool CAtomicFile::Open(const std::string& path, Failure_T& failure)
     target = path;
     if (path.empty() || path.back() == '/')
         return Fail(failure, EISDIR);
-    finalPath = RenameTarget(path);
+    bool exists = false;
     struct stat st;
-    if (::stat(finalPath.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
+    finalPath = RenameTarget(path, exists, st);
+    if (exists && !S_ISREG(st.st_mode)) {
         if (S_ISDIR(st.st_mode))
             return Fail(failure, EISDIR);
         Abandon();

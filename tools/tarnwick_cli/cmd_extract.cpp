@@ -13,6 +13,7 @@
 #include "host/cp932_text.h"
 #include "host/file_writer.h"
 #include "host/host_path.h"
+#include "sound/voice_output.h"
 
 namespace tarnwick::cli {
 
@@ -106,11 +107,8 @@ public:
         if (!set.ReadEntryNumber(archive, k, &length))
             return Fail("cannot read entry: " + set.LastFailure().Describe());
         std::uint8_t* bytes = set.Buffer();
-        if (voiceClip) {
-            // Stored with every bit inverted; inverted back it is an Ogg file.
-            for (std::uint32_t i = 0; i < length; ++i)
-                bytes[i] = static_cast<std::uint8_t>(~bytes[i]);
-        }
+        if (voiceClip)
+            InvertVoiceBytes(bytes, length);
         const std::string path = JoinPath(args.folder, *relative);
         Failure_T why;
         const std::string parent = ParentFolder(path);
