@@ -31,11 +31,7 @@ CTarnwickApp::CTarnwickApp(const ProgramPaths_T& paths, HostEnvironment_T env)
 
 bool CTarnwickApp::OpenAllArchives()
 {
-    for (int n = 0; n < kArchiveCount; ++n) {
-        if (!archiveSet.OpenArchive(n))
-            return false;
-    }
-    return true;
+    return tarnwick::OpenAllArchives(archiveSet) < 0;
 }
 
 bool CTarnwickApp::OpenGameFolder(const std::string& folder)

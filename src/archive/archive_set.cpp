@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <limits>
 #include <new>
 #include <vector>
@@ -34,6 +35,62 @@ Failure_T OutOfMemory(std::string subject)
 }  // namespace
 
 CArchiveSet::CArchiveSet() : decoder(std::make_unique<CDictDecoder>()) {}
+CArchiveSet::~CArchiveSet() = default;
+
+int OpenAllArchives(CArchiveSet& set)
+{
+    for (int n = 0; n < kArchiveCount; ++n) {
+        if (!set.OpenArchive(n))
+            return n;
+    }
+    return -1;
+}
+
+void CArchiveSet::KeepDataFileOpen(bool keep)
+{
+    keepDataFile = keep;
+    overrideFolders.clear();
+    if (!keep)
+        keptDat.reset();
+}
+
+// The host path of base's override folder, when it is a folder.
+const std::optional<std::string>& CArchiveSet::FindOverrideFolder(const std::string& base,
+                                                                  const std::string& overrideFolder)
+{
+    const std::string key = base + '\n' + overrideFolder;
+    auto known = overrideFolders.find(key);
+    if (known == overrideFolders.end()) {
+        std::optional<std::string> path = ResolveUnder(base, overrideFolder);
+        std::error_code ec;
+        if (path && !std::filesystem::is_directory(*path, ec))
+            path.reset();
+        known = overrideFolders.emplace(key, std::move(path)).first;
+    }
+    return known->second;
+}
+
+// The open .dat of archive n: the kept one when it is still the right file,
+// else one opened into local (or kept, when tools ask for that). Null with
+// the failure set when it cannot be opened.
+CHostFile* CArchiveSet::DataFile(int n, CHostFile& local)
+{
+    if (keptDat && keptDatArchive == n && keptDatFolder == gameFolder)
+        return keptDat.get();
+    keptDat.reset();
+    CHostFile* file = &local;
+    if (keepDataFile) {
+        keptDat = std::make_unique<CHostFile>();
+        file = keptDat.get();
+    }
+    if (!OpenUnder(*file, gameFolder, ArchiveDatPaths()[n])) {
+        keptDat.reset();
+        return nullptr;
+    }
+    keptDatArchive = n;
+    keptDatFolder = gameFolder;
+    return file;
+}
 
 bool CArchiveSet::Fail(Failure_T why)
 {
@@ -83,6 +140,8 @@ bool CArchiveSet::OpenArchive(int n)
     if (!IsArchiveNumber(n))
         return Fail(Failure_T::NotFound("archive " + std::to_string(n), "the archive table (0 to 107)"));
     archives[n] = ArchiveInfo_T();
+    if (keptDatArchive == n)
+        keptDat.reset();
     ArchiveInfo_T info;
     if (!LoadIndex(n, info) || !LoadNameDirectory(n, info))
         return false;
@@ -212,7 +271,21 @@ bool CArchiveSet::ReadEntry(int n, std::string_view name, std::uint32_t* length)
     const std::uint32_t k = FindEntry(n, name);
     if (k == 0)
         return Fail(Failure_T::NotFound(std::string(name), "archive " + std::to_string(n)));
+    return ReadFoundEntry(n, k, name, length);
+}
 
+bool CArchiveSet::ReadEntryNumber(int n, std::uint32_t k, std::uint32_t* length)
+{
+    failure = {};
+    if (length)
+        *length = 0;
+    if (k == 0 || k > NameCount(n))
+        return Fail(Failure_T::NotFound("entry " + std::to_string(k), "archive " + std::to_string(n)));
+    return ReadFoundEntry(n, k, NameAt(n, k - 1), length);
+}
+
+bool CArchiveSet::ReadFoundEntry(int n, std::uint32_t k, std::string_view name, std::uint32_t* length)
+{
     const std::string overrideFolder = "unpack\\" + ArchiveDatPaths()[n];
     if (looseInProgramFolder) {
         const LooseResult r = ReadLooseFile(programFolder, overrideFolder, name, length);
@@ -233,19 +306,29 @@ CArchiveSet::LooseResult CArchiveSet::ReadLooseFile(const std::string& base,
 {
     if (base.empty())
         return LooseResult::kNone;
+    // A tool reading many entries looks for the override folder once; the
+    // window looks every time, so a folder made while it runs counts.
+    std::string searchBase = base;
+    std::string folder = overrideFolder + "\\";
+    if (keepDataFile) {
+        const std::optional<std::string>& found = FindOverrideFolder(base, overrideFolder);
+        if (!found)
+            return LooseResult::kNone;
+        searchBase = *found;
+        folder.clear();
+    }
     CHostFile file;
-    const std::string folder = overrideFolder + "\\";
     std::string relative = folder + "pri-" + std::string(name);
-    if (!OpenUnder(file, base, relative)) {
+    if (!OpenUnder(file, searchBase, relative)) {
         relative = folder + std::string(name);
-        if (!OpenUnder(file, base, relative)) {
+        if (!OpenUnder(file, searchBase, relative)) {
             failure = {};
             return LooseResult::kNone;
         }
     }
 
     // A loose file that exists is final, even an empty one.
-    const std::string shown = JoinPath(base, ShownPath(relative));
+    const std::string shown = JoinPath(base, ShownPath(overrideFolder + "\\" + relative.substr(folder.size())));
     if (file.Seek(0)) {
         const std::uint64_t size = file.Size();
         if (size > std::numeric_limits<std::uint32_t>::max()) {
@@ -267,9 +350,11 @@ CArchiveSet::LooseResult CArchiveSet::ReadLooseFile(const std::string& base,
 
 bool CArchiveSet::ReadIndexedEntry(std::uint32_t k, int n, std::uint32_t* length)
 {
-    CHostFile dat;
-    if (!OpenUnder(dat, gameFolder, ArchiveDatPaths()[n]))
+    CHostFile local;
+    CHostFile* const file = DataFile(n, local);
+    if (!file)
         return false;
+    CHostFile& dat = *file;
     const std::string shown = ShownPath(ArchiveDatPaths()[n]);
     const HedRecord_T& r = archives[n].indexTable[k];
     if (r.offset > dat.Size())

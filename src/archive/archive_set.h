@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -37,6 +39,7 @@ struct ArchiveInfo_T {
 class CArchiveSet {
 public:
     CArchiveSet();
+    ~CArchiveSet();
 
     const std::string& GameFolder() const { return gameFolder; }
     void SetGameFolder(std::string folder) { gameFolder = std::move(folder); }
@@ -49,6 +52,15 @@ public:
     // On true the entry's bytes are at the start of Buffer(), valid until
     // the next ReadEntry. length (may be null) is set to 0 first.
     bool ReadEntry(int n, std::string_view name, std::uint32_t* length);
+
+    // Entry k (1-based, as FindEntry numbers them) read as ReadEntry reads
+    // an entry it found, loose override of its name first. A tool walking a
+    // whole directory uses it instead of a search by name per entry.
+    bool ReadEntryNumber(int n, std::uint32_t k, std::uint32_t* length);
+    // A tool reading many entries keeps each archive's .dat open from one
+    // read to the next instead of opening it per read. The window does not:
+    // a game folder replaced while it runs is then read afresh.
+    void KeepDataFileOpen(bool keep);
 
     // Why the last OpenArchive or ReadEntry gave false: a file the system
     // refused, an entry not found, or which check of the data failed.
@@ -74,7 +86,10 @@ private:
 
     LooseResult ReadLooseFile(const std::string& base, const std::string& overrideFolder,
                               std::string_view name, std::uint32_t* length);
+    bool ReadFoundEntry(int n, std::uint32_t k, std::string_view name, std::uint32_t* length);
     bool ReadIndexedEntry(std::uint32_t k, int n, std::uint32_t* length);
+    CHostFile* DataFile(int n, CHostFile& local);
+    const std::optional<std::string>& FindOverrideFolder(const std::string& base, const std::string& overrideFolder);
     bool OpenUnder(CHostFile& file, const std::string& base, const std::string& relative);
     bool LoadIndex(int n, ArchiveInfo_T& info);
     bool LoadNameDirectory(int n, ArchiveInfo_T& info);
@@ -93,7 +108,16 @@ private:
     bool looseInGameFolder = true;
     std::string programFolder;
     Failure_T failure;
+    bool keepDataFile = false;
+    std::unique_ptr<CHostFile> keptDat;
+    int keptDatArchive = -1;
+    std::string keptDatFolder;
+    std::map<std::string, std::optional<std::string>> overrideFolders;  // while keepDataFile
 };
+
+// Opens archives 0 to 107 in order, as start-up does, stopping at the first
+// that fails: gives its number (LastFailure says why), or -1 when all open.
+int OpenAllArchives(CArchiveSet& set);
 
 // Largest content a compressed stream of storedBytes bytes can decode to:
 // every code takes at least 2 bits and gives at most 100 bytes.

@@ -1,5 +1,6 @@
 #include "devkit/archive_writer.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <limits>
 #include <system_error>
@@ -43,19 +44,31 @@ bool CArchiveWriter::Open(const std::string& hed, const std::string& datPath)
     records.clear();
     datSize = 0;
     hedPath = hed;
-    if (!MakeParentFolders(hed) || !MakeParentFolders(datPath))
-        return false;
-    dat.reset(std::fopen(datPath.c_str(), "wb"));
-    return dat != nullptr;
+    failure = {};
+    datOpen = false;
+    dat.Abandon();
+    for (const std::string& path : {hed, datPath}) {
+        const std::string parent = ParentFolder(path);
+        if (!parent.empty() && !MakeFolders(parent, failure))
+            return false;
+    }
+    datOpen = dat.Open(datPath, failure);
+    return datOpen;
 }
 
 bool CArchiveWriter::Append(std::span<const std::uint8_t> stored, std::uint32_t& offset)
 {
-    if (!dat || datSize > std::numeric_limits<std::uint32_t>::max())
+    if (!datOpen)
         return false;
+    if (datSize > std::numeric_limits<std::uint32_t>::max()) {
+        failure = Failure_T::System(dat.Path(), EFBIG);
+        return false;
+    }
     offset = static_cast<std::uint32_t>(datSize);
-    if (!stored.empty() && std::fwrite(stored.data(), 1, stored.size(), dat.get()) != stored.size())
+    if (!dat.Write(stored, failure)) {
+        datOpen = false;
         return false;
+    }
     datSize += stored.size();
     return true;
 }
@@ -74,8 +87,10 @@ bool CArchiveWriter::AddRaw(const std::string& name, std::span<const std::uint8_
 bool CArchiveWriter::Add(const std::string& name, std::span<const std::uint8_t> content,
                          bool compress)
 {
-    if (content.size() > kStoredSizeMask)
+    if (content.size() > kStoredSizeMask) {
+        failure = Failure_T::System(name, EFBIG);
         return false;
+    }
     const std::uint32_t full = static_cast<std::uint32_t>(content.size());
     if (!compress)
         return AddRaw(name, content, full, full);
@@ -99,7 +114,7 @@ std::vector<std::uint8_t> CArchiveWriter::NameDirectory(const std::vector<std::s
 
 bool CArchiveWriter::Finish(bool compressNames)
 {
-    if (!dat)
+    if (!datOpen)
         return false;
     const std::vector<std::uint8_t> dir = NameDirectory(names);
     HedRecord_T dirRecord{0, static_cast<std::uint32_t>(dir.size()),
@@ -112,7 +127,9 @@ bool CArchiveWriter::Finish(bool compressNames)
     } else {
         ok = Append(dir, dirRecord.offset);
     }
-    ok = std::fclose(dat.release()) == 0 && ok;
+    datOpen = false;
+    if (!ok)
+        return false;
 
     std::vector<std::uint8_t> hed;
     hed.reserve((records.size() + 1) * kHedRecordSize);
@@ -122,7 +139,10 @@ bool CArchiveWriter::Finish(bool compressNames)
         PutLe32(hed, r.storedSize);
         PutLe32(hed, r.fullSize);
     }
-    return WriteWholeFile(hedPath, hed) && ok;
+    // Both files complete before either is put in place.
+    CAtomicFile hedFile;
+    return hedFile.Open(hedPath, failure) && hedFile.Write(hed, failure) && dat.Commit(failure) &&
+           hedFile.Commit(failure);
 }
 
 }  // namespace tarnwick

@@ -1,6 +1,7 @@
 // Writes a .hed/.dat pair from named entries, for the project's tools, tests
-// and demo game. Entries stream into the .dat as they are added; the name
-// directory follows them and the .hed is written by Finish.
+// and demo game. Entries stream into a temporary .dat as they are added; the
+// name directory follows them and Finish puts the .dat and the .hed in
+// place. A writer that goes without Finish leaves no files behind.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +13,8 @@
 
 #include "archive/archive_set.h"
 #include "devkit/dict_encoder.h"
+#include "host/failure.h"
+#include "host/file_writer.h"
 
 namespace tarnwick {
 
@@ -32,16 +35,18 @@ public:
     // Writes the name directory (compressed or plain) and the .hed.
     bool Finish(bool compressNames);
 
+    // Why the last Open, Add or Finish gave false.
+    const Failure_T& LastFailure() const { return failure; }
+
     // The name directory's content for these names.
     static std::vector<std::uint8_t> NameDirectory(const std::vector<std::string>& names);
 
 private:
-    struct FileCloser {
-        void operator()(std::FILE* f) const { std::fclose(f); }
-    };
     bool Append(std::span<const std::uint8_t> stored, std::uint32_t& offset);
 
-    std::unique_ptr<std::FILE, FileCloser> dat;
+    CAtomicFile dat;
+    bool datOpen = false;
+    Failure_T failure;
     std::string hedPath;
     std::vector<std::string> names;
     std::vector<HedRecord_T> records;  // entries only; record 0 comes last

@@ -1,59 +1,58 @@
 #include "host/cp932_text.h"
 
+#include <iconv.h>
+
 #include <cerrno>
 
 namespace tarnwick {
 
 namespace {
 
-const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
-constexpr std::string_view kReplacement = "\xEF\xBF\xBD";  // U+FFFD
+class CIconv {
+public:
+    CIconv() : cd(::iconv_open("UTF-8", "CP932")) {}
+    ~CIconv()
+    {
+        if (IsOpen())
+            ::iconv_close(cd);
+    }
+    CIconv(const CIconv&) = delete;
+    CIconv& operator=(const CIconv&) = delete;
+    bool IsOpen() const { return cd != reinterpret_cast<iconv_t>(-1); }
+    iconv_t Get() const { return cd; }
+
+private:
+    iconv_t cd;
+};
 
 }  // namespace
 
-CCp932Decoder::CCp932Decoder() : cd(::iconv_open("UTF-8", "CP932")) {}
-
-CCp932Decoder::~CCp932Decoder()
+std::string Cp932ToUtf8(std::string_view bytes)
 {
-    if (cd != kNoConverter)
-        ::iconv_close(cd);
-}
-
-std::string CCp932Decoder::ToUtf8(std::string_view cp932)
-{
+    // A converter keeps state between calls, so each thread has its own.
+    thread_local CIconv conv;
+    if (!conv.IsOpen())
+        return std::string(bytes);
+    ::iconv(conv.Get(), nullptr, nullptr, nullptr, nullptr);
     std::string out;
-    if (cd == kNoConverter) {
-        // No table on this system: keep ASCII, mark the rest.
-        for (const char c : cp932)
-            out += static_cast<unsigned char>(c) < 0x80 ? std::string_view(&c, 1) : kReplacement;
-        return out;
-    }
-    ::iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    char buffer[1024];
-    char* in = const_cast<char*>(cp932.data());
-    std::size_t inLeft = cp932.size();
+    out.reserve(bytes.size() + bytes.size() / 2);
+    char* in = const_cast<char*>(bytes.data());
+    std::size_t inLeft = bytes.size();
+    char chunk[256];
     while (inLeft > 0) {
-        char* o = buffer;
-        std::size_t outLeft = sizeof buffer;
-        const std::size_t r = ::iconv(cd, &in, &inLeft, &o, &outLeft);
-        out.append(buffer, static_cast<std::size_t>(o - buffer));
-        if (r != static_cast<std::size_t>(-1))
-            continue;
-        if (errno == E2BIG)
-            continue;
-        // EILSEQ or EINVAL: one byte cannot start a character here.
-        out += kReplacement;
-        ++in;
-        --inLeft;
-        ::iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        char* o = chunk;
+        std::size_t oLeft = sizeof chunk;
+        const std::size_t r = ::iconv(conv.Get(), &in, &inLeft, &o, &oLeft);
+        out.append(chunk, static_cast<std::size_t>(o - chunk));
+        if (r == static_cast<std::size_t>(-1) && errno != E2BIG) {
+            // An invalid or cut-off sequence: one byte becomes U+FFFD.
+            out += "\xEF\xBF\xBD";
+            ++in;
+            --inLeft;
+            ::iconv(conv.Get(), nullptr, nullptr, nullptr, nullptr);
+        }
     }
     return out;
-}
-
-std::string Cp932ToUtf8(std::string_view cp932)
-{
-    CCp932Decoder decoder;
-    return decoder.ToUtf8(cp932);
 }
 
 }  // namespace tarnwick

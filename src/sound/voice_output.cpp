@@ -88,8 +88,7 @@ bool OpenClip(CArchiveSet& archives, std::string_view name, int kind, ClipSource
     if (length > static_cast<std::uint32_t>(kMaxPcmBytes))
         return false;
     std::uint8_t* bytes = archives.Buffer();
-    for (std::uint32_t i = 0; i < length; ++i)
-        bytes[i] = static_cast<std::uint8_t>(~bytes[i]);
+    InvertVoiceBytes(bytes, length);
     source = ClipSource_T{bytes, bytes, static_cast<std::int32_t>(length)};
 
     // A stream the decoder refuses gives no stream information to trust:
@@ -106,6 +105,20 @@ bool OpenClip(CArchiveSet& archives, std::string_view name, int kind, ClipSource
 }
 
 }  // namespace
+
+void InvertVoiceBytes(std::uint8_t* bytes, std::size_t length)
+{
+    // Eight bytes at a time: a whole archive of clips goes through here.
+    std::size_t i = 0;
+    for (; i + 8 <= length; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes + i, 8);
+        word = ~word;
+        std::memcpy(bytes + i, &word, 8);
+    }
+    for (; i < length; ++i)
+        bytes[i] = static_cast<std::uint8_t>(~bytes[i]);
+}
 
 int VoiceArchiveFor(int kind)
 {

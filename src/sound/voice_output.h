@@ -27,6 +27,10 @@ inline constexpr int kMaxVoiceReadErrors = 32;
 // Kind 1 is the short-clip archive; every other kind the long-clip one.
 int VoiceArchiveFor(int kind);
 
+// Voice clips are stored with every bit inverted; this turns the stored
+// bytes into the Ogg Vorbis stream (and back), in place.
+void InvertVoiceBytes(std::uint8_t* bytes, std::size_t length);
+
 // The one buffer the device was given. A non-null data pointer is the
 // program's mark that a clip is open.
 struct WaveHeader_T {

@@ -3,6 +3,7 @@
 #include <unicode/normalizer2.h>
 #include <unicode/unistr.h>
 
+#include "host/cp932_text.h"
 #include "talk/veyqel_talk.h"
 
 namespace tarnwick {
@@ -64,8 +65,8 @@ const CLineSearch::Folded_T& CLineSearch::FoldedOf(const CVeyQelTalkElm& line)
     auto [at, added] = folded.try_emplace(&line);
     if (added) {
         at->second.id = FoldForSearch(std::to_string(line.talkId));
-        at->second.cast = FoldForSearch(decoder.ToUtf8(line.castName()));
-        at->second.text = FoldForSearch(decoder.ToUtf8(LineMarksReplaced(line.talkText(), " ")));
+        at->second.cast = FoldForSearch(Cp932ToUtf8(line.castName()));
+        at->second.text = FoldForSearch(Cp932ToUtf8(LineMarksReplaced(line.talkText(), " ")));
     }
     return at->second;
 }

@@ -11,8 +11,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include "host/cp932_text.h"
-
 namespace tarnwick {
 
 class CVeyQelTalkElm;
@@ -45,7 +43,6 @@ private:
     std::vector<std::u16string> terms;
     // Records live as long as the catalogue, which outlives every search.
     std::unordered_map<const CVeyQelTalkElm*, Folded_T> folded;
-    CCp932Decoder decoder;
 };
 
 }  // namespace tarnwick

@@ -4,9 +4,14 @@
 
 namespace tarnwick {
 
-std::string TalkTextForDisplay(std::string_view talkText)
+std::string TalkTextForDisplay(std::string_view talkText, std::string_view lineBreak)
 {
-    return LineMarksReplaced(talkText, "\r\n");
+    return LineMarksReplaced(talkText, lineBreak);
+}
+
+int ClipKindFor(int playMode, int voiceKind)
+{
+    return playMode == 0 ? voiceKind : playMode;
 }
 
 CTalkWalker::CTalkWalker(CTalkListModel& l, IWalkerHost& h) : list(l), host(h) {}
@@ -18,9 +23,7 @@ void CTalkWalker::PlayTalkLine(CVeyQelTalkElm* line)
     host.ShowCast(line->castName());
     host.ShowWait(std::to_string(line->waitTenths));
 
-    int kind = host.PlayMode();
-    if (kind == 0)
-        kind = line->voiceKind;
+    const int kind = ClipKindFor(host.PlayMode(), line->voiceKind);
     const bool silent = kind == 0 || !host.PlayVoiceClip(line->VoiceEntryName(), kind);
     if (silent) {
         host.ShowMode("Silent");

@@ -80,7 +80,11 @@ private:
     IWalkerHost& host;
 };
 
-// The talk text as the text box shows it: every "$R" becomes CR LF.
-std::string TalkTextForDisplay(std::string_view talkText);
+// The talk text as the text box shows it: every "$R" becomes lineBreak.
+std::string TalkTextForDisplay(std::string_view talkText, std::string_view lineBreak = "\r\n");
+
+// The clip kind a line plays with under the play mode (0 "Default" takes the
+// line's own kind, 1 "Short", 2 "Long"); 0 when the line is silent.
+int ClipKindFor(int playMode, int voiceKind);
 
 }  // namespace tarnwick

@@ -1,5 +1,7 @@
 #include "app/tarnwick_app.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <deque>
 #include <filesystem>
 #include <functional>
@@ -10,6 +12,10 @@
 #include <gtest/gtest.h>
 
 #include "host/host_path.h"
+#include "app/line_export.h"
+#include "host/cp932_text.h"
+#include "host/windows_path.h"
+#include "support/demo_game.h"
 #include "support/temp_folder.h"
 #include "support/test_game.h"
 
@@ -239,6 +245,145 @@ TEST_F(StartupTest, LooseOverridesBesideTheProgramAreUsed)
     CTarnwickApp app(Paths(), env);
     app.InitInstance(ui);
     EXPECT_EQ(seen, "from the program folder");
+}
+
+// RFC 4180 read strictly: LF record ends only, every record ended, quotes
+// only around whole fields and doubled inside them. Nothing on a violation.
+std::optional<std::vector<std::vector<std::string>>> ParseCsvStrictly(const std::string& text)
+{
+    std::vector<std::vector<std::string>> records(1, std::vector<std::string>(1));
+    std::size_t i = 0;
+    while (i < text.size()) {
+        std::string& field = records.back().back();
+        if (text[i] == '"') {
+            for (++i;; ++i) {
+                if (i >= text.size())
+                    return std::nullopt;
+                if (text[i] == '"' && i + 1 < text.size() && text[i + 1] == '"')
+                    field += text[i++];
+                else if (text[i] == '"')
+                    break;
+                else
+                    field += text[i];
+            }
+            ++i;
+        } else {
+            for (; i < text.size() && text[i] != ',' && text[i] != '\n'; ++i) {
+                if (text[i] == '"' || text[i] == '\r')
+                    return std::nullopt;
+                field += text[i];
+            }
+        }
+        if (i >= text.size())
+            return std::nullopt;  // the last record lacks its LF
+        if (text[i] == ',')
+            records.back().emplace_back();
+        else if (i + 1 < text.size())
+            records.emplace_back(1);
+        ++i;
+    }
+    return records;
+}
+
+class LineExportTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        set.SetGameFolder(test::DemoGameFolder());
+        for (const int n : {kTableArchive, kFaceArchive, kLongVoiceArchive, kShortVoiceArchive})
+            ASSERT_TRUE(set.OpenArchive(n)) << set.LastFailure().Describe();
+        std::uint32_t length = 0;
+        ASSERT_TRUE(set.ReadEntry(kTableArchive, kTalkTableName, &length));
+        talk.LoadTable(set.Buffer(), length);
+        for (std::size_t i = 0; i < talk.GetCount(); ++i)
+            rows.push_back(talk.GetAt(i));
+    }
+
+    std::string Entry(int n, const std::string& name)
+    {
+        std::uint32_t length = 0;
+        if (!set.ReadEntry(n, name, &length))
+            return {};
+        return std::string(reinterpret_cast<const char*>(set.Buffer()), length);
+    }
+
+    CArchiveSet set;
+    CVeyQelTalk talk;
+    std::vector<const CVeyQelTalkElm*> rows;
+    TempFolder out;
+};
+
+TEST_F(LineExportTest, TheDemoGameExportsAsOggFilesPicturesAndAStrictCsv)
+{
+    CLineExport exporter(set, out / "export", rows, 2, VoiceFileFormat::kOgg);
+    // Stopped after three lines, the spreadsheet holds those three.
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(exporter.Step());
+    ASSERT_TRUE(exporter.Finish());
+    EXPECT_EQ(ParseCsvStrictly(ReadFileText(out / "export/lines.csv"))->size(), 4u);
+    while (exporter.Step()) {
+    }
+    ASSERT_TRUE(exporter.Finish());
+    EXPECT_TRUE(exporter.Failures().empty());
+
+    const std::optional<std::vector<std::vector<std::string>>> csv =
+        ParseCsvStrictly(ReadFileText(out / "export/lines.csv"));
+    ASSERT_TRUE(csv);
+    ASSERT_EQ(csv->size(), rows.size() + 1);
+    EXPECT_EQ((*csv)[0], (std::vector<std::string>{"talk_id", "line_no", "cast", "text", "wait_tenths", "voice_kind",
+                                                   "frame_style", "bgm_no", "voice_file", "face_file"}));
+    std::size_t withoutClip = 0, lineBreaks = 0;
+    std::vector<std::string> faces;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const CVeyQelTalkElm& line = *rows[i];
+        const std::vector<std::string>& row = (*csv)[i + 1];
+        ASSERT_EQ(row.size(), 10u);
+        EXPECT_EQ(row[0] + "," + row[1] + "," + row[5], std::to_string(line.talkId) + "," +
+                                                            std::to_string(line.lineNo) + "," +
+                                                            std::to_string(line.voiceKind));
+        EXPECT_EQ(row[2], Cp932ToUtf8(line.castName()));
+        EXPECT_EQ(row[3].find("$R"), std::string::npos);
+        lineBreaks += std::count(row[3].begin(), row[3].end(), '\n');
+        // Long mode: the long archive's clip, inverted back into an Ogg file.
+        std::string clip = Entry(kLongVoiceArchive, line.VoiceEntryName());
+        if (clip.empty()) {
+            EXPECT_EQ(row[8], "");
+            ++withoutClip;
+        } else {
+            std::transform(clip.begin(), clip.end(), clip.begin(), [](char c) { return static_cast<char>(~c); });
+            ASSERT_EQ(row[8], "voice/" + line.VoiceEntryName().substr(0, 10) + ".ogg");
+            const std::string written = ReadFileText(out / ("export/" + row[8]));
+            EXPECT_EQ(written.substr(0, 4), "OggS");
+            EXPECT_EQ(written, clip);
+        }
+        const std::string face = Entry(kFaceArchive, line.FaceEntryName());
+        EXPECT_EQ(row[9].empty(), face.empty());
+        if (!face.empty()) {
+            EXPECT_EQ(ReadFileText(out / ("export/" + row[9])), face);
+            faces.push_back(row[9]);
+        }
+    }
+    EXPECT_GT(lineBreaks, 0u);
+    EXPECT_GT(withoutClip, 0u);
+    EXPECT_EQ(exporter.Counts().linesWithoutClip, withoutClip);
+    std::sort(faces.begin(), faces.end());
+    faces.erase(std::unique(faces.begin(), faces.end()), faces.end());
+    EXPECT_EQ(exporter.Counts().faceFiles, faces.size());
+    EXPECT_EQ(static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(out / "export/face"), {})),
+              faces.size());
+}
+
+TEST_F(LineExportTest, FilesThatCannotBeWrittenAreFailuresAndTheRestGoesOn)
+{
+    out.Write("taken", "a file where the folder should be");
+    CLineExport exporter(set, out / "taken", {rows.begin(), rows.begin() + 2}, 0, VoiceFileFormat::kWav);
+    EXPECT_TRUE(exporter.Step());
+    EXPECT_TRUE(exporter.Step());
+    EXPECT_FALSE(exporter.Step());
+    EXPECT_FALSE(exporter.Finish());
+    ASSERT_FALSE(exporter.Failures().empty());
+    EXPECT_EQ(exporter.Failures().back().Describe(), out / "taken" + ": Not a directory");
+    EXPECT_EQ(exporter.Counts().linesDone, 2u);
 }
 
 }  // namespace

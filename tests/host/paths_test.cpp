@@ -1,12 +1,16 @@
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "host/file_writer.h"
 #include "host/program_folder.h"
 #include "host/windows_path.h"
 #include "host/host_path.h"
@@ -229,6 +233,55 @@ TEST(HostPathTest, JoinAndParentFolder)
     EXPECT_EQ(ParentFolder("/a/b/vey.exe"), "/a/b");
     EXPECT_EQ(ParentFolder("/vey.exe"), "/");
     EXPECT_EQ(ParentFolder("vey.exe"), "");
+}
+
+// Whatever is at the target, a write either replaces it whole or fails
+// with the target's path and reason, and never leaves a temporary file.
+TEST(FileWriterTest, ReplacesWholeOrFailsAndLeavesNoTemporary)
+{
+    TempFolder folder;
+    folder.Write("old.txt", "old");
+    folder.Write("real.txt", "old");
+    std::filesystem::create_symlink(folder / "real.txt", folder / "link.txt");
+    std::filesystem::create_directory(folder / "dir");
+    ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0600), 0);
+    const struct {
+        std::string target;
+        std::string failure;  // empty: written
+        std::string readBack;  // the path that holds "new" afterwards
+    } cases[] = {
+        {"new.txt", "", "new.txt"},
+        {"old.txt", "", "old.txt"},
+        {"link.txt", "", "real.txt"},
+        {"dir", ": Is a directory", ""},
+        {"fifo", ": not a regular file", ""},
+        {"missing/new.txt", ": No such file or directory", ""},
+    };
+    for (const auto& c : cases) {
+        Failure_T why;
+        const std::string bytes = "new";
+        const bool ok = WriteFileAtomically(folder / c.target, {reinterpret_cast<const std::uint8_t*>(bytes.data()), 3}, why);
+        EXPECT_EQ(ok, c.failure.empty()) << c.target;
+        EXPECT_EQ(why.Describe(), c.failure.empty() ? "" : folder / c.target + c.failure);
+        if (!c.readBack.empty()) {
+            EXPECT_EQ(test::ReadFileText(folder / c.readBack), "new") << c.target;
+        }
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(folder / "link.txt"));
+    EXPECT_FALSE(std::filesystem::exists(folder / "missing"));
+    {
+        // Dropped before Commit: the old file stays.
+        CAtomicFile file;
+        Failure_T why;
+        ASSERT_TRUE(file.Open(folder / "old.txt", why));
+        ASSERT_TRUE(file.Write(std::vector<std::uint8_t>(100, 'x'), why));
+    }
+    EXPECT_EQ(test::ReadFileText(folder / "old.txt"), "new");
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(folder.Path()))
+        names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"dir", "fifo", "link.txt", "new.txt", "old.txt", "real.txt"}));
 }
 
 }  // namespace

@@ -17,6 +17,11 @@ source "$(dirname "${BASH_SOURCE[0]}")/check.sh"
 "$cli" encode extra >/dev/null 2>&1 </dev/null; check "encode with argument" 2 $?
 "$cli" pack >/dev/null 2>&1; check "pack without base" 2 $?
 "$cli" pack "$tmp/x" --bogus >/dev/null 2>&1; check "pack unknown option" 2 $?
+for command in decode encode ls cat extract pack talks captures select export check face voice; do
+  "$cli" "$command" --help | grep -q "^Usage: tarnwick-cli $command "; check "$command --help" 0 $?
+done
+"$cli" --help >/dev/full 2>/dev/null; check "help into a full disk" 1 $?
+"$cli" --version >/dev/full 2>/dev/null; check "version into a full disk" 1 $?
 
 # decode: all SIZE bytes come out, zero-filled past what the stream gives.
 out="$(printf '\x30\x98\x8c\x72\xec\xc6' | "$cli" decode 14 | od -An -c | tr -s ' \n' ' ')"
@@ -64,6 +69,40 @@ check "cat loose override" "loose" "$("$cli" cat "$tmp/game" 1 another_aa_talk.c
 "$cli" pack "$tmp/plain/data/effect/effect" "$tmp/files/empty.bin"
 check "plain ls" "1	empty.bin	0	0	0	-" "$("$cli" ls "$tmp/plain" 0)"
 
+# ls keeps one line per entry whatever the name holds.
+mkdir -p "$tmp/odd"
+printf 'x' >"$tmp/odd/a	b\c"
+"$cli" pack "$tmp/oddgame/data/effect/effect" "$tmp/odd/a	b\c"
+check "ls escapes names" 'a\tb\\c' "$("$cli" ls "$tmp/oddgame" 0 | cut -f2)"
+
+# extract: names decoded from code page 932 before "\" splits them (0x95 0x5C
+# is one character), a name with ".." is not written, a repeated name holds
+# the first entry, written once.
+mkdir -p "$tmp/names/one" "$tmp/names/two"
+printf 'hyou' >"$tmp/names/$(printf '\x95\x5c').txt"
+printf 'deep' >"$tmp/names/sub\deep.txt"
+printf 'up' >"$tmp/names/a\..\up.txt"
+printf 'first' >"$tmp/names/one/dup.txt"
+printf 'second' >"$tmp/names/two/DUP.txt"
+"$cli" pack "$tmp/ngame/data/effect/effect" --compress "$tmp/names/$(printf '\x95\x5c').txt" \
+  "$tmp/names/sub\deep.txt" "$tmp/names/a\..\up.txt" "$tmp/names/one/dup.txt" "$tmp/names/two/DUP.txt"
+"$cli" extract "$tmp/ngame" 0 -C "$tmp/x/y" -v >"$tmp/extract.out" 2>"$tmp/extract.err"
+check "extract with a bad name" 1 $?
+check "extract 0x5C trail byte" "hyou" "$(cat "$tmp/x/y/表.txt")"
+check "extract subfolder" "deep" "$(cat "$tmp/x/y/sub/deep.txt")"
+check "extract repeated name" "first" "$(cat "$tmp/x/y/dup.txt")"
+check "extract writes nothing else" "dup.txt sub sub/deep.txt 表.txt" "$(cd "$tmp/x/y" && find . -mindepth 1 | sed 's|^\./||' | sort | xargs)"
+check "extract -v" 3 "$(wc -l <"$tmp/extract.out")"
+check "extract summary" "extract: 3 files written, 13 bytes, 1 failures" "$(tail -1 "$tmp/extract.err")"
+"$cli" extract "$tmp/ngame" 0 DUP.TXT -C "$tmp/x/z" 2>/dev/null
+check "extract by name" "first" "$(cat "$tmp/x/z/dup.txt" 2>&1)"
+"$cli" extract "$tmp/ngame" 0 -C "$tmp/ngame/out" 2>/dev/null; check "extract into the game folder" 1 $?
+check "nothing written into the game" "" "$(ls "$tmp/ngame" | grep -v data)"
+
+# check: what start-up would stop at.
+"$cli" check "$tmp/ngame" 2>"$tmp/err"; check "check without every archive" 1 $?
+check "check says why" "tarnwick-cli: archive 1: data/xls/table.hed: No such file or directory" "$(cat "$tmp/err")"
+
 # talks: numbers, entry names, 11 escaped fields; UTF-8 unless --raw.
 printf 'ID,Face\r\n5,15,3,\x83\x41,2,a\tb\\c\nd,25,,1\r\n5,1,1,x,0,t,0\r\n' >"$tmp/table.csv"
 check "talks" '5	1	15	3	2	25	1	0	0015_03.png	00005_0001.vc	5	15	3	ア	2	a\tb\\c\nd	25		1		' \
@@ -73,6 +112,7 @@ check "talks line numbers" "2 00005_0002.vc" "$("$cli" talks --table "$tmp/table
 printf 'ID\r\n' >"$tmp/heading-only.csv"
 "$cli" talks --table "$tmp/heading-only.csv" >/dev/null 2>&1; check "talks finds nothing" 1 $?
 "$cli" talks >/dev/null 2>&1; check "talks usage" 2 $?
+check "talks from standard input" "5" "$("$cli" talks --table - <"$tmp/table.csv" | head -1 | cut -f1)"
 rm "$tmp/game/unpack/data/xls/table.dat/pri-another_aa_talk.csv"
 check "talks from the game" "1	1	x" "$("$cli" talks "$tmp/game" | cut -f1,2,12)"
 "$cli" talks "$tmp/plain" >/dev/null 2>&1; check "talks without the table archive" 1 $?
@@ -93,5 +133,47 @@ check "select group and item" "$(printf '5\t1\t0\t0\n10\t1\t7\t1\n10\t2\t7\t1\n3
 check "select clear all" "0 0 0 0" "$("$cli" select --table "$tmp/sel.csv" --captures "$tmp/sel.xml" item=1 | cut -f4 | xargs)"
 "$cli" select --table "$tmp/sel.csv" --captures "$tmp/sel.xml" capture=2 >/dev/null 2>&1; check "select out of range" 2 $?
 "$cli" select --table "$tmp/sel.csv" >/dev/null 2>&1; check "select usage" 2 $?
+check "select from standard input" "4" "$("$cli" select --table "$tmp/sel.csv" --captures - <"$tmp/sel.xml" | wc -l)"
+
+# Bad paths: every command given one as a file to read or a game folder
+# gives exit 1 and one message naming the path (or the archive file it
+# could not open), without an abort, and leaves no file behind.
+mkdir -p "$tmp/bad/dir" "$tmp/out"
+mkfifo "$tmp/bad/fifo"
+printf 'x' >"$tmp/bad/locked"
+chmod 000 "$tmp/bad/locked"
+paths=("$tmp/bad/dir" "$tmp/bad/fifo" "$tmp/bad/missing")
+[[ "$(id -u)" != 0 ]] && paths+=("$tmp/bad/locked")
+for p in "${paths[@]}"; do
+  while IFS= read -r command; do
+    eval "set -- $command"
+    timeout 10 "$cli" "$@" >/dev/null 2>"$tmp/err" </dev/null
+    check "exit of $command" 1 $?
+    check "one message from $command" 1 "$(wc -l <"$tmp/err")"
+    grep -qF -e "$p" -e ": data/" "$tmp/err"; check "$command names the path" 0 $?
+    check "nothing left by $command" "" "$(ls -A "$tmp/out")"
+  done <<COMMANDS
+talks --table "$p"
+captures "$p"
+select --table "$p" --captures "$tmp/sel.xml"
+select --table "$tmp/sel.csv" --captures "$p"
+pack "$tmp/out/packed" "$tmp/files/Numbers.TXT" "$p"
+check "$p"
+ls "$p" 1
+extract "$p" 0 -C "$tmp/out/extract"
+face "$p" 0012_03.png -o "$tmp/out/face.png"
+voice "$p" 01001_0001.vc 1 -o "$tmp/out/voice.wav"
+export "$p" "$tmp/out/export"
+COMMANDS
+done
+# Outputs in the way: pack leaves neither half of its pair, extract stops
+# at a -C that is a FIFO.
+mkdir "$tmp/bad/packed.hed"
+"$cli" pack "$tmp/bad/packed" "$tmp/files/Numbers.TXT" 2>"$tmp/err"; check "pack onto a folder" 1 $?
+check "pack says why" "tarnwick-cli: cannot write $tmp/bad/packed.hed: Is a directory" "$(cat "$tmp/err")"
+"$cli" extract "$tmp/ngame" 0 -C "$tmp/bad/fifo" 2>"$tmp/err"; check "extract into a FIFO" 1 $?
+check "extract says why" "tarnwick-cli: cannot create $tmp/bad/fifo: Not a directory" "$(cat "$tmp/err")"
+check "no file or temporary left" "dir fifo locked packed.hed" "$(ls -A "$tmp/bad" | xargs)"
+chmod 600 "$tmp/bad/locked"
 
 finish

@@ -76,4 +76,32 @@ check "stdout exit" 0 $?
 cmp -s "$tmp/stdout.wav" "$tmp/file.wav"; check "stdout same as file" 0 $?
 check "summary on stderr" "$(cat "$tmp/out")" "$(cat "$tmp/err")"
 
+# -o names a file in a folder that exists; a folder or FIFO there is refused.
+mkfifo "$tmp/fifo"
+for o in "$tmp/no/such/folder.wav" "$tmp" "$tmp/fifo"; do
+  "$cli" voice "$game" 01001_0001.vc 1 -o "$o" >/dev/null 2>"$tmp/err"; check "voice -o $o" 1 $?
+  check "one message for -o $o" 1 "$(grep -c "$o" "$tmp/err")"
+done
+check "no folder made for -o" 1 "$([[ -e "$tmp/no" ]]; echo $?)"
+
+# extract: clips come out as Ogg files (--raw: as stored), the rest as stored.
+"$cli" extract "$game" 106 -C "$tmp/short" 2>"$tmp/err"; check "extract 106" 0 $?
+check "extract summary" "extract: $("$cli" ls "$game" 106 | wc -l) files written" "$(tail -1 "$tmp/err" | cut -d, -f1)"
+invert <"$tmp/short.vc" | cmp -s - "$tmp/short/01001_0001.ogg"; check "extracted clip inverted back" 0 $?
+oggdec -Q -o "$tmp/extracted.wav" "$tmp/short/01001_0001.ogg"; check "extracted clip is an Ogg file" 0 $?
+"$cli" extract "$game" 106 01001_0001.VC --raw -C "$tmp/raw" 2>/dev/null
+cmp -s "$tmp/short.vc" "$tmp/raw/01001_0001.vc"; check "extract --raw" 0 $?
+face="$("$cli" ls "$game" 104 | head -1 | cut -f2)"
+"$cli" extract "$game" 104 "$face" -C "$tmp/faces" 2>/dev/null
+"$cli" cat "$game" 104 "$face" | cmp -s - "$tmp/faces/$face"; check "extracted face as stored" 0 $?
+
+# export: the clip as the window plays it, as WAV the same as voice gives.
+"$cli" export "$game" "$tmp/export" --mode short --wav 2>/dev/null; check "export" 0 $?
+"$cli" voice "$game" 01001_0001.vc 1 -o "$tmp/short.wav" >/dev/null
+cmp -s "$tmp/short.wav" "$tmp/export/voice/01001_0001.wav"; check "exported WAV" 0 $?
+check "export header" "talk_id,line_no,cast,text,wait_tenths,voice_kind,frame_style,bgm_no,voice_file,face_file" \
+  "$(head -1 "$tmp/export/lines.csv")"
+check "check the demo game" "archives 108 talk_lines $("$cli" talks "$game" | wc -l)" \
+  "$("$cli" check "$game" | grep -v entries | xargs)"
+
 finish

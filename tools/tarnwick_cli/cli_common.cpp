@@ -1,16 +1,23 @@
 #include "cli_common.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
-#include <fstream>
+#include <cstdlib>
+#include <cstring>
 #include <iostream>
-#include <iterator>
+#include <new>
 
 #include "archive/archive_set.h"
+#include "host/file_writer.h"
+#include "host/host_path.h"
 #include "host/windows_path.h"
+#include "talk/selection_lists.h"
+#include "talk/veyqel_talk.h"
 
 namespace tarnwick::cli {
 
@@ -26,20 +33,132 @@ int Failure(const std::string& message)
     return kExitFailed;
 }
 
+namespace {
+
+// Reads fd to its end into bytes; gives 0, or the errno that stopped it.
+int ReadToEnd(int fd, std::vector<std::uint8_t>& bytes)
+{
+    bytes.clear();
+    std::uint8_t chunk[65536];
+    try {
+        for (;;) {
+            const ssize_t n = ::read(fd, chunk, sizeof chunk);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                return errno;
+            if (n == 0)
+                return 0;
+            bytes.insert(bytes.end(), chunk, chunk + n);
+        }
+    } catch (const std::bad_alloc&) {
+        return ENOMEM;
+    } catch (const std::length_error&) {
+        return EFBIG;
+    }
+}
+
+}  // namespace
+
 std::optional<std::vector<std::uint8_t>> ReadAllStdin()
 {
     std::vector<std::uint8_t> bytes;
-    std::uint8_t chunk[65536];
-    for (;;) {
-        const ssize_t n = ::read(STDIN_FILENO, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return std::nullopt;
-        if (n == 0)
-            return bytes;
-        bytes.insert(bytes.end(), chunk, chunk + n);
+    if (ReadToEnd(STDIN_FILENO, bytes) != 0)
+        return std::nullopt;
+    return bytes;
+}
+
+bool ReadInputFile(const std::string& path, std::vector<std::uint8_t>& bytes, Failure_T& why)
+{
+    if (path == "-") {
+        const int error = ReadToEnd(STDIN_FILENO, bytes);
+        why = Failure_T::System("standard input", error);
+        return error == 0;
     }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        why = Failure_T::System(path, errno);
+        return false;
+    }
+    struct stat st;
+    int error = ::fstat(fd, &st) != 0 ? errno : 0;
+    if (error == 0 && S_ISDIR(st.st_mode))
+        error = EISDIR;
+    if (error == 0 && !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        why = Failure_T::System(path, 0);
+        why.detail = "not a regular file (use - for standard input)";
+        return false;
+    }
+    if (error == 0) {
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        error = ReadToEnd(fd, bytes);
+    }
+    ::close(fd);
+    why = Failure_T::System(path, error);
+    return error == 0;
+}
+
+int ReadInputOrFail(const std::string& path, std::vector<std::uint8_t>& bytes)
+{
+    Failure_T why;
+    if (!ReadInputFile(path, bytes, why))
+        return Failure("cannot read " + why.Describe());
+    return kExitOk;
+}
+
+int WriteOutputFile(const std::string& path, std::span<const std::uint8_t> bytes)
+{
+    if (path == "-")
+        return WriteAllStdout(bytes) ? kExitOk : Failure("cannot write standard output: " + std::string(std::strerror(errno)));
+    Failure_T why;
+    if (!WriteFileAtomically(path, bytes, why))
+        return Failure("cannot write " + why.Describe());
+    return kExitOk;
+}
+
+int LoadCapturesOrFail(CVeyQelTalk& talk, const std::string& path)
+{
+    // Checked first so that a folder or FIFO is refused with its reason
+    // (the list reader would block on a FIFO or read a folder as empty).
+    if (path != "-") {
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+        struct stat st;
+        int error = fd < 0 ? errno : (::fstat(fd, &st) != 0 ? errno : 0);
+        if (fd >= 0)
+            ::close(fd);
+        if (error == 0 && S_ISDIR(st.st_mode))
+            error = EISDIR;
+        if (error != 0)
+            return Failure("cannot read " + Failure_T::System(path, error).Describe());
+        if (!S_ISREG(st.st_mode))
+            return Failure("cannot read " + path + ": not a regular file (use - for standard input)");
+    }
+    const std::string readPath = path == "-" ? "/dev/stdin" : path;
+    if (!talk.LoadCaptureListFile(readPath))
+        return Failure("cannot read " + Failure_T::System(path == "-" ? "standard input" : path, errno).Describe());
+    return kExitOk;
+}
+
+int RunSelection(CVeyQelTalk& talk, const std::vector<std::string>& choices, CSelectorModel& captureCombo,
+                 CSelectorModel& itemCombo, CTalkListModel& talkList)
+{
+    FillCaptureCombo(captureCombo, talk);
+    RefreshTalkList(captureCombo, talkList, itemCombo, talk);
+    for (const std::string& choice : choices) {
+        const bool isCapture = choice.starts_with("capture=");
+        CSelectorModel& combo = isCapture ? captureCombo : itemCombo;
+        const std::string number = choice.substr(choice.find('=') + 1);
+        const std::optional<std::uint64_t> index = ParseUnsigned(number, 1u << 30);
+        if (!index || static_cast<int>(*index) >= combo.Count())
+            return UsageError(choice + ": the selector has " + std::to_string(combo.Count()) + " entries");
+        combo.Select(static_cast<int>(*index));
+        if (isCapture)
+            RefreshTalkList(captureCombo, talkList, itemCombo, talk);
+        else
+            ApplyItemChoice(itemCombo, talkList);
+    }
+    return kExitOk;
 }
 
 bool WriteAllStdout(std::span<const std::uint8_t> bytes)
@@ -56,17 +175,6 @@ bool WriteAllStdout(std::span<const std::uint8_t> bytes)
     return true;
 }
 
-std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad())
-        return std::nullopt;
-    return bytes;
-}
-
 int OpenGameArchive(const Context_T& context, CArchiveSet& set, const std::string& gameFolder, int n)
 {
     set.SetGameFolder(HostFolderFor(gameFolder, context.environment));
@@ -74,6 +182,74 @@ int OpenGameArchive(const Context_T& context, CArchiveSet& set, const std::strin
     if (!set.OpenArchive(n))
         return Failure("cannot open archive " + std::to_string(n) + ": " + set.LastFailure().Describe());
     return kExitOk;
+}
+
+int OpenArchiveArgs(const Context_T& context, CArchiveSet& set, Args args, int& n)
+{
+    const std::optional<std::uint64_t> number = ParseUnsigned(args[1], kArchiveCount - 1);
+    if (!number)
+        return UsageError("ARCHIVE_NUMBER must be a number from 0 to 107");
+    n = static_cast<int>(*number);
+    return OpenGameArchive(context, set, args[0], n);
+}
+
+namespace {
+
+// The real path of path's nearest existing ancestor (path itself when it
+// exists), joined with the rest.
+std::string RealPathOf(const std::string& path)
+{
+    std::string existing = path.empty() ? "." : path;
+    std::string rest;
+    for (;;) {
+        if (char* real = ::realpath(existing.c_str(), nullptr)) {
+            std::string joined = JoinPath(real, rest);
+            std::free(real);
+            return joined;
+        }
+        const std::size_t slash = existing.find_last_of('/');
+        if (slash == std::string::npos) {
+            rest = JoinPath(existing, rest);
+            existing = ".";
+            continue;
+        }
+        if (slash == 0)
+            return path;
+        rest = JoinPath(existing.substr(slash + 1), rest);
+        existing = existing.substr(0, slash);
+    }
+}
+
+}  // namespace
+
+int RefuseInsideGame(const Context_T& context, const std::string& folder, const std::string& gameFolder)
+{
+    const std::string game = RealPathOf(HostFolderFor(gameFolder, context.environment));
+    const std::string target = RealPathOf(folder);
+    if (target == game || target.starts_with(game.back() == '/' ? game : game + "/"))
+        return Failure(folder + " lies inside the game folder " + gameFolder + ": nothing is written there");
+    return kExitOk;
+}
+
+CProgressLine::CProgressLine(std::string w, std::size_t t)
+    : what(std::move(w)), total(t), terminal(::isatty(STDERR_FILENO) == 1)
+{
+}
+
+void CProgressLine::Show(std::size_t done)
+{
+    if (!terminal)
+        return;
+    std::fprintf(stderr, "\r%s: %zu/%zu", what.c_str(), done, total);
+    std::fflush(stderr);
+    shown = true;
+}
+
+void CProgressLine::Clear()
+{
+    if (shown)
+        std::fputs("\r\033[K", stderr);
+    shown = false;
 }
 
 std::optional<int> ParseInt(std::string_view text)

@@ -8,10 +8,14 @@
 #include <string_view>
 #include <vector>
 
+#include "host/failure.h"
 #include "host/host_environment.h"
 
 namespace tarnwick {
 class CArchiveSet;
+class CSelectorModel;
+class CTalkListModel;
+class CVeyQelTalk;
 }
 
 namespace tarnwick::cli {
@@ -35,12 +39,56 @@ int Failure(const std::string& message);
 
 std::optional<std::vector<std::uint8_t>> ReadAllStdin();
 bool WriteAllStdout(std::span<const std::uint8_t> bytes);
-std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path);
+
+// The whole of a named input file, "-" for standard input. Only a regular
+// file is read by name (a folder or FIFO is refused without blocking); it
+// is read to its end, however it changes meanwhile. On false why names the
+// path and the reason.
+bool ReadInputFile(const std::string& path, std::vector<std::uint8_t>& bytes, Failure_T& why);
+// ReadInputFile, or the exit status after saying why it failed.
+int ReadInputOrFail(const std::string& path, std::vector<std::uint8_t>& bytes);
+// Writes bytes to path atomically ("-" for standard output); the folder
+// must exist. Gives kExitOk, or the exit status after saying why not.
+int WriteOutputFile(const std::string& path, std::span<const std::uint8_t> bytes);
+// Reads the capture list at path ("-" for standard input) into talk. A file
+// that cannot be read is a failure: gives the exit status after saying why.
+int LoadCapturesOrFail(CVeyQelTalk& talk, const std::string& path);
+
+// The window's selection without a window: the selectors and the list as
+// start-up fills them, then each "capture=INDEX" or "item=INDEX" choice in
+// order as the user would make it. Gives kExitOk or a usage error's status.
+int RunSelection(CVeyQelTalk& talk, const std::vector<std::string>& choices, CSelectorModel& captureCombo,
+                 CSelectorModel& itemCombo, CTalkListModel& talkList);
 
 // Points set at gameFolder (a Windows path is looked for under Wine) and the
 // program folder, and opens archive n. Gives kExitOk, or the exit status
 // after saying which file failed and why.
 int OpenGameArchive(const Context_T& context, CArchiveSet& set, const std::string& gameFolder, int n);
+
+// Opens archive args[1] (a number from 0 to 107) of game folder args[0].
+// Gives kExitOk and the number in n, or the exit status after saying what
+// went wrong.
+int OpenArchiveArgs(const Context_T& context, CArchiveSet& set, Args args, int& n);
+
+// Gives kExitOk when folder lies outside gameFolder (a Windows path is
+// looked for under Wine), else the exit status after saying so: what the
+// tools write never goes into the game folder. folder need not exist yet.
+int RefuseInsideGame(const Context_T& context, const std::string& folder, const std::string& gameFolder);
+
+// Draws "what: done/total" over itself on stderr while stderr is a
+// terminal; Clear removes it before other messages.
+class CProgressLine {
+public:
+    CProgressLine(std::string what, std::size_t total);
+    void Show(std::size_t done);
+    void Clear();
+
+private:
+    std::string what;
+    std::size_t total;
+    bool shown = false;
+    bool terminal;
+};
 
 // A whole decimal number, sign allowed, nothing else.
 std::optional<int> ParseInt(std::string_view text);

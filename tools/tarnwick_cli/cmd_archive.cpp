@@ -1,5 +1,5 @@
 // decode, encode, ls, cat and pack: the archive codec and archives from the
-// command line.
+// command line. extract is in cmd_extract.cpp.
 #include <cstdio>
 #include <iostream>
 #include <limits>
@@ -12,6 +12,7 @@
 #include "devkit/dict_encoder.h"
 #include "cli_common.h"
 #include "commands.h"
+#include "text_out.h"
 
 namespace tarnwick::cli {
 
@@ -49,21 +50,6 @@ int CmdEncode(const Context_T&, Args args)
     return kExitOk;
 }
 
-namespace {
-
-// Opens archive args[1] of game folder args[0]. Gives kExitOk and the number
-// in n, or the exit status after saying what went wrong.
-int OpenArchiveArgs(const Context_T& context, CArchiveSet& set, Args args, int& n)
-{
-    const std::optional<std::uint64_t> number = ParseUnsigned(args[1], kArchiveCount - 1);
-    if (!number)
-        return UsageError("ARCHIVE_NUMBER must be a number from 0 to 107");
-    n = static_cast<int>(*number);
-    return OpenGameArchive(context, set, args[0], n);
-}
-
-}  // namespace
-
 int CmdLs(const Context_T& context, Args args)
 {
     if (args.size() != 2)
@@ -75,7 +61,8 @@ int CmdLs(const Context_T& context, Args args)
     const std::uint32_t count = set->NameCount(n);
     for (std::uint32_t i = 0; i < count; ++i) {
         const HedRecord_T* r = set->Record(n, i + 1);
-        const std::string_view name = set->NameAt(n, i);
+        // Escaped, so that a name with a tab or line end keeps to its line.
+        const std::string name = EscapeField(set->NameAt(n, i));
         std::printf("%u\t", i + 1);
         std::fwrite(name.data(), 1, name.size(), stdout);
         std::printf("\t%u\t%u\t%u\t%c\n", r->offset, r->storedSize & kStoredSizeMask, r->fullSize,
@@ -123,21 +110,22 @@ int CmdPack(const Context_T&, Args args)
     if (outBase.empty())
         return UsageError("pack needs OUT_BASE and the files to store");
 
+    // The writer leaves nothing behind unless Finish puts both files in place.
     CArchiveWriter writer;
     if (!writer.Open(outBase + ".hed", outBase + ".dat"))
-        return Failure("cannot create " + outBase + ".hed and .dat");
+        return Failure("cannot create " + writer.LastFailure().Describe());
+    std::vector<std::uint8_t> bytes;
     for (const std::string& file : files) {
-        const std::optional<std::vector<std::uint8_t>> bytes = ReadWholeFile(file);
-        if (!bytes)
-            return Failure("cannot read " + file);
         const std::string name = file.substr(file.find_last_of('/') + 1);
         if (name.empty())
             return Failure("no file name in " + file);
-        if (!writer.Add(name, *bytes, compress))
-            return Failure("cannot store " + file);
+        if (const int status = ReadInputOrFail(file, bytes); status != kExitOk)
+            return status;
+        if (!writer.Add(name, bytes, compress))
+            return Failure("cannot store " + file + ": " + writer.LastFailure().Describe());
     }
     if (!writer.Finish(compressNames))
-        return Failure("cannot write " + outBase + ".hed and .dat");
+        return Failure("cannot write " + writer.LastFailure().Describe());
     return kExitOk;
 }
 

@@ -13,7 +13,6 @@
 #include "host/windows_path.h"
 #include "archive/archive_set.h"
 #include "archive/archive_table.h"
-#include "devkit/archive_writer.h"
 #include "cli_common.h"
 #include "commands.h"
 #include "face/face_cache.h"
@@ -146,13 +145,7 @@ int CmdFace(const Context_T& context, Args args)
     const std::optional<std::vector<std::uint8_t>> png = EncodeFramePng(frame);
     if (!png)
         return Failure("cannot encode the frame as PNG");
-    if (face.outPath == "-") {
-        if (!WriteAllStdout(*png))
-            return Failure("cannot write standard output");
-    } else if (!WriteWholeFile(face.outPath, *png)) {
-        return Failure("cannot write " + face.outPath);
-    }
-    return kExitOk;
+    return WriteOutputFile(face.outPath, *png);
 }
 
 }  // namespace tarnwick::cli

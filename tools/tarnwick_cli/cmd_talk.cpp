@@ -64,10 +64,10 @@ int CmdTalks(const Context_T& context, Args args)
     talk->SetProgramFolder(context.programFolder);
 
     if (rest.size() == 2 && rest[0] == "--table") {
-        const std::optional<std::vector<std::uint8_t>> table = ReadWholeFile(rest[1]);
-        if (!table)
-            return Failure("cannot read " + rest[1]);
-        talk->Load(table->data(), table->size());
+        std::vector<std::uint8_t> table;
+        if (const int status = ReadInputOrFail(rest[1], table); status != kExitOk)
+            return status;
+        talk->Load(table.data(), table.size());
         return PrintTalks(*talk, raw);
     }
     if (rest.size() != 1 || rest[0].starts_with("-"))
@@ -90,8 +90,8 @@ int CmdCaptures(const Context_T&, Args args)
     if (rest.size() != 1)
         return UsageError("captures takes one FILE, and --raw");
     const auto talk = std::make_unique<CVeyQelTalk>();
-    if (!talk->LoadCaptureListFile(rest[0]))
-        return Failure("cannot read " + rest[0]);
+    if (const int status = LoadCapturesOrFail(*talk, rest[0]); status != kExitOk)
+        return status;
     for (std::size_t i = 0; i < talk->CaptureNameCount(); ++i)
         PrintLine("name\t" + FieldOut(talk->CaptureNameAt(i), raw));
     for (std::size_t i = 0; i < talk->CaptureItemCount(); ++i) {
@@ -124,35 +124,22 @@ int CmdSelect(const Context_T&, Args args)
     }
     if (tableFile.empty() || capturesFile.empty())
         return UsageError("select needs --table FILE and --captures FILE");
+    if (tableFile == "-" && capturesFile == "-")
+        return UsageError("select: only one of the files can be standard input");
 
-    const std::optional<std::vector<std::uint8_t>> table = ReadWholeFile(tableFile);
-    if (!table)
-        return Failure("cannot read " + tableFile);
+    std::vector<std::uint8_t> table;
+    if (const int status = ReadInputOrFail(tableFile, table); status != kExitOk)
+        return status;
     const auto talk = std::make_unique<CVeyQelTalk>();
-    talk->LoadTable(table->data(), table->size());
-    if (!talk->LoadCaptureListFile(capturesFile))
-        return Failure("cannot read " + capturesFile);
+    talk->LoadTable(table.data(), table.size());
+    if (const int status = LoadCapturesOrFail(*talk, capturesFile); status != kExitOk)
+        return status;
 
-    // As the window opens, then each choice as the user would make it.
     CSelectorModel captureCombo;
     CSelectorModel itemCombo;
     CTalkListModel talkList;
-    FillCaptureCombo(captureCombo, *talk);
-    RefreshTalkList(captureCombo, talkList, itemCombo, *talk);
-    for (const std::string& choice : choices) {
-        const bool isCapture = choice.starts_with("capture=");
-        CSelectorModel& combo = isCapture ? captureCombo : itemCombo;
-        const std::string number = choice.substr(choice.find('=') + 1);
-        const std::optional<std::uint64_t> index = ParseUnsigned(number, 1u << 30);
-        if (!index || static_cast<int>(*index) >= combo.Count())
-            return UsageError("select: " + choice + ": the selector has " + std::to_string(combo.Count()) +
-                              " entries");
-        combo.Select(static_cast<int>(*index));
-        if (isCapture)
-            RefreshTalkList(captureCombo, talkList, itemCombo, *talk);
-        else
-            ApplyItemChoice(itemCombo, talkList);
-    }
+    if (const int status = RunSelection(*talk, choices, captureCombo, itemCombo, talkList); status != kExitOk)
+        return status;
 
     for (std::size_t i = 0; i < talkList.RowCount(); ++i) {
         const CVeyQelTalkElm& r = *talkList.RecordAt(i);

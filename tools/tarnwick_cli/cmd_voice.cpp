@@ -9,7 +9,6 @@
 
 #include "archive/archive_set.h"
 #include "archive/archive_table.h"
-#include "devkit/archive_writer.h"
 #include "cli_common.h"
 #include "commands.h"
 #include "sound/voice_output.h"
@@ -49,12 +48,8 @@ int CmdVoice(const Context_T& context, Args args)
     const std::vector<std::uint8_t> wav = WavFile(format, pcm);
     // With the WAV on standard output the summary goes to standard error.
     std::FILE* summary = outPath == "-" ? stderr : stdout;
-    if (outPath == "-") {
-        if (!WriteAllStdout(wav))
-            return Failure("cannot write standard output");
-    } else if (!WriteWholeFile(outPath, wav)) {
-        return Failure("cannot write " + outPath);
-    }
+    if (const int status = WriteOutputFile(outPath, wav); status != kExitOk)
+        return status;
     std::fprintf(summary, "channels %u, rate %u, %zu bytes\n", static_cast<unsigned>(format.channels),
                  static_cast<unsigned>(format.samplesPerSec), pcm.size());
     return kExitOk;

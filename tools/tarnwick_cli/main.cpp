@@ -1,5 +1,7 @@
 // tarnwick-cli: the command-line companion of Tarnwick.
 #include <cstdio>
+#include <exception>
+#include <new>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -28,6 +30,12 @@ const Command_T kCommands[] = {
      tarnwick::cli::CmdLs},
     {"cat", "cat GAME_FOLDER ARCHIVE_NUMBER NAME   write an entry's bytes to stdout",
      tarnwick::cli::CmdCat},
+    {"extract", "extract GAME_FOLDER ARCHIVE_NUMBER [NAME...] [-C DIR] [--raw] [-v]\n"
+                "                              write an archive's entries (or the NAMEs) as files under DIR\n"
+                "                              (default: here), names as UTF-8 with \\ as folders; voice\n"
+                "                              clips of archives 105 and 106 as .ogg files unless --raw;\n"
+                "                              -v lists the files written",
+     tarnwick::cli::CmdExtract},
     {"pack", "pack OUT_BASE [--compress] [--compress-names] FILE...\n"
              "                              write OUT_BASE.hed and OUT_BASE.dat holding the files",
      tarnwick::cli::CmdPack},
@@ -40,6 +48,17 @@ const Command_T kCommands[] = {
                "                              run the window's selection choices; print talkId, lineNo,\n"
                "                              bgmNo and the mark of every listed row",
      tarnwick::cli::CmdSelect},
+    {"export", "export GAME_FOLDER OUT_DIR [--captures FILE] [capture=INDEX|item=INDEX]...\n"
+               "       [--mode default|short|long] [--wav]\n"
+               "                              write the marked lines' voice clips (voice/, Ogg or WAV),\n"
+               "                              face pictures (face/) and lines.csv into OUT_DIR; the mode\n"
+               "                              picks the clips as the window plays them (default long)",
+     tarnwick::cli::CmdExport},
+    {"check", "check GAME_FOLDER [--captures FILE]\n"
+              "                              open the game as start-up does and print the counts of\n"
+              "                              archives, entries, talk lines and capture groups, or say\n"
+              "                              what fails first and why",
+     tarnwick::cli::CmdCheck},
     {"face", "face GAME_FOLDER NAME [--style N] [--frame WIDTH HEIGHT] -o OUT.png\n"
              "                              draw face picture NAME of archive 104 framed as the window\n"
              "                              does (frame 96 x 96 unless given) into an RGB PNG",
@@ -51,37 +70,49 @@ const Command_T kCommands[] = {
      tarnwick::cli::CmdVoice},
 };
 
-void PrintHelp()
+// Help goes to stdout; a stdout that cannot take it is a failure.
+int Flushed()
+{
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        return tarnwick::cli::Failure("cannot write standard output");
+    return tarnwick::cli::kExitOk;
+}
+
+int PrintHelp()
 {
     std::printf("Usage: tarnwick-cli COMMAND [ARGUMENTS]\n"
                 "The command-line companion of Tarnwick: reads a game's archives as the program does.\n\n"
                 "Commands:\n");
     for (const Command_T& c : kCommands)
         std::printf("  %s\n", c.synopsis);
-    std::printf("\nOptions:\n  --help      show this help\n  --version   show the version\n\n"
+    std::printf("\nOptions:\n  --help      show this help (COMMAND --help: that command's)\n"
+                "  --version   show the version\n\n"
+                "A FILE read by a command may be - for standard input; -o - writes to standard output.\n"
                 "Exit status: 0 on success, 1 when the operation fails or finds nothing,\n"
                 "2 on a usage error.\n"
                 "Texts are shown as UTF-8 with \\\\, \\t, \\r and \\n escaped; --raw keeps the stored bytes.\n");
+    return Flushed();
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+int Run(const std::vector<std::string>& args)
 {
-    std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty())
         return tarnwick::cli::UsageError("no command given");
-    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
-        PrintHelp();
-        return tarnwick::cli::kExitOk;
-    }
+    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help")
+        return PrintHelp();
     if (args[0] == "--version") {
         std::printf("tarnwick-cli %s\n", TARNWICK_VERSION);
-        return tarnwick::cli::kExitOk;
+        return Flushed();
     }
     for (const Command_T& c : kCommands) {
         if (args[0] != c.name)
             continue;
+        for (std::size_t i = 1; i < args.size(); ++i) {
+            if (args[i] == "--help") {
+                std::printf("Usage: tarnwick-cli %s\n", c.synopsis);
+                return Flushed();
+            }
+        }
         // The one place that asks where the program is and what its
         // environment says.
         const tarnwick::HostEnvironment_T env = tarnwick::HostEnvironment_T::FromProcess();
@@ -89,4 +120,19 @@ int main(int argc, char** argv)
         return c.run(context, Args(args).subspan(1));
     }
     return tarnwick::cli::UsageError("unknown command '" + args[0] + "'");
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    // Every failure the commands foresee is reported where it happens; this
+    // is the last guard, so that nothing ends the program with an abort.
+    try {
+        return Run(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const std::bad_alloc&) {
+        return tarnwick::cli::Failure("out of memory");
+    } catch (const std::exception& e) {
+        return tarnwick::cli::Failure(std::string("internal error: ") + e.what());
+    }
 }

@@ -7,8 +7,6 @@
 
 namespace tarnwick::cli {
 
-// Bytes that are not code page 932 become U+FFFD.
-std::string Cp932ToUtf8(std::string_view bytes);
 // Backslash, tab, CR and LF as \\, \t, \r and \n.
 std::string EscapeField(std::string_view text);
 // EscapeField of the text, converted to UTF-8 unless raw.

@@ -1,0 +1,189 @@
+// export and check: the marked talk lines kept as ordinary files, and a game
+// folder opened as start-up opens it, without a window.
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/line_export.h"
+#include "app/tarnwick_app.h"
+#include "archive/archive_set.h"
+#include "archive/archive_table.h"
+#include "cli_common.h"
+#include "commands.h"
+#include "host/file_writer.h"
+#include "host/windows_path.h"
+#include "talk/selection_lists.h"
+#include "talk/veyqel_talk.h"
+
+namespace tarnwick::cli {
+
+namespace {
+
+struct ExportArgs_T {
+    std::vector<std::string> positional;  // GAME_FOLDER OUT_DIR
+    std::string capturesFile;
+    std::vector<std::string> choices;
+    int playMode = 2;  // the program's default: long clips
+    VoiceFileFormat format = VoiceFileFormat::kOgg;
+};
+
+int ParseExportArgs(Args args, ExportArgs_T& out)
+{
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasValue = i + 1 < args.size();
+        if (a == "--captures" && hasValue) {
+            out.capturesFile = args[++i];
+        } else if (a == "--mode" && hasValue) {
+            const std::string& mode = args[++i];
+            if (mode == "default")
+                out.playMode = 0;
+            else if (mode == "short")
+                out.playMode = 1;
+            else if (mode == "long")
+                out.playMode = 2;
+            else
+                return UsageError("--mode takes default, short or long");
+        } else if (a == "--wav") {
+            out.format = VoiceFileFormat::kWav;
+        } else if (a.starts_with("capture=") || a.starts_with("item=")) {
+            out.choices.push_back(a);
+        } else if (a.starts_with("-")) {
+            return UsageError("export: unknown option or missing value: " + a);
+        } else {
+            out.positional.push_back(a);
+        }
+    }
+    if (out.positional.size() != 2)
+        return UsageError("export takes GAME_FOLDER OUT_DIR [--captures FILE] [CHOICE...] "
+                          "[--mode default|short|long] [--wav]");
+    return kExitOk;
+}
+
+// Points set at the game folder, opens the archives in order (all of them,
+// as start-up does, when none are named) and loads the talk table into talk. Gives kExitOk, or the exit status after saying
+// which step failed first and why.
+int OpenGame(const Context_T& context, CArchiveSet& set, const std::string& gameFolder,
+             const std::vector<int>& archives, CVeyQelTalk& talk)
+{
+    set.SetGameFolder(HostFolderFor(gameFolder, context.environment));
+    set.SetProgramFolder(context.programFolder);
+    int failed = -1;
+    if (archives.empty())
+        failed = OpenAllArchives(set);
+    for (std::size_t i = 0; i < archives.size() && failed < 0; ++i) {
+        if (!set.OpenArchive(archives[i]))
+            failed = archives[i];
+    }
+    if (failed >= 0)
+        return Failure("archive " + std::to_string(failed) + ": " + set.LastFailure().Describe());
+    std::uint32_t length = 0;
+    if (!set.ReadEntry(kTableArchive, kTalkTableName, &length))
+        return Failure("talk table: " + set.LastFailure().Describe());
+    talk.LoadTable(set.Buffer(), length);
+    return kExitOk;
+}
+
+}  // namespace
+
+int CmdExport(const Context_T& context, Args args)
+{
+    ExportArgs_T options;
+    if (const int status = ParseExportArgs(args, options); status != kExitOk)
+        return status;
+    const std::string& gameFolder = options.positional[0];
+    const std::string& outFolder = options.positional[1];
+
+    const auto set = std::make_unique<CArchiveSet>();
+    const auto talk = std::make_unique<CVeyQelTalk>();
+    const std::vector<int> archives{kTableArchive, kFaceArchive, kLongVoiceArchive, kShortVoiceArchive};
+    if (const int status = OpenGame(context, *set, gameFolder, archives, *talk); status != kExitOk)
+        return status;
+    if (!options.capturesFile.empty()) {
+        if (const int status = LoadCapturesOrFail(*talk, options.capturesFile); status != kExitOk)
+            return status;
+    }
+    CSelectorModel captureCombo;
+    CSelectorModel itemCombo;
+    CTalkListModel talkList;
+    if (const int status = RunSelection(*talk, options.choices, captureCombo, itemCombo, talkList);
+        status != kExitOk)
+        return status;
+    std::vector<const CVeyQelTalkElm*> rows;
+    for (std::size_t i = 0; i < talkList.RowCount(); ++i) {
+        if (talkList.IsChecked(i))
+            rows.push_back(talkList.RecordAt(i));
+    }
+    if (rows.empty())
+        return Failure("no line is marked: nothing to export");
+
+    if (const int status = RefuseInsideGame(context, outFolder, gameFolder); status != kExitOk)
+        return status;
+    Failure_T why;
+    if (!MakeFolders(outFolder, why))
+        return Failure("cannot create " + why.Describe());
+
+    set->KeepDataFileOpen(true);
+    CLineExport exporter(*set, outFolder, std::move(rows), options.playMode, options.format);
+    CProgressLine progress("export", exporter.LineCount());
+    std::size_t reported = 0;
+    auto reportFailures = [&] {
+        for (; reported < exporter.Failures().size(); ++reported) {
+            progress.Clear();
+            Failure("cannot write " + exporter.Failures()[reported].Describe());
+        }
+    };
+    while (exporter.Step()) {
+        reportFailures();
+        if (exporter.Counts().linesDone % 16 == 0)
+            progress.Show(exporter.Counts().linesDone);
+    }
+    exporter.Finish();
+    reportFailures();
+    progress.Clear();
+    const LineExportCounts_T& counts = exporter.Counts();
+    std::fprintf(stderr,
+                 "export: %zu lines, %zu voice files, %zu face files, %zu lines without clip, "
+                 "%zu without picture, %zu failures\n",
+                 counts.linesDone, counts.voiceFiles, counts.faceFiles, counts.linesWithoutClip,
+                 counts.linesWithoutPicture, exporter.Failures().size());
+    return exporter.Failures().empty() ? kExitOk : kExitFailed;
+}
+
+int CmdCheck(const Context_T& context, Args args)
+{
+    std::string gameFolder;
+    std::string capturesFile;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--captures" && i + 1 < args.size())
+            capturesFile = args[++i];
+        else if (args[i].starts_with("-") || !gameFolder.empty())
+            return UsageError("check takes GAME_FOLDER [--captures FILE]");
+        else
+            gameFolder = args[i];
+    }
+    if (gameFolder.empty())
+        return UsageError("check takes GAME_FOLDER [--captures FILE]");
+
+    const auto set = std::make_unique<CArchiveSet>();
+    const auto talk = std::make_unique<CVeyQelTalk>();
+    if (const int status = OpenGame(context, *set, gameFolder, {}, *talk); status != kExitOk)
+        return status;
+    if (!capturesFile.empty()) {
+        if (const int status = LoadCapturesOrFail(*talk, capturesFile); status != kExitOk)
+            return status;
+    }
+    std::uint64_t entries = 0;
+    for (int n = 0; n < kArchiveCount; ++n)
+        entries += set->NameCount(n);
+    std::printf("archives\t%d\nentries\t%llu\ntalk_lines\t%zu\n", kArchiveCount,
+                static_cast<unsigned long long>(entries), talk->GetCount());
+    if (!capturesFile.empty())
+        std::printf("capture_groups\t%zu\n", talk->CaptureNameCount());
+    if (std::fflush(stdout) != 0)
+        return Failure("cannot write standard output");
+    return kExitOk;
+}
+
+}  // namespace tarnwick::cli
