@@ -1,10 +1,13 @@
 #include "archive/archive_set.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <filesystem>
 #include <limits>
 #include <new>
+#include <optional>
+#include <thread>
 #include <vector>
 
 #include "host/host_file.h"
@@ -32,6 +35,163 @@ Failure_T OutOfMemory(std::string subject)
     return Failure_T::System(std::move(subject), ENOMEM);
 }
 
+// What opening an archive needs: the game folder, a decoder and room for
+// stored bytes of its own, so that two threads can open archives at once.
+struct Loader_T {
+    const std::string& gameFolder;
+    CDictDecoder& decoder;
+    std::vector<std::uint8_t> scratch;
+    Failure_T failure;
+
+    bool Fail(Failure_T why)
+    {
+        failure = std::move(why);
+        return false;
+    }
+    bool Damaged(int n, bool hed, std::string check)
+    {
+        return Fail(Failure_T::Damaged(ShownPath(hed ? ArchiveHedPaths()[n] : ArchiveDatPaths()[n]), std::move(check)));
+    }
+    // Opens relative under the game folder; on false the failure names it.
+    bool OpenUnder(CHostFile& file, const std::string& relative)
+    {
+        const std::optional<std::string> path = ResolveUnder(gameFolder, relative);
+        if (!path)
+            return Fail(Failure_T::System(ShownPath(relative), ENOENT));
+        if (!file.Open(*path))
+            return Fail(file.Failure(ShownPath(relative)));
+        return true;
+    }
+    bool Reserve(std::uint64_t size)
+    {
+        try {
+            if (scratch.size() < size)
+                scratch.resize(static_cast<std::size_t>(size));
+            return true;
+        } catch (const std::bad_alloc&) {
+            return false;
+        } catch (const std::length_error&) {
+            return false;
+        }
+    }
+};
+
+// A stream that stops short of the full size would leave stale bytes in the
+// entry; that is a damaged entry, not a short one.
+bool DecodeExactly(CDictDecoder& decoder, const std::uint8_t* src, std::uint32_t stored, std::uint8_t* dst,
+                   std::uint32_t full)
+{
+    std::uint32_t written = 0;
+    return decoder.Decode(src, stored, dst, full, &written) && written == full;
+}
+
+bool LoadIndex(Loader_T& l, int n, ArchiveInfo_T& info)
+{
+    CHostFile hed;
+    if (!l.OpenUnder(hed, ArchiveHedPaths()[n]))
+        return false;
+    // Records only: a partial record or no record 0 is a broken index.
+    const std::uint64_t size = hed.Size();
+    if (size < kHedRecordSize)
+        return l.Damaged(n, true, "no record 0");
+    if (size % kHedRecordSize != 0)
+        return l.Damaged(n, true, "length is not a multiple of 12");
+    if (size / kHedRecordSize > std::numeric_limits<std::uint32_t>::max())
+        return l.Damaged(n, true, "too many records");
+    std::unique_ptr<std::uint8_t[]> raw = AllocateArray<std::uint8_t>(size);
+    if (!raw)
+        return l.Fail(OutOfMemory(ShownPath(ArchiveHedPaths()[n])));
+    if (!hed.Seek(0) || hed.Read(raw.get(), size) != size)
+        return l.Fail(hed.Failure(ShownPath(ArchiveHedPaths()[n])));
+
+    info.recordCount = static_cast<std::uint32_t>(size / kHedRecordSize);
+    info.indexTable = AllocateArray<HedRecord_T>(info.recordCount);
+    if (!info.indexTable)
+        return l.Fail(OutOfMemory(ShownPath(ArchiveHedPaths()[n])));
+    CLeReader reader({raw.get(), static_cast<std::size_t>(size)});
+    for (std::uint32_t k = 0; k < info.recordCount; ++k) {
+        HedRecord_T& r = info.indexTable[k];
+        reader.U32(r.offset);
+        reader.U32(r.storedSize);
+        reader.U32(r.fullSize);
+    }
+    return true;
+}
+
+bool LoadNameDirectory(Loader_T& l, int n, ArchiveInfo_T& info)
+{
+    CHostFile dat;
+    if (!l.OpenUnder(dat, ArchiveDatPaths()[n]))
+        return false;
+    const HedRecord_T& r = info.indexTable[0];
+    if (r.offset > dat.Size())
+        return l.Damaged(n, false, "the name directory lies beyond the end of the file");
+    if (!dat.Seek(r.offset))
+        return l.Fail(dat.Failure(ShownPath(ArchiveDatPaths()[n])));
+
+    const std::uint64_t available = dat.Size() - r.offset;
+    const std::uint32_t full = r.fullSize;
+    if (full < 4)
+        return l.Damaged(n, false, "the name directory is shorter than its count");
+    std::unique_ptr<std::uint8_t[]> block;
+    if (r.storedSize & kStoredCompressed) {
+        const std::uint32_t stored = r.storedSize & kStoredSizeMask;
+        if (stored > available)
+            return l.Damaged(n, false, "the name directory runs past the end of the file");
+        if (full > MaxDecodedSize(stored))
+            return l.Damaged(n, false, "the name directory's size is more than its stored bytes can hold");
+        if (!l.Reserve(stored))
+            return l.Fail(OutOfMemory(ShownPath(ArchiveDatPaths()[n])));
+        if (dat.Read(l.scratch.data(), stored) != stored)
+            return l.Fail(dat.Failure(ShownPath(ArchiveDatPaths()[n])));
+        block = AllocateArray<std::uint8_t>(full);
+        if (!block)
+            return l.Fail(OutOfMemory(ShownPath(ArchiveDatPaths()[n])));
+        if (!DecodeExactly(l.decoder, l.scratch.data(), stored, block.get(), full))
+            return l.Damaged(n, false, "the name directory does not decode");
+    } else {
+        if (full > available)
+            return l.Damaged(n, false, "the name directory runs past the end of the file");
+        block = AllocateArray<std::uint8_t>(full);
+        if (!block)
+            return l.Fail(OutOfMemory(ShownPath(ArchiveDatPaths()[n])));
+        if (dat.Read(block.get(), full) != full)
+            return l.Fail(dat.Failure(ShownPath(ArchiveDatPaths()[n])));
+    }
+
+    CLeReader reader({block.get(), full});
+    std::uint32_t count = 0;
+    reader.U32(count);
+    // Every name takes at least its zero byte, and every name needs a record
+    // behind record 0.
+    if (count > full - 4)
+        return l.Damaged(n, false, "the name directory holds fewer names than its count");
+    if (count > info.recordCount - 1)
+        return l.Damaged(n, true, "fewer records than names");
+    std::unique_ptr<std::string_view[]> names = AllocateArray<std::string_view>(count);
+    if (!names && count != 0)
+        return l.Fail(OutOfMemory(ShownPath(ArchiveDatPaths()[n])));
+    const char* const blockEnd = reinterpret_cast<const char*>(block.get()) + full;
+    const char* p = reinterpret_cast<const char*>(block.get()) + 4;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const char* zero = std::find(p, blockEnd, '\0');
+        if (zero == blockEnd)
+            return l.Damaged(n, false, "the name directory holds fewer names than its count");
+        names[i] = std::string_view(p, static_cast<std::size_t>(zero - p));
+        p = zero + 1;
+    }
+
+    info.nameBlock = std::move(block);
+    info.nameTable = std::move(names);
+    info.nameCount = count;
+    return true;
+}
+
+bool LoadArchive(Loader_T& l, int n, ArchiveInfo_T& info)
+{
+    return LoadIndex(l, n, info) && LoadNameDirectory(l, n, info);
+}
+
 }  // namespace
 
 CArchiveSet::CArchiveSet() : decoder(std::make_unique<CDictDecoder>()) {}
@@ -39,9 +199,53 @@ CArchiveSet::~CArchiveSet() = default;
 
 int OpenAllArchives(CArchiveSet& set)
 {
+    return set.OpenAllArchives();
+}
+
+int CArchiveSet::OpenAllArchives()
+{
+    // The name directories take most of start-up to decode: two threads
+    // share the archives, and the results are taken in order afterwards, so
+    // the archives open, and the first failure, are those of opening them
+    // one by one.
+    failure = {};
+    auto loaded = std::make_unique<ArchiveInfo_T[]>(kArchiveCount);
+    auto why = std::make_unique<Failure_T[]>(kArchiveCount);
+    auto ok = std::make_unique<bool[]>(kArchiveCount);
+    std::atomic<int> next{0};
+    std::atomic<int> firstFailed{kArchiveCount};
+    const auto work = [&](CDictDecoder& dec) {
+        Loader_T loader{gameFolder, dec, {}, {}};
+        for (int n = next++; n < kArchiveCount && n < firstFailed.load(); n = next++) {
+            ok[n] = LoadArchive(loader, n, loaded[n]);
+            if (ok[n])
+                continue;
+            why[n] = std::move(loader.failure);
+            for (int seen = firstFailed.load(); n < seen && !firstFailed.compare_exchange_weak(seen, n);) {
+            }
+        }
+    };
+    std::thread second;
+    std::unique_ptr<CDictDecoder> secondDecoder;
+    try {
+        secondDecoder = std::make_unique<CDictDecoder>();
+        second = std::thread(work, std::ref(*secondDecoder));
+    } catch (const std::exception&) {
+        // No second thread: this one opens them all.
+    }
+    work(*decoder);
+    if (second.joinable())
+        second.join();
+
     for (int n = 0; n < kArchiveCount; ++n) {
-        if (!set.OpenArchive(n))
+        if (keptDatArchive == n)
+            keptDat.reset();
+        if (!ok[n]) {
+            archives[n] = ArchiveInfo_T();
+            failure = std::move(why[n]);
             return n;
+        }
+        archives[n] = std::move(loaded[n]);
     }
     return -1;
 }
@@ -98,11 +302,6 @@ bool CArchiveSet::Fail(Failure_T why)
     return false;
 }
 
-bool CArchiveSet::Damaged(int n, bool hed, std::string check)
-{
-    return Fail(Failure_T::Damaged(ShownPath(hed ? ArchiveHedPaths()[n] : ArchiveDatPaths()[n]), std::move(check)));
-}
-
 // Opens relative under base; on false the failure names relative.
 bool CArchiveSet::OpenUnder(CHostFile& file, const std::string& base, const std::string& relative)
 {
@@ -143,111 +342,10 @@ bool CArchiveSet::OpenArchive(int n)
     if (keptDatArchive == n)
         keptDat.reset();
     ArchiveInfo_T info;
-    if (!LoadIndex(n, info) || !LoadNameDirectory(n, info))
-        return false;
+    Loader_T loader{gameFolder, *decoder, {}, {}};
+    if (!LoadArchive(loader, n, info))
+        return Fail(std::move(loader.failure));
     archives[n] = std::move(info);
-    return true;
-}
-
-bool CArchiveSet::LoadIndex(int n, ArchiveInfo_T& info)
-{
-    CHostFile hed;
-    if (!OpenUnder(hed, gameFolder, ArchiveHedPaths()[n]))
-        return false;
-    // Records only: a partial record or no record 0 is a broken index.
-    const std::uint64_t size = hed.Size();
-    if (size < kHedRecordSize)
-        return Damaged(n, true, "no record 0");
-    if (size % kHedRecordSize != 0)
-        return Damaged(n, true, "length is not a multiple of 12");
-    if (size / kHedRecordSize > std::numeric_limits<std::uint32_t>::max())
-        return Damaged(n, true, "too many records");
-    std::unique_ptr<std::uint8_t[]> raw = AllocateArray<std::uint8_t>(size);
-    if (!raw)
-        return Fail(OutOfMemory(ShownPath(ArchiveHedPaths()[n])));
-    if (!hed.Seek(0) || hed.Read(raw.get(), size) != size)
-        return Fail(hed.Failure(ShownPath(ArchiveHedPaths()[n])));
-
-    info.recordCount = static_cast<std::uint32_t>(size / kHedRecordSize);
-    info.indexTable = AllocateArray<HedRecord_T>(info.recordCount);
-    if (!info.indexTable)
-        return Fail(OutOfMemory(ShownPath(ArchiveHedPaths()[n])));
-    CLeReader reader({raw.get(), static_cast<std::size_t>(size)});
-    for (std::uint32_t k = 0; k < info.recordCount; ++k) {
-        HedRecord_T& r = info.indexTable[k];
-        reader.U32(r.offset);
-        reader.U32(r.storedSize);
-        reader.U32(r.fullSize);
-    }
-    return true;
-}
-
-bool CArchiveSet::LoadNameDirectory(int n, ArchiveInfo_T& info)
-{
-    CHostFile dat;
-    if (!OpenUnder(dat, gameFolder, ArchiveDatPaths()[n]))
-        return false;
-    const HedRecord_T& r = info.indexTable[0];
-    if (r.offset > dat.Size())
-        return Damaged(n, false, "the name directory lies beyond the end of the file");
-    if (!dat.Seek(r.offset))
-        return Fail(dat.Failure(ShownPath(ArchiveDatPaths()[n])));
-
-    const std::uint64_t available = dat.Size() - r.offset;
-    const std::uint32_t full = r.fullSize;
-    if (full < 4)
-        return Damaged(n, false, "the name directory is shorter than its count");
-    std::unique_ptr<std::uint8_t[]> block;
-    if (r.storedSize & kStoredCompressed) {
-        const std::uint32_t stored = r.storedSize & kStoredSizeMask;
-        if (stored > available)
-            return Damaged(n, false, "the name directory runs past the end of the file");
-        if (full > MaxDecodedSize(stored))
-            return Damaged(n, false, "the name directory's size is more than its stored bytes can hold");
-        if (!ReserveBuffer(stored))
-            return Fail(OutOfMemory(ShownPath(ArchiveDatPaths()[n])));
-        if (dat.Read(buffer.get(), stored) != stored)
-            return Fail(dat.Failure(ShownPath(ArchiveDatPaths()[n])));
-        block = AllocateArray<std::uint8_t>(full);
-        if (!block)
-            return Fail(OutOfMemory(ShownPath(ArchiveDatPaths()[n])));
-        if (!DecodeWhole(buffer.get(), stored, block.get(), full))
-            return Damaged(n, false, "the name directory does not decode");
-    } else {
-        if (full > available)
-            return Damaged(n, false, "the name directory runs past the end of the file");
-        block = AllocateArray<std::uint8_t>(full);
-        if (!block)
-            return Fail(OutOfMemory(ShownPath(ArchiveDatPaths()[n])));
-        if (dat.Read(block.get(), full) != full)
-            return Fail(dat.Failure(ShownPath(ArchiveDatPaths()[n])));
-    }
-
-    CLeReader reader({block.get(), full});
-    std::uint32_t count = 0;
-    reader.U32(count);
-    // Every name takes at least its zero byte, and every name needs a record
-    // behind record 0.
-    if (count > full - 4)
-        return Damaged(n, false, "the name directory holds fewer names than its count");
-    if (count > info.recordCount - 1)
-        return Damaged(n, true, "fewer records than names");
-    std::unique_ptr<std::string_view[]> names = AllocateArray<std::string_view>(count);
-    if (!names && count != 0)
-        return Fail(OutOfMemory(ShownPath(ArchiveDatPaths()[n])));
-    const char* const blockEnd = reinterpret_cast<const char*>(block.get()) + full;
-    const char* p = reinterpret_cast<const char*>(block.get()) + 4;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const char* zero = std::find(p, blockEnd, '\0');
-        if (zero == blockEnd)
-            return Damaged(n, false, "the name directory holds fewer names than its count");
-        names[i] = std::string_view(p, static_cast<std::size_t>(zero - p));
-        p = zero + 1;
-    }
-
-    info.nameBlock = std::move(block);
-    info.nameTable = std::move(names);
-    info.nameCount = count;
     return true;
 }
 
@@ -378,7 +476,7 @@ bool CArchiveSet::ReadIndexedEntry(std::uint32_t k, int n, std::uint32_t* length
             return Fail(OutOfMemory(shown));
         if (dat.Read(buffer.get() + full, stored) != stored)
             return Fail(dat.Failure(shown));
-        if (!DecodeWhole(buffer.get() + full, stored, buffer.get(), full))
+        if (!DecodeExactly(*decoder, buffer.get() + full, stored, buffer.get(), full))
             return Fail(Failure_T::Damaged(shown, "entry " + std::to_string(k) + " does not decode"));
         if (length)
             *length = full;
@@ -393,15 +491,6 @@ bool CArchiveSet::ReadIndexedEntry(std::uint32_t k, int n, std::uint32_t* length
     if (length)
         *length = static_cast<std::uint32_t>(got);
     return true;
-}
-
-bool CArchiveSet::DecodeWhole(const std::uint8_t* src, std::uint32_t stored, std::uint8_t* dst,
-                              std::uint32_t full)
-{
-    // A stream that stops short of the full size would leave stale bytes in
-    // the entry; that is a damaged entry, not a short one.
-    std::uint32_t written = 0;
-    return decoder->Decode(src, stored, dst, full, &written) && written == full;
 }
 
 bool CArchiveSet::ReserveBuffer(std::uint64_t size)

@@ -49,6 +49,10 @@ public:
     void SetProgramFolder(std::string folder) { programFolder = std::move(folder); }
 
     bool OpenArchive(int n);
+    // Opens archives 0 to 107 as OpenArchive would one after the other,
+    // stopping at the first that fails: the number of that one (its reason
+    // in LastFailure), or -1 when all opened. Uses a second thread.
+    int OpenAllArchives();
     // On true the entry's bytes are at the start of Buffer(), valid until
     // the next ReadEntry. length (may be null) is set to 0 first.
     bool ReadEntry(int n, std::string_view name, std::uint32_t* length);
@@ -91,13 +95,8 @@ private:
     CHostFile* DataFile(int n, CHostFile& local);
     const std::optional<std::string>& FindOverrideFolder(const std::string& base, const std::string& overrideFolder);
     bool OpenUnder(CHostFile& file, const std::string& base, const std::string& relative);
-    bool LoadIndex(int n, ArchiveInfo_T& info);
-    bool LoadNameDirectory(int n, ArchiveInfo_T& info);
     bool Fail(Failure_T why);
-    bool Damaged(int n, bool hed, std::string check);
     bool ReserveBuffer(std::uint64_t size);
-    bool DecodeWhole(const std::uint8_t* src, std::uint32_t stored, std::uint8_t* dst,
-                     std::uint32_t full);
 
     ArchiveInfo_T archives[kArchiveCount];
     std::string gameFolder;

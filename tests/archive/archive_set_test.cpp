@@ -4,6 +4,7 @@
 #include <string>
 
 #include "archive_fixture.h"
+#include "support/test_game.h"
 
 namespace tarnwick::test {
 namespace {
@@ -183,6 +184,30 @@ TEST_F(ArchiveSetTest, ReopeningReplacesTheTables)
     EXPECT_FALSE(set.IsOpen(kTableArchive));
     EXPECT_EQ(set.FindEntry(kTableArchive, "new.csv"), 0u);
     EXPECT_EQ(set.NameCount(kTableArchive), 0u);
+}
+
+TEST_F(ArchiveSetTest, OpeningAllTakesTheFirstFailureInOrder)
+{
+    // Whatever the two threads meet first, the result is that of opening
+    // the archives one by one.
+    struct Case_T {
+        std::set<int> missing;
+        int failed;
+    };
+    for (const Case_T& c : {Case_T{{}, -1}, Case_T{{50}, 50}, Case_T{{107, 3}, 3}, Case_T{{0}, 0}}) {
+        TempFolder folder;
+        WriteTestGame(folder.Path(), {.missingArchives = c.missing});
+        CArchiveSet all;
+        all.SetGameFolder(folder.Path());
+        EXPECT_EQ(all.OpenAllArchives(), c.failed);
+        for (int n = 0; n < kArchiveCount; ++n)
+            EXPECT_EQ(all.IsOpen(n), c.failed < 0 || n < c.failed) << n;
+        if (c.failed >= 0)
+            EXPECT_EQ(all.LastFailure().Describe(),
+                      HostRelative(ArchiveHedPaths()[c.failed]) + ": No such file or directory");
+        else
+            EXPECT_EQ(all.FindEntry(0, "marker.txt"), 1u);
+    }
 }
 
 TEST_F(ArchiveSetTest, MissingFilesOrNumbersFailToOpen)
