@@ -31,6 +31,13 @@ Failure_T OutOfMemory(std::string subject)
     return Failure_T::System(std::move(subject), ENOMEM);
 }
 
+Failure_T TooLarge(std::string subject, std::uint64_t size, std::uint64_t maxSize)
+{
+    Failure_T f = Failure_T::System(std::move(subject), 0);
+    f.detail = std::to_string(size) + " bytes, more than the " + std::to_string(maxSize) + " its use allows";
+    return f;
+}
+
 }  // namespace
 
 CArchiveSet::CArchiveSet() : decoder(std::make_unique<CDictDecoder>()) {}
@@ -206,6 +213,11 @@ std::uint32_t CArchiveSet::FindEntry(int n, std::string_view name) const
 
 bool CArchiveSet::ReadEntry(int n, std::string_view name, std::uint32_t* length)
 {
+    return ReadEntry(n, name, length, std::numeric_limits<std::uint64_t>::max());
+}
+
+bool CArchiveSet::ReadEntry(int n, std::string_view name, std::uint32_t* length, std::uint64_t maxSize)
+{
     failure = {};
     if (length)
         *length = 0;
@@ -215,21 +227,22 @@ bool CArchiveSet::ReadEntry(int n, std::string_view name, std::uint32_t* length)
 
     const std::string overrideFolder = "unpack\\" + ArchiveDatPaths()[n];
     if (looseInProgramFolder) {
-        const LooseResult r = ReadLooseFile(programFolder, overrideFolder, name, length);
+        const LooseResult r = ReadLooseFile(programFolder, overrideFolder, name, length, maxSize);
         if (r != LooseResult::kNone)
             return r == LooseResult::kRead;
     }
     if (looseInGameFolder) {
-        const LooseResult r = ReadLooseFile(gameFolder, overrideFolder, name, length);
+        const LooseResult r = ReadLooseFile(gameFolder, overrideFolder, name, length, maxSize);
         if (r != LooseResult::kNone)
             return r == LooseResult::kRead;
     }
-    return ReadIndexedEntry(k, n, length);
+    return ReadIndexedEntry(k, n, length, maxSize);
 }
 
 CArchiveSet::LooseResult CArchiveSet::ReadLooseFile(const std::string& base,
                                                     const std::string& overrideFolder,
-                                                    std::string_view name, std::uint32_t* length)
+                                                    std::string_view name, std::uint32_t* length,
+                                                    std::uint64_t maxSize)
 {
     if (base.empty())
         return LooseResult::kNone;
@@ -248,6 +261,10 @@ CArchiveSet::LooseResult CArchiveSet::ReadLooseFile(const std::string& base,
     const std::string shown = JoinPath(base, ShownPath(relative));
     if (file.Seek(0)) {
         const std::uint64_t size = file.Size();
+        if (size > maxSize) {
+            Fail(TooLarge(shown, size, maxSize));
+            return LooseResult::kFailed;
+        }
         if (size > std::numeric_limits<std::uint32_t>::max()) {
             Fail(Failure_T::System(shown, EFBIG));
             return LooseResult::kFailed;
@@ -265,13 +282,16 @@ CArchiveSet::LooseResult CArchiveSet::ReadLooseFile(const std::string& base,
     return LooseResult::kRead;
 }
 
-bool CArchiveSet::ReadIndexedEntry(std::uint32_t k, int n, std::uint32_t* length)
+bool CArchiveSet::ReadIndexedEntry(std::uint32_t k, int n, std::uint32_t* length, std::uint64_t maxSize)
 {
     CHostFile dat;
     if (!OpenUnder(dat, gameFolder, ArchiveDatPaths()[n]))
         return false;
     const std::string shown = ShownPath(ArchiveDatPaths()[n]);
     const HedRecord_T& r = archives[n].indexTable[k];
+    if (r.fullSize > maxSize)
+        return Fail(TooLarge(std::string(NameAt(n, k - 1)) + " in archive " + std::to_string(n), r.fullSize,
+                             maxSize));
     if (r.offset > dat.Size())
         return Fail(Failure_T::Damaged(shown, "entry " + std::to_string(k) + " lies beyond the end of the file"));
     if (!dat.Seek(r.offset))

@@ -49,6 +49,11 @@ public:
     // On true the entry's bytes are at the start of Buffer(), valid until
     // the next ReadEntry. length (may be null) is set to 0 first.
     bool ReadEntry(int n, std::string_view name, std::uint32_t* length);
+    // The same, refusing before anything is read or allocated an entry
+    // whose content (or loose file) is larger than maxSize bytes: a caller
+    // that knows how large its entries can be keeps a damaged or hostile
+    // one from filling memory.
+    bool ReadEntry(int n, std::string_view name, std::uint32_t* length, std::uint64_t maxSize);
 
     // Why the last OpenArchive or ReadEntry gave false: a file the system
     // refused, an entry not found, or which check of the data failed.
@@ -73,8 +78,8 @@ private:
     enum class LooseResult { kNone, kRead, kFailed };
 
     LooseResult ReadLooseFile(const std::string& base, const std::string& overrideFolder,
-                              std::string_view name, std::uint32_t* length);
-    bool ReadIndexedEntry(std::uint32_t k, int n, std::uint32_t* length);
+                              std::string_view name, std::uint32_t* length, std::uint64_t maxSize);
+    bool ReadIndexedEntry(std::uint32_t k, int n, std::uint32_t* length, std::uint64_t maxSize);
     bool OpenUnder(CHostFile& file, const std::string& base, const std::string& relative);
     bool LoadIndex(int n, ArchiveInfo_T& info);
     bool LoadNameDirectory(int n, ArchiveInfo_T& info);

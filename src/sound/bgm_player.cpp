@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "archive/archive_set.h"
+#include "host/host_file.h"
 #include "host/host_path.h"
 
 namespace tarnwick {
@@ -46,7 +47,11 @@ std::string BgmFileName(int n)
 void PlayBgm(const BgmContext_T& music, int n)
 {
     const std::optional<std::string> path = ResolveUnder(music.archives.GameFolder(), BgmFileName(n));
-    if (!path) {  // a name that would climb out of the game folder
+    // A name that would climb out of the game folder, or anything but a
+    // regular file there (a FIFO would hold the player up for ever), is a
+    // missing track.
+    CHostFile probe;
+    if (!path || !probe.Open(*path)) {
         music.player.Close();
         return;
     }

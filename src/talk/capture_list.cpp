@@ -1,12 +1,12 @@
 #include "talk/capture_list.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "host/host_file.h"
 #include "host/host_path.h"
 #include "talk/decimal_value.h"
 
@@ -14,28 +14,24 @@ namespace tarnwick {
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
-// Reads lines ended by LF; a CR right before the LF goes with it. The last
-// line needs no line end. Gives nothing at the end of the file or on a read
-// error, so what was read before an error is kept.
+// Lines ended by LF; a CR right before the LF goes with it. The last line
+// needs no line end.
 class CLineReader {
 public:
-    explicit CLineReader(std::FILE* f) : file(f) {}
-    ~CLineReader() { std::free(buffer); }
-    CLineReader(const CLineReader&) = delete;
-    CLineReader& operator=(const CLineReader&) = delete;
+    explicit CLineReader(std::string_view t) : text(t) {}
 
     std::optional<std::string_view> Next()
     {
-        const ssize_t n = ::getline(&buffer, &size, file);
-        if (n < 0)
+        if (pos >= text.size())
             return std::nullopt;
-        std::string_view line(buffer, static_cast<std::size_t>(n));
-        if (!line.empty() && line.back() == '\n') {
-            line.remove_suffix(1);
+        std::size_t nl = text.find('\n', pos);
+        std::string_view line;
+        if (nl == std::string_view::npos) {
+            line = text.substr(pos);
+            pos = text.size();
+        } else {
+            line = text.substr(pos, nl - pos);
+            pos = nl + 1;
             if (!line.empty() && line.back() == '\r')
                 line.remove_suffix(1);
         }
@@ -43,9 +39,8 @@ public:
     }
 
 private:
-    std::FILE* file;
-    char* buffer = nullptr;
-    std::size_t size = 0;
+    std::string_view text;
+    std::size_t pos = 0;
 };
 
 std::string_view TrimAny(std::string_view s, std::string_view spaces)
@@ -116,10 +111,19 @@ std::optional<TalkRange_T> ParseRange(std::string_view body)
 bool ReadCaptureList(const std::string& path, std::vector<std::unique_ptr<CCaptureElm>>& captureItems,
                      std::vector<std::string>& captureNames)
 {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file)
+    // Only a regular file is read, so a FIFO or a device in its place cannot
+    // hold start-up up; a read error keeps what was read before it.
+    CHostFile file;
+    if (!file.Open(path) || file.Size() > kMaxCaptureListBytes)
         return false;
-    CLineReader reader(file.get());
+    std::string text;
+    try {
+        text.resize(static_cast<std::size_t>(file.Size()));
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    text.resize(static_cast<std::size_t>(file.Read(text.data(), text.size())));
+    CLineReader reader(text);
 
     const std::optional<std::string_view> first = reader.Next();
     if (!first || TrimAny(*first, " \t\r\n\v\f") != "<CaptureList>")
