@@ -1,5 +1,6 @@
 #include "sound/bgm_player.h"
 
+#include <cerrno>
 #include <cmath>
 #include <optional>
 
@@ -47,11 +48,11 @@ std::string BgmFileName(int n)
 void PlayBgm(const BgmContext_T& music, int n)
 {
     const std::optional<std::string> path = ResolveUnder(music.archives.GameFolder(), BgmFileName(n));
-    // A name that would climb out of the game folder, or anything but a
-    // regular file there (a FIFO would hold the player up for ever), is a
-    // missing track.
+    // A name that would climb out of the game folder, or something other
+    // than a file in the track's place (a FIFO would hold the player up for
+    // ever), is a missing track. A missing file is the player's to refuse.
     CHostFile probe;
-    if (!path || !probe.Open(*path)) {
+    if (!path || (!probe.Open(*path) && probe.Failure(*path).errorNumber != ENOENT)) {
         music.player.Close();
         return;
     }

@@ -124,8 +124,7 @@ TEST_F(BgmPlayerTest, MissingTrackEndsTheOldOneAndIsNotRetried)
     ApplyMusicRule(music, 7, currentBgmNo);
     EXPECT_EQ(currentBgmNo, 7);
     EXPECT_FALSE(player.IsOpen());
-    // Nothing there is nothing to hand to the player.
-    EXPECT_EQ(Calls(), (std::vector<std::string>{"stop", "release"}));
+    EXPECT_EQ(Calls(), (std::vector<std::string>{"stop", "release", Track("data/sound/bgm_7.wma")}));
 
     ApplyMusicRule(music, 7, currentBgmNo);
     PollBgm(music, currentBgmNo);
