@@ -1,7 +1,7 @@
 #include "talk/capture_list.h"
 
+#include <algorithm>
 #include <memory>
-#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,32 +15,51 @@ namespace tarnwick {
 namespace {
 
 // Lines ended by LF; a CR right before the LF goes with it. The last line
-// needs no line end.
+// needs no line end. Reads the file a block at a time, so memory follows
+// the longest line, not the file. Gives nothing at the end of the file or
+// on a read error, so what was read before an error is kept.
 class CLineReader {
 public:
-    explicit CLineReader(std::string_view t) : text(t) {}
+    // Reads no more than limit bytes, however the file grows meanwhile.
+    CLineReader(CHostFile& f, std::uint64_t limit) : file(f), left(limit) {}
 
     std::optional<std::string_view> Next()
     {
-        if (pos >= text.size())
-            return std::nullopt;
-        std::size_t nl = text.find('\n', pos);
-        std::string_view line;
-        if (nl == std::string_view::npos) {
-            line = text.substr(pos);
-            pos = text.size();
-        } else {
-            line = text.substr(pos, nl - pos);
-            pos = nl + 1;
-            if (!line.empty() && line.back() == '\r')
-                line.remove_suffix(1);
+        for (;;) {
+            const std::size_t nl = pending.find('\n', start);
+            if (nl != std::string::npos) {
+                std::string_view line(pending.data() + start, nl - start);
+                start = nl + 1;
+                if (!line.empty() && line.back() == '\r')
+                    line.remove_suffix(1);
+                return line;
+            }
+            if (atEnd) {
+                if (start >= pending.size())
+                    return std::nullopt;
+                const std::string_view last(pending.data() + start, pending.size() - start);
+                start = pending.size();
+                return last;
+            }
+            pending.erase(0, start);
+            start = 0;
+            const std::size_t had = pending.size();
+            const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, left));
+            pending.resize(had + want);
+            const std::uint64_t got = want != 0 ? file.Read(pending.data() + had, want) : 0;
+            pending.resize(had + static_cast<std::size_t>(got));
+            left -= got;
+            atEnd = got == 0;
         }
-        return line;
     }
 
 private:
-    std::string_view text;
-    std::size_t pos = 0;
+    static constexpr std::size_t kBlock = 64u << 10;
+    CHostFile& file;
+    std::uint64_t left;
+    std::string pending;    // read, not yet given out from start on
+    std::size_t start = 0;
+    bool atEnd = false;
 };
 
 std::string_view TrimAny(std::string_view s, std::string_view spaces)
@@ -112,18 +131,11 @@ bool ReadCaptureList(const std::string& path, std::vector<std::unique_ptr<CCaptu
                      std::vector<std::string>& captureNames)
 {
     // Only a regular file is read, so a FIFO or a device in its place cannot
-    // hold start-up up; a read error keeps what was read before it.
+    // hold start-up up.
     CHostFile file;
     if (!file.Open(path) || file.Size() > kMaxCaptureListBytes)
         return false;
-    std::string text;
-    try {
-        text.resize(static_cast<std::size_t>(file.Size()));
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    text.resize(static_cast<std::size_t>(file.Read(text.data(), text.size())));
-    CLineReader reader(text);
+    CLineReader reader(file, kMaxCaptureListBytes);
 
     const std::optional<std::string_view> first = reader.Next();
     if (!first || TrimAny(*first, " \t\r\n\v\f") != "<CaptureList>")

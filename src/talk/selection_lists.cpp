@@ -92,6 +92,7 @@ CaptureChoice_T CurrentCaptureChoice(const CSelectorModel& captureCombo)
 void FillCaptureCombo(CSelectorModel& captureCombo, const CVeyQelTalk& talk)
 {
     captureCombo.Clear();
+    captureCombo.Reserve(talk.CaptureNameCount() + 1);
     captureCombo.Add(kAllTalksText);
     for (std::size_t i = 0; i < talk.CaptureNameCount(); ++i)
         captureCombo.Add(talk.CaptureNameAt(i));
@@ -101,6 +102,10 @@ void FillCaptureCombo(CSelectorModel& captureCombo, const CVeyQelTalk& talk)
 void FillItemCombo(CSelectorModel& itemCombo, const CVeyQelTalk& talk, const std::string& captureName)
 {
     itemCombo.Clear();
+    std::size_t count = 2;
+    for (std::size_t i = 0; i < talk.CaptureItemCount(); ++i)
+        count += talk.CaptureItemAt(i)->captureName == captureName;
+    itemCombo.Reserve(count);
     itemCombo.Add(kCheckAllText);
     itemCombo.Add(kClearAllText);
     for (std::size_t i = 0; i < talk.CaptureItemCount(); ++i) {

@@ -51,7 +51,7 @@ void CTalkListModel::SetCurrentRow(int row)
 
 void CSelectorModel::Clear()
 {
-    entries.clear();
+    std::vector<Entry_T>().swap(entries);  // a long list's room goes with it
     selected = -1;
     if (listener)
         listener->OnCleared();
