@@ -4,15 +4,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <optional>
-#include <sstream>
 #include <system_error>
-#include <vector>
 
+#include "host/host_file.h"
 #include "host/host_path.h"
 #include "talk/decimal_value.h"
 
@@ -30,19 +29,16 @@ std::string_view Trim(std::string_view s)
     return s;
 }
 
-// One line of the file as read, with the parts that matter for lookups.
+// One line of the file, viewed in its text, with the parts that matter for
+// lookups; nothing is copied, so reading takes no memory beyond the file's.
 struct ProfileLine_T {
-    explicit ProfileLine_T(std::string t) : text(std::move(t)) {}
-    std::string text;  // without its line end
+    std::string_view text;  // without its line end
+    std::size_t begin = 0;  // offsets into the file's text
+    std::size_t end = 0;    // past the line end, if any
+    bool hasEnd = false;
     enum Kind { kOther, kSection, kKey } kind = kOther;
-    std::string name;   // section or key name, trimmed
-    std::string value;  // key value, trimmed
-};
-
-struct ProfileText_T {
-    std::vector<ProfileLine_T> lines;
-    std::string lineEnd = "\n";
-    bool endsWithLineEnd = true;
+    std::string_view name;   // section or key name, trimmed
+    std::string_view value;  // key value, trimmed
 };
 
 void Classify(ProfileLine_T& line)
@@ -53,73 +49,105 @@ void Classify(ProfileLine_T& line)
     if (t.front() == '[') {
         const std::size_t close = t.find(']');
         line.kind = ProfileLine_T::kSection;
-        line.name = std::string(Trim(t.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1)));
+        line.name = Trim(t.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
         return;
     }
     const std::size_t eq = t.find('=');
     if (eq == std::string_view::npos)
         return;
     line.kind = ProfileLine_T::kKey;
-    line.name = std::string(Trim(t.substr(0, eq)));
-    line.value = std::string(Trim(t.substr(eq + 1)));
+    line.name = Trim(t.substr(0, eq));
+    line.value = Trim(t.substr(eq + 1));
 }
 
-std::optional<std::string> ReadAll(const std::string& path)
+// Calls visit(line) for every line in order until it gives false.
+template <typename Visit>
+void ForEachLine(std::string_view content, Visit visit)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return std::nullopt;
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-ProfileText_T Parse(const std::string& content)
-{
-    ProfileText_T p;
     std::size_t pos = 0;
-    bool firstLine = true;
     while (pos < content.size()) {
+        ProfileLine_T line;
+        line.begin = pos;
         std::size_t nl = content.find('\n', pos);
-        const bool hasEnd = nl != std::string::npos;
-        if (!hasEnd)
+        line.hasEnd = nl != std::string_view::npos;
+        if (!line.hasEnd)
             nl = content.size();
-        std::string text = content.substr(pos, nl - pos);
-        if (!text.empty() && text.back() == '\r') {
-            text.pop_back();
-            if (firstLine)
-                p.lineEnd = "\r\n";
-        }
-        firstLine = false;
-        p.lines.emplace_back(std::move(text));
-        p.endsWithLineEnd = hasEnd;
-        pos = nl + 1;
-    }
-    for (ProfileLine_T& line : p.lines)
+        line.text = content.substr(pos, nl - pos);
+        if (line.hasEnd && !line.text.empty() && line.text.back() == '\r')
+            line.text.remove_suffix(1);
+        line.end = line.hasEnd ? nl + 1 : nl;
         Classify(line);
-    return p;
+        if (!visit(line))
+            return;
+        pos = line.end;
+    }
 }
 
-// Line index of the section header, or -1.
-long FindSection(const ProfileText_T& p, std::string_view section)
+// Where a key lives or would go, found in one pass.
+struct KeyPlace_T {
+    bool sectionFound = false;
+    std::optional<ProfileLine_T> key;  // the key's line in the section
+    std::size_t insertAt = 0;          // past the section's last non-empty line
+    bool insertNeedsLineEnd = false;   // that line is the file's last and has no end
+};
+
+KeyPlace_T FindKey(std::string_view content, std::string_view section, std::string_view key)
 {
-    for (std::size_t i = 0; i < p.lines.size(); ++i) {
-        if (p.lines[i].kind == ProfileLine_T::kSection && EqualsNoCase(p.lines[i].name, section))
-            return static_cast<long>(i);
-    }
-    return -1;
+    KeyPlace_T place;
+    bool inSection = false;
+    ForEachLine(content, [&](const ProfileLine_T& line) {
+        if (line.kind == ProfileLine_T::kSection) {
+            if (inSection)
+                return false;  // only the first section of the name counts
+            inSection = EqualsNoCase(line.name, section);
+            if (inSection) {
+                place.sectionFound = true;
+                place.insertAt = line.end;
+                place.insertNeedsLineEnd = !line.hasEnd;
+            }
+            return true;
+        }
+        if (!inSection)
+            return true;
+        if (line.kind == ProfileLine_T::kKey && EqualsNoCase(line.name, key)) {
+            place.key = line;
+            return false;
+        }
+        if (!Trim(line.text).empty()) {
+            place.insertAt = line.end;
+            place.insertNeedsLineEnd = !line.hasEnd;
+        }
+        return true;
+    });
+    return place;
 }
 
-// Line index of the key within the section starting at header, or -1.
-long FindKey(const ProfileText_T& p, long header, std::string_view key)
+// The file's text. Nothing when it is missing (absent is true), or when it
+// is no regular file or larger than any settings file (absent is false):
+// such a file is not read, and must not be replaced either.
+std::optional<std::string> ReadAll(const std::string& path, bool* absent = nullptr)
 {
-    for (std::size_t i = static_cast<std::size_t>(header) + 1; i < p.lines.size(); ++i) {
-        if (p.lines[i].kind == ProfileLine_T::kSection)
-            break;
-        if (p.lines[i].kind == ProfileLine_T::kKey && EqualsNoCase(p.lines[i].name, key))
-            return static_cast<long>(i);
+    if (absent)
+        *absent = false;
+    CHostFile file;
+    if (!file.Open(path)) {
+        const Failure_T why = file.Failure(path);
+        if (absent)
+            *absent = why.kind == FailureKind::kSystem && why.errorNumber == ENOENT;
+        return std::nullopt;
     }
-    return -1;
+    if (file.Size() > kMaxProfileBytes)
+        return std::nullopt;
+    std::string content(static_cast<std::size_t>(file.Size()), '\0');
+    content.resize(static_cast<std::size_t>(file.Read(content.data(), content.size())));
+    return content;
+}
+
+// The first line's end sets the style of the lines a write adds.
+std::string_view LineEndOf(std::string_view content)
+{
+    const std::size_t nl = content.find('\n');
+    return nl != std::string_view::npos && nl > 0 && content[nl - 1] == '\r' ? "\r\n" : "\n";
 }
 
 std::string Unquote(std::string_view v)
@@ -168,6 +196,17 @@ bool ReplaceFile(const std::string& path, const std::string& content)
     return false;
 }
 
+// Whether the file at path may be replaced: it is missing, or it is a
+// regular file with its owner's write bit set that this process may write.
+// The mode bits decide even for root, who may write anything.
+bool MayReplace(const std::string& path)
+{
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0)
+        return errno == ENOENT;
+    return S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) != 0 && ::access(path.c_str(), W_OK) == 0;
+}
+
 // A settings file reached through a symbolic link is changed where it lies.
 std::string WriteTarget(const std::string& path)
 {
@@ -188,14 +227,10 @@ std::string CProfileFile::GetProfileString(std::string_view section, std::string
     const std::optional<std::string> content = ReadAll(path);
     if (!content)
         return std::string(def);
-    const ProfileText_T p = Parse(*content);
-    const long header = FindSection(p, section);
-    if (header < 0)
+    const KeyPlace_T place = FindKey(*content, section, key);
+    if (!place.key)
         return std::string(def);
-    const long line = FindKey(p, header, key);
-    if (line < 0)
-        return std::string(def);
-    return Unquote(p.lines[static_cast<std::size_t>(line)].value);
+    return Unquote(place.key->value);
 }
 
 int CProfileFile::GetProfileInt(std::string_view section, std::string_view key, int def) const
@@ -214,35 +249,46 @@ bool CProfileFile::WriteProfileString(std::string_view section, std::string_view
     if (path.empty() || section.empty() || key.empty())
         return false;
     const std::string target = WriteTarget(path);
-    const std::optional<std::string> old = ReadAll(target);
-    ProfileText_T p = Parse(old.value_or(std::string()));
+    // A file the user may not change stays exactly as it is, as does one
+    // that could not be read: rewriting it would lose what it holds.
+    if (!MayReplace(target))
+        return false;
+    bool absent = false;
+    const std::optional<std::string> old = ReadAll(target, &absent);
+    if (!old && !absent)
+        return false;
+    const std::string_view text = old ? std::string_view(*old) : std::string_view();
+    const std::string_view lineEnd = LineEndOf(text);
     const std::string entry = std::string(key) + "=" + std::string(value);
 
-    const long header = FindSection(p, section);
-    if (header < 0) {
-        if (!p.lines.empty() && !Trim(p.lines.back().text).empty())
-            p.lines.emplace_back("");
-        p.lines.emplace_back("[" + std::string(section) + "]");
-        p.lines.emplace_back(entry);
-    } else if (const long line = FindKey(p, header, key); line >= 0) {
-        ProfileLine_T& l = p.lines[static_cast<std::size_t>(line)];
-        l.text = l.name + "=" + std::string(value);
-    } else {
+    const KeyPlace_T place = FindKey(text, section, key);
+    std::string content;
+    content.reserve(text.size() + entry.size() + section.size() + 8);
+    if (place.key) {
+        const ProfileLine_T& line = *place.key;
+        content.append(text.substr(0, line.begin));
+        content.append(line.name).append("=").append(value);
+        content.append(text.substr(line.begin + line.text.size()));
+    } else if (place.sectionFound) {
         // After the section's last non-empty line, so blank lines that
         // separate it from the next section stay where they are.
-        std::size_t at = static_cast<std::size_t>(header) + 1;
-        for (std::size_t i = at; i < p.lines.size() && p.lines[i].kind != ProfileLine_T::kSection; ++i) {
-            if (!Trim(p.lines[i].text).empty())
-                at = i + 1;
-        }
-        p.lines.insert(p.lines.begin() + static_cast<long>(at), ProfileLine_T(entry));
-    }
-
-    std::string content;
-    for (std::size_t i = 0; i < p.lines.size(); ++i) {
-        content += p.lines[i].text;
-        if (i + 1 < p.lines.size() || p.endsWithLineEnd || header < 0)
-            content += p.lineEnd;
+        content.append(text.substr(0, place.insertAt));
+        if (place.insertNeedsLineEnd)
+            content.append(lineEnd).append(entry);
+        else
+            content.append(entry).append(lineEnd);
+        content.append(text.substr(place.insertAt));
+    } else {
+        content.append(text);
+        if (!text.empty() && text.back() != '\n')
+            content.append(lineEnd);
+        std::string_view lastLine = text;
+        if (!lastLine.empty() && lastLine.back() == '\n')
+            lastLine.remove_suffix(1);
+        lastLine = lastLine.substr(lastLine.rfind('\n') == std::string_view::npos ? 0 : lastLine.rfind('\n') + 1);
+        if (!Trim(lastLine).empty())
+            content.append(lineEnd);
+        content.append("[").append(section).append("]").append(lineEnd).append(entry).append(lineEnd);
     }
     return ReplaceFile(target, content);
 }

@@ -4,10 +4,15 @@
 // changes one line and keeps everything else in the file as it was.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace tarnwick {
+
+// A settings file holds a few short lines: anything larger, and anything
+// that is not a regular file, is not read (every key takes its default).
+inline constexpr std::uint64_t kMaxProfileBytes = 1u << 20;
 
 class CProfileFile {
 public:
@@ -25,7 +30,9 @@ public:
 
     // The first write creates the file (and its folder). The file is never
     // left half-written: the new content goes to a temporary file that then
-    // takes the old one's place.
+    // takes the old one's place. False, and the file left exactly as it is,
+    // when it is read-only (its owner's write bit clear, whoever runs us),
+    // no regular file, or too large to have been read.
     bool WriteProfileString(std::string_view section, std::string_view key, std::string_view value);
     bool WriteProfileInt(std::string_view section, std::string_view key, int value);
 

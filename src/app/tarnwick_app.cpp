@@ -113,7 +113,7 @@ bool CTarnwickApp::InitInstance(IStartupUi& ui)
     profile.WriteProfileString(kSettingsSection, "VeyAppPath", candidate);
 
     std::uint32_t length = 0;
-    if (!archiveSet.ReadEntry(kTableArchive, kTalkTableName, &length)) {
+    if (!archiveSet.ReadEntry(kTableArchive, kTalkTableName, &length, kMaxTalkTableBytes)) {
         ui.ShowMessage(kTalkTableMissing);
         return false;
     }

@@ -192,6 +192,13 @@ bool LoadArchive(Loader_T& l, int n, ArchiveInfo_T& info)
     return LoadIndex(l, n, info) && LoadNameDirectory(l, n, info);
 }
 
+Failure_T TooLarge(std::string subject, std::uint64_t size, std::uint64_t maxSize)
+{
+    Failure_T f = Failure_T::System(std::move(subject), 0);
+    f.detail = std::to_string(size) + " bytes, more than the " + std::to_string(maxSize) + " its use allows";
+    return f;
+}
+
 }  // namespace
 
 CArchiveSet::CArchiveSet() : decoder(std::make_unique<CDictDecoder>()) {}
@@ -363,13 +370,18 @@ std::uint32_t CArchiveSet::FindEntry(int n, std::string_view name) const
 
 bool CArchiveSet::ReadEntry(int n, std::string_view name, std::uint32_t* length)
 {
+    return ReadEntry(n, name, length, std::numeric_limits<std::uint64_t>::max());
+}
+
+bool CArchiveSet::ReadEntry(int n, std::string_view name, std::uint32_t* length, std::uint64_t maxSize)
+{
     failure = {};
     if (length)
         *length = 0;
     const std::uint32_t k = FindEntry(n, name);
     if (k == 0)
         return Fail(Failure_T::NotFound(std::string(name), "archive " + std::to_string(n)));
-    return ReadFoundEntry(n, k, name, length);
+    return ReadFoundEntry(n, k, name, length, maxSize);
 }
 
 bool CArchiveSet::ReadEntryNumber(int n, std::uint32_t k, std::uint32_t* length)
@@ -379,28 +391,30 @@ bool CArchiveSet::ReadEntryNumber(int n, std::uint32_t k, std::uint32_t* length)
         *length = 0;
     if (k == 0 || k > NameCount(n))
         return Fail(Failure_T::NotFound("entry " + std::to_string(k), "archive " + std::to_string(n)));
-    return ReadFoundEntry(n, k, NameAt(n, k - 1), length);
+    return ReadFoundEntry(n, k, NameAt(n, k - 1), length, std::numeric_limits<std::uint64_t>::max());
 }
 
-bool CArchiveSet::ReadFoundEntry(int n, std::uint32_t k, std::string_view name, std::uint32_t* length)
+bool CArchiveSet::ReadFoundEntry(int n, std::uint32_t k, std::string_view name, std::uint32_t* length,
+                                 std::uint64_t maxSize)
 {
     const std::string overrideFolder = "unpack\\" + ArchiveDatPaths()[n];
     if (looseInProgramFolder) {
-        const LooseResult r = ReadLooseFile(programFolder, overrideFolder, name, length);
+        const LooseResult r = ReadLooseFile(programFolder, overrideFolder, name, length, maxSize);
         if (r != LooseResult::kNone)
             return r == LooseResult::kRead;
     }
     if (looseInGameFolder) {
-        const LooseResult r = ReadLooseFile(gameFolder, overrideFolder, name, length);
+        const LooseResult r = ReadLooseFile(gameFolder, overrideFolder, name, length, maxSize);
         if (r != LooseResult::kNone)
             return r == LooseResult::kRead;
     }
-    return ReadIndexedEntry(k, n, length);
+    return ReadIndexedEntry(k, n, length, maxSize);
 }
 
 CArchiveSet::LooseResult CArchiveSet::ReadLooseFile(const std::string& base,
                                                     const std::string& overrideFolder,
-                                                    std::string_view name, std::uint32_t* length)
+                                                    std::string_view name, std::uint32_t* length,
+                                                    std::uint64_t maxSize)
 {
     if (base.empty())
         return LooseResult::kNone;
@@ -429,6 +443,10 @@ CArchiveSet::LooseResult CArchiveSet::ReadLooseFile(const std::string& base,
     const std::string shown = JoinPath(base, ShownPath(overrideFolder + "\\" + relative.substr(folder.size())));
     if (file.Seek(0)) {
         const std::uint64_t size = file.Size();
+        if (size > maxSize) {
+            Fail(TooLarge(shown, size, maxSize));
+            return LooseResult::kFailed;
+        }
         if (size > std::numeric_limits<std::uint32_t>::max()) {
             Fail(Failure_T::System(shown, EFBIG));
             return LooseResult::kFailed;
@@ -446,7 +464,7 @@ CArchiveSet::LooseResult CArchiveSet::ReadLooseFile(const std::string& base,
     return LooseResult::kRead;
 }
 
-bool CArchiveSet::ReadIndexedEntry(std::uint32_t k, int n, std::uint32_t* length)
+bool CArchiveSet::ReadIndexedEntry(std::uint32_t k, int n, std::uint32_t* length, std::uint64_t maxSize)
 {
     CHostFile local;
     CHostFile* const file = DataFile(n, local);
@@ -455,6 +473,9 @@ bool CArchiveSet::ReadIndexedEntry(std::uint32_t k, int n, std::uint32_t* length
     CHostFile& dat = *file;
     const std::string shown = ShownPath(ArchiveDatPaths()[n]);
     const HedRecord_T& r = archives[n].indexTable[k];
+    if (r.fullSize > maxSize)
+        return Fail(TooLarge(std::string(NameAt(n, k - 1)) + " in archive " + std::to_string(n), r.fullSize,
+                             maxSize));
     if (r.offset > dat.Size())
         return Fail(Failure_T::Damaged(shown, "entry " + std::to_string(k) + " lies beyond the end of the file"));
     if (!dat.Seek(r.offset))

@@ -56,6 +56,11 @@ public:
     // On true the entry's bytes are at the start of Buffer(), valid until
     // the next ReadEntry. length (may be null) is set to 0 first.
     bool ReadEntry(int n, std::string_view name, std::uint32_t* length);
+    // The same, refusing before anything is read or allocated an entry
+    // whose content (or loose file) is larger than maxSize bytes: a caller
+    // that knows how large its entries can be keeps a damaged or hostile
+    // one from filling memory.
+    bool ReadEntry(int n, std::string_view name, std::uint32_t* length, std::uint64_t maxSize);
 
     // Entry k (1-based, as FindEntry numbers them) read as ReadEntry reads
     // an entry it found, loose override of its name first. A tool walking a
@@ -89,9 +94,10 @@ private:
     enum class LooseResult { kNone, kRead, kFailed };
 
     LooseResult ReadLooseFile(const std::string& base, const std::string& overrideFolder,
-                              std::string_view name, std::uint32_t* length);
-    bool ReadFoundEntry(int n, std::uint32_t k, std::string_view name, std::uint32_t* length);
-    bool ReadIndexedEntry(std::uint32_t k, int n, std::uint32_t* length);
+                              std::string_view name, std::uint32_t* length, std::uint64_t maxSize);
+    bool ReadFoundEntry(int n, std::uint32_t k, std::string_view name, std::uint32_t* length,
+                        std::uint64_t maxSize);
+    bool ReadIndexedEntry(std::uint32_t k, int n, std::uint32_t* length, std::uint64_t maxSize);
     CHostFile* DataFile(int n, CHostFile& local);
     const std::optional<std::string>& FindOverrideFolder(const std::string& base, const std::string& overrideFolder);
     bool OpenUnder(CHostFile& file, const std::string& base, const std::string& relative);

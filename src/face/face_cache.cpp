@@ -1,5 +1,6 @@
 #include "face/face_cache.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <new>
 
@@ -16,7 +17,7 @@ const CVeyFaceImage* CFaceCache::GetFaceImage(CArchiveSet& archives, const std::
     }
 
     std::uint32_t length = 0;
-    if (!archives.ReadEntry(kFaceArchive, name, &length) || length == 0)
+    if (!archives.ReadEntry(kFaceArchive, name, &length, kMaxFaceEntryBytes) || length == 0)
         return nullptr;
     try {
         // Copied before anything else runs: the shared buffer belongs to
@@ -27,13 +28,16 @@ const CVeyFaceImage* CFaceCache::GetFaceImage(CArchiveSet& archives, const std::
         if (!DecodeFacePng(png, entry->image))
             return nullptr;
         entry->name = name;
+        bytes += entry->image.Bytes();
         entries.push_back(std::move(entry));
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
     // Appended first, so the entry handed out is never the one dropped.
-    if (entries.size() > kFaceCacheSize)
-        entries.erase(entries.begin());
+    std::size_t drop = 0;
+    while (entries.size() - drop > 1 && (entries.size() - drop > kFaceCacheSize || bytes > budget))
+        bytes -= entries[drop++]->image.Bytes();
+    entries.erase(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(drop));
     return entries.back().get();
 }
 

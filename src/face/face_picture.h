@@ -9,9 +9,11 @@
 
 namespace tarnwick {
 
-// No face picture is larger than this either way; a PNG that claims more is
-// refused before anything is allocated for it.
-inline constexpr int kMaxFaceSide = 4096;
+// Faces are about a hundred pixels wide: a PNG that claims more than this
+// either way is refused before anything is allocated for it.
+inline constexpr int kMaxFaceSide = 1024;
+// Nor is a face entry ever this large; a larger one is not even read.
+inline constexpr std::uint64_t kMaxFaceEntryBytes = 16u << 20;
 
 struct FacePicture_T {
     int width = 0;
@@ -20,6 +22,7 @@ struct FacePicture_T {
     std::unique_ptr<std::uint8_t[]> pixels;
 
     bool IsEmpty() const { return pixels == nullptr; }
+    std::size_t Bytes() const { return pixels ? pitch * static_cast<std::size_t>(height) : 0; }
     std::uint8_t* Row(int y) { return pixels.get() + static_cast<std::size_t>(y) * pitch; }
     const std::uint8_t* Row(int y) const { return pixels.get() + static_cast<std::size_t>(y) * pitch; }
 };

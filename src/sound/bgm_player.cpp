@@ -1,9 +1,11 @@
 #include "sound/bgm_player.h"
 
+#include <cerrno>
 #include <cmath>
 #include <optional>
 
 #include "archive/archive_set.h"
+#include "host/host_file.h"
 #include "host/host_path.h"
 
 namespace tarnwick {
@@ -46,7 +48,11 @@ std::string BgmFileName(int n)
 void PlayBgm(const BgmContext_T& music, int n)
 {
     const std::optional<std::string> path = ResolveUnder(music.archives.GameFolder(), BgmFileName(n));
-    if (!path) {  // a name that would climb out of the game folder
+    // A name that would climb out of the game folder, or something other
+    // than a file in the track's place (a FIFO would hold the player up for
+    // ever), is a missing track. A missing file is the player's to refuse.
+    CHostFile probe;
+    if (!path || (!probe.Open(*path) && probe.Failure(*path).errorNumber != ENOENT)) {
         music.player.Close();
         return;
     }

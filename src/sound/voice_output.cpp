@@ -1,7 +1,8 @@
 #include "sound/voice_output.h"
 
+#include <algorithm>
 #include <cstring>
-#include <limits>
+#include <new>
 
 // The header's file-callback sets are static and unused here.
 #define OV_EXCLUDE_STATIC_CALLBACKS
@@ -14,38 +15,70 @@ namespace tarnwick {
 
 namespace {
 
-constexpr std::int32_t kMaxPcmBytes = std::numeric_limits<std::int32_t>::max();
-
-// Owns the decoder state of an opened OggVorbis_File, not its memory.
-struct OvClear {
-    void operator()(OggVorbis_File* file) const { ov_clear(file); }
-};
-
 const ov_callbacks kClipCallbacks{ClipRead, ClipSeek, ClipClose, ClipTell};
 
-bool GrowPcm(VoiceOutput& out, std::int32_t size)
+}  // namespace
+
+// The decoder of one clip over its own copy of the entry, inverted back.
+class CVoiceDecoder {
+public:
+    CVoiceDecoder() = default;
+    ~CVoiceDecoder()
+    {
+        if (opened)
+            ov_clear(&file);
+    }
+    CVoiceDecoder(const CVoiceDecoder&) = delete;
+    CVoiceDecoder& operator=(const CVoiceDecoder&) = delete;
+
+    // Fetches the clip and opens the decoder over it; false when the entry
+    // is missing or too large, or the decoder refuses it.
+    bool Open(CArchiveSet& archives, std::string_view name, int kind, WaveFormat_T& format);
+    // Frames the stream says it holds, or -1 when it cannot tell.
+    std::int64_t Frames() { return ov_pcm_total(&file, -1); }
+    // Decodes 16-bit signed little-endian samples into dst, up to room bytes:
+    // the bytes written, 0 at the end. A hole or damaged page only loses its
+    // own samples.
+    std::uint32_t Read(std::uint8_t* dst, std::uint32_t room);
+
+private:
+    std::vector<std::uint8_t> bytes;
+    ClipSource_T source;
+    OggVorbis_File file{};
+    bool opened = false;
+    int errorsInRow = 0;
+};
+
+bool CVoiceDecoder::Open(CArchiveSet& archives, std::string_view name, int kind, WaveFormat_T& format)
 {
-    void* grown = std::realloc(out.pcm.get(), static_cast<std::size_t>(size));
-    if (!grown)
-        return false;  // the old block is still valid and still ours
-    static_cast<void>(out.pcm.release());
-    out.pcm.reset(static_cast<std::uint8_t*>(grown));
-    out.pcmCapacity = size;
-    return true;
+    std::uint32_t length = 0;
+    if (!archives.ReadEntry(VoiceArchiveFor(kind), name, &length, kMaxVoiceEntryBytes))
+        return false;
+    try {
+        bytes.assign(archives.Buffer(), archives.Buffer() + length);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    InvertVoiceBytes(bytes.data(), bytes.size());
+    source = ClipSource_T{bytes.data(), bytes.data(), static_cast<std::int32_t>(length)};
+
+    // A stream the decoder refuses gives no stream information to trust:
+    // the line is silent.
+    if (ov_open_callbacks(&source, &file, nullptr, 0, kClipCallbacks) != 0)
+        return false;
+    opened = true;
+    const vorbis_info* info = ov_info(&file, -1);
+    format = info ? PcmWaveFormat(info->channels, info->rate) : WaveFormat_T{};
+    return format.channels != 0;
 }
 
-// Decodes the rest of the stream as 16-bit signed little-endian samples,
-// handing each chunk to put(bytes, n, doneSoFar), which gives false to stop
-// the decoding as failed. A hole or damaged page only loses its own samples.
-template <typename Put>
-bool DecodeStream(OggVorbis_File& file, std::int32_t& total, Put put)
+std::uint32_t CVoiceDecoder::Read(std::uint8_t* dst, std::uint32_t room)
 {
-    char chunk[kVoiceReadChunk];
-    std::int32_t done = 0;
-    int errorsInRow = 0;
+    std::uint32_t done = 0;
     int section = 0;
-    for (;;) {
-        const long n = ov_read(&file, chunk, kVoiceReadChunk, 0, 2, 1, &section);
+    while (done < room) {
+        const int want = static_cast<int>(std::min<std::uint32_t>(room - done, kVoiceReadChunk));
+        const long n = ov_read(&file, reinterpret_cast<char*>(dst + done), want, 0, 2, 1, &section);
         if (n == 0)
             break;
         if (n < 0) {
@@ -54,57 +87,59 @@ bool DecodeStream(OggVorbis_File& file, std::int32_t& total, Put put)
             continue;
         }
         errorsInRow = 0;
-        if (n > kMaxPcmBytes - done)
-            return false;
-        if (!put(chunk, static_cast<std::int32_t>(n), done))
-            return false;
-        done += static_cast<std::int32_t>(n);
+        done += static_cast<std::uint32_t>(n);
     }
-    total = done;
+    return done;
+}
+
+namespace {
+
+// Exactly size bytes, whatever the block held: the old samples are done.
+bool GrowPcm(VoiceOutput& out, std::uint32_t size)
+{
+    void* grown = std::realloc(out.pcm.get(), size);
+    if (!grown)
+        return false;  // the old block is still valid and still ours
+    static_cast<void>(out.pcm.release());
+    out.pcm.reset(static_cast<std::uint8_t*>(grown));
+    out.pcmCapacity = static_cast<std::int32_t>(size);
     return true;
 }
 
-// The block grows to exactly the end of any chunk that passes its size.
-bool DecodeWhole(OggVorbis_File& file, VoiceOutput& out, std::int32_t& total)
+// The block a clip needs: its stated length, within what a clip may play.
+// A stream that states less than it holds is cut there.
+std::uint32_t PcmBytesFor(CVoiceDecoder& decoder, const WaveFormat_T& format)
 {
-    return DecodeStream(file, total, [&out](const char* chunk, std::int32_t n, std::int32_t done) {
-        const std::int32_t needed = done + n;
-        if (out.pcmCapacity < needed && !GrowPcm(out, needed))
-            return false;
-        std::memcpy(out.pcm.get() + done, chunk, static_cast<std::size_t>(n));
+    const std::uint32_t most = MaxVoicePcmBytes(format);
+    const std::int64_t frames = decoder.Frames();
+    if (frames < 0)
+        return most;
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(static_cast<std::uint64_t>(frames) * format.blockAlign, most));
+}
+
+// Decodes up to bytes more of the open clip into the block; false once the
+// clip is complete, which lets its decoder go.
+bool DecodeSlice(VoiceOutput& out, std::uint32_t bytes)
+{
+    if (!out.decoding)
+        return false;
+    const std::uint32_t room = std::min(bytes, out.pcmLimit - out.header.length);
+    const std::uint32_t got = out.decoding->Read(out.pcm.get() + out.header.length, room);
+    out.header.length += got;
+    if (got == room && out.header.length < out.pcmLimit)
         return true;
-    });
-}
-
-// Fetches the clip, inverts its bytes back and opens the decoder over them.
-// The entry's bytes stay in the archive set's buffer, which the decoder
-// reads until it is cleared.
-bool OpenClip(CArchiveSet& archives, std::string_view name, int kind, ClipSource_T& source,
-              OggVorbis_File& file, WaveFormat_T& format)
-{
-    std::uint32_t length = 0;
-    if (!archives.ReadEntry(VoiceArchiveFor(kind), name, &length))
-        return false;
-    if (length > static_cast<std::uint32_t>(kMaxPcmBytes))
-        return false;
-    std::uint8_t* bytes = archives.Buffer();
-    InvertVoiceBytes(bytes, length);
-    source = ClipSource_T{bytes, bytes, static_cast<std::int32_t>(length)};
-
-    // A stream the decoder refuses gives no stream information to trust:
-    // the line is silent.
-    if (ov_open_callbacks(&source, &file, nullptr, 0, kClipCallbacks) != 0)
-        return false;
-    const vorbis_info* info = ov_info(&file, -1);
-    format = info ? PcmWaveFormat(info->channels, info->rate) : WaveFormat_T{};
-    if (format.channels == 0) {
-        ov_clear(&file);
-        return false;
-    }
-    return true;
+    out.decoding.reset();
+    return false;
 }
 
 }  // namespace
+
+std::uint32_t MaxVoicePcmBytes(const WaveFormat_T& format)
+{
+    const std::uint64_t seconds = std::uint64_t{format.avgBytesPerSec} * kMaxVoiceSeconds;
+    const std::uint64_t most = std::min<std::uint64_t>(seconds, kMaxVoicePcmBytes);
+    return format.blockAlign == 0 ? 0 : static_cast<std::uint32_t>(most - most % format.blockAlign);
+}
 
 void InvertVoiceBytes(std::uint8_t* bytes, std::size_t length)
 {
@@ -140,12 +175,13 @@ bool PlayVoiceClip(IWaveDevice& device, VoiceOutput& out, CArchiveSet& archives,
 {
     if (out.IsPlaying() || !out.pcm)
         return false;
-    ClipSource_T source;
-    OggVorbis_File file{};
+    std::unique_ptr<CVoiceDecoder> decoder = std::make_unique<CVoiceDecoder>();
     WaveFormat_T format;
-    if (!OpenClip(archives, name, kind, source, file, format))
+    if (!decoder->Open(archives, name, kind, format) || !IsPlayableWaveFormat(format))
         return false;
-    const std::unique_ptr<OggVorbis_File, OvClear> opened(&file);
+    const std::uint32_t limit = PcmBytesFor(*decoder, format);
+    if (limit > static_cast<std::uint32_t>(out.pcmCapacity) && !GrowPcm(out, limit))
+        return false;
 
     out.device = nullptr;
     out.header = {};
@@ -153,15 +189,20 @@ bool PlayVoiceClip(IWaveDevice& device, VoiceOutput& out, CArchiveSet& archives,
     // instead of waiting for an end that would never come.
     if (!device.Open(format))
         return false;
-    std::int32_t total = 0;
-    if (!DecodeWhole(file, out, total)) {
-        device.Close();
-        return false;
-    }
     out.device = &device;
+    out.decoding = std::move(decoder);
+    out.pcmLimit = limit;
     out.header.data = out.pcm.get();
-    out.header.length = static_cast<std::uint32_t>(total);
-    device.Write(out.header.data, out.header.length);
+    DecodeSlice(out, format.avgBytesPerSec * kFirstVoiceSliceSeconds);
+    // Whole frames: the decoder gives no part of one, and a slice it cannot
+    // fill would count as the clip's end.
+    std::uint32_t slice = std::max<std::uint32_t>(format.avgBytesPerSec / kVoiceSlicesPerSecond, kVoiceReadChunk);
+    slice -= slice % format.blockAlign;
+    device.WriteGrowing(out.header.data, out.header.length, [&out, slice](std::size_t& ready) {
+        const bool more = DecodeSlice(out, slice);
+        ready = out.header.length;
+        return more;
+    });
     return true;
 }
 
@@ -169,16 +210,24 @@ bool DecodeVoiceClip(CArchiveSet& archives, std::string_view name, int kind, Wav
                      std::vector<std::uint8_t>& pcm)
 {
     pcm.clear();
-    ClipSource_T source;
-    OggVorbis_File file{};
-    if (!OpenClip(archives, name, kind, source, file, format))
+    CVoiceDecoder decoder;
+    if (!decoder.Open(archives, name, kind, format))
         return false;
-    const std::unique_ptr<OggVorbis_File, OvClear> opened(&file);
-    std::int32_t total = 0;
-    return DecodeStream(file, total, [&pcm](const char* chunk, std::int32_t n, std::int32_t) {
-        pcm.insert(pcm.end(), chunk, chunk + n);
-        return true;
-    });
+    const std::uint32_t most = MaxVoicePcmBytes(format);
+    std::uint8_t chunk[kVoiceReadChunk];
+    try {
+        pcm.reserve(PcmBytesFor(decoder, format));
+        while (pcm.size() < most) {
+            const std::uint32_t room = std::min<std::uint32_t>(kVoiceReadChunk, most - static_cast<std::uint32_t>(pcm.size()));
+            const std::uint32_t got = decoder.Read(chunk, room);
+            if (got == 0)
+                break;
+            pcm.insert(pcm.end(), chunk, chunk + got);
+        }
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
 }
 
 void StopVoiceClip(VoiceOutput& out)
@@ -193,6 +242,7 @@ void CloseVoiceClip(VoiceOutput& out)
         out.device->Close();
     out.device = nullptr;
     out.header = {};
+    out.decoding.reset();
 }
 
 std::size_t ClipRead(void* destination, std::size_t size, std::size_t count, void* source)

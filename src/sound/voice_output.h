@@ -1,6 +1,7 @@
 // Voice clips: a talk line's clip fetched from a sound archive, its stored
-// bytes inverted back into an Ogg Vorbis stream, decoded whole into one PCM
-// block and handed to the wave device as a single buffer.
+// bytes inverted back into an Ogg Vorbis stream, decoded into one PCM block
+// and handed to the wave device as a single buffer. The block is decoded in
+// slices while it plays, so that a long clip never holds up the window.
 #pragma once
 
 #include <cstddef>
@@ -23,6 +24,19 @@ inline constexpr int kVoiceReadChunk = 1024;
 // ov_read fails again and again only on a stream it cannot get past; give
 // up on the rest of the clip after this many failures in a row.
 inline constexpr int kMaxVoiceReadErrors = 32;
+// Voice lines last seconds. A larger entry is not read; a longer clip plays
+// its first ten minutes (and no more than ten minutes of 48 kHz stereo).
+inline constexpr std::uint64_t kMaxVoiceEntryBytes = 64u << 20;
+inline constexpr std::uint32_t kMaxVoiceSeconds = 600;
+inline constexpr std::uint32_t kMaxVoicePcmBytes = kMaxVoiceSeconds * 48000 * 4;
+// Decoded before the clip starts, then at each turn of the event loop.
+inline constexpr std::uint32_t kFirstVoiceSliceSeconds = 2;
+inline constexpr std::uint32_t kVoiceSlicesPerSecond = 4;
+
+class CVoiceDecoder;
+
+// The most PCM bytes a clip of this format plays: whole frames.
+std::uint32_t MaxVoicePcmBytes(const WaveFormat_T& format);
 
 // Kind 1 is the short-clip archive; every other kind the long-clip one.
 int VoiceArchiveFor(int kind);
@@ -60,28 +74,35 @@ public:
     // The device of the open clip, not owned; null when none is open. It
     // must outlive the clip: its owner closes the clip before it goes.
     IWaveDevice* device = nullptr;
+    // header.length counts the bytes decoded so far, up to pcmLimit.
     WaveHeader_T header;
+    // The open clip's decoder while samples are still to come.
+    std::unique_ptr<CVoiceDecoder> decoding;
+    std::uint32_t pcmLimit = 0;
 };
 
 // Plays entry name of the archive that kind selects. False (nothing opened,
-// the line is silent) when the entry is missing, the decoder refuses it, the
-// block cannot grow or the device cannot be opened. Also false without
+// the line is silent) when the entry is missing or too large, the decoder
+// refuses it, its rate or channel count is not playable, the block cannot
+// grow or the device cannot be opened. Also false without
 // touching anything while a clip is still open: its buffer is being played
-// and must not move. On true the clip plays on and the device's done
-// handler follows; the entry's bytes in the archive set's buffer are left
-// inverted back, as the decoder read them.
+// and must not move. On true the clip plays on while the device has the
+// rest decoded, and the device's done handler follows. The decoder keeps a
+// copy of the entry; the archive set's buffer is free at once.
 bool PlayVoiceClip(IWaveDevice& device, VoiceOutput& out, CArchiveSet& archives, std::string_view name,
                    int kind);
 
-// The same clip decoded whole into pcm without a device, as it would play:
-// for saving it. False where PlayVoiceClip would be silent for the clip.
+// The same clip decoded whole into pcm without a device, as it would play
+// (as long and no longer): for saving it. False where PlayVoiceClip would be
+// silent for the clip, except that any rate and channel count are kept.
 bool DecodeVoiceClip(CArchiveSet& archives, std::string_view name, int kind, WaveFormat_T& format,
                      std::vector<std::uint8_t>& pcm);
 
 // Cuts an open clip short; the done handler still follows, and closes it.
 void StopVoiceClip(VoiceOutput& out);
 
-// Closes the device and clears the playing mark; the block stays allocated.
+// Closes the device, drops what is left to decode and clears the playing
+// mark; the block stays allocated.
 // Meant for the done handler, and also safe at any other time (the
 // window's teardown): the device stops at once and its pending done is
 // dropped. Does nothing when no clip is open.

@@ -20,4 +20,19 @@ WaveFormat_T PcmWaveFormat(long channels, long rate)
     return format;
 }
 
+bool IsPlayableWaveFormat(const WaveFormat_T& format)
+{
+    return format.formatTag == kWaveFormatPcm && format.bitsPerSample == 16 && format.channels >= 1 &&
+           format.channels <= kMaxPlayableChannels && format.samplesPerSec >= kMinPlayableRate &&
+           format.samplesPerSec <= kMaxPlayableRate && format.blockAlign == format.channels * 2 &&
+           format.avgBytesPerSec == format.samplesPerSec * format.blockAlign;
+}
+
+void IWaveDevice::WriteGrowing(const std::uint8_t* data, std::size_t ready, FillHandler fill)
+{
+    while (fill && fill(ready)) {
+    }
+    Write(data, ready);
+}
+
 }  // namespace tarnwick

@@ -28,9 +28,19 @@ struct WaveFormat_T {
 // when the counts are out of what the fields can hold.
 WaveFormat_T PcmWaveFormat(long channels, long rate);
 
+// What any output is asked to play: 8 to 192 kHz, one to eight channels.
+// A file may hold other formats; an audio output may fail on them.
+inline constexpr std::uint32_t kMinPlayableRate = 8000;
+inline constexpr std::uint32_t kMaxPlayableRate = 192000;
+inline constexpr std::uint16_t kMaxPlayableChannels = 8;
+bool IsPlayableWaveFormat(const WaveFormat_T& format);
+
 class IWaveDevice {
 public:
     using DoneHandler = std::function<void()>;
+    // Makes more of a growing buffer ready: sets ready to the bytes ready
+    // from its start, and gives false once the buffer is complete.
+    using FillHandler = std::function<bool(std::size_t& ready)>;
 
     virtual ~IWaveDevice() = default;
 
@@ -45,6 +55,13 @@ public:
     // Starts playing length bytes at data. The bytes are read while the
     // buffer plays, so they must stay put until Reset or Close.
     virtual void Write(const std::uint8_t* data, std::size_t length) = 0;
+    // Starts playing a buffer of which only the first ready bytes are there
+    // yet: fill makes more ready, called again and again from the owner's
+    // event loop (never from inside a call of this interface) until it gives
+    // false. The buffer counts as done once all of it has played. Like
+    // Write's, the bytes must stay put until Reset or Close. This one fills
+    // the whole buffer first, then writes it.
+    virtual void WriteGrowing(const std::uint8_t* data, std::size_t ready, FillHandler fill);
     // Cuts the playing buffer short; it then counts as done.
     virtual void Reset() = 0;
     // Stops at once and lets go of the buffer; a done not yet delivered is

@@ -1,12 +1,12 @@
 #include "talk/capture_list.h"
 
-#include <cstdio>
-#include <cstdlib>
+#include <algorithm>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "host/host_file.h"
 #include "host/host_path.h"
 #include "talk/decimal_value.h"
 
@@ -14,38 +14,52 @@ namespace tarnwick {
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
-// Reads lines ended by LF; a CR right before the LF goes with it. The last
-// line needs no line end. Gives nothing at the end of the file or on a read
-// error, so what was read before an error is kept.
+// Lines ended by LF; a CR right before the LF goes with it. The last line
+// needs no line end. Reads the file a block at a time, so memory follows
+// the longest line, not the file. Gives nothing at the end of the file or
+// on a read error, so what was read before an error is kept.
 class CLineReader {
 public:
-    explicit CLineReader(std::FILE* f) : file(f) {}
-    ~CLineReader() { std::free(buffer); }
-    CLineReader(const CLineReader&) = delete;
-    CLineReader& operator=(const CLineReader&) = delete;
+    // Reads no more than limit bytes, however the file grows meanwhile.
+    CLineReader(CHostFile& f, std::uint64_t limit) : file(f), left(limit) {}
 
     std::optional<std::string_view> Next()
     {
-        const ssize_t n = ::getline(&buffer, &size, file);
-        if (n < 0)
-            return std::nullopt;
-        std::string_view line(buffer, static_cast<std::size_t>(n));
-        if (!line.empty() && line.back() == '\n') {
-            line.remove_suffix(1);
-            if (!line.empty() && line.back() == '\r')
-                line.remove_suffix(1);
+        for (;;) {
+            const std::size_t nl = pending.find('\n', start);
+            if (nl != std::string::npos) {
+                std::string_view line(pending.data() + start, nl - start);
+                start = nl + 1;
+                if (!line.empty() && line.back() == '\r')
+                    line.remove_suffix(1);
+                return line;
+            }
+            if (atEnd) {
+                if (start >= pending.size())
+                    return std::nullopt;
+                const std::string_view last(pending.data() + start, pending.size() - start);
+                start = pending.size();
+                return last;
+            }
+            pending.erase(0, start);
+            start = 0;
+            const std::size_t had = pending.size();
+            const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, left));
+            pending.resize(had + want);
+            const std::uint64_t got = want != 0 ? file.Read(pending.data() + had, want) : 0;
+            pending.resize(had + static_cast<std::size_t>(got));
+            left -= got;
+            atEnd = got == 0;
         }
-        return line;
     }
 
 private:
-    std::FILE* file;
-    char* buffer = nullptr;
-    std::size_t size = 0;
+    static constexpr std::size_t kBlock = 64u << 10;
+    CHostFile& file;
+    std::uint64_t left;
+    std::string pending;    // read, not yet given out from start on
+    std::size_t start = 0;
+    bool atEnd = false;
 };
 
 std::string_view TrimAny(std::string_view s, std::string_view spaces)
@@ -116,10 +130,12 @@ std::optional<TalkRange_T> ParseRange(std::string_view body)
 bool ReadCaptureList(const std::string& path, std::vector<std::unique_ptr<CCaptureElm>>& captureItems,
                      std::vector<std::string>& captureNames)
 {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file)
+    // Only a regular file is read, so a FIFO or a device in its place cannot
+    // hold start-up up.
+    CHostFile file;
+    if (!file.Open(path) || file.Size() > kMaxCaptureListBytes)
         return false;
-    CLineReader reader(file.get());
+    CLineReader reader(file, kMaxCaptureListBytes);
 
     const std::optional<std::string_view> first = reader.Next();
     if (!first || TrimAny(*first, " \t\r\n\v\f") != "<CaptureList>")

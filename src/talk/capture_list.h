@@ -27,10 +27,12 @@ public:
 using TalkRange_T = CCaptureElm::TalkRange_T;
 
 inline constexpr const char* kCaptureListName = "CaptureList.xml";
+// A larger capture list, or anything other than a regular file, is not read.
+inline constexpr std::uint64_t kMaxCaptureListBytes = 64u << 20;
 
 // Appends the groups and items of the capture list at path to names and
-// items. False when the file cannot be opened; a read error keeps what was
-// read before it.
+// items. False when the file cannot be opened, is no regular file or is
+// larger than any capture list; a read error keeps what was read before it.
 bool ReadCaptureList(const std::string& path, std::vector<std::unique_ptr<CCaptureElm>>& items,
                      std::vector<std::string>& names);
 

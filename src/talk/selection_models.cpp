@@ -97,7 +97,7 @@ CTalkListModel::MarkedPlace_T CTalkListModel::MarkedPlace(int row) const
 
 void CSelectorModel::Clear()
 {
-    entries.clear();
+    std::vector<Entry_T>().swap(entries);  // a long list's room goes with it
     selected = -1;
     if (listener)
         listener->OnCleared();

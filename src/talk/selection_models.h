@@ -101,6 +101,8 @@ public:
     void SetListener(IListener* l) { listener = l; }
 
     void Clear();
+    // Room for count entries, so that a long list grows once.
+    void Reserve(std::size_t count) { entries.reserve(count); }
     int Add(std::string_view text, CCaptureElm* data = nullptr);
     void Select(int index);  // -1 for none
 

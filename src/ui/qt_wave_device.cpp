@@ -17,11 +17,12 @@ constexpr int kDrainMarginMs = 40;
 
 }  // namespace
 
-void CPcmSource::SetBytes(const std::uint8_t* data, std::size_t size)
+void CPcmSource::SetBytes(const std::uint8_t* data, std::size_t size, bool whole)
 {
     bytes = data;
     length = size;
     offset = 0;
+    complete = whole;
 }
 
 qint64 CPcmSource::bytesAvailable() const
@@ -47,6 +48,8 @@ CQtWaveDevice::CQtWaveDevice(QObject* parent) : QObject(parent)
 {
     drainTimer.setSingleShot(true);
     connect(&drainTimer, &QTimer::timeout, this, &CQtWaveDevice::DeliverDone);
+    fillTimer.setInterval(0);
+    connect(&fillTimer, &QTimer::timeout, this, &CQtWaveDevice::OnFill);
 }
 
 CQtWaveDevice::~CQtWaveDevice()
@@ -58,8 +61,9 @@ bool CQtWaveDevice::Open(const WaveFormat_T& format)
 {
     Close();
     const QAudioDevice output = QMediaDevices::defaultAudioOutput();
-    if (output.isNull() || format.formatTag != kWaveFormatPcm || format.bitsPerSample != 16 ||
-        format.blockAlign == 0)
+    // The sink is not asked what it cannot take: a rate of 1 Hz passes its
+    // own check and then fails inside it.
+    if (output.isNull() || !IsPlayableWaveFormat(format))
         return false;
     QAudioFormat qformat;
     qformat.setSampleRate(static_cast<int>(format.samplesPerSec));
@@ -86,22 +90,61 @@ bool CQtWaveDevice::Open(const WaveFormat_T& format)
 
 void CQtWaveDevice::Write(const std::uint8_t* data, std::size_t length)
 {
+    WriteGrowing(data, length, nullptr);
+}
+
+void CQtWaveDevice::WriteGrowing(const std::uint8_t* data, std::size_t ready, FillHandler more)
+{
     if (!sink)
         return;
-    source.SetBytes(data, length);
+    source.SetBytes(data, ready, more == nullptr);
     written = true;
     doneOwed = true;
     if (sink->state() == QAudio::StoppedState) {
         PostDone();  // the stream broke since Open: nothing will play
-    } else if (length == 0) {
-        drainTimer.start(0);  // an idle sink would not report the end again
-    } else {
-        emit source.readyRead();  // the sink stopped pulling when it found nothing
+        return;
     }
+    if (more) {
+        fill = std::move(more);
+        fillTimer.start();
+    }
+    if (source.HasMore())
+        emit source.readyRead();  // the sink stopped pulling when it found nothing
+    else if (source.IsFinished())
+        drainTimer.start(0);  // an idle sink would not report the end again
+}
+
+void CQtWaveDevice::OnFill()
+{
+    if (!fill) {
+        StopFilling();
+        return;
+    }
+    std::size_t ready = 0;
+    const bool more = fill(ready);
+    source.Grow(ready);
+    if (!more) {
+        StopFilling();
+        source.Complete();
+    }
+    if (!sink || sink->state() != QAudio::IdleState || !doneOwed)
+        return;
+    // An idle sink neither pulls nor reports its end by itself.
+    if (source.HasMore())
+        emit source.readyRead();
+    else if (source.IsFinished() && !drainTimer.isActive())
+        drainTimer.start(drainMs);
+}
+
+void CQtWaveDevice::StopFilling()
+{
+    fillTimer.stop();
+    fill = nullptr;
 }
 
 void CQtWaveDevice::Reset()
 {
+    StopFilling();
     if (sink)
         sink->stop();  // reports StoppedState, which owes the done
 }
@@ -109,6 +152,7 @@ void CQtWaveDevice::Reset()
 void CQtWaveDevice::Close()
 {
     ++clip;
+    StopFilling();
     drainTimer.stop();
     doneOwed = false;
     written = false;

@@ -19,11 +19,14 @@ class QAudioSink;
 namespace tarnwick {
 
 // A read-only view of the clip's bytes for the sink to pull; no copy. Empty
-// until the clip is written.
+// until the clip is written; a growing clip's end moves on as it is filled.
 class CPcmSource : public QIODevice {
 public:
-    void SetBytes(const std::uint8_t* data, std::size_t length);
-    bool IsFinished() const { return offset >= length; }
+    void SetBytes(const std::uint8_t* data, std::size_t length, bool complete = true);
+    void Grow(std::size_t ready) { length = ready; }
+    void Complete() { complete = true; }
+    bool HasMore() const { return offset < length; }
+    bool IsFinished() const { return complete && offset >= length; }
 
     bool isSequential() const override { return true; }
     qint64 bytesAvailable() const override;
@@ -36,6 +39,7 @@ private:
     const std::uint8_t* bytes = nullptr;
     std::size_t length = 0;
     std::size_t offset = 0;
+    bool complete = true;
 };
 
 class CQtWaveDevice : public QObject, public IWaveDevice {
@@ -48,11 +52,14 @@ public:
     // cannot play the format, or the sink cannot open its stream.
     bool Open(const WaveFormat_T& format) override;
     void Write(const std::uint8_t* data, std::size_t length) override;
+    void WriteGrowing(const std::uint8_t* data, std::size_t ready, FillHandler fill) override;
     void Reset() override;
     void Close() override;
 
 private:
     void OnStateChanged(QAudio::State state);
+    void OnFill();
+    void StopFilling();
     void PostDone();
     void DeliverDone();
 
@@ -62,6 +69,9 @@ private:
     // own buffer still holds them: the done waits for that buffer to play.
     QTimer drainTimer;
     int drainMs = 0;
+    // Fills a growing clip a slice at a time from the event loop.
+    QTimer fillTimer;
+    FillHandler fill;
     DoneHandler done;
     bool written = false;
     bool doneOwed = false;

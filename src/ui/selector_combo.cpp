@@ -1,13 +1,65 @@
 #include "ui/selector_combo.h"
 
+#include <QListView>
 #include <QSignalBlocker>
+#include <QStandardItemModel>
 
 #include "ui/game_text.h"
 
 namespace tarnwick {
 
-CSelectorCombo::CSelectorCombo(CSelectorModel& m, QComboBox* c) : model(m), combo(c)
+int CSelectorListModel::rowCount(const QModelIndex& parent) const
 {
+    return parent.isValid() ? 0 : shown;
+}
+
+QVariant CSelectorListModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= shown || index.row() >= model.Count())
+        return {};
+    if (role == Qt::DisplayRole || role == Qt::EditRole)
+        return GameText(model.TextAt(index.row()));
+    return {};
+}
+
+void CSelectorListModel::Reset()
+{
+    beginResetModel();
+    shown = 0;
+    endResetModel();
+}
+
+void CSelectorListModel::Added()
+{
+    if (announcing)
+        return;
+    announcing = true;
+    QMetaObject::invokeMethod(this, [this] { Announce(); }, Qt::QueuedConnection);
+}
+
+void CSelectorListModel::Announce()
+{
+    announcing = false;
+    const int count = model.Count();
+    if (count <= shown)
+        return;
+    beginInsertRows(QModelIndex(), shown, count - 1);
+    shown = count;
+    endInsertRows();
+}
+
+CSelectorCombo::CSelectorCombo(CSelectorModel& m, QComboBox* c) : model(m), combo(c), rows(m)
+{
+    {
+        const QSignalBlocker block(combo);
+        combo->setModel(&rows);
+    }
+    // Measuring every entry for the widget's size, or laying out every row
+    // of the open list, would take seconds with a long capture list; the
+    // rows all have one height anyway.
+    combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    if (auto* list = qobject_cast<QListView*>(combo->view()))
+        list->setUniformItemSizes(true);
     model.SetListener(this);
     connect(combo, &QComboBox::activated, this, [this](int index) {
         model.Select(index);
@@ -18,23 +70,28 @@ CSelectorCombo::CSelectorCombo(CSelectorModel& m, QComboBox* c) : model(m), comb
 CSelectorCombo::~CSelectorCombo()
 {
     model.SetListener(nullptr);
+    // The widget may outlive the rows it was shown.
+    if (combo) {
+        const QSignalBlocker block(combo.data());
+        combo->setModel(new QStandardItemModel(combo.data()));
+    }
 }
 
 void CSelectorCombo::OnCleared()
 {
     const QSignalBlocker block(combo);
-    combo->clear();
+    rows.Reset();
 }
 
-void CSelectorCombo::OnAdded(int index)
+void CSelectorCombo::OnAdded(int)
 {
-    const QSignalBlocker block(combo);
-    combo->addItem(GameText(model.TextAt(index)));
+    rows.Added();
 }
 
 void CSelectorCombo::OnSelectionChanged(int index)
 {
     const QSignalBlocker block(combo);
+    rows.Announce();
     combo->setCurrentIndex(index);
 }
 

@@ -1,8 +1,17 @@
 #include "walk/talk_walker.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <limits>
 
 namespace tarnwick {
+
+int SilentPauseMs(std::int32_t waitTenths)
+{
+    // A negative wait waits nothing; a huge one waits as long as a timer can.
+    const std::int64_t ms = std::int64_t{std::max<std::int32_t>(0, waitTenths)} * 100;
+    return static_cast<int>(std::min<std::int64_t>(ms, std::numeric_limits<int>::max()));
+}
 
 std::string TalkTextForDisplay(std::string_view talkText, std::string_view lineBreak)
 {
@@ -27,8 +36,7 @@ void CTalkWalker::PlayTalkLine(CVeyQelTalkElm* line)
     const bool silent = kind == 0 || !host.PlayVoiceClip(line->VoiceEntryName(), kind);
     if (silent) {
         host.ShowMode("Silent");
-        // A negative wait waits nothing.
-        host.ArmNextLineTimer(std::max(0, line->waitTenths) * 100);
+        host.ArmNextLineTimer(SilentPauseMs(line->waitTenths));
     } else {
         host.ShowMode(kind == 1 ? "Short" : "Long");
     }

@@ -6,6 +6,7 @@
 // tests drive it with a fake host and a fake clock.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -79,6 +80,9 @@ private:
     CTalkListModel& list;
     IWalkerHost& host;
 };
+
+// The pause after a silent line, in milliseconds a timer can hold.
+int SilentPauseMs(std::int32_t waitTenths);
 
 // The talk text as the text box shows it: every "$R" becomes lineBreak.
 std::string TalkTextForDisplay(std::string_view talkText, std::string_view lineBreak = "\r\n");

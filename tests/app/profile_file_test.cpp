@@ -112,5 +112,43 @@ TEST_F(ProfileFileTest, WriteThroughASymbolicLinkChangesTheTarget)
     EXPECT_EQ(ReadFileText(dir / "real.ini"), "[SYSTEM]\nPlayMode=0\n");
 }
 
+TEST_F(ProfileFileTest, FilesThatCannotBeReadOrWrittenAreLeftAlone)
+{
+    const std::string settings = "[SYSTEM]\nPlayMode=1\n";
+    const struct {
+        const char* what;
+        int readValue;  // PlayMode as read, default 2
+    } cases[] = {{"fifo", 2}, {"folder", 2}, {"device", 2}, {"too large", 2}, {"read-only", 1}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(profile.Path());
+        const std::string what = c.what;
+        std::string before;
+        if (what == "fifo") {
+            ASSERT_EQ(::mkfifo(profile.Path().c_str(), 0644), 0);
+        } else if (what == "folder") {
+            std::filesystem::create_directories(profile.Path());
+        } else if (what == "device") {
+            std::filesystem::create_symlink("/dev/zero", profile.Path());
+        } else if (what == "too large") {
+            before = settings + std::string(kMaxProfileBytes, ';');
+            dir.Write("tarnwick.ini", before);
+        } else {
+            before = settings;
+            dir.Write("tarnwick.ini", before);
+            // Root may write any file; the mode bits still say read-only.
+            ASSERT_EQ(::chmod(profile.Path().c_str(), 0444), 0);
+        }
+        EXPECT_EQ(profile.GetProfileInt("SYSTEM", "PlayMode", 2), c.readValue);
+        EXPECT_FALSE(profile.WriteProfileInt("SYSTEM", "PlayMode", 0));
+        if (!before.empty()) {
+            EXPECT_EQ(ReadFileText(profile.Path()), before);
+        }
+        EXPECT_EQ(std::filesystem::is_fifo(profile.Path()), what == "fifo");
+        EXPECT_EQ(std::filesystem::is_directory(profile.Path()), what == "folder");
+        EXPECT_EQ(std::filesystem::is_symlink(profile.Path()), what == "device");
+    }
+}
+
 }  // namespace
 }  // namespace tarnwick

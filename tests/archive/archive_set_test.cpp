@@ -156,6 +156,40 @@ TEST_F(ArchiveSetTest, SharedBufferGrowsAndNeverShrinks)
     EXPECT_EQ(set.BufferCapacity(), capacity);
 }
 
+TEST_F(ArchiveSetTest, SizeLimitRefusesLargerEntriesBeforeReadingThem)
+{
+    ASSERT_TRUE(Build(kFaceArchive, {{"plain.png", std::string(3000, 'p')},
+                                     {"packed.png", Varied(3000, 4), true},
+                                     {"loose.png", "archived"},
+                                     {"huge.png", "archived"}}));
+    ASSERT_TRUE(set.OpenArchive(kFaceArchive));
+    game.Write(LooseFolder(kFaceArchive) + "/loose.png", std::string(3000, 'l'));
+    // A loose file far larger than memory: only its size may be looked at.
+    const std::string huge = game / (LooseFolder(kFaceArchive) + "/huge.png");
+    game.Write(LooseFolder(kFaceArchive) + "/huge.png", "");
+    std::filesystem::resize_file(huge, std::uint64_t{1} << 36);
+
+    const struct {
+        const char* name;
+        std::uint64_t size;
+    } cases[] = {{"plain.png", 3000}, {"packed.png", 3000}, {"loose.png", 3000}, {"huge.png", std::uint64_t{1} << 36}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::uint32_t capacity = set.BufferCapacity();
+        std::uint32_t length = 99;
+        EXPECT_FALSE(set.ReadEntry(kFaceArchive, c.name, &length, c.size - 1));
+        EXPECT_EQ(length, 0u);
+        EXPECT_NE(set.LastFailure().Describe().find("more than the " + std::to_string(c.size - 1)),
+                  std::string::npos)
+            << set.LastFailure().Describe();
+        EXPECT_EQ(set.BufferCapacity(), capacity);
+        if (c.size == 3000) {
+            EXPECT_TRUE(set.ReadEntry(kFaceArchive, c.name, &length, c.size));
+            EXPECT_EQ(length, 3000u);
+        }
+    }
+}
+
 TEST_F(ArchiveSetTest, EmptyDirectoryOpensButFindsNothing)
 {
     for (bool compressNames : {false, true}) {

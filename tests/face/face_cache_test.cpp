@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -185,6 +186,35 @@ TEST_F(FaceCacheTest, FailuresCacheNothingAndAreTriedAgain)
     EXPECT_EQ(cache.GetFaceImage(set, "missing.png"), nullptr);
     EXPECT_EQ(cache.GetCount(), kFaceCacheSize);
     EXPECT_EQ(cache.GetAt(0)->name, FaceName(1));
+}
+
+TEST_F(FaceCacheTest, MemoryBudgetAndEntrySizeBoundWhatIsHeld)
+{
+    // Three 1 x 1 pictures fit; a fourth pushes out the oldest.
+    CFaceCache small(12);
+    for (int i = 0; i < 5; ++i)
+        ASSERT_NE(small.GetFaceImage(set, FaceName(i)), nullptr);
+    EXPECT_EQ(small.GetCount(), 3u);
+    EXPECT_EQ(small.Bytes(), 12u);
+    EXPECT_EQ(small.GetAt(0)->name, FaceName(2));
+    // The new picture stays even when it alone passes the budget.
+    CFaceCache tiny(1);
+    ASSERT_NE(tiny.GetFaceImage(set, FaceName(0)), nullptr);
+    ASSERT_NE(tiny.GetFaceImage(set, FaceName(1)), nullptr);
+    EXPECT_EQ(tiny.GetCount(), 1u);
+
+    // An entry larger than any face is refused before it is read, and a
+    // picture larger than any face before it is decoded; the line keeps
+    // its old face.
+    WriteLoose("loose.png", {});
+    const std::string loose = game / ("unpack/" + HostRelative(ArchiveDatPaths()[kFaceArchive]) + "/loose.png");
+    std::filesystem::resize_file(loose, kMaxFaceEntryBytes + 1);
+    EXPECT_EQ(cache.GetFaceImage(set, "loose.png"), nullptr);
+    EXPECT_NE(set.LastFailure().Describe().find("more than"), std::string::npos);
+    EXPECT_LT(set.BufferCapacity(), kMaxFaceEntryBytes);
+    WriteLoose("garbage.png", test::HeaderOnlyPng(kMaxFaceSide + 1, kMaxFaceSide));
+    EXPECT_EQ(cache.GetFaceImage(set, "garbage.png"), nullptr);
+    EXPECT_EQ(cache.GetCount(), 0u);
 }
 
 }  // namespace

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cmath>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -133,6 +136,18 @@ TEST_F(BgmPlayerTest, MissingTrackEndsTheOldOneAndIsNotRetried)
     PollBgm(music, currentBgmNo);
     ApplyMusicRule(music, 6, currentBgmNo);
     EXPECT_TRUE(Calls().empty());
+
+    // A FIFO or a folder in a track's place is a missing track: the player
+    // never gets to wait on it.
+    ASSERT_EQ(::mkfifo((game / "data/sound/bgm_8.wma").c_str(), 0644), 0);
+    std::filesystem::create_directories(game / "data/sound/bgm_9.wma");
+    for (int n : {8, 9}) {
+        ApplyMusicRule(music, 5, currentBgmNo);
+        Calls();
+        ApplyMusicRule(music, n, currentBgmNo);
+        EXPECT_FALSE(player.IsOpen());
+        EXPECT_EQ(Calls(), (std::vector<std::string>{"stop", "release"})) << n;
+    }
 }
 
 TEST_F(BgmPlayerTest, VolumeAppliesAtOnceToAnOpenTrackAndIgnoresValuesOutOfRange)

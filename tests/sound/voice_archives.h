@@ -62,6 +62,36 @@ inline std::vector<std::uint8_t> EncodeTone(const Tone_T& tone)
     return bytes.value_or(std::vector<std::uint8_t>{});
 }
 
+// The stream with the channel count and rate its first header states
+// changed to what the encoder would not write; the first page's checksum is
+// made right again, so only the stated format is off.
+inline std::vector<std::uint8_t> WithStatedFormat(std::vector<std::uint8_t> stream, std::uint8_t channels,
+                                                  std::uint32_t rate)
+{
+    // Page header 27 bytes and its segment table, then the packet: type 1,
+    // "vorbis", a 32-bit version, the channel count and the rate.
+    if (stream.size() < 27 || stream[26] == 0 || stream.size() < 27u + stream[26] + 16u)
+        return {};
+    const std::size_t packet = 27u + stream[26];
+    stream[packet + 11] = channels;
+    for (int i = 0; i < 4; ++i)
+        stream[packet + 12 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(rate >> (8 * i));
+    std::size_t pageEnd = packet;
+    for (std::size_t i = 0; i < stream[26]; ++i)
+        pageEnd += stream[27 + i];
+    for (int i = 22; i < 26; ++i)
+        stream[static_cast<std::size_t>(i)] = 0;
+    std::uint32_t crc = 0;
+    for (std::size_t i = 0; i < pageEnd && i < stream.size(); ++i) {
+        crc ^= static_cast<std::uint32_t>(stream[i]) << 24;
+        for (int bit = 0; bit < 8; ++bit)
+            crc = crc & 0x80000000u ? (crc << 1) ^ 0x04C11DB7u : crc << 1;
+    }
+    for (int i = 0; i < 4; ++i)
+        stream[22 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(crc >> (8 * i));
+    return stream;
+}
+
 // As the voice archives store a clip.
 inline std::vector<std::uint8_t> Stored(std::vector<std::uint8_t> stream)
 {

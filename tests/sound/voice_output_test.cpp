@@ -84,6 +84,21 @@ const Tone_T kBrief{1, 22050, 0.1};       // fits the first block
 const Tone_T kSecond{1, 22050, 1.0};
 const Tone_T kHalf{1, 22050, 0.5};
 const Tone_T kDamaged{1, 22050, 3.0, 0.4, 441.0, 0.3};
+const Tone_T kLonger{1, 22050, 4.0};
+
+// Stated formats an output must not be asked to play, and the ones at
+// the edges of what it is asked to.
+struct StatedFormat_T {
+    const char* name;
+    std::uint8_t channels;
+    std::uint32_t rate;
+    bool playable;
+};
+const StatedFormat_T kStatedFormats[] = {
+    {"1hz.vc", 1, 1, false},          {"7999hz.vc", 1, 7999, false}, {"192001hz.vc", 1, 192001, false},
+    {"9ch.vc", 9, 22050, false},      {"255ch.vc", 255, 22050, false}, {"8000hz.vc", 1, 8000, true},
+    {"192000hz.vc", 1, 192000, true},
+};
 
 // The stream with the body of a page in its middle spoiled, so that page
 // fails its checksum and the decoder meets a hole.
@@ -125,6 +140,9 @@ protected:
         add("empty.vc", {});
         add("plain.vc", EncodeTone(kHalf));  // never inverted
         add("damaged.vc", Stored(SpoilMiddlePage(EncodeTone(kDamaged))));
+        add("longer.vc", Stored(EncodeTone(kLonger)));
+        for (const StatedFormat_T& f : kStatedFormats)
+            add(f.name, Stored(test::WithStatedFormat(EncodeTone(kBrief), f.channels, f.rate)));
         return test::WriteVoiceArchive(game->Path(), kShortVoiceArchive,
                                        {{"tone.vc", Stored(EncodeTone(kShortTone))}}) &&
                test::WriteVoiceArchive(game->Path(), kLongVoiceArchive, longEntries) &&
@@ -324,6 +342,68 @@ TEST_F(VoiceOutputTest, DestroyingTheOutputClosesAnOpenClip)
     }
     EXPECT_EQ(device.closes, 1);
     EXPECT_FALSE(device.IsOpen());
+}
+
+TEST_F(VoiceOutputTest, StatedFormatsNoOutputTakesAreSilentAndSavedClipsStayShort)
+{
+    for (const StatedFormat_T& f : kStatedFormats) {
+        SCOPED_TRACE(f.name);
+        device.opened.clear();
+        EXPECT_EQ(Play(f.name, 2), f.playable);
+        EXPECT_EQ(out.IsPlaying(), f.playable);
+        EXPECT_EQ(device.opened.size(), f.playable ? 1u : 0u);
+        CloseVoiceClip(out);
+    }
+    // Saved, a stream that states 1 Hz keeps its format and its first ten
+    // minutes: 600 of its 2205 frames.
+    WaveFormat_T format;
+    std::vector<std::uint8_t> pcm;
+    ASSERT_TRUE(DecodeVoiceClip(set, "1hz.vc", 2, format, pcm));
+    EXPECT_EQ(format.samplesPerSec, 1u);
+    EXPECT_EQ(pcm.size(), 600u * 2);
+    ASSERT_TRUE(DecodeVoiceClip(set, "longer.vc", 2, format, pcm));
+    EXPECT_EQ(pcm.size(), test::TonePcmBytes(kLonger));
+    EXPECT_EQ(MaxVoicePcmBytes(FormatOf({8, 192000})), kMaxVoicePcmBytes);
+}
+
+// Keeps the fill of a growing buffer for the test to run, as an event loop
+// would, a slice at a time.
+class CSlicedDevice : public CWaveRecorder {
+public:
+    void WriteGrowing(const std::uint8_t* data, std::size_t ready, FillHandler more) override
+    {
+        first = ready;
+        fill = std::move(more);
+        Write(data, ready);
+    }
+    std::size_t first = 0;
+    FillHandler fill;
+};
+
+TEST_F(VoiceOutputTest, ALongClipStartsWithItsFirstSecondsAndIsDecodedWhileItPlays)
+{
+    CSlicedDevice sliced;
+    ASSERT_TRUE(PlayVoiceClip(sliced, out, set, "longer.vc", 2));
+    const std::size_t perSecond = 22050 * 2;
+    EXPECT_EQ(sliced.first, perSecond * kFirstVoiceSliceSeconds);
+    EXPECT_EQ(out.pcmCapacity, static_cast<std::int32_t>(test::TonePcmBytes(kLonger)));
+    ASSERT_TRUE(sliced.fill);
+    std::size_t ready = 0;
+    std::vector<std::size_t> steps;
+    while (sliced.fill(ready))
+        steps.push_back(ready);
+    EXPECT_EQ(ready, test::TonePcmBytes(kLonger));
+    EXPECT_EQ(out.header.length, ready);
+    ASSERT_FALSE(steps.empty());
+    EXPECT_EQ(steps[0], sliced.first + perSecond / kVoiceSlicesPerSecond - 1);  // whole frames
+    EXPECT_FALSE(sliced.fill(ready));  // complete stays complete
+    CloseVoiceClip(out);
+
+    // Closed halfway, the rest is never decoded.
+    ASSERT_TRUE(PlayVoiceClip(sliced, out, set, "longer.vc", 2));
+    CloseVoiceClip(out);
+    EXPECT_FALSE(sliced.fill(ready));
+    EXPECT_EQ(out.header.length, 0u);
 }
 
 }  // namespace

@@ -1,3 +1,6 @@
+#include <sys/stat.h>
+
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -128,14 +131,28 @@ TEST(CaptureListTest, MissingFileGivesNoGroups)
     EXPECT_EQ(talk.CaptureItemCount(), 0u);
 }
 
-TEST(CaptureListTest, AFolderInPlaceOfTheFileIsNoList)
+TEST(CaptureListTest, OnlyARegularFileOfACaptureListsSizeIsRead)
 {
-    test::TempFolder dir;
-    dir.Write("CaptureList.xml/inner", "x");
-    CVeyQelTalk talk;
-    talk.SetProgramFolder(dir.Path());
-    talk.Load(nullptr, 0);
-    EXPECT_EQ(talk.CaptureNameCount(), 0u);
+    // Each would hang start-up or fill memory if it were read.
+    for (const std::string what : {"folder", "fifo", "device", "too large"}) {
+        SCOPED_TRACE(what);
+        test::TempFolder dir;
+        const std::string path = dir / "CaptureList.xml";
+        if (what == "folder") {
+            dir.Write("CaptureList.xml/inner", "x");
+        } else if (what == "fifo") {
+            ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
+        } else if (what == "device") {
+            std::filesystem::create_symlink("/dev/zero", path);
+        } else {
+            dir.Write("CaptureList.xml", "<CaptureList>\n<Capture Name=\"a\">\n");
+            std::filesystem::resize_file(path, kMaxCaptureListBytes + 1);
+        }
+        CVeyQelTalk talk;
+        talk.SetProgramFolder(dir.Path());
+        talk.Load(nullptr, 0);
+        EXPECT_EQ(talk.CaptureNameCount(), 0u);
+    }
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "walk/talk_walker.h"
 
+#include <climits>
+#include <cstdint>
 #include <map>
 #include <set>
 #include <string>
@@ -143,6 +145,17 @@ TEST(WalkerTextTest, BreakMarksBecomeLineEnds)
 {
     EXPECT_EQ(TalkTextForDisplay("a$Rb$R"), "a\r\nb\r\n");
     EXPECT_EQ(TalkTextForDisplay("$r$"), "$r$");
+}
+
+TEST(WalkerPauseTest, SilentPausesStayWithinWhatATimerHolds)
+{
+    const struct {
+        std::int32_t tenths;
+        int ms;
+    } cases[] = {{0, 0}, {-5, 0}, {INT32_MIN, 0}, {20, 2000}, {21474836, 2147483600},
+                 {21474837, INT_MAX}, {INT32_MAX, INT_MAX}};
+    for (const auto& c : cases)
+        EXPECT_EQ(SilentPauseMs(c.tenths), c.ms) << c.tenths;
 }
 
 TEST_F(WalkerTest, StartWithNothingMarkedDoesNothing)

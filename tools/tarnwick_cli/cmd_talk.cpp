@@ -77,7 +77,7 @@ int CmdTalks(const Context_T& context, Args args)
     if (const int status = OpenGameArchive(context, *set, rest[0], kTableArchive); status != kExitOk)
         return status;
     std::uint32_t length = 0;
-    if (!set->ReadEntry(kTableArchive, kTalkTableName, &length))
+    if (!set->ReadEntry(kTableArchive, kTalkTableName, &length, kMaxTalkTableBytes))
         return Failure(std::string(kTalkTableMissing) + ": " + set->LastFailure().Describe());
     talk->Load(set->Buffer(), length);
     return PrintTalks(*talk, raw);
