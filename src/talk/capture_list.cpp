@@ -127,7 +127,7 @@ std::optional<TalkRange_T> ParseRange(std::string_view body)
 
 }  // namespace
 
-bool ReadCaptureList(const std::string& path, std::vector<std::unique_ptr<CCaptureElm>>& captureItems,
+bool ReadCaptureList(const std::string& path, std::deque<CCaptureElm>& captureItems,
                      std::vector<std::string>& captureNames)
 {
     // Only a regular file is read, so a FIFO or a device in its place cannot
@@ -153,11 +153,12 @@ bool ReadCaptureList(const std::string& path, std::vector<std::unique_ptr<CCaptu
                 openItem->ranges.push_back(*range);
         } else if (StartsWithNoCase(line, "<Item Name=\"")) {
             if (const std::optional<std::string_view> name = QuotedName(line, 12)) {
-                auto item = std::make_unique<CCaptureElm>();
-                item->captureName = captureName;
-                item->itemName = std::string(*name);
-                openItem = item.get();
-                captureItems.push_back(std::move(item));
+                // A deque keeps earlier items where they are as it grows,
+                // and holds them in blocks rather than one allocation each.
+                CCaptureElm& item = captureItems.emplace_back();
+                item.captureName = captureName;
+                item.itemName = std::string(*name);
+                openItem = &item;
             }
         } else if (line == "</Item>") {
             openItem = nullptr;

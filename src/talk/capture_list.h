@@ -4,7 +4,7 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -33,7 +33,6 @@ inline constexpr std::uint64_t kMaxCaptureListBytes = 64u << 20;
 // Appends the groups and items of the capture list at path to names and
 // items. False when the file cannot be opened, is no regular file or is
 // larger than any capture list; a read error keeps what was read before it.
-bool ReadCaptureList(const std::string& path, std::vector<std::unique_ptr<CCaptureElm>>& items,
-                     std::vector<std::string>& names);
+bool ReadCaptureList(const std::string& path, std::deque<CCaptureElm>& items, std::vector<std::string>& names);
 
 }  // namespace tarnwick

@@ -39,9 +39,9 @@ std::size_t CVeyQelTalk::SelectTalks(const CaptureChoice_T& choice,
     // than sorting them.
     std::vector<RankedRange_T> ranges;
     for (std::size_t i = 0; i < captureItems.size(); ++i) {
-        if (captureItems[i]->captureName != *choice)
+        if (captureItems[i].captureName != *choice)
             continue;
-        const std::vector<TalkRange_T>& itemRanges = captureItems[i]->ranges;
+        const std::vector<TalkRange_T>& itemRanges = captureItems[i].ranges;
         for (std::size_t j = 0; j < itemRanges.size(); ++j) {
             if (itemRanges[j].firstId <= itemRanges[j].lastId)
                 ranges.push_back({itemRanges[j], i, j});

@@ -74,13 +74,15 @@ public:
     std::size_t CaptureNameCount() const { return captureNames.size(); }
     const std::string& CaptureNameAt(std::size_t i) const { return captureNames[i]; }
     std::size_t CaptureItemCount() const { return captureItems.size(); }
-    CCaptureElm* CaptureItemAt(std::size_t i) const { return captureItems[i].get(); }
+    CCaptureElm* CaptureItemAt(std::size_t i) const { return &captureItems[i]; }
 
 private:
     void NumberLines();
 
     std::string programFolder;
-    std::vector<std::unique_ptr<CCaptureElm>> captureItems;
+    // The selectors hand out items as they were read; nothing here changes
+    // one once the list is read, whatever the catalogue's constness.
+    mutable std::deque<CCaptureElm> captureItems;
     std::vector<std::string> captureNames;
 };
 
