@@ -192,45 +192,60 @@ bool CDictDecoder::Decode(const std::uint8_t* src, std::uint32_t srcLength, std:
             // A new string has no children, so from the first new one on
             // every further one is new as well. Each goes directly behind
             // the string it extends, or to the head under a root.
-            std::uint32_t behind = index < kDictRoots ? kListEnd : index;
-            const std::uint8_t firstOfPrev = node[prevCode].firstByte;
-            for (; i < limit; ++i) {
-                std::uint32_t b;
-                if (next < kDictCodes) {
-                    b = next++;
-                } else {
-                    b = node[kListEnd].newer;  // the tail, which has no children
+            if (i < limit) {
+                const std::uint8_t firstOfPrev = node[prevCode].firstByte;
+                // A code for the next string: a free one, or the tail (which
+                // has no children), or none when the tail is index itself.
+                auto take = [&]() -> std::uint32_t {
+                    if (next < kDictCodes)
+                        return next++;
+                    const std::uint32_t b = node[kListEnd].newer;
                     if (b == index)
-                        break;  // never reuse the string being extended
+                        return kDictNone;  // never reuse the string being extended
                     const std::uint32_t newTail = node[b].newer;
                     node[kListEnd].newer = static_cast<std::uint16_t>(newTail);
                     node[newTail].older = static_cast<std::uint16_t>(kListEnd);
+                    // The strings next in line are loaded ahead.
+                    __builtin_prefetch(&node[node[newTail].newer]);
                     // Out of its parent's children.
                     const std::uint32_t sibling = node[b].children[kSibling];
                     link(node[b].childLink) = static_cast<std::uint16_t>(sibling);
                     node[sibling].childLink = node[b].childLink;
+                    return b;
+                };
+                // All of b at once, built in two words (the compiler stores
+                // a braced Node_T field by field), linked in behind its place.
+                auto fill = [&](std::uint32_t b, std::uint32_t behind, std::uint32_t firstSibling) {
+                    const std::uint32_t o = node[behind].older;
+                    const std::uint64_t words[2] = {
+                        index | std::uint64_t{behind} << 16 | std::uint64_t{o} << 32 | std::uint64_t{s[i]} << 48 |
+                            std::uint64_t{prevLength + i + 1} << 56,
+                        firstSibling | std::uint64_t{kDictNone} << 16 | std::uint64_t{FirstChildLink(index)} << 32 |
+                            std::uint64_t{firstOfPrev} << 48};
+                    std::memcpy(&node[b], words, sizeof words);
+                    node[o].newer = static_cast<std::uint16_t>(b);
+                    node[behind].older = static_cast<std::uint16_t>(b);
+                    node[index].children[kFirstChild] = static_cast<std::uint16_t>(b);
+                };
+
+                // The first joins the children that index may have.
+                std::uint32_t b = take();
+                if (b != kDictNone) {
+                    const std::uint32_t oldFirst = node[index].children[kFirstChild];
+                    fill(b, index < kDictRoots ? kListEnd : index, oldFirst);
+                    node[oldFirst].childLink = static_cast<std::uint16_t>(SiblingLink(b));
+                    if (index < kDictRoots)
+                        rootChild[index << 8 | s[i]] = static_cast<std::uint16_t>(b);
+                    bytesOf[index] |= ByteBit(s[i]);  // of no use for a root, but harmless
+                    index = b;
+                    // Each further one is the only child of the one before.
+                    while (++i < limit && (b = take()) != kDictNone) {
+                        fill(b, index, kDictNone);
+                        bytesOf[index] = ByteBit(s[i]);
+                        index = b;
+                    }
+                    bytesOf[index] = 0;
                 }
-                // All of b at once, linked in behind its place and as the
-                // newest child of index.
-                const std::uint32_t o = node[behind].older;
-                const std::uint32_t oldFirst = node[index].children[kFirstChild];
-                // Built in two words: the compiler stores a braced Node_T
-                // field by field.
-                const std::uint64_t words[2] = {
-                    index | std::uint64_t{behind} << 16 | std::uint64_t{o} << 32 | std::uint64_t{s[i]} << 48 |
-                        std::uint64_t{prevLength + i + 1} << 56,
-                    oldFirst | std::uint64_t{kDictNone} << 16 | std::uint64_t{FirstChildLink(index)} << 32 |
-                        std::uint64_t{firstOfPrev} << 48};
-                std::memcpy(&node[b], words, sizeof words);
-                node[o].newer = static_cast<std::uint16_t>(b);
-                node[behind].older = static_cast<std::uint16_t>(b);
-                node[oldFirst].childLink = static_cast<std::uint16_t>(SiblingLink(b));
-                node[index].children[kFirstChild] = static_cast<std::uint16_t>(b);
-                if (index < kDictRoots)
-                    rootChild[index << 8 | s[i]] = static_cast<std::uint16_t>(b);
-                bytesOf[index] |= ByteBit(s[i]);  // of no use for a root, but harmless
-                bytesOf[b] = 0;
-                behind = index = b;
             }
         }
         prevCode = code;
