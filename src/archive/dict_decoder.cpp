@@ -5,25 +5,42 @@
 
 namespace tarnwick {
 
-CDictDecoder::CDictDecoder() : children(std::make_unique<std::uint16_t[]>(kChildSlots))
+namespace {
+
+// A child link, as Node_T::childLink holds it: the next-sibling link of a
+// code (even) or the first-child link of a code (odd).
+constexpr std::uint32_t SiblingLink(std::uint32_t code) { return code * 2; }
+constexpr std::uint32_t FirstChildLink(std::uint32_t code) { return code * 2 + 1; }
+constexpr std::uint32_t kSibling = 0;
+constexpr std::uint32_t kFirstChild = 1;
+
+constexpr std::uint64_t ByteBit(std::uint32_t byte) { return std::uint64_t{1} << (byte & 63); }
+
+}  // namespace
+
+CDictDecoder::CDictDecoder() : rootChildren(std::make_unique<std::uint16_t[]>(kRootSlots))
 {
     // Roots never change: they are never in the recency list and never
     // handed out again, so they are set once here and not on every reset.
-    for (std::uint32_t c = 0; c < kDictRoots; ++c) {
-        nodes[c] = {static_cast<std::uint16_t>(kDictNone), 0, 0, static_cast<std::uint8_t>(c), 1};
-        firstByte[c] = static_cast<std::uint8_t>(c);
-    }
+    for (std::uint32_t c = 0; c <= kDictCodes; ++c)
+        nodes[c] = {static_cast<std::uint16_t>(kDictNone), 0, 0, static_cast<std::uint8_t>(c), 1,
+                    {static_cast<std::uint16_t>(kDictNone), static_cast<std::uint16_t>(kDictNone)}, 0,
+                    static_cast<std::uint8_t>(c), 0};
+    std::fill(std::begin(childBytes), std::end(childBytes), 0);
     Reset();
 }
 
-// Counters and the empty list only: string entries are unreachable until
-// they are handed out again, and handing out fills every field.
+// Counters, the empty list and the roots' children only: string entries
+// are unreachable until they are handed out again, and handing out fills
+// every field.
 void CDictDecoder::Reset()
 {
     nextCode = kDictRoots;
     codeWidth = 1;
     widthThreshold = 2;
     nodes[kListEnd].newer = nodes[kListEnd].older = static_cast<std::uint16_t>(kListEnd);
+    for (std::uint32_t c = 0; c < kDictRoots; ++c)
+        nodes[c].children[kFirstChild] = static_cast<std::uint16_t>(kDictNone);
 }
 
 bool CDictDecoder::Decode(const std::uint8_t* src, std::uint32_t srcLength, std::uint8_t* dst,
@@ -45,8 +62,8 @@ bool CDictDecoder::Decode(const std::uint8_t* src, std::uint32_t srcLength, std:
     // Locals, not members: every byte store may alias a member, and the
     // compiler would reload them after each one.
     Node_T* const node = nodes;
-    std::uint16_t* const child = children.get();
-    std::uint8_t* const first = firstByte;
+    std::uint64_t* const bytesOf = childBytes;
+    std::uint16_t* const rootChild = rootChildren.get();
     std::uint32_t next = nextCode;
     std::uint32_t width = codeWidth;
     std::uint32_t threshold = widthThreshold;
@@ -66,6 +83,20 @@ bool CDictDecoder::Decode(const std::uint8_t* src, std::uint32_t srcLength, std:
     auto unlink = [node](std::uint32_t x) {
         node[node[x].older].newer = node[x].newer;
         node[node[x].newer].older = node[x].older;
+    };
+    auto link = [node](std::uint32_t id) -> std::uint16_t& { return node[id >> 1].children[id & 1]; };
+    // The child of index with byte ch, or kDictNone.
+    auto findChild = [&](std::uint32_t index, std::uint32_t ch) -> std::uint32_t {
+        if (index < kDictRoots) {
+            const std::uint32_t c = rootChild[index << 8 | ch];
+            return c < next && node[c].parent == index && node[c].suffix == ch ? c : kDictNone;
+        }
+        if ((bytesOf[index] & ByteBit(ch)) == 0)
+            return kDictNone;
+        std::uint32_t c = node[index].children[kFirstChild];
+        while (c != kDictNone && node[c].suffix != ch)
+            c = node[c].children[kSibling];
+        return c;
     };
 
     std::uint64_t bitPos = 0;
@@ -101,17 +132,18 @@ bool CDictDecoder::Decode(const std::uint8_t* src, std::uint32_t srcLength, std:
         if (code >= next)
             return finish(false);
 
-        // The next code's growth starts with a lookup that nearly always
-        // misses (the encoder takes the longest string): this code extended
-        // by the next string's first byte. Its slot is rarely cached, so it
-        // is loaded a whole code ahead. The next code is only peeked at (its
-        // width may still grow); a wrong guess costs a wasted load.
-        if (const std::uint64_t peek = bitPos >> 3; peek + 4 <= srcLength) {
+        // The next code's growth starts with a lookup under this code, by
+        // the next string's first byte; it is loaded a whole code ahead. The
+        // next code is only peeked at (its width may still grow); a wrong
+        // guess costs a wasted load.
+        if (code >= kDictRoots) {
+            __builtin_prefetch(&bytesOf[code]);
+        } else if (const std::uint64_t peek = bitPos >> 3; peek + 4 <= srcLength) {
             const std::uint32_t w = load32(peek) << (bitPos & 7);
-            const std::uint32_t firstNext = (w & 0x80000000u) == 0
-                                                ? (w >> 23) & 0xFFu
-                                                : first[(((w << 1) >> (32 - width)) + kDictRoots) % kDictCodes];
-            __builtin_prefetch(&child[code << 8 | firstNext]);
+            const std::uint32_t firstNext =
+                (w & 0x80000000u) == 0 ? (w >> 23) & 0xFFu
+                                       : node[(((w << 1) >> (32 - width)) + kDictRoots) % kDictCodes].firstByte;
+            __builtin_prefetch(&rootChild[code << 8 | firstNext]);
         }
 
         // Expand from the code toward its root, moving each string code to
@@ -152,37 +184,68 @@ bool CDictDecoder::Decode(const std::uint8_t* src, std::uint32_t srcLength, std:
             std::uint32_t index = prevCode;
             std::uint32_t i = 0;
             for (; i < limit; ++i) {  // the extensions that exist already
-                const std::uint32_t c = child[index << 8 | s[i]];
-                if (c >= next || node[c].parent != index || node[c].suffix != s[i])
+                const std::uint32_t c = findChild(index, s[i]);
+                if (c == kDictNone)
                     break;
                 index = c;
             }
             // A new string has no children, so from the first new one on
             // every further one is new as well. Each goes directly behind
             // the string it extends, or to the head under a root.
-            std::uint32_t behind = index < kDictRoots ? kListEnd : index;
-            const std::uint8_t firstOfPrev = first[prevCode];
-            for (; i < limit; ++i) {
-                std::uint32_t b;
-                if (next < kDictCodes) {
-                    b = next++;
-                } else {
-                    b = node[kListEnd].newer;  // the tail, which has no children
+            if (i < limit) {
+                const std::uint8_t firstOfPrev = node[prevCode].firstByte;
+                // A code for the next string: a free one, or the tail (which
+                // has no children), or none when the tail is index itself.
+                auto take = [&]() -> std::uint32_t {
+                    if (next < kDictCodes)
+                        return next++;
+                    const std::uint32_t b = node[kListEnd].newer;
                     if (b == index)
-                        break;  // never reuse the string being extended
+                        return kDictNone;  // never reuse the string being extended
                     const std::uint32_t newTail = node[b].newer;
                     node[kListEnd].newer = static_cast<std::uint16_t>(newTail);
                     node[newTail].older = static_cast<std::uint16_t>(kListEnd);
+                    // The strings next in line are loaded ahead.
+                    __builtin_prefetch(&node[node[newTail].newer]);
+                    // Out of its parent's children.
+                    const std::uint32_t sibling = node[b].children[kSibling];
+                    link(node[b].childLink) = static_cast<std::uint16_t>(sibling);
+                    node[sibling].childLink = node[b].childLink;
+                    return b;
+                };
+                // All of b at once, built in two words (the compiler stores
+                // a braced Node_T field by field), linked in behind its place.
+                auto fill = [&](std::uint32_t b, std::uint32_t behind, std::uint32_t firstSibling) {
+                    const std::uint32_t o = node[behind].older;
+                    const std::uint64_t words[2] = {
+                        index | std::uint64_t{behind} << 16 | std::uint64_t{o} << 32 | std::uint64_t{s[i]} << 48 |
+                            std::uint64_t{prevLength + i + 1} << 56,
+                        firstSibling | std::uint64_t{kDictNone} << 16 | std::uint64_t{FirstChildLink(index)} << 32 |
+                            std::uint64_t{firstOfPrev} << 48};
+                    std::memcpy(&node[b], words, sizeof words);
+                    node[o].newer = static_cast<std::uint16_t>(b);
+                    node[behind].older = static_cast<std::uint16_t>(b);
+                    node[index].children[kFirstChild] = static_cast<std::uint16_t>(b);
+                };
+
+                // The first joins the children that index may have.
+                std::uint32_t b = take();
+                if (b != kDictNone) {
+                    const std::uint32_t oldFirst = node[index].children[kFirstChild];
+                    fill(b, index < kDictRoots ? kListEnd : index, oldFirst);
+                    node[oldFirst].childLink = static_cast<std::uint16_t>(SiblingLink(b));
+                    if (index < kDictRoots)
+                        rootChild[index << 8 | s[i]] = static_cast<std::uint16_t>(b);
+                    bytesOf[index] |= ByteBit(s[i]);  // of no use for a root, but harmless
+                    index = b;
+                    // Each further one is the only child of the one before.
+                    while (++i < limit && (b = take()) != kDictNone) {
+                        fill(b, index, kDictNone);
+                        bytesOf[index] = ByteBit(s[i]);
+                        index = b;
+                    }
+                    bytesOf[index] = 0;
                 }
-                // All of b at once, linked in behind its place.
-                const std::uint32_t o = node[behind].older;
-                node[b] = {static_cast<std::uint16_t>(index), static_cast<std::uint16_t>(behind),
-                           static_cast<std::uint16_t>(o), s[i], static_cast<std::uint8_t>(prevLength + i + 1)};
-                node[o].newer = static_cast<std::uint16_t>(b);
-                node[behind].older = static_cast<std::uint16_t>(b);
-                first[b] = firstOfPrev;
-                child[index << 8 | s[i]] = static_cast<std::uint16_t>(b);
-                behind = index = b;
             }
         }
         prevCode = code;

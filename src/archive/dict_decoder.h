@@ -4,11 +4,14 @@
 // 8192 codes are taken.
 //
 // Nearly every output byte adds a string, and each addition first looks for
-// an existing child. A walk along a parent's children is slow once a root
-// has hundreds of them, so children are found in a direct table indexed by
-// (code, byte). An entry there counts only while the code it names is handed
-// out and still has that parent and byte; entries left behind by reused codes
-// or by earlier decodes are simply ignored, so nothing ever clears the table.
+// an existing child, which the encoder's longest matches make nearly always
+// absent. So the lookup is built to say "absent" fast and everything stays
+// in the second-level cache: a root's children (hundreds of them) are found
+// in a direct (root, byte) table, checked against the code it names; any
+// other string keeps a 64-bit mask of the bytes its children have had, so
+// a clear bit settles the lookup, and a set bit walks its few children.
+// Children are linked to their parent both ways, so recycling a code
+// unlinks it in constant time.
 #pragma once
 
 #include <cstdint>
@@ -38,27 +41,39 @@ public:
     std::string DictString(std::uint32_t code) const;
 
 private:
-    // One code's entry, eight bytes, so that the whole dictionary stays in
-    // the first-level cache. newer and older link the recency list.
+    // One code's entry, sixteen bytes, all that adding or recycling a
+    // string touches. newer and older link the recency list; children[0]
+    // is the next sibling and children[1] the first child (newest first).
+    // childLink names the link that points at this code (code * 2 + which),
+    // so that unlinking needs no walk.
     struct Node_T {
         std::uint16_t parent;
         std::uint16_t newer;
         std::uint16_t older;
         std::uint8_t suffix;
         std::uint8_t length;  // of the code's string, 1 to kDictMaxString
+        std::uint16_t children[2];
+        std::uint16_t childLink;
+        std::uint8_t firstByte;  // of the code's string
+        std::uint8_t unused;
     };
+    static_assert(sizeof(Node_T) == 16);
 
     // The recency list is a ring through this extra node: its older link is
-    // the head (most recent string), its newer link the tail.
+    // the head (most recent string), its newer link the tail. Links to no
+    // code (kDictNone) also land here, so its child fields take stray writes.
     static constexpr std::uint32_t kListEnd = kDictCodes;
-    static constexpr std::uint32_t kChildSlots = kDictCodes * 256;
+    static_assert(kListEnd == kDictNone);
+    static constexpr std::uint32_t kRootSlots = kDictRoots * 256;
 
     void Reset();
 
     Node_T nodes[kDictCodes + 1];
-    std::uint8_t firstByte[kDictCodes];  // of each code's string
-    // children[code * 256 + byte]: the last code handed out as that child.
-    std::unique_ptr<std::uint16_t[]> children;
+    // Bit byte % 64 is set once a child with that byte has been
+    // added; only handing the code out again clears it.
+    std::uint64_t childBytes[kDictCodes];
+    // rootChildren[root * 256 + byte]: the last code handed out as that child.
+    std::unique_ptr<std::uint16_t[]> rootChildren;
     std::uint32_t nextCode;
     std::uint32_t codeWidth;
     std::uint32_t widthThreshold;
