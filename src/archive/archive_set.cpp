@@ -478,8 +478,6 @@ bool CArchiveSet::ReadIndexedEntry(std::uint32_t k, int n, std::uint32_t* length
                              maxSize));
     if (r.offset > dat.Size())
         return Fail(Failure_T::Damaged(shown, "entry " + std::to_string(k) + " lies beyond the end of the file"));
-    if (!dat.Seek(r.offset))
-        return Fail(dat.Failure(shown));
     const std::uint64_t available = dat.Size() - r.offset;
 
     if (r.storedSize & kStoredCompressed) {
@@ -495,7 +493,7 @@ bool CArchiveSet::ReadIndexedEntry(std::uint32_t k, int n, std::uint32_t* length
                                                       "'s size is more than its stored bytes can hold"));
         if (!ReserveBuffer(total))
             return Fail(OutOfMemory(shown));
-        if (dat.Read(buffer.get() + full, stored) != stored)
+        if (dat.ReadAt(r.offset, buffer.get() + full, stored) != stored)
             return Fail(dat.Failure(shown));
         if (!DecodeExactly(*decoder, buffer.get() + full, stored, buffer.get(), full))
             return Fail(Failure_T::Damaged(shown, "entry " + std::to_string(k) + " does not decode"));
@@ -508,7 +506,7 @@ bool CArchiveSet::ReadIndexedEntry(std::uint32_t k, int n, std::uint32_t* length
     const std::uint64_t want = std::min<std::uint64_t>(r.fullSize, available);
     if (!ReserveBuffer(want))
         return Fail(OutOfMemory(shown));
-    const std::uint64_t got = want != 0 ? dat.Read(buffer.get(), want) : 0;
+    const std::uint64_t got = want != 0 ? dat.ReadAt(r.offset, buffer.get(), want) : 0;
     if (length)
         *length = static_cast<std::uint32_t>(got);
     return true;

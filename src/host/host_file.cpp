@@ -78,6 +78,26 @@ std::uint64_t CHostFile::Read(void* dst, std::uint64_t count)
     return done;
 }
 
+std::uint64_t CHostFile::ReadAt(std::uint64_t offset, void* dst, std::uint64_t count)
+{
+    if (fd < 0 || offset > static_cast<std::uint64_t>(INT64_MAX) - count)
+        return 0;
+    auto* p = static_cast<unsigned char*>(dst);
+    std::uint64_t done = 0;
+    while (done < count) {
+        const std::uint64_t chunk = count - done < (1u << 30) ? count - done : (1u << 30);
+        const ssize_t got = ::pread(fd, p + done, static_cast<std::size_t>(chunk), static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            error = errno;
+        if (got <= 0)
+            break;
+        done += static_cast<std::uint64_t>(got);
+    }
+    return done;
+}
+
 Failure_T CHostFile::Failure(std::string subject) const
 {
     if (notRegular) {
