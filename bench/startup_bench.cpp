@@ -42,11 +42,9 @@ void Startup(benchmark::State& state, GameScale_T scale)
         auto talk = std::make_unique<CVeyQelTalk>();
         set->SetGameFolder(game);
         talk->SetProgramFolder(game);  // the game's sample capture list
-        for (int n = 0; n < kArchiveCount; ++n) {
-            if (!set->OpenArchive(n)) {
-                state.SkipWithError("an archive did not open");
-                return;
-            }
+        if (set->OpenAllArchives() >= 0) {
+            state.SkipWithError("an archive did not open");
+            return;
         }
         std::uint32_t length = 0;
         if (!set->ReadEntry(kTableArchive, kTalkTableName, &length)) {
