@@ -35,6 +35,21 @@ Failure_T OutOfMemory(std::string subject)
     return Failure_T::System(std::move(subject), ENOMEM);
 }
 
+// Opens relative under base; on false why names relative and the reason.
+bool OpenResolved(CHostFile& file, const std::string& base, const std::string& relative, Failure_T& why)
+{
+    const std::optional<std::string> path = ResolveUnder(base, relative);
+    if (!path) {
+        why = Failure_T::System(ShownPath(relative), ENOENT);
+        return false;
+    }
+    if (!file.Open(*path)) {
+        why = file.Failure(ShownPath(relative));
+        return false;
+    }
+    return true;
+}
+
 // What opening an archive needs: the game folder, a decoder and room for
 // stored bytes of its own, so that two threads can open archives at once.
 struct Loader_T {
@@ -52,15 +67,9 @@ struct Loader_T {
     {
         return Fail(Failure_T::Damaged(ShownPath(hed ? ArchiveHedPaths()[n] : ArchiveDatPaths()[n]), std::move(check)));
     }
-    // Opens relative under the game folder; on false the failure names it.
     bool OpenUnder(CHostFile& file, const std::string& relative)
     {
-        const std::optional<std::string> path = ResolveUnder(gameFolder, relative);
-        if (!path)
-            return Fail(Failure_T::System(ShownPath(relative), ENOENT));
-        if (!file.Open(*path))
-            return Fail(file.Failure(ShownPath(relative)));
-        return true;
+        return OpenResolved(file, gameFolder, relative, failure);
     }
     bool Reserve(std::uint64_t size)
     {
@@ -312,12 +321,7 @@ bool CArchiveSet::Fail(Failure_T why)
 // Opens relative under base; on false the failure names relative.
 bool CArchiveSet::OpenUnder(CHostFile& file, const std::string& base, const std::string& relative)
 {
-    const std::optional<std::string> path = ResolveUnder(base, relative);
-    if (!path)
-        return Fail(Failure_T::System(ShownPath(relative), ENOENT));
-    if (!file.Open(*path))
-        return Fail(file.Failure(ShownPath(relative)));
-    return true;
+    return OpenResolved(file, base, relative, failure);
 }
 
 bool CArchiveSet::IsOpen(int n) const

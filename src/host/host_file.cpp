@@ -58,15 +58,18 @@ bool CHostFile::Seek(std::uint64_t offset)
     return true;
 }
 
-std::uint64_t CHostFile::Read(void* dst, std::uint64_t count)
+namespace {
+
+// Reads until count bytes, the end, or an error (kept in error): readSome
+// reads one slice at a given distance from the start.
+template <typename ReadSome>
+std::uint64_t ReadFully(void* dst, std::uint64_t count, int& error, ReadSome readSome)
 {
-    if (fd < 0)
-        return 0;
     auto* p = static_cast<unsigned char*>(dst);
     std::uint64_t done = 0;
     while (done < count) {
         const std::uint64_t chunk = count - done < (1u << 30) ? count - done : (1u << 30);
-        const ssize_t got = ::read(fd, p + done, static_cast<std::size_t>(chunk));
+        const ssize_t got = readSome(p + done, static_cast<std::size_t>(chunk), done);
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
@@ -78,24 +81,23 @@ std::uint64_t CHostFile::Read(void* dst, std::uint64_t count)
     return done;
 }
 
+}  // namespace
+
+std::uint64_t CHostFile::Read(void* dst, std::uint64_t count)
+{
+    if (fd < 0)
+        return 0;
+    return ReadFully(dst, count, error,
+                     [this](unsigned char* to, std::size_t n, std::uint64_t) { return ::read(fd, to, n); });
+}
+
 std::uint64_t CHostFile::ReadAt(std::uint64_t offset, void* dst, std::uint64_t count)
 {
     if (fd < 0 || offset > static_cast<std::uint64_t>(INT64_MAX) - count)
         return 0;
-    auto* p = static_cast<unsigned char*>(dst);
-    std::uint64_t done = 0;
-    while (done < count) {
-        const std::uint64_t chunk = count - done < (1u << 30) ? count - done : (1u << 30);
-        const ssize_t got = ::pread(fd, p + done, static_cast<std::size_t>(chunk), static_cast<off_t>(offset + done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            error = errno;
-        if (got <= 0)
-            break;
-        done += static_cast<std::uint64_t>(got);
-    }
-    return done;
+    return ReadFully(dst, count, error, [this, offset](unsigned char* to, std::size_t n, std::uint64_t done) {
+        return ::pread(fd, to, n, static_cast<off_t>(offset + done));
+    });
 }
 
 Failure_T CHostFile::Failure(std::string subject) const
