@@ -89,6 +89,10 @@ void RunLineExport(QWidget* parent, CTarnwickApp& app, std::vector<const CVeyQel
         while (!progress.wasCanceled() && !exporter.IsDone() && clock.elapsed() < 15)
             exporter.Step();
         progress.setValue(static_cast<int>(exporter.Counts().linesDone));
+        progress.setLabelText(QStringLiteral("Writing lines to %1: %2 / %3")
+                                  .arg(folder)
+                                  .arg(exporter.Counts().linesDone)
+                                  .arg(exporter.LineCount()));
         if (progress.wasCanceled() || exporter.IsDone())
             loop.quit();
     });
