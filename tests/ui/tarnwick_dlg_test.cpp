@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QFrame>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -264,6 +266,47 @@ TEST_F(DialogTest, F1OpensTheAboutBoxWithTheIcon)
         QTest::keyClick(&dlg, Qt::Key_F1);
         EXPECT_EQ(name, QStringLiteral("Tarnwick, Version " TARNWICK_VERSION));
         EXPECT_TRUE(rights.contains(QStringLiteral("MIT license"))) << rights.toStdString();
+    });
+}
+
+TEST_F(DialogTest, CtrlEExportsTheMarkedLinesShown)
+{
+    Run([this](CTarnwickDlg& dlg, CTarnwickApp&) {
+        auto* field = Child<CSearchField>(dlg, "searchField");
+        Type(field, QStringLiteral("1001"));
+        const std::size_t shown = dlg.TalkRows().RowCount();
+        ASSERT_GT(shown, 1u);
+        dlg.TalkRows().SetChecked(0, false);
+
+        // The folder dialog, then the closing message, answered as a user would.
+        const std::string out = program / "export";
+        std::filesystem::create_directory(out);
+        QString message;
+        QTimer answer;
+        QObject::connect(&answer, &QTimer::timeout, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (!w->isVisible())
+                    continue;
+                if (auto* files = qobject_cast<QFileDialog*>(w)) {
+                    files->setDirectory(QString::fromStdString(out));
+                    static_cast<QDialog*>(files)->accept();
+                } else if (auto* box = qobject_cast<QMessageBox*>(w)) {
+                    message = box->text();
+                    box->accept();
+                }
+            }
+        });
+        answer.start(20);
+        QTest::keyClick(field, Qt::Key_E, Qt::ControlModifier);  // from inside the search field
+        answer.stop();
+
+        EXPECT_TRUE(message.startsWith(QStringLiteral("%1 lines were written to %2.").arg(shown - 1).arg(QString::fromStdString(out))))
+            << message.toStdString();
+        const std::string csv = test::ReadFileText(out + "/lines.csv");
+        EXPECT_EQ(csv.find("\n1001,1,"), std::string::npos);  // unmarked
+        EXPECT_NE(csv.find("\n1001,2,"), std::string::npos);
+        EXPECT_FALSE(std::filesystem::exists(out + "/voice/01001_0001.ogg"));
+        EXPECT_FALSE(std::filesystem::is_empty(out + "/voice"));
     });
 }
 
