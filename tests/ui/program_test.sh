@@ -48,4 +48,21 @@ place="$(sed -n '/^\[Tarnwick\]/,$p' "$dir/tarnwick.ini" | tr -d '\r')"
 if [[ "$status" -ne 0 || "$actual" != "$expected" || "$place" != *$'\nCaptureGroup=0\n'* ]]; then
   echo "FAIL: status $status, settings:"; cat -A "$dir/tarnwick.ini"; cat "$dir/out.log"; exit 1
 fi
-echo "1 passed, 0 failed"
+
+# A settings file its owner may not write is left exactly as it was, and the
+# program runs and closes all the same.
+chmod 444 "$dir/tarnwick.ini"
+cp "$dir/tarnwick.ini" "$dir/before.ini"
+QT_QPA_PLATFORM=offscreen "$dir/tarnwick" >"$dir/out.log" 2>&1 &
+pid=$!
+sleep 2
+if ! kill -0 "$pid" 2>/dev/null; then
+  echo "FAIL: with a read-only settings file the program ended by itself"; cat "$dir/out.log"; exit 1
+fi
+kill -TERM "$pid"
+wait "$pid"
+status=$?
+if [[ "$status" -ne 0 ]] || ! cmp -s "$dir/before.ini" "$dir/tarnwick.ini"; then
+  echo "FAIL: status $status, a read-only settings file was changed"; exit 1
+fi
+echo "2 passed, 0 failed"
