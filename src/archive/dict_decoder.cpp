@@ -1,6 +1,7 @@
 #include "archive/dict_decoder.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace tarnwick {
@@ -66,19 +67,26 @@ bool CDictDecoder::Decode(const std::uint8_t* src, std::uint32_t srcLength, std:
     std::uint16_t* const rootChild = rootChildren.get();
     std::uint32_t next = nextCode;
     std::uint32_t width = codeWidth;
-    std::uint32_t threshold = widthThreshold;
+    // The next code at which the width grows: the threshold counted from
+    // the first string code.
+    std::uint32_t growAt = widthThreshold + kDictRoots;
     auto finish = [&](bool ok) {
         nextCode = next;
         codeWidth = width;
-        widthThreshold = threshold;
+        widthThreshold = growAt - kDictRoots;
         if (written)
             *written = static_cast<std::uint32_t>(out - dst);
         return ok;
     };
     // 32 bits from src[at] on; the caller makes sure that they are there.
+    // One unaligned load and a byte swap; the compiler does not merge four
+    // byte loads into one.
     auto load32 = [src](std::uint64_t at) {
-        return std::uint32_t{src[at]} << 24 | std::uint32_t{src[at + 1]} << 16 |
-               std::uint32_t{src[at + 2]} << 8 | src[at + 3];
+        std::uint32_t v;
+        std::memcpy(&v, src + at, sizeof v);
+        if constexpr (std::endian::native == std::endian::little)
+            v = __builtin_bswap32(v);
+        return v;
     };
     auto unlink = [node](std::uint32_t x) {
         node[node[x].older].newer = node[x].newer;
@@ -104,9 +112,9 @@ bool CDictDecoder::Decode(const std::uint8_t* src, std::uint32_t srcLength, std:
     std::uint32_t prevLength = 0;
     do {
         // Lazy growth: at most one bit per code, checked before each code.
-        if (next - kDictRoots >= threshold) {
+        if (next >= growAt) {
             ++width;
-            threshold *= 2;
+            growAt = growAt * 2 - kDictRoots;
         }
 
         // The 32 bits from the current byte on, ones past the end. A code
@@ -154,19 +162,26 @@ bool CDictDecoder::Decode(const std::uint8_t* src, std::uint32_t srcLength, std:
         const bool fits = static_cast<std::size_t>(outEnd - out) >= n;
         std::uint8_t* const s = fits ? out : stringBuffer;
         std::uint32_t x = code;
-        std::uint32_t head = node[kListEnd].older;  // written back below
-        for (std::uint32_t i = n - 1; i > 0; --i) {
-            s[i] = node[x].suffix;
-            if (x != head) {
+        if (n > 1) {
+            std::uint32_t head = node[kListEnd].older;  // written back below
+            std::uint32_t i = n - 1;
+            // Only the code itself can be the head already: each move makes
+            // the string just moved the head, and its parent is another code.
+            if (x == head) {
+                s[i--] = node[x].suffix;
+                x = node[x].parent;
+            }
+            for (; i > 0; --i) {
+                s[i] = node[x].suffix;
                 unlink(x);
                 node[x].newer = static_cast<std::uint16_t>(kListEnd);
                 node[x].older = static_cast<std::uint16_t>(head);
                 node[head].newer = static_cast<std::uint16_t>(x);
                 head = x;
+                x = node[x].parent;
             }
-            x = node[x].parent;
+            node[kListEnd].older = static_cast<std::uint16_t>(head);
         }
-        node[kListEnd].older = static_cast<std::uint16_t>(head);
         s[0] = static_cast<std::uint8_t>(x);
         if (fits) {
             out += n;
@@ -194,6 +209,19 @@ bool CDictDecoder::Decode(const std::uint8_t* src, std::uint32_t srcLength, std:
             // the string it extends, or to the head under a root.
             if (i < limit) {
                 const std::uint8_t firstOfPrev = node[prevCode].firstByte;
+                // Takes the tail b out of the recency list and out of its
+                // parent's children; it has none of its own.
+                auto recycle = [node, link](std::uint32_t b) {
+                    const std::uint32_t newTail = node[b].newer;
+                    node[kListEnd].newer = static_cast<std::uint16_t>(newTail);
+                    node[newTail].older = static_cast<std::uint16_t>(kListEnd);
+                    // The strings next in line are loaded ahead.
+                    __builtin_prefetch(&node[node[newTail].newer]);
+                    const std::uint32_t sibling = node[b].children[kSibling];
+                    const std::uint32_t at = node[b].childLink;
+                    link(at) = static_cast<std::uint16_t>(sibling);
+                    node[sibling].childLink = static_cast<std::uint16_t>(at);
+                };
                 // A code for the next string: a free one, or the tail (which
                 // has no children), or none when the tail is index itself.
                 auto take = [&]() -> std::uint32_t {
@@ -202,27 +230,22 @@ bool CDictDecoder::Decode(const std::uint8_t* src, std::uint32_t srcLength, std:
                     const std::uint32_t b = node[kListEnd].newer;
                     if (b == index)
                         return kDictNone;  // never reuse the string being extended
-                    const std::uint32_t newTail = node[b].newer;
-                    node[kListEnd].newer = static_cast<std::uint16_t>(newTail);
-                    node[newTail].older = static_cast<std::uint16_t>(kListEnd);
-                    // The strings next in line are loaded ahead.
-                    __builtin_prefetch(&node[node[newTail].newer]);
-                    // Out of its parent's children.
-                    const std::uint32_t sibling = node[b].children[kSibling];
-                    link(node[b].childLink) = static_cast<std::uint16_t>(sibling);
-                    node[sibling].childLink = node[b].childLink;
+                    recycle(b);
                     return b;
                 };
-                // All of b at once, built in two words (the compiler stores
-                // a braced Node_T field by field), linked in behind its place.
+                // Every field of b, linked in behind its place.
                 auto fill = [&](std::uint32_t b, std::uint32_t behind, std::uint32_t firstSibling) {
                     const std::uint32_t o = node[behind].older;
-                    const std::uint64_t words[2] = {
-                        index | std::uint64_t{behind} << 16 | std::uint64_t{o} << 32 | std::uint64_t{s[i]} << 48 |
-                            std::uint64_t{prevLength + i + 1} << 56,
-                        firstSibling | std::uint64_t{kDictNone} << 16 | std::uint64_t{FirstChildLink(index)} << 32 |
-                            std::uint64_t{firstOfPrev} << 48};
-                    std::memcpy(&node[b], words, sizeof words);
+                    Node_T& nb = node[b];
+                    nb.parent = static_cast<std::uint16_t>(index);
+                    nb.newer = static_cast<std::uint16_t>(behind);
+                    nb.older = static_cast<std::uint16_t>(o);
+                    nb.suffix = s[i];
+                    nb.length = static_cast<std::uint8_t>(prevLength + i + 1);
+                    nb.children[kSibling] = static_cast<std::uint16_t>(firstSibling);
+                    nb.children[kFirstChild] = static_cast<std::uint16_t>(kDictNone);
+                    nb.childLink = static_cast<std::uint16_t>(FirstChildLink(index));
+                    nb.firstByte = firstOfPrev;
                     node[o].newer = static_cast<std::uint16_t>(b);
                     node[behind].older = static_cast<std::uint16_t>(b);
                     node[index].children[kFirstChild] = static_cast<std::uint16_t>(b);
@@ -238,11 +261,37 @@ bool CDictDecoder::Decode(const std::uint8_t* src, std::uint32_t srcLength, std:
                         rootChild[index << 8 | s[i]] = static_cast<std::uint16_t>(b);
                     bytesOf[index] |= ByteBit(s[i]);  // of no use for a root, but harmless
                     index = b;
-                    // Each further one is the only child of the one before.
-                    while (++i < limit && (b = take()) != kDictNone) {
-                        fill(b, index, kDictNone);
-                        bytesOf[index] = ByteBit(s[i]);
-                        index = b;
+                    // Each further one is the only child of the one before
+                    // and goes right behind it. The loop keeps few values
+                    // live, so that none of them is spilled to the stack.
+                    const std::uint8_t* p = s + i + 1;
+                    const std::uint8_t* const pEnd = s + limit;
+                    std::uint32_t length = prevLength + i + 2;
+                    auto addBehind = [&](std::uint32_t c) {
+                        const std::uint32_t o = node[index].older;
+                        const std::uint8_t ch = *p++;
+                        Node_T& nc = node[c];
+                        nc.parent = static_cast<std::uint16_t>(index);
+                        nc.newer = static_cast<std::uint16_t>(index);
+                        nc.older = static_cast<std::uint16_t>(o);
+                        nc.suffix = ch;
+                        nc.length = static_cast<std::uint8_t>(length++);
+                        nc.children[kSibling] = static_cast<std::uint16_t>(kDictNone);
+                        nc.children[kFirstChild] = static_cast<std::uint16_t>(kDictNone);
+                        nc.childLink = static_cast<std::uint16_t>(FirstChildLink(index));
+                        nc.firstByte = firstOfPrev;
+                        node[o].newer = static_cast<std::uint16_t>(c);
+                        node[index].older = static_cast<std::uint16_t>(c);
+                        node[index].children[kFirstChild] = static_cast<std::uint16_t>(c);
+                        bytesOf[index] = ByteBit(ch);
+                        index = c;
+                    };
+                    for (; p != pEnd && next < kDictCodes; ++next)
+                        addBehind(next);
+                    // Then from the tail, which may not be index itself.
+                    for (std::uint32_t t; p != pEnd && (t = node[kListEnd].newer) != index;) {
+                        recycle(t);
+                        addBehind(t);
                     }
                     bytesOf[index] = 0;
                 }
