@@ -218,9 +218,9 @@ bool CDictDecoder::Decode(const std::uint8_t* src, std::uint32_t srcLength, std:
                     // The strings next in line are loaded ahead.
                     __builtin_prefetch(&node[node[newTail].newer]);
                     const std::uint32_t sibling = node[b].children[kSibling];
-                    const std::uint32_t at = node[b].childLink;
-                    link(at) = static_cast<std::uint16_t>(sibling);
-                    node[sibling].childLink = static_cast<std::uint16_t>(at);
+                    const std::uint32_t holder = node[b].childLink;
+                    link(holder) = static_cast<std::uint16_t>(sibling);
+                    node[sibling].childLink = static_cast<std::uint16_t>(holder);
                 };
                 // A code for the next string: a free one, or the tail (which
                 // has no children), or none when the tail is index itself.
