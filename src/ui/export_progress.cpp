@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QProgressDialog>
@@ -70,7 +71,7 @@ void RunLineExport(QWidget* parent, CTarnwickApp& app, std::vector<const CVeyQel
         QMessageBox::warning(parent, title, QString::fromLocal8Bit(why.Describe()));
         return;
     }
-    CLineExport exporter(*archives, folder.toLocal8Bit().toStdString(), std::move(rows), playMode,
+    CLineExport exporter(*archives, QFile::encodeName(folder).toStdString(), std::move(rows), playMode,
                          VoiceFileFormat::kOgg);
 
     QProgressDialog progress(QStringLiteral("Writing lines to %1").arg(folder), QStringLiteral("Cancel"), 0,
