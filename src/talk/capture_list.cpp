@@ -1,6 +1,7 @@
 #include "talk/capture_list.h"
 
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,13 +16,16 @@ namespace tarnwick {
 namespace {
 
 // Lines ended by LF; a CR right before the LF goes with it. The last line
-// needs no line end. Reads the file a block at a time, so memory follows
-// the longest line, not the file. Gives nothing at the end of the file or
+// needs no line end. Reads its source a block at a time, so memory follows
+// the longest line, not the file. Gives nothing at the end of the source or
 // on a read error, so what was read before an error is kept.
 class CLineReader {
 public:
-    // Reads no more than limit bytes, however the file grows meanwhile.
-    CLineReader(CHostFile& f, std::uint64_t limit) : file(f), left(limit) {}
+    // read(dst, n) gives up to n bytes, 0 at the end or on an error.
+    using ReadBlock = std::function<std::uint64_t(char*, std::uint64_t)>;
+
+    // Reads no more than limit bytes, however the source grows meanwhile.
+    CLineReader(ReadBlock r, std::uint64_t limit) : read(std::move(r)), left(limit) {}
 
     std::optional<std::string_view> Next()
     {
@@ -46,7 +50,7 @@ public:
             const std::size_t had = pending.size();
             const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, left));
             pending.resize(had + want);
-            const std::uint64_t got = want != 0 ? file.Read(pending.data() + had, want) : 0;
+            const std::uint64_t got = want != 0 ? read(pending.data() + had, want) : 0;
             pending.resize(had + static_cast<std::size_t>(got));
             left -= got;
             atEnd = got == 0;
@@ -55,7 +59,7 @@ public:
 
 private:
     static constexpr std::size_t kBlock = 64u << 10;
-    CHostFile& file;
+    ReadBlock read;
     std::uint64_t left;
     std::string pending;    // read, not yet given out from start on
     std::size_t start = 0;
@@ -125,21 +129,12 @@ std::optional<TalkRange_T> ParseRange(std::string_view body)
     return TalkRange_T{numbers[0], numbers[1], numbers[2]};
 }
 
-}  // namespace
-
-bool ReadCaptureList(const std::string& path, std::deque<CCaptureElm>& captureItems,
-                     std::vector<std::string>& captureNames)
+void ParseCaptureList(CLineReader& reader, std::deque<CCaptureElm>& captureItems,
+                      std::vector<std::string>& captureNames)
 {
-    // Only a regular file is read, so a FIFO or a device in its place cannot
-    // hold start-up up.
-    CHostFile file;
-    if (!file.Open(path) || file.Size() > kMaxCaptureListBytes)
-        return false;
-    CLineReader reader(file, kMaxCaptureListBytes);
-
     const std::optional<std::string_view> first = reader.Next();
     if (!first || TrimAny(*first, " \t\r\n\v\f") != "<CaptureList>")
-        return true;
+        return;
 
     std::string captureName;
     CCaptureElm* openItem = nullptr;
@@ -170,7 +165,35 @@ bool ReadCaptureList(const std::string& path, std::deque<CCaptureElm>& captureIt
             }
         }
     }
+}
+
+}  // namespace
+
+bool ReadCaptureList(const std::string& path, std::deque<CCaptureElm>& captureItems,
+                     std::vector<std::string>& captureNames)
+{
+    // Only a regular file is read, so a FIFO or a device in its place cannot
+    // hold start-up up.
+    CHostFile file;
+    if (!file.Open(path) || file.Size() > kMaxCaptureListBytes)
+        return false;
+    CLineReader reader([&file](char* dst, std::uint64_t n) { return file.Read(dst, n); }, kMaxCaptureListBytes);
+    ParseCaptureList(reader, captureItems, captureNames);
     return true;
+}
+
+void ParseCaptureListText(std::string_view text, std::deque<CCaptureElm>& captureItems,
+                          std::vector<std::string>& captureNames)
+{
+    CLineReader reader(
+        [&text](char* dst, std::uint64_t n) {
+            const std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(n, text.size()));
+            text.copy(dst, take);
+            text.remove_prefix(take);
+            return static_cast<std::uint64_t>(take);
+        },
+        kMaxCaptureListBytes);
+    ParseCaptureList(reader, captureItems, captureNames);
 }
 
 }  // namespace tarnwick

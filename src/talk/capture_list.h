@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tarnwick {
@@ -34,5 +35,8 @@ inline constexpr std::uint64_t kMaxCaptureListBytes = 64u << 20;
 // items. False when the file cannot be opened, is no regular file or is
 // larger than any capture list; a read error keeps what was read before it.
 bool ReadCaptureList(const std::string& path, std::deque<CCaptureElm>& items, std::vector<std::string>& names);
+// The same over a capture list already in memory (one read from a pipe);
+// no more than the largest capture list is taken from it.
+void ParseCaptureListText(std::string_view text, std::deque<CCaptureElm>& items, std::vector<std::string>& names);
 
 }  // namespace tarnwick

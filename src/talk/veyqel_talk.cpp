@@ -95,4 +95,9 @@ bool CVeyQelTalk::LoadCaptureListFile(const std::string& path)
     return ReadCaptureList(path, captureItems, captureNames);
 }
 
+void CVeyQelTalk::LoadCaptureListText(std::string_view text)
+{
+    ParseCaptureListText(text, captureItems, captureNames);
+}
+
 }  // namespace tarnwick

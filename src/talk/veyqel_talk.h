@@ -65,6 +65,8 @@ public:
     void LoadCaptureList();
     // Reads a capture list from a given file; false when it cannot be opened.
     bool LoadCaptureListFile(const std::string& path);
+    // Reads a capture list given as its text.
+    void LoadCaptureListText(std::string_view text);
 
     // Puts the records of the choice (all talks when empty, else a capture
     // group's name) into out in table order, and gives the records of a

@@ -134,6 +134,7 @@ check "select clear all" "0 0 0 0" "$("$cli" select --table "$tmp/sel.csv" --cap
 "$cli" select --table "$tmp/sel.csv" --captures "$tmp/sel.xml" capture=2 >/dev/null 2>&1; check "select out of range" 2 $?
 "$cli" select --table "$tmp/sel.csv" >/dev/null 2>&1; check "select usage" 2 $?
 check "select from standard input" "4" "$("$cli" select --table "$tmp/sel.csv" --captures - <"$tmp/sel.xml" | wc -l)"
+check "captures from a pipe" "$("$cli" captures "$tmp/sel.xml")" "$(cat "$tmp/sel.xml" | "$cli" captures -)"
 
 # Bad paths: every command given one as a file to read or a game folder
 # gives exit 1 and one message naming the path (or the archive file it

@@ -36,26 +36,60 @@ int Failure(const std::string& message)
 namespace {
 
 // Reads fd to its end into bytes; gives 0, or the errno that stopped it.
+// A file is read into a buffer sized from it, by one read; a pipe, or a
+// file that grows meanwhile, is read on to its end all the same.
 int ReadToEnd(int fd, std::vector<std::uint8_t>& bytes)
 {
-    bytes.clear();
-    std::uint8_t chunk[65536];
     try {
+        struct stat st {};
+        const bool sized = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
+        bytes.resize(sized ? static_cast<std::size_t>(st.st_size) + 1 : std::size_t{1} << 16);  // + 1 sees the end
+        std::size_t filled = 0;
         for (;;) {
-            const ssize_t n = ::read(fd, chunk, sizeof chunk);
+            if (filled == bytes.size())
+                bytes.resize(bytes.size() * 2);
+            const ssize_t n = ::read(fd, bytes.data() + filled, bytes.size() - filled);
             if (n < 0 && errno == EINTR)
                 continue;
-            if (n < 0)
-                return errno;
-            if (n == 0)
-                return 0;
-            bytes.insert(bytes.end(), chunk, chunk + n);
+            if (n <= 0) {
+                bytes.resize(filled);
+                return n < 0 ? errno : 0;
+            }
+            filled += static_cast<std::size_t>(n);
         }
     } catch (const std::bad_alloc&) {
         return ENOMEM;
     } catch (const std::length_error&) {
         return EFBIG;
     }
+}
+
+// Opens a named input, refusing without blocking what is no regular file:
+// the descriptor, or -1 with the reason in why.
+int OpenInput(const std::string& path, Failure_T& why)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        why = Failure_T::System(path, errno);
+        return -1;
+    }
+    struct stat st;
+    int error = ::fstat(fd, &st) != 0 ? errno : 0;
+    if (error == 0 && S_ISDIR(st.st_mode))
+        error = EISDIR;
+    if (error == 0 && !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        why = Failure_T::System(path, 0);
+        why.detail = "not a regular file (use - for standard input)";
+        return -1;
+    }
+    if (error != 0) {
+        ::close(fd);
+        why = Failure_T::System(path, error);
+        return -1;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
 }
 
 }  // namespace
@@ -75,25 +109,10 @@ bool ReadInputFile(const std::string& path, std::vector<std::uint8_t>& bytes, Fa
         why = Failure_T::System("standard input", error);
         return error == 0;
     }
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) {
-        why = Failure_T::System(path, errno);
+    const int fd = OpenInput(path, why);
+    if (fd < 0)
         return false;
-    }
-    struct stat st;
-    int error = ::fstat(fd, &st) != 0 ? errno : 0;
-    if (error == 0 && S_ISDIR(st.st_mode))
-        error = EISDIR;
-    if (error == 0 && !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        why = Failure_T::System(path, 0);
-        why.detail = "not a regular file (use - for standard input)";
-        return false;
-    }
-    if (error == 0) {
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-        error = ReadToEnd(fd, bytes);
-    }
+    const int error = ReadToEnd(fd, bytes);
     ::close(fd);
     why = Failure_T::System(path, error);
     return error == 0;
@@ -119,24 +138,23 @@ int WriteOutputFile(const std::string& path, std::span<const std::uint8_t> bytes
 
 int LoadCapturesOrFail(CVeyQelTalk& talk, const std::string& path)
 {
-    // Checked first so that a folder or FIFO is refused with its reason
-    // (the list reader would block on a FIFO or read a folder as empty).
-    if (path != "-") {
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-        struct stat st;
-        int error = fd < 0 ? errno : (::fstat(fd, &st) != 0 ? errno : 0);
-        if (fd >= 0)
-            ::close(fd);
-        if (error == 0 && S_ISDIR(st.st_mode))
-            error = EISDIR;
-        if (error != 0)
-            return Failure("cannot read " + Failure_T::System(path, error).Describe());
-        if (!S_ISREG(st.st_mode))
-            return Failure("cannot read " + path + ": not a regular file (use - for standard input)");
+    // Standard input may be a pipe, which the list reader (regular files
+    // only) would refuse: it is read here and handed over as text.
+    if (path == "-") {
+        std::vector<std::uint8_t> text;
+        if (const int error = ReadToEnd(STDIN_FILENO, text); error != 0)
+            return Failure("cannot read " + Failure_T::System("standard input", error).Describe());
+        talk.LoadCaptureListText({reinterpret_cast<const char*>(text.data()), text.size()});
+        return kExitOk;
     }
-    const std::string readPath = path == "-" ? "/dev/stdin" : path;
-    if (!talk.LoadCaptureListFile(readPath))
-        return Failure("cannot read " + Failure_T::System(path == "-" ? "standard input" : path, errno).Describe());
+    // Checked first so that a folder or FIFO is refused with its reason.
+    Failure_T why;
+    const int fd = OpenInput(path, why);
+    if (fd < 0)
+        return Failure("cannot read " + why.Describe());
+    ::close(fd);
+    if (!talk.LoadCaptureListFile(path))
+        return Failure("cannot read " + Failure_T::System(path, errno).Describe());
     return kExitOk;
 }
 

@@ -1,7 +1,5 @@
 // decode, encode, ls, cat and pack: the archive codec and archives from the
 // command line. extract is in cmd_extract.cpp.
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -21,38 +19,6 @@
 
 namespace tarnwick::cli {
 
-namespace {
-
-// Standard input in one buffer. When it is a file, the buffer is sized from
-// it and filled by one read, not grown and copied chunk by chunk; a pipe or
-// a file that grows is read on to its end all the same.
-std::optional<std::vector<std::uint8_t>> ReadStdinWhole()
-{
-    std::vector<std::uint8_t> bytes;
-    struct stat st {};
-    if (::fstat(STDIN_FILENO, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
-        bytes.resize(static_cast<std::size_t>(st.st_size) + 1);  // + 1 to see the end in one read
-    else
-        bytes.resize(std::size_t{1} << 16);
-    std::size_t filled = 0;
-    for (;;) {
-        if (filled == bytes.size())
-            bytes.resize(bytes.size() * 2);
-        const ssize_t n = ::read(STDIN_FILENO, bytes.data() + filled, bytes.size() - filled);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return std::nullopt;
-        if (n == 0)
-            break;
-        filled += static_cast<std::size_t>(n);
-    }
-    bytes.resize(filled);
-    return bytes;
-}
-
-}  // namespace
-
 int CmdDecode(const Context_T&, Args args)
 {
     if (args.size() != 1)
@@ -60,7 +26,7 @@ int CmdDecode(const Context_T&, Args args)
     const std::optional<std::uint64_t> size = ParseUnsigned(args[0], std::numeric_limits<std::uint32_t>::max());
     if (!size)
         return UsageError("SIZE must be a number from 0 to 4294967295");
-    const std::optional<std::vector<std::uint8_t>> in = ReadStdinWhole();
+    const std::optional<std::vector<std::uint8_t>> in = ReadAllStdin();
     if (!in)
         return Failure("cannot read standard input");
     if (in->size() > std::numeric_limits<std::uint32_t>::max())
