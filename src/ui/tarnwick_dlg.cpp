@@ -296,9 +296,11 @@ void CTarnwickDlg::OnSearchChanged()
 void CTarnwickDlg::ApplySearch()
 {
     search.SetQuery(searchField->text().toStdString());
-    if (search.IsEmpty())
-        talkRows.ShowAll();
-    else
+    if (search.IsEmpty()) {
+        // A list just filled shows every row already: no second reset.
+        if (talkRows.RowCount() != talkRows.TotalRowCount())
+            talkRows.ShowAll();
+    } else
         talkRows.Filter([this](const CVeyQelTalkElm* r) { return search.Matches(*r); });
     searchCount->setText(QStringLiteral("%1 / %2").arg(talkRows.RowCount()).arg(talkRows.TotalRowCount()));
 }
