@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <new>
@@ -107,22 +109,24 @@ bool LoadIndex(Loader_T& l, int n, ArchiveInfo_T& info)
         return l.Damaged(n, true, "length is not a multiple of 12");
     if (size / kHedRecordSize > std::numeric_limits<std::uint32_t>::max())
         return l.Damaged(n, true, "too many records");
-    std::unique_ptr<std::uint8_t[]> raw = AllocateArray<std::uint8_t>(size);
-    if (!raw)
-        return l.Fail(OutOfMemory(ShownPath(ArchiveHedPaths()[n])));
-    if (!hed.Seek(0) || hed.Read(raw.get(), size) != size)
-        return l.Fail(hed.Failure(ShownPath(ArchiveHedPaths()[n])));
-
     info.recordCount = static_cast<std::uint32_t>(size / kHedRecordSize);
     info.indexTable = AllocateArray<HedRecord_T>(info.recordCount);
     if (!info.indexTable)
         return l.Fail(OutOfMemory(ShownPath(ArchiveHedPaths()[n])));
-    CLeReader reader({raw.get(), static_cast<std::size_t>(size)});
-    for (std::uint32_t k = 0; k < info.recordCount; ++k) {
-        HedRecord_T& r = info.indexTable[k];
-        reader.U32(r.offset);
-        reader.U32(r.storedSize);
-        reader.U32(r.fullSize);
+    // The records are read straight into the table, which has their layout:
+    // three little-endian 32-bit numbers each.
+    auto* bytes = reinterpret_cast<std::uint8_t*>(info.indexTable.get());
+    if (!hed.Seek(0) || hed.Read(bytes, size) != size)
+        return l.Fail(hed.Failure(ShownPath(ArchiveHedPaths()[n])));
+    if constexpr (std::endian::native != std::endian::little) {
+        for (std::uint32_t k = 0; k < info.recordCount; ++k) {
+            CLeReader reader({bytes + std::size_t{k} * kHedRecordSize, kHedRecordSize});
+            HedRecord_T r{};
+            reader.U32(r.offset);
+            reader.U32(r.storedSize);
+            reader.U32(r.fullSize);
+            info.indexTable[k] = r;
+        }
     }
     return true;
 }
@@ -177,21 +181,24 @@ bool LoadNameDirectory(Loader_T& l, int n, ArchiveInfo_T& info)
         return l.Damaged(n, false, "the name directory holds fewer names than its count");
     if (count > info.recordCount - 1)
         return l.Damaged(n, true, "fewer records than names");
-    std::unique_ptr<std::string_view[]> names = AllocateArray<std::string_view>(count);
-    if (!names && count != 0)
+    // Where each name starts in the block, and where the one after the last
+    // would: a name ends one byte (its zero) before the next one starts.
+    std::unique_ptr<std::uint32_t[]> starts = AllocateArray<std::uint32_t>(std::size_t{count} + 1);
+    if (!starts)
         return l.Fail(OutOfMemory(ShownPath(ArchiveDatPaths()[n])));
-    const char* const blockEnd = reinterpret_cast<const char*>(block.get()) + full;
-    const char* p = reinterpret_cast<const char*>(block.get()) + 4;
+    const std::uint8_t* const blockEnd = block.get() + full;
+    const std::uint8_t* p = block.get() + 4;
     for (std::uint32_t i = 0; i < count; ++i) {
-        const char* zero = std::find(p, blockEnd, '\0');
-        if (zero == blockEnd)
+        starts[i] = static_cast<std::uint32_t>(p - block.get());
+        const void* zero = std::memchr(p, 0, static_cast<std::size_t>(blockEnd - p));
+        if (!zero)
             return l.Damaged(n, false, "the name directory holds fewer names than its count");
-        names[i] = std::string_view(p, static_cast<std::size_t>(zero - p));
-        p = zero + 1;
+        p = static_cast<const std::uint8_t*>(zero) + 1;
     }
+    starts[count] = static_cast<std::uint32_t>(p - block.get());
 
     info.nameBlock = std::move(block);
-    info.nameTable = std::move(names);
+    info.nameStarts = std::move(starts);
     info.nameCount = count;
     return true;
 }
@@ -336,7 +343,7 @@ std::uint32_t CArchiveSet::NameCount(int n) const
 
 std::string_view CArchiveSet::NameAt(int n, std::uint32_t i) const
 {
-    return i < NameCount(n) ? archives[n].nameTable[i] : std::string_view();
+    return i < NameCount(n) ? archives[n].Name(i) : std::string_view();
 }
 
 const HedRecord_T* CArchiveSet::Record(int n, std::uint32_t k) const
@@ -366,7 +373,7 @@ std::uint32_t CArchiveSet::FindEntry(int n, std::string_view name) const
         return 0;
     const ArchiveInfo_T& info = archives[n];
     for (std::uint32_t i = 0; i < info.nameCount; ++i) {
-        if (EqualsNoCase(info.nameTable[i], name))
+        if (EqualsNoCase(info.Name(i), name))
             return i + 1;
     }
     return 0;

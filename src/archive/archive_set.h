@@ -27,13 +27,22 @@ struct HedRecord_T {
 inline constexpr std::uint32_t kStoredCompressed = 0x80000000u;
 inline constexpr std::uint32_t kStoredSizeMask = 0x7FFFFFFFu;
 inline constexpr std::uint32_t kHedRecordSize = 12;
+static_assert(sizeof(HedRecord_T) == kHedRecordSize);
 
 struct ArchiveInfo_T {
     std::unique_ptr<HedRecord_T[]> indexTable;
     std::uint32_t recordCount = 0;
     std::unique_ptr<std::uint8_t[]> nameBlock;
-    std::unique_ptr<std::string_view[]> nameTable;  // views into nameBlock
+    // nameCount + 1 offsets into nameBlock: name i runs from nameStarts[i] up
+    // to its zero, the byte before nameStarts[i + 1].
+    std::unique_ptr<std::uint32_t[]> nameStarts;
     std::uint32_t nameCount = 0;
+
+    std::string_view Name(std::uint32_t i) const
+    {
+        return {reinterpret_cast<const char*>(nameBlock.get()) + nameStarts[i],
+                nameStarts[i + 1] - nameStarts[i] - 1};
+    }
 };
 
 class CArchiveSet {

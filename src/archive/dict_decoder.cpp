@@ -24,24 +24,22 @@ CDictDecoder::CDictDecoder() : rootChildren(std::make_unique<std::uint16_t[]>(kR
     // Roots never change: they are never in the recency list and never
     // handed out again, so they are set once here and not on every reset.
     for (std::uint32_t c = 0; c <= kDictCodes; ++c)
-        nodes[c] = {static_cast<std::uint16_t>(kDictNone), 0, 0, static_cast<std::uint8_t>(c), 1,
+        nodes[c] = {static_cast<std::uint16_t>(kDictNone), 0, 0,
                     {static_cast<std::uint16_t>(kDictNone), static_cast<std::uint16_t>(kDictNone)}, 0,
-                    static_cast<std::uint8_t>(c), 0};
+                    static_cast<std::uint8_t>(c), 1, static_cast<std::uint8_t>(c), 0};
     std::fill(std::begin(childBytes), std::end(childBytes), 0);
     Reset();
 }
 
-// Counters, the empty list and the roots' children only: string entries
-// are unreachable until they are handed out again, and handing out fills
-// every field.
+// Counters and the empty list only: string entries are unreachable until
+// they are handed out again, and handing out fills every field; roots keep
+// no children of their own (their table entries are checked on use).
 void CDictDecoder::Reset()
 {
     nextCode = kDictRoots;
     codeWidth = 1;
     widthThreshold = 2;
     nodes[kListEnd].newer = nodes[kListEnd].older = static_cast<std::uint16_t>(kListEnd);
-    for (std::uint32_t c = 0; c < kDictRoots; ++c)
-        nodes[c].children[kFirstChild] = static_cast<std::uint16_t>(kDictNone);
 }
 
 bool CDictDecoder::Decode(const std::uint8_t* src, std::uint32_t srcLength, std::uint8_t* dst,
@@ -88,11 +86,15 @@ bool CDictDecoder::Decode(const std::uint8_t* src, std::uint32_t srcLength, std:
             v = __builtin_bswap32(v);
         return v;
     };
-    auto unlink = [node](std::uint32_t x) {
-        node[node[x].older].newer = node[x].newer;
-        node[node[x].newer].older = node[x].older;
-    };
     auto link = [node](std::uint32_t id) -> std::uint16_t& { return node[id >> 1].children[id & 1]; };
+    // Takes a recycled code out of its parent's children; it has none of
+    // its own. A root's child points at the list end and changes nothing.
+    auto leaveParent = [node, link](std::uint32_t c) {
+        const std::uint32_t sibling = node[c].children[kSibling];
+        const std::uint32_t holder = node[c].childLink;
+        link(holder) = static_cast<std::uint16_t>(sibling);
+        node[sibling].childLink = static_cast<std::uint16_t>(holder);
+    };
     // The child of index with byte ch, or kDictNone.
     auto findChild = [&](std::uint32_t index, std::uint32_t ch) -> std::uint32_t {
         if (index < kDictRoots) {
@@ -154,8 +156,46 @@ bool CDictDecoder::Decode(const std::uint8_t* src, std::uint32_t srcLength, std:
             __builtin_prefetch(&rootChild[code << 8 | firstNext]);
         }
 
+        // Data that does not compress is mostly a literal after a literal:
+        // at most one two-byte string under a root, which takes the tail's
+        // code and goes to the head. A root's children are in its table only.
+        if (code < kDictRoots && prevCode < kDictRoots && next == kDictCodes && out != outEnd) {
+            *out++ = static_cast<std::uint8_t>(code);
+            std::uint16_t& slot = rootChild[prevCode << 8 | code];
+            const std::uint32_t c = slot;
+            if (node[c].parent != prevCode || node[c].suffix != code) {
+                const std::uint32_t b = node[kListEnd].newer;  // never a root
+                const std::uint32_t newTail = node[b].newer;
+                node[kListEnd].newer = static_cast<std::uint16_t>(newTail);
+                node[newTail].older = static_cast<std::uint16_t>(kListEnd);
+                __builtin_prefetch(&node[node[newTail].newer]);  // the strings next in line
+                leaveParent(b);
+                const std::uint32_t head = node[kListEnd].older;
+                Node_T& nb = node[b];
+                nb.parent = static_cast<std::uint16_t>(prevCode);
+                nb.newer = static_cast<std::uint16_t>(kListEnd);
+                nb.older = static_cast<std::uint16_t>(head);
+                nb.suffix = static_cast<std::uint8_t>(code);
+                nb.length = 2;
+                nb.children[kSibling] = static_cast<std::uint16_t>(kDictNone);
+                nb.children[kFirstChild] = static_cast<std::uint16_t>(kDictNone);
+                nb.childLink = static_cast<std::uint16_t>(SiblingLink(kListEnd));
+                nb.firstByte = static_cast<std::uint8_t>(prevCode);
+                node[head].newer = static_cast<std::uint16_t>(b);
+                node[kListEnd].older = static_cast<std::uint16_t>(b);
+                bytesOf[b] = 0;
+                slot = static_cast<std::uint16_t>(b);
+            }
+            prevCode = code;
+            prevLength = 1;
+            continue;
+        }
+
         // Expand from the code toward its root, moving each string code to
-        // the head, so its ancestors end up ahead of it, the shortest first.
+        // the head, so its ancestors end up ahead of it, the shortest first:
+        // each is taken out of the list and linked at once to its final
+        // neighbours, its parent (newer) and the code walked before it
+        // (older); the whole chain then goes to the head.
         // The string goes straight into the destination when it fits there;
         // otherwise into the buffer, and only what fits is copied on.
         const std::uint32_t n = node[code].length;
@@ -163,24 +203,25 @@ bool CDictDecoder::Decode(const std::uint8_t* src, std::uint32_t srcLength, std:
         std::uint8_t* const s = fits ? out : stringBuffer;
         std::uint32_t x = code;
         if (n > 1) {
-            std::uint32_t head = node[kListEnd].older;  // written back below
+            std::uint32_t below = kListEnd;
             std::uint32_t i = n - 1;
-            // Only the code itself can be the head already: each move makes
-            // the string just moved the head, and its parent is another code.
-            if (x == head) {
-                s[i--] = node[x].suffix;
-                x = node[x].parent;
-            }
-            for (; i > 0; --i) {
+            do {
+                const std::uint32_t p = node[x].parent;
+                const std::uint32_t nw = node[x].newer;
+                const std::uint32_t ol = node[x].older;
                 s[i] = node[x].suffix;
-                unlink(x);
-                node[x].newer = static_cast<std::uint16_t>(kListEnd);
-                node[x].older = static_cast<std::uint16_t>(head);
-                node[head].newer = static_cast<std::uint16_t>(x);
-                head = x;
-                x = node[x].parent;
-            }
-            node[kListEnd].older = static_cast<std::uint16_t>(head);
+                node[ol].newer = static_cast<std::uint16_t>(nw);
+                node[nw].older = static_cast<std::uint16_t>(ol);
+                node[x].newer = static_cast<std::uint16_t>(p);
+                node[x].older = static_cast<std::uint16_t>(below);
+                below = x;
+                x = p;
+            } while (--i > 0);
+            const std::uint32_t oldHead = node[kListEnd].older;
+            node[code].older = static_cast<std::uint16_t>(oldHead);
+            node[oldHead].newer = static_cast<std::uint16_t>(code);
+            node[below].newer = static_cast<std::uint16_t>(kListEnd);
+            node[kListEnd].older = static_cast<std::uint16_t>(below);
         }
         s[0] = static_cast<std::uint8_t>(x);
         if (fits) {
@@ -205,95 +246,90 @@ bool CDictDecoder::Decode(const std::uint8_t* src, std::uint32_t srcLength, std:
                 index = c;
             }
             // A new string has no children, so from the first new one on
-            // every further one is new as well. Each goes directly behind
-            // the string it extends, or to the head under a root.
+            // every further one is new as well: one chain under index, each
+            // the only child of the one before and directly behind it in the
+            // recency list; the first goes behind index, or to the head under
+            // a root. Their codes are free ones first, then the oldest
+            // strings, walked from the tail up to (not including) index, the
+            // string being extended: taking the tail again and again meets
+            // the same codes, since the new strings go in right behind index,
+            // newer than every old string the walk reaches before index. The
+            // taken codes are cut off the list and the chain spliced in once.
             if (i < limit) {
+                const std::uint32_t index0 = index;
                 const std::uint8_t firstOfPrev = node[prevCode].firstByte;
-                // Takes the tail b out of the recency list and out of its
-                // parent's children; it has none of its own.
-                auto recycle = [node, link](std::uint32_t b) {
-                    const std::uint32_t newTail = node[b].newer;
-                    node[kListEnd].newer = static_cast<std::uint16_t>(newTail);
-                    node[newTail].older = static_cast<std::uint16_t>(kListEnd);
-                    // The strings next in line are loaded ahead.
-                    __builtin_prefetch(&node[node[newTail].newer]);
-                    const std::uint32_t sibling = node[b].children[kSibling];
-                    const std::uint32_t holder = node[b].childLink;
-                    link(holder) = static_cast<std::uint16_t>(sibling);
-                    node[sibling].childLink = static_cast<std::uint16_t>(holder);
+                const std::uint8_t* p = s + i;
+                const std::uint8_t* const pEnd = s + limit;
+                std::uint32_t length = prevLength + i + 1;
+                // t walks from the tail toward the head.
+                std::uint32_t t = node[kListEnd].newer;
+                std::uint32_t first;
+                auto takeTail = [&]() {
+                    const std::uint32_t c = t;
+                    t = node[c].newer;
+                    __builtin_prefetch(&node[node[t].newer]);  // the strings next in line
+                    leaveParent(c);
+                    return c;
                 };
-                // A code for the next string: a free one, or the tail (which
-                // has no children), or none when the tail is index itself.
-                auto take = [&]() -> std::uint32_t {
-                    if (next < kDictCodes)
-                        return next++;
-                    const std::uint32_t b = node[kListEnd].newer;
-                    if (b == index)
-                        return kDictNone;  // never reuse the string being extended
-                    recycle(b);
-                    return b;
-                };
-                // Every field of b, linked in behind its place.
-                auto fill = [&](std::uint32_t b, std::uint32_t behind, std::uint32_t firstSibling) {
-                    const std::uint32_t o = node[behind].older;
-                    Node_T& nb = node[b];
-                    nb.parent = static_cast<std::uint16_t>(index);
-                    nb.newer = static_cast<std::uint16_t>(behind);
-                    nb.older = static_cast<std::uint16_t>(o);
-                    nb.suffix = s[i];
-                    nb.length = static_cast<std::uint8_t>(prevLength + i + 1);
-                    nb.children[kSibling] = static_cast<std::uint16_t>(firstSibling);
-                    nb.children[kFirstChild] = static_cast<std::uint16_t>(kDictNone);
-                    nb.childLink = static_cast<std::uint16_t>(FirstChildLink(index));
-                    nb.firstByte = firstOfPrev;
-                    node[o].newer = static_cast<std::uint16_t>(b);
-                    node[behind].older = static_cast<std::uint16_t>(b);
-                    node[index].children[kFirstChild] = static_cast<std::uint16_t>(b);
-                };
-
-                // The first joins the children that index may have.
-                std::uint32_t b = take();
-                if (b != kDictNone) {
-                    const std::uint32_t oldFirst = node[index].children[kFirstChild];
-                    fill(b, index < kDictRoots ? kListEnd : index, oldFirst);
-                    node[oldFirst].childLink = static_cast<std::uint16_t>(SiblingLink(b));
-                    if (index < kDictRoots)
-                        rootChild[index << 8 | s[i]] = static_cast<std::uint16_t>(b);
-                    bytesOf[index] |= ByteBit(s[i]);  // of no use for a root, but harmless
-                    index = b;
-                    // Each further one is the only child of the one before
-                    // and goes right behind it. The loop keeps few values
-                    // live, so that none of them is spilled to the stack.
-                    const std::uint8_t* p = s + i + 1;
-                    const std::uint8_t* const pEnd = s + limit;
-                    std::uint32_t length = prevLength + i + 2;
-                    auto addBehind = [&](std::uint32_t c) {
-                        const std::uint32_t o = node[index].older;
-                        const std::uint8_t ch = *p++;
+                if (next < kDictCodes)
+                    first = next++;
+                else if (t != index0)
+                    first = takeTail();
+                else
+                    first = kDictNone;
+                if (first != kDictNone) {
+                    const std::uint8_t ch = *p++;
+                    Node_T& nf = node[first];
+                    nf.parent = static_cast<std::uint16_t>(index0);
+                    nf.suffix = ch;
+                    nf.length = static_cast<std::uint8_t>(length++);
+                    nf.firstByte = firstOfPrev;
+                    if (index0 < kDictRoots) {
+                        // Found through the root's table only; in no child list.
+                        nf.children[kSibling] = static_cast<std::uint16_t>(kDictNone);
+                        nf.childLink = static_cast<std::uint16_t>(SiblingLink(kListEnd));
+                        rootChild[index0 << 8 | ch] = static_cast<std::uint16_t>(first);
+                    } else {
+                        // Joins index's children, newest first.
+                        const std::uint32_t oldFirst = node[index0].children[kFirstChild];
+                        nf.children[kSibling] = static_cast<std::uint16_t>(oldFirst);
+                        nf.childLink = static_cast<std::uint16_t>(FirstChildLink(index0));
+                        node[oldFirst].childLink = static_cast<std::uint16_t>(SiblingLink(first));
+                        node[index0].children[kFirstChild] = static_cast<std::uint16_t>(first);
+                        bytesOf[index0] |= ByteBit(ch);
+                    }
+                    std::uint32_t last = first;
+                    // Every field of c but older and first child, which the
+                    // next one (or the splice) sets.
+                    auto fill = [&](std::uint32_t c) {
+                        const std::uint8_t byte = *p++;
                         Node_T& nc = node[c];
-                        nc.parent = static_cast<std::uint16_t>(index);
-                        nc.newer = static_cast<std::uint16_t>(index);
-                        nc.older = static_cast<std::uint16_t>(o);
-                        nc.suffix = ch;
-                        nc.length = static_cast<std::uint8_t>(length++);
+                        nc.parent = static_cast<std::uint16_t>(last);
+                        nc.newer = static_cast<std::uint16_t>(last);
                         nc.children[kSibling] = static_cast<std::uint16_t>(kDictNone);
-                        nc.children[kFirstChild] = static_cast<std::uint16_t>(kDictNone);
-                        nc.childLink = static_cast<std::uint16_t>(FirstChildLink(index));
+                        nc.childLink = static_cast<std::uint16_t>(FirstChildLink(last));
+                        nc.suffix = byte;
+                        nc.length = static_cast<std::uint8_t>(length++);
                         nc.firstByte = firstOfPrev;
-                        node[o].newer = static_cast<std::uint16_t>(c);
-                        node[index].older = static_cast<std::uint16_t>(c);
-                        node[index].children[kFirstChild] = static_cast<std::uint16_t>(c);
-                        bytesOf[index] = ByteBit(ch);
-                        index = c;
+                        node[last].older = static_cast<std::uint16_t>(c);
+                        node[last].children[kFirstChild] = static_cast<std::uint16_t>(c);
+                        bytesOf[last] = ByteBit(byte);
+                        last = c;
                     };
                     for (; p != pEnd && next < kDictCodes; ++next)
-                        addBehind(next);
-                    // Then from the tail, which may not be index itself.
-                    for (std::uint32_t t; p != pEnd && (t = node[kListEnd].newer) != index;) {
-                        recycle(t);
-                        addBehind(t);
-                    }
-                    bytesOf[index] = 0;
+                        fill(next);
+                    while (p != pEnd && t != index0)
+                        fill(takeTail());
+                    node[kListEnd].newer = static_cast<std::uint16_t>(t);
+                    node[t].older = static_cast<std::uint16_t>(kListEnd);
+                    const std::uint32_t behind = index0 < kDictRoots ? kListEnd : index0;
+                    const std::uint32_t o = node[behind].older;
+                    node[first].newer = static_cast<std::uint16_t>(behind);
+                    node[behind].older = static_cast<std::uint16_t>(first);
+                    node[last].older = static_cast<std::uint16_t>(o);
+                    node[o].newer = static_cast<std::uint16_t>(last);
+                    node[last].children[kFirstChild] = static_cast<std::uint16_t>(kDictNone);
+                    bytesOf[last] = 0;
                 }
             }
         }

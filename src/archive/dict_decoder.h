@@ -7,11 +7,17 @@
 // an existing child, which the encoder's longest matches make nearly always
 // absent. So the lookup is built to say "absent" fast and everything stays
 // in the second-level cache: a root's children (hundreds of them) are found
-// in a direct (root, byte) table, checked against the code it names; any
-// other string keeps a 64-bit mask of the bytes its children have had, so
-// a clear bit settles the lookup, and a set bit walks its few children.
-// Children are linked to their parent both ways, so recycling a code
-// unlinks it in constant time.
+// in a direct (root, byte) table only, checked against the code it names;
+// any other string keeps a 64-bit mask of the bytes its children have had,
+// so a clear bit settles the lookup, and a set bit walks its few children.
+// Children of strings are linked to their parent both ways, so recycling a
+// code unlinks it in constant time.
+//
+// The recency list is rewritten in whole chains rather than one move at a
+// time: an expanded code's ancestors are linked to their final neighbours
+// as they are walked and put at the head together, and the strings that a
+// code adds (each the only child of the one before) are filled with their
+// links known and spliced in once.
 #pragma once
 
 #include <cstdint>
@@ -42,18 +48,19 @@ public:
 
 private:
     // One code's entry, sixteen bytes, all that adding or recycling a
-    // string touches. newer and older link the recency list; children[0]
-    // is the next sibling and children[1] the first child (newest first).
-    // childLink names the link that points at this code (code * 2 + which),
-    // so that unlinking needs no walk.
+    // string touches. newer and older link the recency list and sit side by
+    // side, so both are set in one store. children[0] is the next sibling
+    // and children[1] the first child (newest first); childLink names the
+    // link that points at this code (code * 2 + which), so that unlinking
+    // needs no walk.
     struct Node_T {
         std::uint16_t parent;
         std::uint16_t newer;
         std::uint16_t older;
-        std::uint8_t suffix;
-        std::uint8_t length;  // of the code's string, 1 to kDictMaxString
         std::uint16_t children[2];
         std::uint16_t childLink;
+        std::uint8_t suffix;
+        std::uint8_t length;     // of the code's string, 1 to kDictMaxString
         std::uint8_t firstByte;  // of the code's string
         std::uint8_t unused;
     };
@@ -61,7 +68,9 @@ private:
 
     // The recency list is a ring through this extra node: its older link is
     // the head (most recent string), its newer link the tail. Links to no
-    // code (kDictNone) also land here, so its child fields take stray writes.
+    // code (kDictNone) also land here, and so does the childLink of a
+    // root's children, which are in no child list: its child fields take
+    // stray writes.
     static constexpr std::uint32_t kListEnd = kDictCodes;
     static_assert(kListEnd == kDictNone);
     static constexpr std::uint32_t kRootSlots = kDictRoots * 256;
