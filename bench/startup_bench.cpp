@@ -42,12 +42,13 @@ void Startup(benchmark::State& state, GameScale_T scale)
         auto talk = std::make_unique<CVeyQelTalk>();
         set->SetGameFolder(game);
         talk->SetProgramFolder(game);  // the game's sample capture list
-        if (set->OpenAllArchives() >= 0) {
+        const ReadAhead_T talkTable{kTableArchive, kTalkTableName, kMaxTalkTableBytes};
+        if (set->OpenAllArchives(&talkTable) >= 0) {
             state.SkipWithError("an archive did not open");
             return;
         }
         std::uint32_t length = 0;
-        if (!set->ReadEntry(kTableArchive, kTalkTableName, &length)) {
+        if (!set->ReadEntry(kTableArchive, kTalkTableName, &length, kMaxTalkTableBytes)) {
             state.SkipWithError("no talk table");
             return;
         }

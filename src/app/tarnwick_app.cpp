@@ -31,7 +31,9 @@ CTarnwickApp::CTarnwickApp(const ProgramPaths_T& paths, HostEnvironment_T env)
 
 bool CTarnwickApp::OpenAllArchives()
 {
-    return tarnwick::OpenAllArchives(archiveSet) < 0;
+    // The talk table, read right after, is decoded while the archives open.
+    const ReadAhead_T talkTable{kTableArchive, kTalkTableName, kMaxTalkTableBytes};
+    return tarnwick::OpenAllArchives(archiveSet, &talkTable) < 0;
 }
 
 bool CTarnwickApp::OpenGameFolder(const std::string& folder)

@@ -10,6 +10,7 @@
 #include <new>
 #include <optional>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "host/host_file.h"
@@ -220,18 +221,52 @@ Failure_T TooLarge(std::string subject, std::uint64_t size, std::uint64_t maxSiz
 CArchiveSet::CArchiveSet() : decoder(std::make_unique<CDictDecoder>()) {}
 CArchiveSet::~CArchiveSet() = default;
 
-int OpenAllArchives(CArchiveSet& set)
+std::uint32_t ArchiveInfo_T::Find(std::string_view name) const
 {
-    return set.OpenAllArchives();
+    for (std::uint32_t i = 0; i < nameCount; ++i) {
+        if (EqualsNoCase(Name(i), name))
+            return i + 1;
+    }
+    return 0;
 }
 
-int CArchiveSet::OpenAllArchives()
+int OpenAllArchives(CArchiveSet& set, const ReadAhead_T* readAhead)
+{
+    return set.OpenAllArchives(readAhead);
+}
+
+int CArchiveSet::OpenAllArchives(const ReadAhead_T* readAhead)
 {
     // The name directories take most of start-up to decode: two threads
     // share the archives, and the results are taken in order afterwards, so
     // the archives open, and the first failure, are those of opening them
     // one by one.
     failure = {};
+    aheadEntry = {};
+    AheadEntry_T ahead;  // written by the one thread that opens its archive
+    // The entry's stored bytes decoded as ReadIndexedEntry would; anything
+    // unusual (absent, stored plain, too large, damaged) is left to it.
+    const auto decodeAhead = [&](Loader_T& l, int n, const ArchiveInfo_T& info) {
+        const std::uint32_t k = info.Find(readAhead->name);
+        if (k == 0)
+            return;
+        const HedRecord_T& r = info.indexTable[k];
+        const std::uint32_t stored = r.storedSize & kStoredSizeMask;
+        const std::uint64_t total = std::uint64_t{r.fullSize} + stored;
+        if (!(r.storedSize & kStoredCompressed) || r.fullSize > readAhead->maxSize ||
+            r.fullSize > MaxDecodedSize(stored) || total > std::numeric_limits<std::uint32_t>::max())
+            return;
+        CHostFile dat;
+        Failure_T ignored;
+        if (!OpenResolved(dat, gameFolder, ArchiveDatPaths()[n], ignored) || r.offset > dat.Size() ||
+            stored > dat.Size() - r.offset)
+            return;
+        std::unique_ptr<std::uint8_t[]> block = AllocateArray<std::uint8_t>(total);
+        if (!block || dat.ReadAt(r.offset, block.get() + r.fullSize, stored) != stored ||
+            !DecodeExactly(l.decoder, block.get() + r.fullSize, stored, block.get(), r.fullSize))
+            return;
+        ahead = {n, k, std::move(block), static_cast<std::uint32_t>(total)};
+    };
     auto loaded = std::make_unique<ArchiveInfo_T[]>(kArchiveCount);
     auto why = std::make_unique<Failure_T[]>(kArchiveCount);
     auto ok = std::make_unique<bool[]>(kArchiveCount);
@@ -241,8 +276,11 @@ int CArchiveSet::OpenAllArchives()
         Loader_T loader{gameFolder, dec, {}, {}};
         for (int n = next++; n < kArchiveCount && n < firstFailed.load(); n = next++) {
             ok[n] = LoadArchive(loader, n, loaded[n]);
-            if (ok[n])
+            if (ok[n]) {
+                if (readAhead && n == readAhead->archive)
+                    decodeAhead(loader, n, loaded[n]);
                 continue;
+            }
             why[n] = std::move(loader.failure);
             for (int seen = firstFailed.load(); n < seen && !firstFailed.compare_exchange_weak(seen, n);) {
             }
@@ -270,6 +308,7 @@ int CArchiveSet::OpenAllArchives()
         }
         archives[n] = std::move(loaded[n]);
     }
+    aheadEntry = std::move(ahead);
     return -1;
 }
 
@@ -357,6 +396,7 @@ bool CArchiveSet::OpenArchive(int n)
     if (!IsArchiveNumber(n))
         return Fail(Failure_T::NotFound("archive " + std::to_string(n), "the archive table (0 to 107)"));
     archives[n] = ArchiveInfo_T();
+    aheadEntry = {};
     if (keptDatArchive == n)
         keptDat.reset();
     ArchiveInfo_T info;
@@ -371,12 +411,7 @@ std::uint32_t CArchiveSet::FindEntry(int n, std::string_view name) const
 {
     if (!IsOpen(n))
         return 0;
-    const ArchiveInfo_T& info = archives[n];
-    for (std::uint32_t i = 0; i < info.nameCount; ++i) {
-        if (EqualsNoCase(info.Name(i), name))
-            return i + 1;
-    }
-    return 0;
+    return archives[n].Find(name);
 }
 
 bool CArchiveSet::ReadEntry(int n, std::string_view name, std::uint32_t* length)
@@ -408,6 +443,8 @@ bool CArchiveSet::ReadEntryNumber(int n, std::uint32_t k, std::uint32_t* length)
 bool CArchiveSet::ReadFoundEntry(int n, std::uint32_t k, std::string_view name, std::uint32_t* length,
                                  std::uint64_t maxSize)
 {
+    // Whatever was read ahead serves this read or none.
+    AheadEntry_T ahead = std::exchange(aheadEntry, {});
     const std::string overrideFolder = "unpack\\" + ArchiveDatPaths()[n];
     if (looseInProgramFolder) {
         const LooseResult r = ReadLooseFile(programFolder, overrideFolder, name, length, maxSize);
@@ -419,7 +456,7 @@ bool CArchiveSet::ReadFoundEntry(int n, std::uint32_t k, std::string_view name, 
         if (r != LooseResult::kNone)
             return r == LooseResult::kRead;
     }
-    return ReadIndexedEntry(k, n, length, maxSize);
+    return ReadIndexedEntry(k, n, length, maxSize, std::move(ahead));
 }
 
 CArchiveSet::LooseResult CArchiveSet::ReadLooseFile(const std::string& base,
@@ -475,7 +512,8 @@ CArchiveSet::LooseResult CArchiveSet::ReadLooseFile(const std::string& base,
     return LooseResult::kRead;
 }
 
-bool CArchiveSet::ReadIndexedEntry(std::uint32_t k, int n, std::uint32_t* length, std::uint64_t maxSize)
+bool CArchiveSet::ReadIndexedEntry(std::uint32_t k, int n, std::uint32_t* length, std::uint64_t maxSize,
+                                   AheadEntry_T ahead)
 {
     CHostFile local;
     CHostFile* const file = DataFile(n, local);
@@ -502,12 +540,23 @@ bool CArchiveSet::ReadIndexedEntry(std::uint32_t k, int n, std::uint32_t* length
         if (full > MaxDecodedSize(stored) || total > std::numeric_limits<std::uint32_t>::max())
             return Fail(Failure_T::Damaged(shown, "entry " + std::to_string(k) +
                                                       "'s size is more than its stored bytes can hold"));
-        if (!ReserveBuffer(total))
-            return Fail(OutOfMemory(shown));
-        if (dat.ReadAt(r.offset, buffer.get() + full, stored) != stored)
-            return Fail(dat.Failure(shown));
-        if (!DecodeExactly(*decoder, buffer.get() + full, stored, buffer.get(), full))
-            return Fail(Failure_T::Damaged(shown, "entry " + std::to_string(k) + " does not decode"));
+        if (ahead.archive == n && ahead.entry == k) {
+            // Decoded while the archives opened: its block becomes the
+            // buffer, unless the buffer is larger already (it never shrinks).
+            if (ahead.blockSize > capacity) {
+                buffer = std::move(ahead.block);
+                capacity = ahead.blockSize;
+            } else {
+                std::memcpy(buffer.get(), ahead.block.get(), full);
+            }
+        } else {
+            if (!ReserveBuffer(total))
+                return Fail(OutOfMemory(shown));
+            if (dat.ReadAt(r.offset, buffer.get() + full, stored) != stored)
+                return Fail(dat.Failure(shown));
+            if (!DecodeExactly(*decoder, buffer.get() + full, stored, buffer.get(), full))
+                return Fail(Failure_T::Damaged(shown, "entry " + std::to_string(k) + " does not decode"));
+        }
         if (length)
             *length = full;
         return true;

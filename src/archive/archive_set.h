@@ -43,6 +43,17 @@ struct ArchiveInfo_T {
         return {reinterpret_cast<const char*>(nameBlock.get()) + nameStarts[i],
                 nameStarts[i + 1] - nameStarts[i] - 1};
     }
+    // 1-based entry number of the first name matching case-insensitively,
+    // 0 when absent.
+    std::uint32_t Find(std::string_view name) const;
+};
+
+// An entry to read while the archives open: archive, name, and the size
+// above which the read that wants it refuses it.
+struct ReadAhead_T {
+    int archive = -1;
+    std::string name;
+    std::uint64_t maxSize = 0;
 };
 
 class CArchiveSet {
@@ -51,7 +62,11 @@ public:
     ~CArchiveSet();
 
     const std::string& GameFolder() const { return gameFolder; }
-    void SetGameFolder(std::string folder) { gameFolder = std::move(folder); }
+    void SetGameFolder(std::string folder)
+    {
+        gameFolder = std::move(folder);
+        aheadEntry = {};
+    }
     // The program folder, the first base for loose overrides; none (only
     // the game folder's overrides count) until the program names it.
     const std::string& ProgramFolder() const { return programFolder; }
@@ -61,7 +76,12 @@ public:
     // Opens archives 0 to 107 as OpenArchive would one after the other,
     // stopping at the first that fails: the number of that one (its reason
     // in LastFailure), or -1 when all opened. Uses a second thread.
-    int OpenAllArchives();
+    // With readAhead, the thread that opened its archive decodes that entry
+    // (when it is stored compressed) while the other goes on opening; the
+    // next ReadEntry, if it reads that entry from the archive, takes the
+    // decoded bytes instead of decoding them again. Nothing else changes:
+    // loose files still come first, and every check is made as before.
+    int OpenAllArchives(const ReadAhead_T* readAhead = nullptr);
     // On true the entry's bytes are at the start of Buffer(), valid until
     // the next ReadEntry. length (may be null) is set to 0 first.
     bool ReadEntry(int n, std::string_view name, std::uint32_t* length);
@@ -106,7 +126,16 @@ private:
                               std::string_view name, std::uint32_t* length, std::uint64_t maxSize);
     bool ReadFoundEntry(int n, std::uint32_t k, std::string_view name, std::uint32_t* length,
                         std::uint64_t maxSize);
-    bool ReadIndexedEntry(std::uint32_t k, int n, std::uint32_t* length, std::uint64_t maxSize);
+    // An entry decoded while the archives opened.
+    struct AheadEntry_T {
+        int archive = -1;
+        std::uint32_t entry = 0;
+        std::unique_ptr<std::uint8_t[]> block;  // content, then the stored bytes
+        std::uint32_t blockSize = 0;
+    };
+
+    bool ReadIndexedEntry(std::uint32_t k, int n, std::uint32_t* length, std::uint64_t maxSize,
+                          AheadEntry_T ahead);
     CHostFile* DataFile(int n, CHostFile& local);
     const std::optional<std::string>& FindOverrideFolder(const std::string& base, const std::string& overrideFolder);
     bool OpenUnder(CHostFile& file, const std::string& base, const std::string& relative);
@@ -127,11 +156,12 @@ private:
     int keptDatArchive = -1;
     std::string keptDatFolder;
     std::map<std::string, std::optional<std::string>> overrideFolders;  // while keepDataFile
+    AheadEntry_T aheadEntry;  // until the next read
 };
 
 // Opens archives 0 to 107 in order, as start-up does, stopping at the first
 // that fails: gives its number (LastFailure says why), or -1 when all open.
-int OpenAllArchives(CArchiveSet& set);
+int OpenAllArchives(CArchiveSet& set, const ReadAhead_T* readAhead = nullptr);
 
 // Largest content a compressed stream of storedBytes bytes can decode to:
 // every code takes at least 2 bits and gives at most 100 bytes.

@@ -58,9 +58,10 @@ bool CCsvReader<T>::IsDataRow(const char* line, std::size_t n)
 template <typename T>
 void CCsvReader<T>::Append(char* line, std::size_t n)
 {
-    // The record array grows a hundred slots at a time.
+    // The record array grows a hundred slots at a time, or by its own size
+    // once larger: a long table is then not copied over and over.
     if (records.size() == records.capacity())
-        records.reserve(records.size() + 100);
+        records.reserve(records.size() + std::max<std::size_t>(100, records.size()));
     records.push_back(std::make_unique<T>(line, n));
 }
 

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <optional>
 #include <string>
 
 #include "archive_fixture.h"
@@ -241,6 +243,63 @@ TEST_F(ArchiveSetTest, OpeningAllTakesTheFirstFailureInOrder)
                       HostRelative(ArchiveHedPaths()[c.failed]) + ": No such file or directory");
         else
             EXPECT_EQ(all.FindEntry(0, "marker.txt"), 1u);
+    }
+}
+
+TEST_F(ArchiveSetTest, EntryReadAheadWhileOpeningServesTheNextReadOfItOnly)
+{
+    const std::string table = Varied(60000, 7);
+    const std::string name = "another_aa_talk.csv";
+    const ReadAhead_T ahead{kTableArchive, name, 1u << 20};
+    struct Case_T {
+        const char* what;
+        std::string loose;        // written as the entry's loose file after opening
+        bool otherReadFirst;      // another entry read before it
+        std::uint64_t maxSize;    // of the read
+        std::optional<std::string> expected;
+    };
+    const Case_T cases[] = {
+        {"read ahead", "", false, 1u << 20, table},
+        {"a loose file still wins", "loose", false, 1u << 20, "loose"},
+        {"another read drops it", "", true, 1u << 20, std::nullopt},
+        {"the read's own limit holds", "", false, 1000, std::nullopt},
+    };
+    for (const Case_T& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder folder;
+        WriteTestGame(folder.Path(), {.talkTable = table});
+        CArchiveSet all;
+        all.SetGameFolder(folder.Path());
+        ASSERT_EQ(all.OpenAllArchives(&ahead), -1);
+        // Stored bytes damaged after opening: only the bytes read ahead can
+        // still give the table.
+        const std::string dat = folder.Path() + "/" + HostRelative(ArchiveDatPaths()[kTableArchive]);
+        const HedRecord_T* record = all.Record(kTableArchive, all.FindEntry(kTableArchive, name));
+        ASSERT_NE(record, nullptr);
+        ASSERT_TRUE(record->storedSize & kStoredCompressed);
+        {
+            std::fstream file(dat, std::ios::in | std::ios::out | std::ios::binary);
+            file.seekp(record->offset);
+            const std::string ones((record->storedSize & kStoredSizeMask), '\xFF');
+            ASSERT_TRUE(file.write(ones.data(), static_cast<std::streamsize>(ones.size())));
+        }
+        if (!c.loose.empty()) {
+            const std::string loose = folder.Path() + "/" + LooseFolder(kTableArchive);
+            std::filesystem::create_directories(loose);
+            ASSERT_TRUE(WriteWholeFile(loose + "/" + name, AsBytes(c.loose)));
+        }
+        if (c.otherReadFirst) {
+            ASSERT_TRUE(all.ReadEntry(0, "marker.txt", nullptr));
+        }
+        std::uint32_t length = 0;
+        const bool ok = all.ReadEntry(kTableArchive, name, &length, c.maxSize);
+        EXPECT_EQ(ok ? std::optional<std::string>(std::string(reinterpret_cast<const char*>(all.Buffer()), length))
+                     : std::nullopt,
+                  c.expected);
+        // Once taken, it is gone: the damaged bytes are what a second read finds.
+        if (ok && c.loose.empty()) {
+            EXPECT_FALSE(all.ReadEntry(kTableArchive, name, &length, c.maxSize));
+        }
     }
 }
 

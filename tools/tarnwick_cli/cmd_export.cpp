@@ -70,8 +70,10 @@ int OpenGame(const Context_T& context, CArchiveSet& set, const std::string& game
     set.SetGameFolder(HostFolderFor(gameFolder, context.environment));
     set.SetProgramFolder(context.programFolder);
     int failed = -1;
+    // The talk table, read right after, is decoded while the archives open.
+    const ReadAhead_T talkTable{kTableArchive, kTalkTableName, kMaxTalkTableBytes};
     if (archives.empty())
-        failed = OpenAllArchives(set);
+        failed = OpenAllArchives(set, &talkTable);
     for (std::size_t i = 0; i < archives.size() && failed < 0; ++i) {
         if (!set.OpenArchive(archives[i]))
             failed = archives[i];
@@ -79,7 +81,7 @@ int OpenGame(const Context_T& context, CArchiveSet& set, const std::string& game
     if (failed >= 0)
         return Failure("archive " + std::to_string(failed) + ": " + set.LastFailure().Describe());
     std::uint32_t length = 0;
-    if (!set.ReadEntry(kTableArchive, kTalkTableName, &length))
+    if (!set.ReadEntry(kTableArchive, kTalkTableName, &length, kMaxTalkTableBytes))
         return Failure("talk table: " + set.LastFailure().Describe());
     talk.LoadTable(set.Buffer(), length);
     return kExitOk;
