@@ -29,6 +29,26 @@ CTarnwickApp::CTarnwickApp(const ProgramPaths_T& paths, HostEnvironment_T env)
     talkCatalogue.SetProgramFolder(programFolder);
 }
 
+CTarnwickApp::~CTarnwickApp()
+{
+    if (earlyOpening.joinable())
+        earlyOpening.join();
+}
+
+void CTarnwickApp::BeginOpeningStoredGame()
+{
+    if (earlyOpening.joinable())
+        return;
+    // The folder InitInstance will read first; nothing writes the settings
+    // before it has waited for this thread.
+    earlyFolder = profile.GetProfileString(kSettingsSection, "VeyAppPath", kDefaultGameFolder);
+    try {
+        earlyOpening = std::thread([this] { earlyOpened = OpenGameFolder(earlyFolder); });
+    } catch (const std::exception&) {
+        // No thread: InitInstance opens the folder itself.
+    }
+}
+
 bool CTarnwickApp::OpenAllArchives()
 {
     // The talk table, read right after, is decoded while the archives open.
@@ -94,7 +114,13 @@ bool CTarnwickApp::InitInstance(IStartupUi& ui)
     // The stored text is kept as it is (a Windows path stays one, so a
     // settings file shared with Windows keeps working); only opening maps it.
     std::string candidate = profile.GetProfileString(kSettingsSection, "VeyAppPath", kDefaultGameFolder);
-    bool opened = OpenGameFolder(candidate);
+    bool opened = false;
+    if (earlyOpening.joinable()) {
+        earlyOpening.join();
+        opened = earlyFolder == candidate ? earlyOpened : OpenGameFolder(candidate);
+    } else {
+        opened = OpenGameFolder(candidate);
+    }
     if (!opened) {
         // Before asking, the usual places: a game installed under Wine,
         // Proton, Lutris or Bottles is found by itself.

@@ -5,6 +5,7 @@
 
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/profile_file.h"
@@ -53,6 +54,16 @@ public:
     // folder; the settings file lies there too. The environment says where
     // Wine prefixes and the home folder are.
     CTarnwickApp(const ProgramPaths_T& paths, HostEnvironment_T env);
+    ~CTarnwickApp();
+    CTarnwickApp(const CTarnwickApp&) = delete;
+    CTarnwickApp& operator=(const CTarnwickApp&) = delete;
+
+    // Starts opening the stored game folder's archives (and reading the
+    // talk table ahead) on a thread of its own, so that the work overlaps
+    // whatever the caller does next, such as starting the window system.
+    // InitInstance waits for it and takes its result; without this call it
+    // opens them itself. The results are the same either way.
+    void BeginOpeningStoredGame();
 
     // Does the program's whole run; always false, so the program ends when
     // it returns.
@@ -101,6 +112,10 @@ private:
     std::string programFolder;
     HostEnvironment_T environment;
     CProfileFile profile;
+    // BeginOpeningStoredGame's thread, the folder it opened and its result.
+    std::thread earlyOpening;
+    std::string earlyFolder;
+    bool earlyOpened = false;
 };
 
 // The request start-up shows when the game folder does not hold every

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "host/host_environment.h"
 #include "host/program_folder.h"
@@ -47,6 +48,13 @@ int main(int argc, char** argv)
         }
     }
 
+    // The one place that asks where the program is and whose home it runs in.
+    const tarnwick::HostEnvironment_T environment = tarnwick::HostEnvironment_T::FromProcess();
+    auto app = std::make_unique<tarnwick::CTarnwickApp>(
+        tarnwick::ProgramPathsFor(tarnwick::RunningExecutablePath(), environment), environment);
+    // The game opens while Qt starts.
+    app->BeginOpeningStoredGame();
+
     QApplication qapp(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tarnwick"));
     QApplication::setApplicationVersion(QStringLiteral(TARNWICK_VERSION));
@@ -54,16 +62,15 @@ int main(int argc, char** argv)
     QGuiApplication::setDesktopFileName(QStringLiteral("tarnwick"));
 
     tarnwick::CQuitSignals quitSignals;
-    // The one place that asks where the program is and whose home it runs in.
-    const tarnwick::HostEnvironment_T environment = tarnwick::HostEnvironment_T::FromProcess();
-    tarnwick::CTarnwickApp app(tarnwick::ProgramPathsFor(tarnwick::RunningExecutablePath(), environment),
-                               environment);
-    app.bgmPlayer.SetMediaPlayer(std::make_unique<tarnwick::CQtMediaPlayer>());
+    app->bgmPlayer.SetMediaPlayer(std::make_unique<tarnwick::CQtMediaPlayer>());
     tarnwick::CQtStartupUi ui;
-    app.InitInstance(ui);
+    app->InitInstance(ui);
+    const bool restart = app->restartRequested;
+    // Its media player goes while Qt is still there.
+    app.reset();
     // A new game folder was chosen in the window and its settings are
     // written: the program starts again on it.
-    if (app.restartRequested && !QProcess::startDetached(QCoreApplication::applicationFilePath(),
+    if (restart && !QProcess::startDetached(QCoreApplication::applicationFilePath(),
                                                          QCoreApplication::arguments().mid(1)))
         std::fprintf(stderr, "tarnwick: cannot start again: %s\n",
                      QCoreApplication::applicationFilePath().toLocal8Bit().constData());

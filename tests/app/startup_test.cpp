@@ -93,12 +93,30 @@ TEST_F(StartupTest, AnyFileInTheGameFolderIsAcceptedAndRemembered)
     EXPECT_TRUE(ui.messages.empty());
     EXPECT_EQ(Settings(), "[SYSTEM]\nVeyAppPath=" + game.Path() + "\nVolumeBGM=0\nPlayMode=2\n");
 
-    // The next start finds the game without asking.
-    ScriptedUi again;
-    CTarnwickApp second(Paths(), env);
-    second.InitInstance(again);
-    EXPECT_TRUE(again.requests.empty());
-    EXPECT_EQ(again.dialogRuns, 1);
+    // The next start finds the game without asking, whether its archives
+    // open while the window system starts or when start-up gets to them;
+    // a stored folder that no longer opens is asked for again either way.
+    for (const bool complete : {true, false}) {
+        if (!complete) {
+            std::string hed = ArchiveHedPaths()[50];
+            std::replace(hed.begin(), hed.end(), '\\', '/');
+            ASSERT_TRUE(std::filesystem::remove(game / hed));
+        }
+        std::size_t lines[2] = {};
+        for (const bool early : {false, true}) {
+            SCOPED_TRACE(std::string(complete ? "complete" : "archive 50 missing") + (early ? ", early" : ""));
+            ScriptedUi again;
+            again.onDialog = [&](CTarnwickApp& running) { lines[early] = running.talkCatalogue.GetCount(); };
+            CTarnwickApp second(Paths(), env);
+            if (early)
+                second.BeginOpeningStoredGame();
+            second.InitInstance(again);
+            EXPECT_EQ(again.requests.size(), complete ? 0u : 1u);
+            EXPECT_EQ(again.dialogRuns, complete ? 1 : 0);
+        }
+        EXPECT_EQ(lines[0] != 0, complete);
+        EXPECT_EQ(lines[0], lines[1]);
+    }
 }
 
 TEST_F(StartupTest, AFolderMissingOneArchiveIsRefusedAndEveryArchiveReopened)
