@@ -43,10 +43,22 @@ void CTarnwickApp::BeginOpeningStoredGame()
     // before it has waited for this thread.
     earlyFolder = profile.GetProfileString(kSettingsSection, "VeyAppPath", kDefaultGameFolder);
     try {
-        earlyOpening = std::thread([this] { earlyOpened = OpenGameFolder(earlyFolder); });
+        earlyOpening = std::thread([this] {
+            earlyOpened = OpenGameFolder(earlyFolder);
+            earlyTableLoaded = earlyOpened && LoadTalkTable();
+        });
     } catch (const std::exception&) {
         // No thread: InitInstance opens the folder itself.
     }
+}
+
+bool CTarnwickApp::LoadTalkTable()
+{
+    std::uint32_t length = 0;
+    if (!archiveSet.ReadEntry(kTableArchive, kTalkTableName, &length, kMaxTalkTableBytes))
+        return false;
+    talkCatalogue.Load(archiveSet.Buffer(), length);
+    return true;
 }
 
 bool CTarnwickApp::OpenAllArchives()
@@ -115,9 +127,18 @@ bool CTarnwickApp::InitInstance(IStartupUi& ui)
     // settings file shared with Windows keeps working); only opening maps it.
     std::string candidate = profile.GetProfileString(kSettingsSection, "VeyAppPath", kDefaultGameFolder);
     bool opened = false;
+    // The talk table as loaded from the folder opened early, when that is
+    // the folder start-up settles on.
+    std::optional<bool> tableLoaded;
     if (earlyOpening.joinable()) {
         earlyOpening.join();
-        opened = earlyFolder == candidate ? earlyOpened : OpenGameFolder(candidate);
+        if (earlyFolder == candidate) {
+            opened = earlyOpened;
+            if (opened)
+                tableLoaded = earlyTableLoaded;
+        } else {
+            opened = OpenGameFolder(candidate);
+        }
     } else {
         opened = OpenGameFolder(candidate);
     }
@@ -140,12 +161,12 @@ bool CTarnwickApp::InitInstance(IStartupUi& ui)
     }
     profile.WriteProfileString(kSettingsSection, "VeyAppPath", candidate);
 
-    std::uint32_t length = 0;
-    if (!archiveSet.ReadEntry(kTableArchive, kTalkTableName, &length, kMaxTalkTableBytes)) {
+    if (!tableLoaded)
+        tableLoaded = LoadTalkTable();
+    if (!*tableLoaded) {
         ui.ShowMessage(kTalkTableMissing);
         return false;
     }
-    talkCatalogue.Load(archiveSet.Buffer(), length);
 
     ReadDisplaySettings();
     ui.RunMainDialog(*this);

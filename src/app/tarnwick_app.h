@@ -58,8 +58,8 @@ public:
     CTarnwickApp(const CTarnwickApp&) = delete;
     CTarnwickApp& operator=(const CTarnwickApp&) = delete;
 
-    // Starts opening the stored game folder's archives (and reading the
-    // talk table ahead) on a thread of its own, so that the work overlaps
+    // Starts opening the stored game folder's archives and loading the
+    // talk table from them on a thread of its own, so that the work overlaps
     // whatever the caller does next, such as starting the window system.
     // InitInstance waits for it and takes its result; without this call it
     // opens them itself. The results are the same either way.
@@ -101,6 +101,9 @@ public:
 
 private:
     bool OpenAllArchives();
+    // Reads the talk table from the open archives into the catalogue
+    // (with the capture list); false when it cannot be read.
+    bool LoadTalkTable();
     // Points the archive set at a stored (host or Windows) folder and opens
     // every archive there.
     bool OpenGameFolder(const std::string& folder);
@@ -112,10 +115,11 @@ private:
     std::string programFolder;
     HostEnvironment_T environment;
     CProfileFile profile;
-    // BeginOpeningStoredGame's thread, the folder it opened and its result.
+    // BeginOpeningStoredGame's thread, the folder it opened and its results.
     std::thread earlyOpening;
     std::string earlyFolder;
     bool earlyOpened = false;
+    bool earlyTableLoaded = false;
 };
 
 // The request start-up shows when the game folder does not hold every

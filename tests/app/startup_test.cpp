@@ -186,6 +186,15 @@ TEST_F(StartupTest, MissingTalkTableShowsTheMessageAfterStoringTheFolder)
     EXPECT_EQ(ui.messages, std::vector<std::string>{"Failed to read another_aa_talk.csv"});
     EXPECT_EQ(ui.dialogRuns, 0);
     EXPECT_EQ(Settings(), "[SYSTEM]\nVolumeBGM=-5\nPlayMode=1\nVeyAppPath=" + game.Path() + "\n");
+
+    // The same from the stored folder, opened while the window system starts.
+    ScriptedUi again;
+    CTarnwickApp second(Paths(), env);
+    second.BeginOpeningStoredGame();
+    EXPECT_FALSE(second.InitInstance(again));
+    EXPECT_TRUE(again.requests.empty());
+    EXPECT_EQ(again.messages, ui.messages);
+    EXPECT_EQ(again.dialogRuns, 0);
 }
 
 TEST_F(StartupTest, SettingsAreBroughtIntoRangeAndWrittenBackAfterTheDialog)
