@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
+#include "host/host_path.h"
 #include "talk/veyqel_talk.h"
 
 using tarnwick::fuzz::Check;
@@ -43,19 +44,9 @@ struct RefList {
     std::vector<RefItem> items;
 };
 
-std::string Lower(std::string_view s)
-{
-    std::string out(s);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return out;
-}
-
 bool HasTag(std::string_view line, std::string_view lowerTag)
 {
-    return Lower(line.substr(0, lowerTag.size())) == lowerTag;
+    return line.size() >= lowerTag.size() && tarnwick::EqualsNoCase(line.substr(0, lowerTag.size()), lowerTag);
 }
 
 // The name between a tag of tagLength bytes and the first `">` of the line.

@@ -88,6 +88,20 @@ struct Loader_T {
     }
 };
 
+// What is wrong with a compressed entry's sizes, its stored bytes starting
+// within a .dat that has available bytes from there on: nothing, or the
+// end of a message that follows "entry K".
+std::optional<std::string> CompressedSizeProblem(const HedRecord_T& r, std::uint64_t available)
+{
+    const std::uint32_t stored = r.storedSize & kStoredSizeMask;
+    if (stored > available)
+        return " runs past the end of the file";
+    if (r.fullSize > MaxDecodedSize(stored) ||
+        std::uint64_t{r.fullSize} + stored > std::numeric_limits<std::uint32_t>::max())
+        return "'s size is more than its stored bytes can hold";
+    return std::nullopt;
+}
+
 // A stream that stops short of the full size would leave stale bytes in the
 // entry; that is a damaged entry, not a short one.
 bool DecodeExactly(CDictDecoder& decoder, const std::uint8_t* src, std::uint32_t stored, std::uint8_t* dst,
@@ -251,16 +265,15 @@ int CArchiveSet::OpenAllArchives(const ReadAhead_T* readAhead)
         if (k == 0)
             return;
         const HedRecord_T& r = info.indexTable[k];
-        const std::uint32_t stored = r.storedSize & kStoredSizeMask;
-        const std::uint64_t total = std::uint64_t{r.fullSize} + stored;
-        if (!(r.storedSize & kStoredCompressed) || r.fullSize > readAhead->maxSize ||
-            r.fullSize > MaxDecodedSize(stored) || total > std::numeric_limits<std::uint32_t>::max())
+        if (!(r.storedSize & kStoredCompressed) || r.fullSize > readAhead->maxSize)
             return;
         CHostFile dat;
         Failure_T ignored;
         if (!OpenResolved(dat, gameFolder, ArchiveDatPaths()[n], ignored) || r.offset > dat.Size() ||
-            stored > dat.Size() - r.offset)
+            CompressedSizeProblem(r, dat.Size() - r.offset))
             return;
+        const std::uint32_t stored = r.storedSize & kStoredSizeMask;
+        const std::uint64_t total = std::uint64_t{r.fullSize} + stored;
         std::unique_ptr<std::uint8_t[]> block = AllocateArray<std::uint8_t>(total);
         if (!block || dat.ReadAt(r.offset, block.get() + r.fullSize, stored) != stored ||
             !DecodeExactly(l.decoder, block.get() + r.fullSize, stored, block.get(), r.fullSize))
@@ -535,11 +548,8 @@ bool CArchiveSet::ReadIndexedEntry(std::uint32_t k, int n, std::uint32_t* length
         const std::uint32_t stored = r.storedSize & kStoredSizeMask;
         const std::uint32_t full = r.fullSize;
         const std::uint64_t total = std::uint64_t{full} + stored;
-        if (stored > available)
-            return Fail(Failure_T::Damaged(shown, "entry " + std::to_string(k) + " runs past the end of the file"));
-        if (full > MaxDecodedSize(stored) || total > std::numeric_limits<std::uint32_t>::max())
-            return Fail(Failure_T::Damaged(shown, "entry " + std::to_string(k) +
-                                                      "'s size is more than its stored bytes can hold"));
+        if (const std::optional<std::string> problem = CompressedSizeProblem(r, available))
+            return Fail(Failure_T::Damaged(shown, "entry " + std::to_string(k) + *problem));
         if (ahead.archive == n && ahead.entry == k) {
             // Decoded while the archives opened: its block becomes the
             // buffer, unless the buffer is larger already (it never shrinks).

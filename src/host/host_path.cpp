@@ -50,6 +50,16 @@ std::string ShownPath(std::string_view gamePath)
     return shown;
 }
 
+std::string LowerAscii(std::string_view text)
+{
+    std::string lower(text);
+    for (char& c : lower) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return lower;
+}
+
 bool EqualsNoCase(std::string_view a, std::string_view b)
 {
     if (a.size() != b.size())

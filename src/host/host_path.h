@@ -27,6 +27,8 @@ std::string ShownPath(std::string_view gamePath);
 // ASCII-only case-insensitive equality: A to Z match a to z, every other byte
 // must be equal.
 bool EqualsNoCase(std::string_view a, std::string_view b);
+// text with A to Z made a to z: two texts are EqualsNoCase when these are equal.
+std::string LowerAscii(std::string_view text);
 
 // base joined with relative, where relative may use "\" or "/" separators.
 // Each component of relative that does not exist under its exact name is

@@ -54,16 +54,6 @@ bool EndsWithNoCase(std::string_view text, std::string_view suffix)
     return text.size() >= suffix.size() && EqualsNoCase(text.substr(text.size() - suffix.size()), suffix);
 }
 
-std::string LowerAscii(std::string_view text)
-{
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return lower;
-}
-
 // The file an entry goes to under the folder: its stored name decoded to
 // UTF-8 first (so that a 0x5C trail byte stays part of its character), then
 // "\" and "/" as folder separators. Nothing for a name that is empty or has
