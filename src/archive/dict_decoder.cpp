@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cstddef>
 #include <cstring>
 
 namespace tarnwick {
@@ -142,20 +143,6 @@ bool CDictDecoder::Decode(const std::uint8_t* src, std::uint32_t srcLength, std:
         if (code >= next)
             return finish(false);
 
-        // The next code's growth starts with a lookup under this code, by
-        // the next string's first byte; it is loaded a whole code ahead. The
-        // next code is only peeked at (its width may still grow); a wrong
-        // guess costs a wasted load.
-        if (code >= kDictRoots) {
-            __builtin_prefetch(&bytesOf[code]);
-        } else if (const std::uint64_t peek = bitPos >> 3; peek + 4 <= srcLength) {
-            const std::uint32_t w = load32(peek) << (bitPos & 7);
-            const std::uint32_t firstNext =
-                (w & 0x80000000u) == 0 ? (w >> 23) & 0xFFu
-                                       : node[(((w << 1) >> (32 - width)) + kDictRoots) % kDictCodes].firstByte;
-            __builtin_prefetch(&rootChild[code << 8 | firstNext]);
-        }
-
         // Data that does not compress is mostly a literal after a literal:
         // at most one two-byte string under a root, which takes the tail's
         // code and goes to the head. A root's children are in its table only.
@@ -168,7 +155,6 @@ bool CDictDecoder::Decode(const std::uint8_t* src, std::uint32_t srcLength, std:
                 const std::uint32_t newTail = node[b].newer;
                 node[kListEnd].newer = static_cast<std::uint16_t>(newTail);
                 node[newTail].older = static_cast<std::uint16_t>(kListEnd);
-                __builtin_prefetch(&node[node[newTail].newer]);  // the strings next in line
                 leaveParent(b);
                 const std::uint32_t head = node[kListEnd].older;
                 Node_T& nb = node[b];
@@ -267,7 +253,6 @@ bool CDictDecoder::Decode(const std::uint8_t* src, std::uint32_t srcLength, std:
                 auto takeTail = [&]() {
                     const std::uint32_t c = t;
                     t = node[c].newer;
-                    __builtin_prefetch(&node[node[t].newer]);  // the strings next in line
                     leaveParent(c);
                     return c;
                 };
@@ -299,18 +284,27 @@ bool CDictDecoder::Decode(const std::uint8_t* src, std::uint32_t srcLength, std:
                         bytesOf[index0] |= ByteBit(ch);
                     }
                     std::uint32_t last = first;
+                    // The last three bytes of the next node: its length and
+                    // first byte, and the unused one.
+                    std::uint32_t lengthAndFirst = length | std::uint32_t{firstOfPrev} << 8;
                     // Every field of c but older and first child, which the
-                    // next one (or the splice) sets.
+                    // next one (or the splice) sets. The two halves that are
+                    // the same for every node of the chain but for a count
+                    // go in one store each: this is the hottest loop on text.
                     auto fill = [&](std::uint32_t c) {
-                        const std::uint8_t byte = *p++;
+                        const std::uint32_t byte = *p++;
                         Node_T& nc = node[c];
-                        nc.parent = static_cast<std::uint16_t>(last);
-                        nc.newer = static_cast<std::uint16_t>(last);
+                        const std::uint32_t parentAndNewer = last | last << 16;
+                        std::memcpy(reinterpret_cast<unsigned char*>(&nc) + offsetof(Node_T, parent), &parentAndNewer,
+                                    sizeof parentAndNewer);
                         nc.children[kSibling] = static_cast<std::uint16_t>(kDictNone);
                         nc.childLink = static_cast<std::uint16_t>(FirstChildLink(last));
-                        nc.suffix = byte;
-                        nc.length = static_cast<std::uint8_t>(length++);
-                        nc.firstByte = firstOfPrev;
+                        std::uint32_t suffixOn = byte | lengthAndFirst << 8;
+                        if constexpr (std::endian::native == std::endian::big)
+                            suffixOn = __builtin_bswap32(suffixOn);
+                        std::memcpy(reinterpret_cast<unsigned char*>(&nc) + offsetof(Node_T, suffix), &suffixOn,
+                                    sizeof suffixOn);
+                        ++lengthAndFirst;
                         node[last].older = static_cast<std::uint16_t>(c);
                         node[last].children[kFirstChild] = static_cast<std::uint16_t>(c);
                         bytesOf[last] = ByteBit(byte);

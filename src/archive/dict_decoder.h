@@ -20,6 +20,7 @@
 // links known and spliced in once.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -65,6 +66,10 @@ private:
         std::uint8_t unused;
     };
     static_assert(sizeof(Node_T) == 16);
+    // Growth stores parent with newer, and suffix with the three bytes
+    // after it, four bytes at a time.
+    static_assert(offsetof(Node_T, newer) == offsetof(Node_T, parent) + 2);
+    static_assert(offsetof(Node_T, unused) == offsetof(Node_T, suffix) + 3);
 
     // The recency list is a ring through this extra node: its older link is
     // the head (most recent string), its newer link the tail. Links to no

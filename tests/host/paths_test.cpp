@@ -1,8 +1,10 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,6 +16,7 @@
 #include "host/program_folder.h"
 #include "host/windows_path.h"
 #include "host/host_path.h"
+#include "host/large_buffer.h"
 #include "host/wine_prefixes.h"
 #include "support/split_mix64.h"
 #include "support/temp_folder.h"
@@ -282,6 +285,28 @@ TEST(FileWriterTest, ReplacesWholeOrFailsAndLeavesNoTemporary)
         names.push_back(e.path().filename());
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"dir", "fifo", "link.txt", "new.txt", "old.txt", "real.txt"}));
+}
+
+TEST(LargeBufferTest, GivesZeroedWritableMemoryOrFailsCleanly)
+{
+    CLargeBuffer buffer;
+    // Below, at and well past the huge-page size, then none at all.
+    for (const std::size_t size : {std::size_t{1}, std::size_t{2} << 20, (std::size_t{5} << 20) + 3, std::size_t{0}}) {
+        SCOPED_TRACE(size);
+        ASSERT_TRUE(buffer.Allocate(size));
+        ASSERT_EQ(buffer.Size(), size);
+        if (size == 0)
+            continue;
+        const std::uint8_t* const p = buffer.Data();
+        EXPECT_TRUE(std::all_of(p, p + size, [](std::uint8_t b) { return b == 0; }));
+        std::fill(buffer.Data(), buffer.Data() + size, 0xA5);
+    }
+    // A size no machine has fails with its reason and leaves no buffer.
+    errno = 0;
+    EXPECT_FALSE(buffer.Allocate(std::numeric_limits<std::size_t>::max() - 4096));
+    EXPECT_EQ(errno, ENOMEM);
+    EXPECT_EQ(buffer.Data(), nullptr);
+    EXPECT_EQ(buffer.Size(), 0u);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "archive/archive_set.h"
 #include "devkit/archive_writer.h"
 #include "archive/dict_decoder.h"
+#include "host/large_buffer.h"
 #include "devkit/dict_encoder.h"
 #include "cli_common.h"
 #include "commands.h"
@@ -31,15 +32,15 @@ int CmdDecode(const Context_T&, Args args)
         return Failure("cannot read standard input");
     if (in->size() > std::numeric_limits<std::uint32_t>::max())
         return Failure("input too large");
-    // Not cleared up front: the decoder writes the output from the start,
-    // and only what it leaves (a short or failed stream) is zeroed after.
+    // Zeros from the kernel: what a short or failed stream leaves stays
+    // zero, and a large output is faulted in by huge pages where it can be.
     const auto outSize = static_cast<std::uint32_t>(*size);
-    const auto out = std::make_unique_for_overwrite<std::uint8_t[]>(outSize);
+    CLargeBuffer out;
+    if (!out.Allocate(outSize))
+        return Failure("cannot allocate " + std::to_string(outSize) + " bytes: " + std::strerror(errno));
     const auto decoder = std::make_unique<CDictDecoder>();
-    std::uint32_t written = 0;
-    const bool ok = decoder->Decode(in->data(), static_cast<std::uint32_t>(in->size()), out.get(), outSize, &written);
-    std::memset(out.get() + written, 0, outSize - written);
-    if (!WriteAllStdout({out.get(), outSize}))
+    const bool ok = decoder->Decode(in->data(), static_cast<std::uint32_t>(in->size()), out.Data(), outSize);
+    if (!WriteAllStdout({out.Data(), outSize}))
         return Failure("cannot write standard output");
     return ok ? kExitOk : Failure("the stream holds an undefined code");
 }
