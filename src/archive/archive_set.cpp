@@ -4,12 +4,14 @@
 #include <atomic>
 #include <bit>
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
 #include <filesystem>
 #include <limits>
 #include <new>
 #include <optional>
 #include <thread>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -21,6 +23,10 @@ namespace tarnwick {
 
 namespace {
 
+// Address space for the tables of all the archives, of which the full game
+// uses about 18 MiB; a larger game goes on from the heap.
+constexpr std::size_t kTableArenaBytes = std::size_t{256} << 20;
+
 template <typename T>
 std::unique_ptr<T[]> AllocateArray(std::uint64_t count)
 {
@@ -31,6 +37,21 @@ std::unique_ptr<T[]> AllocateArray(std::uint64_t count)
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
+}
+
+// A table from the arena when it has room, else from the heap; empty when
+// neither has the memory.
+template <typename T>
+Table_T<T> AllocateTable(std::uint64_t count, const std::shared_ptr<CMappedArena>& arena)
+{
+    static_assert(std::is_trivially_destructible_v<T> && alignof(T) <= alignof(std::max_align_t));
+    if (count > std::numeric_limits<std::size_t>::max() / sizeof(T))
+        return nullptr;
+    if (arena) {
+        if (void* p = arena->Allocate(static_cast<std::size_t>(count) * sizeof(T)))
+            return Table_T<T>(static_cast<T*>(p), TableDelete_T{arena});
+    }
+    return Table_T<T>(AllocateArray<T>(count).release(), TableDelete_T{});
 }
 
 Failure_T OutOfMemory(std::string subject)
@@ -58,6 +79,7 @@ bool OpenResolved(CHostFile& file, const std::string& base, const std::string& r
 struct Loader_T {
     const std::string& gameFolder;
     CDictDecoder& decoder;
+    std::shared_ptr<CMappedArena> arena;  // for the tables, when there is one
     std::vector<std::uint8_t> scratch;
     Failure_T failure;
 
@@ -125,7 +147,7 @@ bool LoadIndex(Loader_T& l, int n, ArchiveInfo_T& info)
     if (size / kHedRecordSize > std::numeric_limits<std::uint32_t>::max())
         return l.Damaged(n, true, "too many records");
     info.recordCount = static_cast<std::uint32_t>(size / kHedRecordSize);
-    info.indexTable = AllocateArray<HedRecord_T>(info.recordCount);
+    info.indexTable = AllocateTable<HedRecord_T>(info.recordCount, l.arena);
     if (!info.indexTable)
         return l.Fail(OutOfMemory(ShownPath(ArchiveHedPaths()[n])));
     // The records are read straight into the table, which has their layout:
@@ -161,7 +183,7 @@ bool LoadNameDirectory(Loader_T& l, int n, ArchiveInfo_T& info)
     const std::uint32_t full = r.fullSize;
     if (full < 4)
         return l.Damaged(n, false, "the name directory is shorter than its count");
-    std::unique_ptr<std::uint8_t[]> block;
+    Table_T<std::uint8_t> block;
     if (r.storedSize & kStoredCompressed) {
         const std::uint32_t stored = r.storedSize & kStoredSizeMask;
         if (stored > available)
@@ -172,7 +194,7 @@ bool LoadNameDirectory(Loader_T& l, int n, ArchiveInfo_T& info)
             return l.Fail(OutOfMemory(ShownPath(ArchiveDatPaths()[n])));
         if (dat.Read(l.scratch.data(), stored) != stored)
             return l.Fail(dat.Failure(ShownPath(ArchiveDatPaths()[n])));
-        block = AllocateArray<std::uint8_t>(full);
+        block = AllocateTable<std::uint8_t>(full, l.arena);
         if (!block)
             return l.Fail(OutOfMemory(ShownPath(ArchiveDatPaths()[n])));
         if (!DecodeExactly(l.decoder, l.scratch.data(), stored, block.get(), full))
@@ -180,7 +202,7 @@ bool LoadNameDirectory(Loader_T& l, int n, ArchiveInfo_T& info)
     } else {
         if (full > available)
             return l.Damaged(n, false, "the name directory runs past the end of the file");
-        block = AllocateArray<std::uint8_t>(full);
+        block = AllocateTable<std::uint8_t>(full, l.arena);
         if (!block)
             return l.Fail(OutOfMemory(ShownPath(ArchiveDatPaths()[n])));
         if (dat.Read(block.get(), full) != full)
@@ -198,7 +220,7 @@ bool LoadNameDirectory(Loader_T& l, int n, ArchiveInfo_T& info)
         return l.Damaged(n, true, "fewer records than names");
     // Where each name starts in the block, and where the one after the last
     // would: a name ends one byte (its zero) before the next one starts.
-    std::unique_ptr<std::uint32_t[]> starts = AllocateArray<std::uint32_t>(std::size_t{count} + 1);
+    Table_T<std::uint32_t> starts = AllocateTable<std::uint32_t>(std::size_t{count} + 1, l.arena);
     if (!starts)
         return l.Fail(OutOfMemory(ShownPath(ArchiveDatPaths()[n])));
     const std::uint8_t* const blockEnd = block.get() + full;
@@ -280,13 +302,20 @@ int CArchiveSet::OpenAllArchives(const ReadAhead_T* readAhead)
             return;
         ahead = {n, k, std::move(block), static_cast<std::uint32_t>(total)};
     };
+    // The tables of all the archives share one arena, which goes with the
+    // last of them. Without one, they come from the heap.
+    std::shared_ptr<CMappedArena> arena;
+    try {
+        arena = std::make_shared<CMappedArena>(kTableArenaBytes);
+    } catch (const std::bad_alloc&) {
+    }
     auto loaded = std::make_unique<ArchiveInfo_T[]>(kArchiveCount);
     auto why = std::make_unique<Failure_T[]>(kArchiveCount);
     auto ok = std::make_unique<bool[]>(kArchiveCount);
     std::atomic<int> next{0};
     std::atomic<int> firstFailed{kArchiveCount};
     const auto work = [&](CDictDecoder& dec) {
-        Loader_T loader{gameFolder, dec, {}, {}};
+        Loader_T loader{gameFolder, dec, arena, {}, {}};
         for (int n = next++; n < kArchiveCount && n < firstFailed.load(); n = next++) {
             ok[n] = LoadArchive(loader, n, loaded[n]);
             if (ok[n]) {
@@ -413,7 +442,7 @@ bool CArchiveSet::OpenArchive(int n)
     if (keptDatArchive == n)
         keptDat.reset();
     ArchiveInfo_T info;
-    Loader_T loader{gameFolder, *decoder, {}, {}};
+    Loader_T loader{gameFolder, *decoder, nullptr, {}, {}};
     if (!LoadArchive(loader, n, info))
         return Fail(std::move(loader.failure));
     archives[n] = std::move(info);

@@ -13,6 +13,7 @@
 #include "archive/archive_table.h"
 #include "archive/dict_decoder.h"
 #include "host/failure.h"
+#include "host/mapped_memory.h"
 
 namespace tarnwick {
 
@@ -29,13 +30,28 @@ inline constexpr std::uint32_t kStoredSizeMask = 0x7FFFFFFFu;
 inline constexpr std::uint32_t kHedRecordSize = 12;
 static_assert(sizeof(HedRecord_T) == kHedRecordSize);
 
+// Frees a table from the heap; a table from an arena goes with the last
+// table that holds the arena.
+struct TableDelete_T {
+    std::shared_ptr<CMappedArena> arena;
+
+    template <typename T>
+    void operator()(T* table) const
+    {
+        if (!arena)
+            std::default_delete<T[]>()(table);
+    }
+};
+template <typename T>
+using Table_T = std::unique_ptr<T[], TableDelete_T>;
+
 struct ArchiveInfo_T {
-    std::unique_ptr<HedRecord_T[]> indexTable;
+    Table_T<HedRecord_T> indexTable;
     std::uint32_t recordCount = 0;
-    std::unique_ptr<std::uint8_t[]> nameBlock;
+    Table_T<std::uint8_t> nameBlock;
     // nameCount + 1 offsets into nameBlock: name i runs from nameStarts[i] up
     // to its zero, the byte before nameStarts[i + 1].
-    std::unique_ptr<std::uint32_t[]> nameStarts;
+    Table_T<std::uint32_t> nameStarts;
     std::uint32_t nameCount = 0;
 
     std::string_view Name(std::uint32_t i) const

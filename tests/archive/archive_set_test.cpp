@@ -244,6 +244,27 @@ TEST_F(ArchiveSetTest, OpeningAllTakesTheFirstFailureInOrder)
         else
             EXPECT_EQ(all.FindEntry(0, "marker.txt"), 1u);
     }
+
+    // Opening all again and failing at archive 50 leaves the archives after
+    // it as the first opening gave them, their tables still readable while
+    // the tables before it are the new ones.
+    TempFolder folder;
+    WriteTestGame(folder.Path(), {});
+    CArchiveSet all;
+    all.SetGameFolder(folder.Path());
+    ASSERT_EQ(all.OpenAllArchives(), -1);
+    std::filesystem::remove(folder / HostRelative(ArchiveHedPaths()[50]));
+    WriteTestGame(folder.Path(), {.missingArchives = {50}, .marker = "second"});
+    ASSERT_EQ(all.OpenAllArchives(), 50);
+    for (const int n : {0, 49, 51, 107}) {
+        SCOPED_TRACE(n);
+        std::uint32_t length = 0;
+        ASSERT_TRUE(all.ReadEntry(n, "entry" + std::to_string(n) + ".bin", &length));
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(all.Buffer()), length), "payload");
+    }
+    std::uint32_t length = 0;
+    ASSERT_TRUE(all.ReadEntry(0, "marker.txt", &length));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(all.Buffer()), length), "second");
 }
 
 TEST_F(ArchiveSetTest, EntryReadAheadWhileOpeningServesTheNextReadOfItOnly)

@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -16,7 +19,7 @@
 #include "host/program_folder.h"
 #include "host/windows_path.h"
 #include "host/host_path.h"
-#include "host/large_buffer.h"
+#include "host/mapped_memory.h"
 #include "host/wine_prefixes.h"
 #include "support/split_mix64.h"
 #include "support/temp_folder.h"
@@ -307,6 +310,53 @@ TEST(LargeBufferTest, GivesZeroedWritableMemoryOrFailsCleanly)
     EXPECT_EQ(errno, ENOMEM);
     EXPECT_EQ(buffer.Data(), nullptr);
     EXPECT_EQ(buffer.Size(), 0u);
+}
+
+TEST(MappedArenaTest, HandsOutDisjointZeroedBlocksUntilFullFromManyThreads)
+{
+    constexpr std::size_t kCapacity = std::size_t{4} << 20;
+    CMappedArena arena(kCapacity);
+    ASSERT_EQ(arena.Capacity(), kCapacity);
+    EXPECT_EQ(arena.Allocate(kCapacity + 1), nullptr);
+    // Four threads take blocks of odd sizes until the arena says no; every
+    // block is zeroed, aligned, and overlaps no other (each is filled with
+    // its own mark and checked after all are taken).
+    struct Block_T {
+        std::uint8_t* p;
+        std::size_t size;
+        std::uint8_t mark;
+    };
+    std::vector<Block_T> blocks[4];
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&arena, &list = blocks[t], t] {
+            for (std::size_t k = 0;; ++k) {
+                const std::size_t size = 1 + (k * 7919 + static_cast<std::size_t>(t) * 104729) % 40000;
+                auto* const p = static_cast<std::uint8_t*>(arena.Allocate(size));
+                if (!p)
+                    return;
+                const auto mark = static_cast<std::uint8_t>(1 + (t * 64 + k) % 255);
+                if (std::all_of(p, p + size, [](std::uint8_t b) { return b == 0; }))
+                    std::fill(p, p + size, mark);
+                list.push_back({p, size, mark});
+            }
+        });
+    }
+    for (std::thread& t : threads)
+        t.join();
+    std::size_t total = 0;
+    for (const auto& list : blocks) {
+        for (const Block_T& b : list) {
+            EXPECT_EQ(reinterpret_cast<std::uintptr_t>(b.p) % alignof(std::max_align_t), 0u);
+            EXPECT_TRUE(std::all_of(b.p, b.p + b.size, [&b](std::uint8_t x) { return x == b.mark; }));
+            total += b.size;
+        }
+    }
+    EXPECT_LE(total, kCapacity);
+    EXPECT_GT(total, kCapacity / 2);  // full, up to the padding between blocks
+    // An arena that got no address space hands out nothing.
+    CMappedArena none(0);
+    EXPECT_EQ(none.Allocate(1), nullptr);
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 #include "archive/archive_set.h"
 #include "devkit/archive_writer.h"
 #include "archive/dict_decoder.h"
-#include "host/large_buffer.h"
+#include "host/mapped_memory.h"
 #include "devkit/dict_encoder.h"
 #include "cli_common.h"
 #include "commands.h"
