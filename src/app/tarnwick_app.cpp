@@ -131,6 +131,9 @@ bool CTarnwickApp::InitInstance(IStartupUi& ui)
     // the folder start-up settles on.
     std::optional<bool> tableLoaded;
     if (earlyOpening.joinable()) {
+        // The window's controls need nothing of the game: they are built
+        // while it finishes loading.
+        ui.PrepareMainDialog(*this);
         earlyOpening.join();
         if (earlyFolder == candidate) {
             opened = earlyOpened;

@@ -44,6 +44,9 @@ public:
     // The chosen file's full path, or nothing when the user cancels.
     virtual std::optional<std::string> AskForFile(const FileDialogRequest_T& request) = 0;
     virtual void ShowMessage(const std::string& text) = 0;
+    // May build the main window's controls ahead, hidden, while the game
+    // is still loading on another thread; it must not touch the game's data.
+    virtual void PrepareMainDialog(CTarnwickApp& /*app*/) {}
     // Runs the main window until the user closes it.
     virtual void RunMainDialog(CTarnwickApp& app) = 0;
 };

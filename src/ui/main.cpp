@@ -63,8 +63,12 @@ int main(int argc, char** argv)
 
     tarnwick::CQuitSignals quitSignals;
     app->bgmPlayer.SetMediaPlayer(std::make_unique<tarnwick::CQtMediaPlayer>());
-    tarnwick::CQtStartupUi ui;
-    app->InitInstance(ui);
+    {
+        // A window built ahead and never shown goes here, before the
+        // application it refers to.
+        tarnwick::CQtStartupUi ui;
+        app->InitInstance(ui);
+    }
     const bool restart = app->restartRequested;
     // Its media player goes while Qt is still there.
     app.reset();

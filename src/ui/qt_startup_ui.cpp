@@ -46,10 +46,27 @@ void CQtStartupUi::ShowMessage(const std::string& text)
     box.exec();
 }
 
+CQtStartupUi::CQtStartupUi() = default;
+CQtStartupUi::~CQtStartupUi() = default;
+
+void CQtStartupUi::PrepareMainDialog(CTarnwickApp& app)
+{
+    if (!prepared)
+        prepared = std::make_unique<CTarnwickDlg>(app, CTarnwickDlg::ControlsOnly_T{});
+}
+
+std::unique_ptr<CTarnwickDlg> CQtStartupUi::TakeMainDialog(CTarnwickApp& app)
+{
+    std::unique_ptr<CTarnwickDlg> dialog = std::move(prepared);
+    if (!dialog || &dialog->App() != &app)
+        dialog = std::make_unique<CTarnwickDlg>(app, CTarnwickDlg::ControlsOnly_T{});
+    dialog->InitDialog();
+    return dialog;
+}
+
 void CQtStartupUi::RunMainDialog(CTarnwickApp& app)
 {
-    CTarnwickDlg dialog(app);
-    dialog.exec();
+    TakeMainDialog(app)->exec();
 }
 
 }  // namespace tarnwick

@@ -3,15 +3,33 @@
 
 #include <QString>
 
+#include <memory>
+
 #include "app/tarnwick_app.h"
 
 namespace tarnwick {
 
+class CTarnwickDlg;
+
 class CQtStartupUi : public IStartupUi {
 public:
+    CQtStartupUi();
+    ~CQtStartupUi() override;
+    CQtStartupUi(const CQtStartupUi&) = delete;
+    CQtStartupUi& operator=(const CQtStartupUi&) = delete;
+
     std::optional<std::string> AskForFile(const FileDialogRequest_T& request) override;
     void ShowMessage(const std::string& text) override;
+    void PrepareMainDialog(CTarnwickApp& app) override;
     void RunMainDialog(CTarnwickApp& app) override;
+    // The window built ahead, or a new one, filled with the game's data and
+    // not yet shown.
+    std::unique_ptr<CTarnwickDlg> TakeMainDialog(CTarnwickApp& app);
+
+private:
+    // Built ahead by PrepareMainDialog; it refers to the application, so
+    // this object must go before the application does.
+    std::unique_ptr<CTarnwickDlg> prepared;
 };
 
 // "Exe File (*.exe)|*.exe||" becomes Qt's "Exe File (*.exe)".

@@ -32,6 +32,12 @@
 namespace tarnwick {
 
 CTarnwickDlg::CTarnwickDlg(CTarnwickApp& application, QWidget* parent)
+    : CTarnwickDlg(application, ControlsOnly_T{}, parent)
+{
+    OnInitDialog();
+}
+
+CTarnwickDlg::CTarnwickDlg(CTarnwickApp& application, ControlsOnly_T, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       app(application), appIcon(AppIcon()), waveDevice(std::make_unique<CQtWaveDevice>()),
@@ -44,7 +50,6 @@ CTarnwickDlg::CTarnwickDlg(CTarnwickApp& application, QWidget* parent)
     setWindowTitle(QString::fromUtf8(kMainDialogCaption));
     setFont(DialogFont());
     CreateControls();
-    OnInitDialog();
 }
 
 CTarnwickDlg::~CTarnwickDlg()

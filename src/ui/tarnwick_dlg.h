@@ -34,6 +34,12 @@ class CTarnwickDlg : public QDialog, private IWalkerHost {
     Q_OBJECT
 public:
     explicit CTarnwickDlg(CTarnwickApp& app, QWidget* parent = nullptr);
+    // The controls only, which need nothing of the game, for building the
+    // window while the game loads; InitDialog fills them once it is there.
+    struct ControlsOnly_T {};
+    CTarnwickDlg(CTarnwickApp& app, ControlsOnly_T, QWidget* parent = nullptr);
+    void InitDialog() { OnInitDialog(); }
+    CTarnwickApp& App() const { return app; }
     ~CTarnwickDlg() override;
 
     // Closing: timers, walk, music and clip stop before the window goes.

@@ -35,20 +35,28 @@ public:
     std::vector<std::string> messages;
     int dialogRuns = 0;
     std::function<void(CTarnwickApp&)> onDialog;
+    std::vector<std::string> steps;  // "prepare", "ask", "message" and "run", in order
 
     std::optional<std::string> AskForFile(const FileDialogRequest_T& request) override
     {
         requests.push_back(request);
+        steps.push_back("ask");
         if (answers.empty())
             return std::nullopt;
         std::optional<std::string> a = answers.front();
         answers.pop_front();
         return a;
     }
-    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    void ShowMessage(const std::string& text) override
+    {
+        messages.push_back(text);
+        steps.push_back("message");
+    }
+    void PrepareMainDialog(CTarnwickApp&) override { steps.push_back("prepare"); }
     void RunMainDialog(CTarnwickApp& app) override
     {
         ++dialogRuns;
+        steps.push_back("run");
         if (onDialog)
             onDialog(app);
     }
@@ -113,6 +121,12 @@ TEST_F(StartupTest, AnyFileInTheGameFolderIsAcceptedAndRemembered)
             second.InitInstance(again);
             EXPECT_EQ(again.requests.size(), complete ? 0u : 1u);
             EXPECT_EQ(again.dialogRuns, complete ? 1 : 0);
+            // The window is built ahead only while the game loads early,
+            // and shown only once it has loaded.
+            std::vector<std::string> steps{complete ? "run" : "ask"};
+            if (early)
+                steps.insert(steps.begin(), "prepare");
+            EXPECT_EQ(again.steps, steps);
         }
         EXPECT_EQ(lines[0] != 0, complete);
         EXPECT_EQ(lines[0], lines[1]);
@@ -195,6 +209,7 @@ TEST_F(StartupTest, MissingTalkTableShowsTheMessageAfterStoringTheFolder)
     EXPECT_TRUE(again.requests.empty());
     EXPECT_EQ(again.messages, ui.messages);
     EXPECT_EQ(again.dialogRuns, 0);
+    EXPECT_EQ(again.steps, (std::vector<std::string>{"prepare", "message"}));
 }
 
 TEST_F(StartupTest, SettingsAreBroughtIntoRangeAndWrittenBackAfterTheDialog)

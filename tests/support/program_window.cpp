@@ -12,12 +12,15 @@
 #include "app/tarnwick_app.h"
 #include "support/demo_game.h"
 #include "ui/qt_media_player.h"
+#include "ui/qt_startup_ui.h"
 #include "ui/tarnwick_dlg.h"
 
 namespace tarnwick::test {
 
 namespace {
 
+// The program's own start-up window handling, with the test run in place of
+// the window's event loop.
 class WindowUi : public IStartupUi {
 public:
     explicit WindowUi(const WindowTest& t) : test(t) {}
@@ -27,17 +30,19 @@ public:
         return std::nullopt;
     }
     void ShowMessage(const std::string& text) override { ADD_FAILURE() << text; }
+    void PrepareMainDialog(CTarnwickApp& app) override { startup.PrepareMainDialog(app); }
     void RunMainDialog(CTarnwickApp& app) override
     {
-        CTarnwickDlg dlg(app);
-        dlg.show();
-        EXPECT_TRUE(QTest::qWaitForWindowExposed(&dlg));
-        test(dlg, app);
-        dlg.close();
+        const std::unique_ptr<CTarnwickDlg> dlg = startup.TakeMainDialog(app);
+        dlg->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(dlg.get()));
+        test(*dlg, app);
+        dlg->close();
     }
 
 private:
     const WindowTest& test;
+    CQtStartupUi startup;
 };
 
 }  // namespace
@@ -54,6 +59,8 @@ void RunProgramWindow(const TempFolder& program, const ProgramWindowOptions_T& o
     CTarnwickApp app(ProgramPathsFor(program / "tarnwick", env), env);
     if (options.withMusic)
         app.bgmPlayer.SetMediaPlayer(std::make_unique<CQtMediaPlayer>());
+    // As the program starts: the game opens while the window is built.
+    app.BeginOpeningStoredGame();
     WindowUi ui(test);
     app.InitInstance(ui);
 }
