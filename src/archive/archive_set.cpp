@@ -168,6 +168,35 @@ bool LoadIndex(Loader_T& l, int n, ArchiveInfo_T& info)
     return true;
 }
 
+// Where each of count names, each ended by a zero byte, starts in
+// block[from, end), and where the one after the last would: false when the
+// block holds fewer. Names are short, so the zeros are found eight bytes at
+// a time rather than by a call per name.
+bool FindNameStarts(const std::uint8_t* block, std::uint32_t from, std::uint32_t end, std::uint32_t count,
+                    std::uint32_t* starts)
+{
+    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+    starts[0] = from;
+    std::uint32_t found = 0;
+    std::uint32_t at = from;
+    for (; found < count && end - at >= 8; at += 8) {
+        std::uint64_t v;
+        std::memcpy(&v, block + at, sizeof v);
+        if constexpr (std::endian::native == std::endian::big)
+            v = __builtin_bswap64(v);
+        // Bit 7 of each byte that is zero, and no other bit: adding within
+        // the low seven bits never carries into the next byte.
+        std::uint64_t zeros = ~(((v & kLow7) + kLow7) | v | kLow7);
+        for (; zeros != 0 && found < count; zeros &= zeros - 1)
+            starts[++found] = at + static_cast<std::uint32_t>(std::countr_zero(zeros) >> 3) + 1;
+    }
+    for (; found < count && at < end; ++at) {
+        if (block[at] == 0)
+            starts[++found] = at + 1;
+    }
+    return found == count;
+}
+
 bool LoadNameDirectory(Loader_T& l, int n, ArchiveInfo_T& info)
 {
     CHostFile dat;
@@ -223,16 +252,8 @@ bool LoadNameDirectory(Loader_T& l, int n, ArchiveInfo_T& info)
     Table_T<std::uint32_t> starts = AllocateTable<std::uint32_t>(std::size_t{count} + 1, l.arena);
     if (!starts)
         return l.Fail(OutOfMemory(ShownPath(ArchiveDatPaths()[n])));
-    const std::uint8_t* const blockEnd = block.get() + full;
-    const std::uint8_t* p = block.get() + 4;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        starts[i] = static_cast<std::uint32_t>(p - block.get());
-        const void* zero = std::memchr(p, 0, static_cast<std::size_t>(blockEnd - p));
-        if (!zero)
-            return l.Damaged(n, false, "the name directory holds fewer names than its count");
-        p = static_cast<const std::uint8_t*>(zero) + 1;
-    }
-    starts[count] = static_cast<std::uint32_t>(p - block.get());
+    if (!FindNameStarts(block.get(), 4, full, count, starts.get()))
+        return l.Damaged(n, false, "the name directory holds fewer names than its count");
 
     info.nameBlock = std::move(block);
     info.nameStarts = std::move(starts);

@@ -109,6 +109,22 @@ TEST_F(ArchiveMalformedTest, DirectoryClaimingMoreThanThereIsFails)
     EXPECT_FALSE(OpenRaw({{11, Size(unended), Size(unended)}, records[1], records[2]},
                          "helloworld!" + unended));
 
+    // Names of every length from empty to past two words, so that their
+    // zeros fall everywhere in the eight-byte words they are found in: all
+    // of them read back, and a count one higher fails.
+    std::vector<std::string> names;
+    for (std::size_t k = 0; k <= 17; ++k)
+        names.push_back(std::string(k, static_cast<char>('a' + k)));
+    std::string many = Dir(names);
+    std::vector<HedRecord_T> manyRecords(names.size() + 2, HedRecord_T{0, 5, 5});
+    manyRecords[0] = {11, Size(many), Size(many)};
+    ASSERT_TRUE(OpenRaw(manyRecords, "helloworld!" + many));
+    ASSERT_EQ(set.NameCount(kN), names.size());
+    for (std::uint32_t i = 0; i < names.size(); ++i)
+        EXPECT_EQ(set.NameAt(kN, i), names[i]) << i;
+    ++many[0];
+    EXPECT_FALSE(OpenRaw(manyRecords, "helloworld!" + many));
+
     // Too short to hold even the count.
     EXPECT_FALSE(OpenRaw({{11, 3, 3}, records[1], records[2]}, dat));
     EXPECT_FALSE(OpenRaw({{11, 0, 0}, records[1], records[2]}, dat));
