@@ -1,4 +1,5 @@
-// A .hed/.dat pair as archive 0 of a game folder, opened and read through.
+// A .hed/.dat pair as archive 0 of a game folder, opened (alone, and as the
+// first of all the archives) and read through.
 // The first two bytes (little-endian) give the .hed's length, the next that
 // many bytes are the .hed and the rest is the .dat. Every name of the
 // directory is read, and a few fixed names are looked up.
@@ -89,13 +90,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
               tarnwick::WriteWholeFile(HostPath(tarnwick::ArchiveDatPaths()[0]), dat),
           "cannot write the archive files");
 
+    // Opened alone, and as the first of all the archives, where its tables
+    // come from a shared arena: the other archives are missing, so opening
+    // all stops at archive 1, or at 0 when archive 0 is refused. The rest
+    // reads through the second set.
+    tarnwick::CArchiveSet alone;
+    alone.SetGameFolder(GameFolder());
+    alone.SetProgramFolder(std::string());  // no loose files beside the fuzzer
+    const bool opened = alone.OpenArchive(0);
     tarnwick::CArchiveSet set;
     set.SetGameFolder(GameFolder());
-    set.SetProgramFolder(std::string());  // no loose files beside the fuzzer
-    if (!set.OpenArchive(0)) {
-        Check(!set.IsOpen(0) && set.NameCount(0) == 0, "a failed open left tables behind");
+    set.SetProgramFolder(std::string());
+    Check(set.OpenAllArchives() == (opened ? 1 : 0), "opening all and opening archive 0 alone disagree");
+    if (!opened) {
+        Check(!alone.IsOpen(0) && alone.NameCount(0) == 0 && !set.IsOpen(0), "a failed open left tables behind");
         return 0;
     }
+    Check(set.NameCount(0) == alone.NameCount(0), "opening all and opening alone read different directories");
 
     const std::uint32_t count = set.NameCount(0);
     Check(set.Record(0, count) != nullptr, "a name without its record");
