@@ -3,38 +3,29 @@
 #include <algorithm>
 #include <bit>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace tarnwick {
 
-namespace {
+void CDictDecoder::FreeDelete_T::operator()(std::uint16_t* p) const { std::free(p); }
 
-// A child link, as Node_T::childLink holds it: the next-sibling link of a
-// code (even) or the first-child link of a code (odd).
-constexpr std::uint32_t SiblingLink(std::uint32_t code) { return code * 2; }
-constexpr std::uint32_t FirstChildLink(std::uint32_t code) { return code * 2 + 1; }
-constexpr std::uint32_t kSibling = 0;
-constexpr std::uint32_t kFirstChild = 1;
-
-constexpr std::uint64_t ByteBit(std::uint32_t byte) { return std::uint64_t{1} << (byte & 63); }
-
-}  // namespace
-
-CDictDecoder::CDictDecoder() : rootChildren(std::make_unique<std::uint16_t[]>(kRootSlots))
+CDictDecoder::CDictDecoder()
+    : children(static_cast<std::uint16_t*>(std::calloc(kChildSlots, sizeof(std::uint16_t))))
 {
+    if (!children)
+        throw std::bad_alloc();
     // Roots never change: they are never in the recency list and never
     // handed out again, so they are set once here and not on every reset.
     for (std::uint32_t c = 0; c <= kDictCodes; ++c)
-        nodes[c] = {static_cast<std::uint16_t>(kDictNone), 0, 0,
-                    {static_cast<std::uint16_t>(kDictNone), static_cast<std::uint16_t>(kDictNone)}, 0,
-                    static_cast<std::uint8_t>(c), 1, static_cast<std::uint8_t>(c), 0};
-    std::fill(std::begin(childBytes), std::end(childBytes), 0);
+        nodes[c] = {static_cast<std::uint16_t>(kDictNone), 0, 0, static_cast<std::uint8_t>(c), 1};
     Reset();
 }
 
 // Counters and the empty list only: string entries are unreachable until
-// they are handed out again, and handing out fills every field; roots keep
-// no children of their own (their table entries are checked on use).
+// they are handed out again, and handing out fills every field; the child
+// table's entries are checked on use.
 void CDictDecoder::Reset()
 {
     nextCode = kDictRoots;
@@ -62,8 +53,7 @@ bool CDictDecoder::Decode(const std::uint8_t* src, std::uint32_t srcLength, std:
     // Locals, not members: every byte store may alias a member, and the
     // compiler would reload them after each one.
     Node_T* const node = nodes;
-    std::uint64_t* const bytesOf = childBytes;
-    std::uint16_t* const rootChild = rootChildren.get();
+    std::uint16_t* const child = children.get();
     std::uint32_t next = nextCode;
     std::uint32_t width = codeWidth;
     // The next code at which the width grows: the threshold counted from
@@ -87,27 +77,16 @@ bool CDictDecoder::Decode(const std::uint8_t* src, std::uint32_t srcLength, std:
             v = __builtin_bswap32(v);
         return v;
     };
-    auto link = [node](std::uint32_t id) -> std::uint16_t& { return node[id >> 1].children[id & 1]; };
-    // Takes a recycled code out of its parent's children; it has none of
-    // its own. A root's child points at the list end and changes nothing.
-    auto leaveParent = [node, link](std::uint32_t c) {
-        const std::uint32_t sibling = node[c].children[kSibling];
-        const std::uint32_t holder = node[c].childLink;
-        link(holder) = static_cast<std::uint16_t>(sibling);
-        node[sibling].childLink = static_cast<std::uint16_t>(holder);
-    };
     // The child of index with byte ch, or kDictNone.
+    // A code handed out but since recycled may still stand in the table;
+    // only one in use with this parent and byte is that child. Codes at or
+    // past next were not handed out in this decode.
+    auto childSlot = [child](std::uint32_t index, std::uint32_t ch) -> std::uint16_t& {
+        return child[ch << kChildByteShift | index];
+    };
     auto findChild = [&](std::uint32_t index, std::uint32_t ch) -> std::uint32_t {
-        if (index < kDictRoots) {
-            const std::uint32_t c = rootChild[index << 8 | ch];
-            return c < next && node[c].parent == index && node[c].suffix == ch ? c : kDictNone;
-        }
-        if ((bytesOf[index] & ByteBit(ch)) == 0)
-            return kDictNone;
-        std::uint32_t c = node[index].children[kFirstChild];
-        while (c != kDictNone && node[c].suffix != ch)
-            c = node[c].children[kSibling];
-        return c;
+        const std::uint32_t c = childSlot(index, ch);
+        return c < next && node[c].parent == index && node[c].suffix == ch ? c : kDictNone;
     };
 
     std::uint64_t bitPos = 0;
@@ -145,17 +124,14 @@ bool CDictDecoder::Decode(const std::uint8_t* src, std::uint32_t srcLength, std:
 
         // Data that does not compress is mostly a literal after a literal:
         // at most one two-byte string under a root, which takes the tail's
-        // code and goes to the head. A root's children are in its table only.
+        // code and goes to the head.
         if (code < kDictRoots && prevCode < kDictRoots && next == kDictCodes && out != outEnd) {
             *out++ = static_cast<std::uint8_t>(code);
-            std::uint16_t& slot = rootChild[prevCode << 8 | code];
-            const std::uint32_t c = slot;
-            if (node[c].parent != prevCode || node[c].suffix != code) {
+            if (findChild(prevCode, code) == kDictNone) {
                 const std::uint32_t b = node[kListEnd].newer;  // never a root
                 const std::uint32_t newTail = node[b].newer;
                 node[kListEnd].newer = static_cast<std::uint16_t>(newTail);
                 node[newTail].older = static_cast<std::uint16_t>(kListEnd);
-                leaveParent(b);
                 const std::uint32_t head = node[kListEnd].older;
                 Node_T& nb = node[b];
                 nb.parent = static_cast<std::uint16_t>(prevCode);
@@ -163,14 +139,9 @@ bool CDictDecoder::Decode(const std::uint8_t* src, std::uint32_t srcLength, std:
                 nb.older = static_cast<std::uint16_t>(head);
                 nb.suffix = static_cast<std::uint8_t>(code);
                 nb.length = 2;
-                nb.children[kSibling] = static_cast<std::uint16_t>(kDictNone);
-                nb.children[kFirstChild] = static_cast<std::uint16_t>(kDictNone);
-                nb.childLink = static_cast<std::uint16_t>(SiblingLink(kListEnd));
-                nb.firstByte = static_cast<std::uint8_t>(prevCode);
                 node[head].newer = static_cast<std::uint16_t>(b);
                 node[kListEnd].older = static_cast<std::uint16_t>(b);
-                bytesOf[b] = 0;
-                slot = static_cast<std::uint16_t>(b);
+                childSlot(prevCode, code) = static_cast<std::uint16_t>(b);
             }
             prevCode = code;
             prevLength = 1;
@@ -243,7 +214,6 @@ bool CDictDecoder::Decode(const std::uint8_t* src, std::uint32_t srcLength, std:
             // taken codes are cut off the list and the chain spliced in once.
             if (i < limit) {
                 const std::uint32_t index0 = index;
-                const std::uint8_t firstOfPrev = node[prevCode].firstByte;
                 const std::uint8_t* p = s + i;
                 const std::uint8_t* const pEnd = s + limit;
                 std::uint32_t length = prevLength + i + 1;
@@ -253,7 +223,6 @@ bool CDictDecoder::Decode(const std::uint8_t* src, std::uint32_t srcLength, std:
                 auto takeTail = [&]() {
                     const std::uint32_t c = t;
                     t = node[c].newer;
-                    leaveParent(c);
                     return c;
                 };
                 if (next < kDictCodes)
@@ -268,46 +237,20 @@ bool CDictDecoder::Decode(const std::uint8_t* src, std::uint32_t srcLength, std:
                     nf.parent = static_cast<std::uint16_t>(index0);
                     nf.suffix = ch;
                     nf.length = static_cast<std::uint8_t>(length++);
-                    nf.firstByte = firstOfPrev;
-                    if (index0 < kDictRoots) {
-                        // Found through the root's table only; in no child list.
-                        nf.children[kSibling] = static_cast<std::uint16_t>(kDictNone);
-                        nf.childLink = static_cast<std::uint16_t>(SiblingLink(kListEnd));
-                        rootChild[index0 << 8 | ch] = static_cast<std::uint16_t>(first);
-                    } else {
-                        // Joins index's children, newest first.
-                        const std::uint32_t oldFirst = node[index0].children[kFirstChild];
-                        nf.children[kSibling] = static_cast<std::uint16_t>(oldFirst);
-                        nf.childLink = static_cast<std::uint16_t>(FirstChildLink(index0));
-                        node[oldFirst].childLink = static_cast<std::uint16_t>(SiblingLink(first));
-                        node[index0].children[kFirstChild] = static_cast<std::uint16_t>(first);
-                        bytesOf[index0] |= ByteBit(ch);
-                    }
+                    childSlot(index0, ch) = static_cast<std::uint16_t>(first);
                     std::uint32_t last = first;
-                    // The last three bytes of the next node: its length and
-                    // first byte, and the unused one.
-                    std::uint32_t lengthAndFirst = length | std::uint32_t{firstOfPrev} << 8;
-                    // Every field of c but older and first child, which the
-                    // next one (or the splice) sets. The two halves that are
-                    // the same for every node of the chain but for a count
-                    // go in one store each: this is the hottest loop on text.
+                    // Every field of c but older, which the next one (or the
+                    // splice) sets: this is the hottest loop on text.
                     auto fill = [&](std::uint32_t c) {
                         const std::uint32_t byte = *p++;
                         Node_T& nc = node[c];
                         const std::uint32_t parentAndNewer = last | last << 16;
                         std::memcpy(reinterpret_cast<unsigned char*>(&nc) + offsetof(Node_T, parent), &parentAndNewer,
                                     sizeof parentAndNewer);
-                        nc.children[kSibling] = static_cast<std::uint16_t>(kDictNone);
-                        nc.childLink = static_cast<std::uint16_t>(FirstChildLink(last));
-                        std::uint32_t suffixOn = byte | lengthAndFirst << 8;
-                        if constexpr (std::endian::native == std::endian::big)
-                            suffixOn = __builtin_bswap32(suffixOn);
-                        std::memcpy(reinterpret_cast<unsigned char*>(&nc) + offsetof(Node_T, suffix), &suffixOn,
-                                    sizeof suffixOn);
-                        ++lengthAndFirst;
+                        nc.suffix = static_cast<std::uint8_t>(byte);
+                        nc.length = static_cast<std::uint8_t>(length++);
                         node[last].older = static_cast<std::uint16_t>(c);
-                        node[last].children[kFirstChild] = static_cast<std::uint16_t>(c);
-                        bytesOf[last] = ByteBit(byte);
+                        childSlot(last, byte) = static_cast<std::uint16_t>(c);
                         last = c;
                     };
                     for (; p != pEnd && next < kDictCodes; ++next)
@@ -322,8 +265,6 @@ bool CDictDecoder::Decode(const std::uint8_t* src, std::uint32_t srcLength, std:
                     node[behind].older = static_cast<std::uint16_t>(first);
                     node[last].older = static_cast<std::uint16_t>(o);
                     node[o].newer = static_cast<std::uint16_t>(last);
-                    node[last].children[kFirstChild] = static_cast<std::uint16_t>(kDictNone);
-                    bytesOf[last] = 0;
                 }
             }
         }

@@ -5,13 +5,12 @@
 //
 // Nearly every output byte adds a string, and each addition first looks for
 // an existing child, which the encoder's longest matches make nearly always
-// absent. So the lookup is built to say "absent" fast and everything stays
-// in the second-level cache: a root's children (hundreds of them) are found
-// in a direct (root, byte) table only, checked against the code it names;
-// any other string keeps a 64-bit mask of the bytes its children have had,
-// so a clear bit settles the lookup, and a set bit walks its few children.
-// Children of strings are linked to their parent both ways, so recycling a
-// code unlinks it in constant time.
+// absent. So children are found without walking or branching on the data:
+// one direct table, indexed by byte and code, holds the last code handed out
+// as that child, and an entry counts only while that code still has that
+// parent and byte. Stale entries are never cleared: recycling a code unlinks
+// nothing, and a reset touches no table. The table is laid out byte by byte,
+// so a text touches only the rows of the bytes it uses.
 //
 // The recency list is rewritten in whole chains rather than one move at a
 // time: an expanded code's ancestors are linked to their final neighbours
@@ -31,6 +30,8 @@ namespace tarnwick {
 
 class CDictDecoder {
 public:
+    // Throws std::bad_alloc, as any allocation would, without memory for its
+    // tables.
     CDictDecoder();
 
     // Writes at most capacity bytes to dst. True when the input was used up,
@@ -48,46 +49,39 @@ public:
     std::string DictString(std::uint32_t code) const;
 
 private:
-    // One code's entry, sixteen bytes, all that adding or recycling a
-    // string touches. newer and older link the recency list and sit side by
-    // side, so both are set in one store. children[0] is the next sibling
-    // and children[1] the first child (newest first); childLink names the
-    // link that points at this code (code * 2 + which), so that unlinking
-    // needs no walk.
+    // One code's entry, eight bytes, all that adding or recycling a string
+    // touches. newer and older link the recency list.
     struct Node_T {
         std::uint16_t parent;
         std::uint16_t newer;
         std::uint16_t older;
-        std::uint16_t children[2];
-        std::uint16_t childLink;
         std::uint8_t suffix;
-        std::uint8_t length;     // of the code's string, 1 to kDictMaxString
-        std::uint8_t firstByte;  // of the code's string
-        std::uint8_t unused;
+        std::uint8_t length;  // of the code's string, 1 to kDictMaxString
     };
-    static_assert(sizeof(Node_T) == 16);
-    // Growth stores parent with newer, and suffix with the three bytes
-    // after it, four bytes at a time.
+    static_assert(sizeof(Node_T) == 8);
+    // Growth stores parent with newer, four bytes at a time.
     static_assert(offsetof(Node_T, newer) == offsetof(Node_T, parent) + 2);
-    static_assert(offsetof(Node_T, unused) == offsetof(Node_T, suffix) + 3);
 
     // The recency list is a ring through this extra node: its older link is
-    // the head (most recent string), its newer link the tail. Links to no
-    // code (kDictNone) also land here, and so does the childLink of a
-    // root's children, which are in no child list: its child fields take
-    // stray writes.
+    // the head (most recent string), its newer link the tail.
     static constexpr std::uint32_t kListEnd = kDictCodes;
     static_assert(kListEnd == kDictNone);
-    static constexpr std::uint32_t kRootSlots = kDictRoots * 256;
+    // children[byte << kChildByteShift | code]
+    static constexpr std::uint32_t kChildByteShift = 13;
+    static_assert(kDictCodes == 1u << kChildByteShift);
+    static constexpr std::size_t kChildSlots = std::size_t{256} << kChildByteShift;
+
+    struct FreeDelete_T {
+        void operator()(std::uint16_t* p) const;
+    };
 
     void Reset();
 
     Node_T nodes[kDictCodes + 1];
-    // Bit byte % 64 is set once a child with that byte has been
-    // added; only handing the code out again clears it.
-    std::uint64_t childBytes[kDictCodes];
-    // rootChildren[root * 256 + byte]: the last code handed out as that child.
-    std::unique_ptr<std::uint16_t[]> rootChildren;
+    // The last code handed out as each child. Zeros from calloc, which
+    // takes large blocks straight from the kernel: pages of bytes that never
+    // occur cost nothing.
+    std::unique_ptr<std::uint16_t[], FreeDelete_T> children;
     std::uint32_t nextCode;
     std::uint32_t codeWidth;
     std::uint32_t widthThreshold;

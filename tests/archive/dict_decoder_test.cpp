@@ -220,17 +220,15 @@ TEST(DictDecoderTest, ChildrenLeftByAnEarlierDecodeDoNotCount)
     }
 }
 
-// Random data practically never gets here, so the stream is built by hand:
-// "ab" is the oldest string; literals over other bytes, every pair new, take
-// the codes up to 8190; 'a' takes the last one. Then "b?" (257) walks from
-// 'a' into "ab" and has to extend it, but "ab" is now the tail.
-TEST(DictDecoderTest, FullDictionaryNeverReusesTheStringBeingExtended)
+// Literals whose consecutive pairs are all distinct, none of them 'a', 'b'
+// or above 'e': x, then x y for every later y, for each x. Behind "ab" and
+// one more literal, they take the codes up to 8190.
+std::string DistinctPairFiller()
 {
     std::vector<std::uint8_t> symbols;
     for (int c = 0; symbols.size() < 100; ++c)
         if (c != 'a' && c != 'b')
             symbols.push_back(static_cast<std::uint8_t>(c));
-    // Consecutive pairs all distinct: x, then x y for every later y, for each x.
     std::string filler;
     for (std::size_t i = 0; i < symbols.size(); ++i) {
         filler += static_cast<char>(symbols[i]);
@@ -238,7 +236,16 @@ TEST(DictDecoderTest, FullDictionaryNeverReusesTheStringBeingExtended)
             filler += {static_cast<char>(symbols[i]), static_cast<char>(symbols[j])};
     }
     filler.resize(8192 - 256 - 2);
+    return filler;
+}
 
+// Random data practically never gets here, so the stream is built by hand:
+// "ab" is the oldest string; literals over other bytes, every pair new, take
+// the codes up to 8190; 'a' takes the last one. Then "b?" (257) walks from
+// 'a' into "ab" and has to extend it, but "ab" is now the tail.
+TEST(DictDecoderTest, FullDictionaryNeverReusesTheStringBeingExtended)
+{
+    const std::string filler = DistinctPairFiller();
     BitWriter w;
     w.Literal('a'), w.Literal('b');
     for (char f : filler)
@@ -263,6 +270,35 @@ TEST(DictDecoderTest, FullDictionaryNeverReusesTheStringBeingExtended)
     EXPECT_EQ(decoder.CodeWidth(), fresh.CodeWidth());
     for (std::uint32_t c = 256; c < fresh.NextCode(); ++c)
         EXPECT_EQ(decoder.DictString(c), fresh.DictString(c));
+}
+
+// A recycled code still stands where it was last found as a child; once it
+// holds another string it is that child no more, whether it kept the parent
+// or the byte. "ab" (256) is the oldest string when the dictionary fills
+// up, then the pair after the last filler literal takes its code, and 'a'
+// 'b' must make "ab" anew (258, after the pair before it took 257).
+TEST(DictDecoderTest, RecycledCodeIsNoLongerTheChildItWas)
+{
+    const std::string filler = DistinctPairFiller();
+    // The last filler literal, then the one whose pair takes code 256.
+    const std::string pairs[] = {"aq", "rb"};
+    for (const std::string& pair : pairs) {
+        BitWriter w;
+        w.Literal('a'), w.Literal('b');
+        for (char f : filler)
+            w.Literal(static_cast<std::uint8_t>(f));
+        for (char l : pair + "ab")
+            w.Literal(static_cast<std::uint8_t>(l));
+        w.Code(258, 13), w.Literal('z');
+        const std::string expected = "ab" + filler + pair + "ab" + "ab" + "z";
+
+        CDictDecoder decoder;
+        const Decoded r = DecodeInto(decoder, w.bytes, static_cast<std::uint32_t>(expected.size()));
+        EXPECT_TRUE(r.ok) << pair;
+        EXPECT_EQ(r.dst, expected + Untouched(kSlack)) << pair;
+        EXPECT_EQ(decoder.DictString(256), pair) << pair;
+        EXPECT_EQ(decoder.DictString(258), "ab") << pair;
+    }
 }
 
 }  // namespace
