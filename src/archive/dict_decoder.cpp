@@ -253,8 +253,10 @@ bool CDictDecoder::Decode(const std::uint8_t* src, std::uint32_t srcLength, std:
                         childSlot(last, byte) = static_cast<std::uint16_t>(c);
                         last = c;
                     };
-                    for (; p != pEnd && next < kDictCodes; ++next)
-                        fill(next);
+                    if (next < kDictCodes) {  // only until the dictionary first fills
+                        for (; p != pEnd && next < kDictCodes; ++next)
+                            fill(next);
+                    }
                     while (p != pEnd && t != index0)
                         fill(takeTail());
                     node[kListEnd].newer = static_cast<std::uint16_t>(t);
