@@ -3,18 +3,14 @@
 #include <algorithm>
 #include <bit>
 #include <cstddef>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 
 namespace tarnwick {
 
-void CDictDecoder::FreeDelete_T::operator()(std::uint16_t* p) const { std::free(p); }
-
 CDictDecoder::CDictDecoder()
-    : children(static_cast<std::uint16_t*>(std::calloc(kChildSlots, sizeof(std::uint16_t))))
 {
-    if (!children)
+    if (!childTable.Allocate(kChildSlots * sizeof(std::uint16_t)))
         throw std::bad_alloc();
     // Roots never change: they are never in the recency list and never
     // handed out again, so they are set once here and not on every reset.
@@ -53,7 +49,7 @@ bool CDictDecoder::Decode(const std::uint8_t* src, std::uint32_t srcLength, std:
     // Locals, not members: every byte store may alias a member, and the
     // compiler would reload them after each one.
     Node_T* const node = nodes;
-    std::uint16_t* const child = children.get();
+    std::uint16_t* const child = reinterpret_cast<std::uint16_t*>(childTable.Data());
     std::uint32_t next = nextCode;
     std::uint32_t width = codeWidth;
     // The next code at which the width grows: the threshold counted from

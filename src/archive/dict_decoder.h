@@ -21,10 +21,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
 
 #include "archive/dict_tables.h"
+#include "host/mapped_memory.h"
 
 namespace tarnwick {
 
@@ -66,22 +66,17 @@ private:
     // the head (most recent string), its newer link the tail.
     static constexpr std::uint32_t kListEnd = kDictCodes;
     static_assert(kListEnd == kDictNone);
-    // children[byte << kChildByteShift | code]
+    // A child's slot in childTable: byte << kChildByteShift | code.
     static constexpr std::uint32_t kChildByteShift = 13;
     static_assert(kDictCodes == 1u << kChildByteShift);
     static constexpr std::size_t kChildSlots = std::size_t{256} << kChildByteShift;
 
-    struct FreeDelete_T {
-        void operator()(std::uint16_t* p) const;
-    };
-
     void Reset();
 
     Node_T nodes[kDictCodes + 1];
-    // The last code handed out as each child. Zeros from calloc, which
-    // takes large blocks straight from the kernel: pages of bytes that never
-    // occur cost nothing.
-    std::unique_ptr<std::uint16_t[], FreeDelete_T> children;
+    // The last code handed out as each child: zeros from the kernel, in
+    // huge pages where it gives them.
+    CLargeBuffer childTable;
     std::uint32_t nextCode;
     std::uint32_t codeWidth;
     std::uint32_t widthThreshold;
