@@ -73,13 +73,13 @@ bool CDictDecoder::Decode(const std::uint8_t* src, std::uint32_t srcLength, std:
             v = __builtin_bswap32(v);
         return v;
     };
-    // The child of index with byte ch, or kDictNone.
-    // A code handed out but since recycled may still stand in the table;
-    // only one in use with this parent and byte is that child. Codes at or
-    // past next were not handed out in this decode.
     auto childSlot = [child](std::uint32_t index, std::uint32_t ch) -> std::uint16_t& {
         return child[ch << kChildByteShift | index];
     };
+    // The child of index with byte ch, or kDictNone. A code handed out but
+    // since recycled may still stand in the table; only one in use with this
+    // parent and byte is that child. Codes at or past next were not handed
+    // out in this decode.
     auto findChild = [&](std::uint32_t index, std::uint32_t ch) -> std::uint32_t {
         const std::uint32_t c = childSlot(index, ch);
         return c < next && node[c].parent == index && node[c].suffix == ch ? c : kDictNone;
