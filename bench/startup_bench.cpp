@@ -42,13 +42,13 @@ void Startup(benchmark::State& state, GameScale_T scale)
         auto talk = std::make_unique<CVeyQelTalk>();
         set->SetGameFolder(game);
         talk->SetProgramFolder(game);  // the game's sample capture list
-        const ReadAhead_T talkTable{kTableArchive, kTalkTableName, kMaxTalkTableBytes};
+        const ReadAhead_T talkTable = TalkTableEntry();
         if (set->OpenAllArchives(&talkTable) >= 0) {
             state.SkipWithError("an archive did not open");
             return;
         }
         std::uint32_t length = 0;
-        if (!set->ReadEntry(kTableArchive, kTalkTableName, &length, kMaxTalkTableBytes)) {
+        if (!set->ReadEntry(talkTable.archive, talkTable.name, &length, talkTable.maxSize)) {
             state.SkipWithError("no talk table");
             return;
         }

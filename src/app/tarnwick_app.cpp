@@ -54,8 +54,9 @@ void CTarnwickApp::BeginOpeningStoredGame()
 
 bool CTarnwickApp::LoadTalkTable()
 {
+    const ReadAhead_T table = TalkTableEntry();
     std::uint32_t length = 0;
-    if (!archiveSet.ReadEntry(kTableArchive, kTalkTableName, &length, kMaxTalkTableBytes))
+    if (!archiveSet.ReadEntry(table.archive, table.name, &length, table.maxSize))
         return false;
     talkCatalogue.Load(archiveSet.Buffer(), length);
     return true;
@@ -64,7 +65,7 @@ bool CTarnwickApp::LoadTalkTable()
 bool CTarnwickApp::OpenAllArchives()
 {
     // The talk table, read right after, is decoded while the archives open.
-    const ReadAhead_T talkTable{kTableArchive, kTalkTableName, kMaxTalkTableBytes};
+    const ReadAhead_T talkTable = TalkTableEntry();
     return tarnwick::OpenAllArchives(archiveSet, &talkTable) < 0;
 }
 
@@ -126,25 +127,20 @@ bool CTarnwickApp::InitInstance(IStartupUi& ui)
     // The stored text is kept as it is (a Windows path stays one, so a
     // settings file shared with Windows keeps working); only opening maps it.
     std::string candidate = profile.GetProfileString(kSettingsSection, "VeyAppPath", kDefaultGameFolder);
-    bool opened = false;
-    // The talk table as loaded from the folder opened early, when that is
-    // the folder start-up settles on.
-    std::optional<bool> tableLoaded;
+    bool openedEarly = false;
     if (earlyOpening.joinable()) {
         // The window's controls need nothing of the game: they are built
         // while it finishes loading.
         ui.PrepareMainDialog(*this);
         earlyOpening.join();
-        if (earlyFolder == candidate) {
-            opened = earlyOpened;
-            if (opened)
-                tableLoaded = earlyTableLoaded;
-        } else {
-            opened = OpenGameFolder(candidate);
-        }
-    } else {
-        opened = OpenGameFolder(candidate);
+        openedEarly = earlyFolder == candidate;
     }
+    bool opened = openedEarly ? earlyOpened : OpenGameFolder(candidate);
+    // The talk table as loaded from the folder opened early, when that is
+    // the folder start-up settles on.
+    std::optional<bool> tableLoaded;
+    if (openedEarly && opened)
+        tableLoaded = earlyTableLoaded;
     if (!opened) {
         // Before asking, the usual places: a game installed under Wine,
         // Proton, Lutris or Bottles is found by itself.

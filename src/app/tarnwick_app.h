@@ -26,6 +26,9 @@ inline constexpr const char* kDefaultGameFolder = "C:\\Program Files\\Tembrook\\
 inline constexpr const char* kDefaultGameFolderX86 = "C:\\Program Files (x86)\\Tembrook\\Sorvalia";
 inline constexpr const char* kTalkTableName = "another_aa_talk.csv";
 inline constexpr const char* kTalkTableMissing = "Failed to read another_aa_talk.csv";
+// The talk table's entry and the size above which reading it is refused:
+// what start-up reads, and has decoded while the archives open.
+inline ReadAhead_T TalkTableEntry() { return {kTableArchive, kTalkTableName, kMaxTalkTableBytes}; }
 
 struct FileDialogRequest_T {
     std::string title;

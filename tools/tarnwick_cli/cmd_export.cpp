@@ -71,7 +71,7 @@ int OpenGame(const Context_T& context, CArchiveSet& set, const std::string& game
     set.SetProgramFolder(context.programFolder);
     int failed = -1;
     // The talk table, read right after, is decoded while the archives open.
-    const ReadAhead_T talkTable{kTableArchive, kTalkTableName, kMaxTalkTableBytes};
+    const ReadAhead_T talkTable = TalkTableEntry();
     if (archives.empty())
         failed = OpenAllArchives(set, &talkTable);
     for (std::size_t i = 0; i < archives.size() && failed < 0; ++i) {
@@ -81,7 +81,7 @@ int OpenGame(const Context_T& context, CArchiveSet& set, const std::string& game
     if (failed >= 0)
         return Failure("archive " + std::to_string(failed) + ": " + set.LastFailure().Describe());
     std::uint32_t length = 0;
-    if (!set.ReadEntry(kTableArchive, kTalkTableName, &length, kMaxTalkTableBytes))
+    if (!set.ReadEntry(talkTable.archive, talkTable.name, &length, talkTable.maxSize))
         return Failure("talk table: " + set.LastFailure().Describe());
     talk.LoadTable(set.Buffer(), length);
     return kExitOk;

@@ -76,8 +76,9 @@ int CmdTalks(const Context_T& context, Args args)
     const auto set = std::make_unique<CArchiveSet>();
     if (const int status = OpenGameArchive(context, *set, rest[0], kTableArchive); status != kExitOk)
         return status;
+    const ReadAhead_T table = TalkTableEntry();
     std::uint32_t length = 0;
-    if (!set->ReadEntry(kTableArchive, kTalkTableName, &length, kMaxTalkTableBytes))
+    if (!set->ReadEntry(table.archive, table.name, &length, table.maxSize))
         return Failure(std::string(kTalkTableMissing) + ": " + set->LastFailure().Describe());
     talk->Load(set->Buffer(), length);
     return PrintTalks(*talk, raw);
