@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -22,8 +23,9 @@ public:
     CCsvReader& operator=(const CCsvReader&) = delete;
     virtual ~CCsvReader() = default;
 
-    // Copies the bytes and appends one record for every data row: a line
-    // ended by CR LF whose first field holds only digits and minus signs.
+    // Copies the bytes and makes one record for every data row, in place
+    // of any earlier ones: a line ended by CR LF whose first field holds
+    // only digits and minus signs.
     void Parse(const std::uint8_t* data, std::size_t length);
 
     std::size_t GetCount() const { return records.size(); }
@@ -68,9 +70,11 @@ void CCsvReader<T>::Append(char* line, std::size_t n)
 template <typename T>
 void CCsvReader<T>::Parse(const std::uint8_t* data, std::size_t length)
 {
-    textCopy = std::make_unique<char[]>(length + 1);
+    records.clear();  // they view the copy about to go
+    textCopy = std::make_unique_for_overwrite<char[]>(length + 1);
     textLength = length;
     std::copy(data, data + length, reinterpret_cast<std::uint8_t*>(textCopy.get()));
+    textCopy[length] = '\0';
     if (length == 0 || textCopy[0] == '\0')
         return;
 
@@ -79,10 +83,17 @@ void CCsvReader<T>::Parse(const std::uint8_t* data, std::size_t length)
     char* p = begin;
     while (p < end) {
         // A CR or LF on its own is ordinary line content.
-        char* cr = p;
-        while (cr + 1 < end && !(cr[0] == '\r' && cr[1] == '\n'))
-            ++cr;
-        const bool terminated = cr + 1 < end;
+        char* cr = nullptr;
+        for (char* q = p; q + 1 < end; ++q) {
+            q = static_cast<char*>(std::memchr(q, '\r', static_cast<std::size_t>(end - 1 - q)));
+            if (!q)
+                break;
+            if (q[1] == '\n') {
+                cr = q;
+                break;
+            }
+        }
+        const bool terminated = cr != nullptr;
         if (!terminated) {
             // Text after the last CR LF is a row like any other, so a table
             // saved without its final line end loses nothing; trailing NUL

@@ -1,6 +1,7 @@
 #include "talk/veyqel_talk.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "host/host_path.h"
 #include "talk/decimal_value.h"
@@ -10,19 +11,23 @@ namespace tarnwick {
 CVeyQelTalkElm::CVeyQelTalkElm(char* line, std::size_t n)
 {
     line[n] = '\0';  // over the CR (or the spare byte after a last line)
+    // A field is read as a zero-ended text, so a NUL inside it ends it;
+    // only a line that holds one needs its fields searched for it.
+    const bool holdsNul = std::memchr(line, '\0', n) != nullptr;
+    char* const end = line + n;
     std::size_t slot = 0;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i <= n; ++i) {
-        if (i < n && line[i] != ',')
-            continue;
-        if (i < n)
-            line[i] = '\0';
+    for (char* start = line;;) {
+        auto* const comma = static_cast<char*>(std::memchr(start, ',', static_cast<std::size_t>(end - start)));
+        char* const stop = comma ? comma : end;
+        if (comma)
+            *comma = '\0';
         if (slot < kTalkFieldSlots) {
-            // A field is read as a zero-ended text, so a NUL inside it ends it.
-            std::string_view field(line + start, i - start);
-            fields[slot++] = field.substr(0, field.find('\0'));
+            const std::string_view field(start, static_cast<std::size_t>(stop - start));
+            fields[slot++] = holdsNul ? field.substr(0, field.find('\0')) : field;
         }
-        start = i + 1;
+        if (!comma)
+            break;
+        start = comma + 1;
     }
     talkId = DecimalValue(fields[0]);
     faceId = DecimalValue(fields[1]);

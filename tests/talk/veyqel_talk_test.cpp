@@ -152,6 +152,14 @@ TEST(TalkTableTest, ManyRowsKeepTheirOrder)
     EXPECT_EQ(c.talk.GetAt(1233)->fields[1], "t1233");
     EXPECT_EQ(c.talk.GetAt(1232)->lineNo, 3);
     EXPECT_EQ(c.talk.GetAt(1233)->lineNo, 1);
+
+    // Another table read into the same catalogue takes the place of the
+    // first, whose copy the old lines viewed.
+    const std::string next = "7,x\r\n7,y\r\n";
+    c.talk.LoadTable(reinterpret_cast<const std::uint8_t*>(next.data()), next.size());
+    ASSERT_EQ(c.talk.GetCount(), 2u);
+    EXPECT_EQ(c.talk.GetAt(0)->fields[1], "x");
+    EXPECT_EQ(c.talk.GetAt(1)->lineNo, 2);
 }
 
 }  // namespace
