@@ -10,4 +10,10 @@ namespace tarnwick {
 // Bytes that are not code page 932 become U+FFFD, one per byte.
 std::string Cp932ToUtf8(std::string_view bytes);
 
+// The same for a file's name: a byte that is not code page 932 becomes
+// "%HH" (its value in hexadecimal), and a "%" that would read as such an
+// escape becomes "%25", so that distinct names give distinct files and the
+// stored name can be told from the file's.
+std::string Cp932ToFileName(std::string_view bytes);
+
 }  // namespace tarnwick

@@ -1,52 +1,100 @@
 #include "host/file_writer.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <charconv>
 #include <climits>
-#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <system_error>
+
+#include "host/host_path.h"
 
 namespace tarnwick {
 
 namespace {
 
-struct MallocFree {
-    void operator()(char* p) const { std::free(p); }
-};
+constexpr std::string_view kTempMark = ".tarnwick-";
+constexpr std::string_view kTempEnd = ".tmp";
 
-// Where a rename must go to replace the file path names: through a symbolic
-// link to its target, so the link stays a link. exists and st tell what is
-// there now.
-std::string RenameTarget(const std::string& path, bool& exists, struct stat& st)
+// The temporaries being written, for the signal handler: a slot is free at
+// -1, being filled at -2, and holds its folder's descriptor otherwise.
+struct TempSlot_T {
+    std::atomic<int> folder{-1};
+    char name[NAME_MAX + 1] = {};
+};
+constexpr int kTempSlots = 32;
+TempSlot_T tempSlots[kTempSlots];
+static_assert(std::atomic<int>::is_always_lock_free);
+
+int RegisterTemp(int folder, const std::string& name)
 {
-    exists = ::lstat(path.c_str(), &st) == 0;
-    if (!exists || !S_ISLNK(st.st_mode))
-        return path;
-    exists = ::stat(path.c_str(), &st) == 0;
-    const std::unique_ptr<char, MallocFree> real(::realpath(path.c_str(), nullptr));
-    return real ? std::string(real.get()) : path;
+    if (name.size() > NAME_MAX)
+        return -1;
+    for (int i = 0; i < kTempSlots; ++i) {
+        int expected = -1;
+        if (tempSlots[i].folder.compare_exchange_strong(expected, -2)) {
+            std::memcpy(tempSlots[i].name, name.c_str(), name.size() + 1);
+            tempSlots[i].folder.store(folder);
+            return i;
+        }
+    }
+    return -1;  // more files at once than the table holds: not cleaned on a signal
 }
 
-// ".NAME.PID.N.tmp" beside the target. The name part is cut so the whole
+void UnregisterTemp(int& slot)
+{
+    if (slot >= 0)
+        tempSlots[slot].folder.store(-1);
+    slot = -1;
+}
+
+extern "C" void RemoveTemporariesAndExit(int signal)
+{
+    for (TempSlot_T& slot : tempSlots) {
+        const int folder = slot.folder.load();
+        if (folder >= 0)
+            ::unlinkat(folder, slot.name, 0);
+    }
+    ::_exit(128 + signal);
+}
+
+// ".NAME.tarnwick-PID-N.tmp" beside the target: hidden, and recognisable
+// by a later run as this program's. The name part is cut so the whole
 // stays within the file system's name limit.
-std::string TempPathFor(const std::string& path, unsigned attempt)
+std::string TempNameFor(const std::string& name)
 {
     static std::atomic<unsigned> counter{0};
     static const long pid = ::getpid();
-    const std::size_t slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    if (name.size() > 200)
-        name.resize(200);
-    return folder + "." + name + "." + std::to_string(pid) + "." +
-           std::to_string(counter.fetch_add(1) + attempt) + ".tmp";
+    return "." + name.substr(0, 200) + std::string(kTempMark) + std::to_string(pid) + "-" +
+           std::to_string(counter.fetch_add(1)) + std::string(kTempEnd);
+}
+
+Failure_T Refusal(const std::string& subject, std::string detail)
+{
+    Failure_T why = Failure_T::System(subject, 0);
+    why.detail = std::move(detail);
+    return why;
+}
+
+// Why openat could not open a folder component: a link is named as such.
+Failure_T FolderFailure(int parent, const std::string& component, const std::string& shown, int error)
+{
+    struct stat st;
+    if ((error == ELOOP || error == ENOTDIR) && ::fstatat(parent, component.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (S_ISLNK(st.st_mode))
+            return Refusal(shown, "a symbolic link, not followed");
+        return Failure_T::System(shown, ENOTDIR);
+    }
+    return Failure_T::System(shown, error);
 }
 
 }  // namespace
@@ -67,6 +115,189 @@ bool MakeFolders(const std::string& folder, Failure_T& failure)
     return true;
 }
 
+CFileDescriptor& CFileDescriptor::operator=(CFileDescriptor&& other) noexcept
+{
+    if (this != &other)
+        Reset(std::exchange(other.fd, -1));
+    return *this;
+}
+
+void CFileDescriptor::Reset(int f)
+{
+    if (fd >= 0)
+        ::close(fd);
+    fd = f;
+}
+
+bool IsTemporaryName(std::string_view name, long* pid)
+{
+    if (name.size() < 2 || name.front() != '.' || !name.ends_with(kTempEnd))
+        return false;
+    name.remove_suffix(kTempEnd.size());
+    const std::size_t mark = name.rfind(kTempMark);
+    if (mark == std::string_view::npos || mark == 0)
+        return false;
+    const std::string_view numbers = name.substr(mark + kTempMark.size());
+    const std::size_t dash = numbers.find('-');
+    if (dash == std::string_view::npos || dash == 0 || dash + 1 == numbers.size())
+        return false;
+    long p = 0;
+    unsigned long n = 0;
+    const auto [pEnd, pError] = std::from_chars(numbers.data(), numbers.data() + dash, p);
+    const auto [nEnd, nError] = std::from_chars(numbers.data() + dash + 1, numbers.data() + numbers.size(), n);
+    if (pError != std::errc() || nError != std::errc() || pEnd != numbers.data() + dash ||
+        nEnd != numbers.data() + numbers.size() || p <= 0)
+        return false;
+    if (pid)
+        *pid = p;
+    return true;
+}
+
+void CWriteFolder::Refuse(const std::string& folder)
+{
+    struct stat st;
+    if (::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        refused.emplace_back(st.st_dev, st.st_ino);
+}
+
+bool CWriteFolder::IsRefused(int fd) const
+{
+    struct stat st;
+    return ::fstat(fd, &st) == 0 && std::find(refused.begin(), refused.end(), Identity(st.st_dev, st.st_ino)) != refused.end();
+}
+
+bool CWriteFolder::Open(const std::string& folder, Failure_T& failure)
+{
+    root.Reset();
+    path = folder.empty() ? "." : folder;
+    // The nearest folder that exists, and each one above it, is checked
+    // before anything is made: making the rest inside a refused folder
+    // would already write there.
+    std::string existing = path;
+    CFileDescriptor at(::open(existing.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    while (!at.IsOpen() && errno == ENOENT) {
+        std::string parent = ParentFolder(existing);
+        if (parent.empty())
+            parent = ".";
+        if (parent == existing)
+            break;
+        existing = std::move(parent);
+        at.Reset(::open(existing.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    }
+    for (int depth = 0; at.IsOpen() && depth < 4096; ++depth) {
+        if (IsRefused(at.Get())) {
+            failure = Refusal(path, "inside a folder that is only read");
+            return false;
+        }
+        CFileDescriptor up(::openat(at.Get(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+        struct stat here, there;
+        if (!up.IsOpen() || ::fstat(at.Get(), &here) != 0 || ::fstat(up.Get(), &there) != 0 ||
+            (here.st_dev == there.st_dev && here.st_ino == there.st_ino))
+            break;
+        at = std::move(up);
+    }
+    if (!MakeFolders(path, failure))
+        return false;
+    root.Reset(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!root.IsOpen()) {
+        failure = Failure_T::System(path, errno);
+        return false;
+    }
+    return true;
+}
+
+bool CWriteFolder::OpenFolder(std::string_view relative, CFileDescriptor& folder, Failure_T& failure)
+{
+    if (!root.IsOpen()) {
+        failure = Failure_T::System(path, EBADF);
+        return false;
+    }
+    CFileDescriptor current(::dup(root.Get()));
+    std::string shown = path;
+    std::size_t pos = 0;
+    while (current.IsOpen() && pos < relative.size()) {
+        std::size_t end = relative.find('/', pos);
+        if (end == std::string_view::npos)
+            end = relative.size();
+        const std::string component(relative.substr(pos, end - pos));
+        pos = end + 1;
+        shown = JoinPath(shown, component);
+        if (component.empty() || component == "." || component == "..") {
+            failure = Refusal(shown, "not a name that can be written");
+            return false;
+        }
+        constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+        int next = ::openat(current.Get(), component.c_str(), kFlags);
+        if (next < 0 && errno == ENOENT) {
+            if (::mkdirat(current.Get(), component.c_str(), 0777) != 0 && errno != EEXIST) {
+                failure = Failure_T::System(shown, errno);
+                return false;
+            }
+            next = ::openat(current.Get(), component.c_str(), kFlags);
+        }
+        if (next < 0) {
+            failure = FolderFailure(current.Get(), component, shown, errno);
+            return false;
+        }
+        current.Reset(next);
+        if (IsRefused(next)) {
+            failure = Refusal(shown, "inside a folder that is only read");
+            return false;
+        }
+    }
+    if (!current.IsOpen()) {
+        failure = Failure_T::System(shown, errno);
+        return false;
+    }
+    SweepOnce(current.Get());
+    folder = std::move(current);
+    return true;
+}
+
+bool CWriteFolder::RemoveFile(std::string_view relative, Failure_T& failure)
+{
+    const std::size_t slash = relative.find_last_of('/');
+    const std::string leaf(slash == std::string_view::npos ? relative : relative.substr(slash + 1));
+    CFileDescriptor folder;
+    if (!OpenFolder(slash == std::string_view::npos ? std::string_view() : relative.substr(0, slash), folder, failure))
+        return false;
+    struct stat st;
+    if (::fstatat(folder.Get(), leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || S_ISDIR(st.st_mode))
+        return true;
+    if (::unlinkat(folder.Get(), leaf.c_str(), 0) != 0 && errno != ENOENT) {
+        failure = Failure_T::System(JoinPath(path, relative), errno);
+        return false;
+    }
+    return true;
+}
+
+void CWriteFolder::SweepOnce(int fd)
+{
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !swept.emplace(st.st_dev, st.st_ino).second)
+        return;
+    const int listing = ::openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listing < 0)
+        return;
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::fdopendir(listing), ::closedir);
+    if (!dir) {
+        ::close(listing);
+        return;
+    }
+    const long self = ::getpid();
+    while (const dirent* e = ::readdir(dir.get())) {
+        long pid = 0;
+        // Only files whose writer is gone: another run may be writing here
+        // right now.
+        if (!IsTemporaryName(e->d_name, &pid) || pid == self || ::kill(static_cast<pid_t>(pid), 0) == 0 ||
+            errno != ESRCH)
+            continue;
+        struct stat file;
+        if (::fstatat(fd, e->d_name, &file, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(file.st_mode))
+            ::unlinkat(fd, e->d_name, 0);
+    }
+}
+
 CAtomicFile::~CAtomicFile()
 {
     Abandon();
@@ -74,14 +305,12 @@ CAtomicFile::~CAtomicFile()
 
 void CAtomicFile::Abandon()
 {
-    if (fd >= 0) {
-        ::close(fd);
-        fd = -1;
-    }
-    if (!tempPath.empty()) {
-        ::unlink(tempPath.c_str());
-        tempPath.clear();
-    }
+    fd.Reset();
+    if (!tempName.empty() && folderFd.IsOpen())
+        ::unlinkat(folderFd.Get(), tempName.c_str(), 0);
+    UnregisterTemp(slot);
+    tempName.clear();
+    folderFd.Reset();
 }
 
 bool CAtomicFile::Fail(Failure_T& failure, int error)
@@ -95,25 +324,71 @@ bool CAtomicFile::Open(const std::string& path, Failure_T& failure)
 {
     Abandon();
     target = path;
-    if (path.empty() || path.back() == '/')
+    const std::size_t slash = path.find_last_of('/');
+    const std::string leaf = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (leaf.empty() || leaf == "." || leaf == "..")
         return Fail(failure, EISDIR);
-    bool exists = false;
+    // The folder part is the user's own path: links in it are followed.
+    const std::string parent = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    CFileDescriptor folder(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder.IsOpen())
+        return Fail(failure, errno);
+    return OpenIn(std::move(folder), leaf, failure);
+}
+
+bool CAtomicFile::Open(CWriteFolder& under, std::string_view relative, Failure_T& failure)
+{
+    Abandon();
+    target = JoinPath(under.Path(), relative);
+    const std::size_t slash = relative.find_last_of('/');
+    const std::string leaf(slash == std::string_view::npos ? relative : relative.substr(slash + 1));
+    if (leaf.empty() || leaf == "." || leaf == "..")
+        return Fail(failure, EISDIR);
+    CFileDescriptor folder;
+    if (!under.OpenFolder(slash == std::string_view::npos ? std::string_view() : relative.substr(0, slash), folder,
+                          failure))
+        return false;
+    return OpenIn(std::move(folder), leaf, failure);
+}
+
+bool CAtomicFile::OpenIn(CFileDescriptor folder, const std::string& leaf, Failure_T& failure)
+{
     struct stat st;
-    finalPath = RenameTarget(path, exists, st);
-    if (exists && !S_ISREG(st.st_mode)) {
+    keepMode = false;
+    if (::fstatat(folder.Get(), leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
         if (S_ISDIR(st.st_mode))
             return Fail(failure, EISDIR);
-        Abandon();
-        failure = Failure_T::System(target, 0);
-        failure.detail = "not a regular file";
-        return false;
+        if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
+            Abandon();
+            failure = Refusal(target, "not a regular file");
+            return false;
+        }
+        keepMode = S_ISREG(st.st_mode);
+        mode = st.st_mode & 07777;
+        owner = st.st_uid;
+        group = st.st_gid;
+    } else if (errno != ENOENT) {
+        return Fail(failure, errno);
     }
+    folderFd = std::move(folder);
+    name = leaf;
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
-        const std::string temp = TempPathFor(finalPath, attempt);
-        const int f = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+        const std::string temp = TempNameFor(name);
+        // A file that replaces another starts private, then takes the old
+        // one's owner and mode before any byte is written; a new one
+        // follows the umask.
+        const int f = ::openat(folderFd.Get(), temp.c_str(),
+                               O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW, keepMode ? 0600 : 0666);
         if (f >= 0) {
-            fd = f;
-            tempPath = temp;
+            fd.Reset(f);
+            tempName = temp;
+            slot = RegisterTemp(folderFd.Get(), tempName);
+            if (keepMode) {
+                if (owner != ::geteuid() || group != ::getegid())
+                    static_cast<void>(::fchown(f, owner, group));  // only root may give a file away
+                if (::fchmod(f, mode) != 0)
+                    return Fail(failure, errno);
+            }
             return true;
         }
         if (errno != EEXIST)
@@ -124,12 +399,12 @@ bool CAtomicFile::Open(const std::string& path, Failure_T& failure)
 
 bool CAtomicFile::Write(std::span<const std::uint8_t> bytes, Failure_T& failure)
 {
-    if (fd < 0)
+    if (!fd.IsOpen())
         return Fail(failure, EBADF);
     std::size_t done = 0;
     while (done < bytes.size()) {
         const std::size_t chunk = std::min<std::size_t>(bytes.size() - done, 1u << 30);
-        const ssize_t n = ::write(fd, bytes.data() + done, chunk);
+        const ssize_t n = ::write(fd.Get(), bytes.data() + done, chunk);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -141,18 +416,21 @@ bool CAtomicFile::Write(std::span<const std::uint8_t> bytes, Failure_T& failure)
 
 bool CAtomicFile::Commit(Failure_T& failure, bool sync)
 {
-    if (fd < 0)
+    if (!fd.IsOpen())
         return Fail(failure, EBADF);
-    if (sync && ::fsync(fd) != 0)
+    if (sync && ::fsync(fd.Get()) != 0)
         return Fail(failure, errno);
-    const int f = fd;
-    fd = -1;
     // close reports a delayed write error (a full disk on NFS, say).
+    const int f = fd.Release();
     if (::close(f) != 0)
         return Fail(failure, errno);
-    if (::rename(tempPath.c_str(), finalPath.c_str()) != 0)
+    // The rename replaces whatever name is now, a link included; it never
+    // writes through one.
+    if (::renameat(folderFd.Get(), tempName.c_str(), folderFd.Get(), name.c_str()) != 0)
         return Fail(failure, errno);
-    tempPath.clear();
+    tempName.clear();
+    UnregisterTemp(slot);
+    folderFd.Reset();
     return true;
 }
 
@@ -161,6 +439,24 @@ bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> 
 {
     CAtomicFile file;
     return file.Open(path, failure) && file.Write(bytes, failure) && file.Commit(failure, sync);
+}
+
+bool WriteFileAtomically(CWriteFolder& folder, std::string_view relative, std::span<const std::uint8_t> bytes,
+                         Failure_T& failure)
+{
+    CAtomicFile file;
+    return file.Open(folder, relative, failure) && file.Write(bytes, failure) && file.Commit(failure);
+}
+
+void RemoveTemporariesOnSignals()
+{
+    struct sigaction action {};
+    action.sa_handler = RemoveTemporariesAndExit;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaddset(&action.sa_mask, signal);
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(signal, &action, nullptr);
 }
 
 }  // namespace tarnwick

@@ -1,25 +1,91 @@
-// Writing files so that a reader never sees half of one: the bytes go to a
-// temporary file beside the target, which is renamed over the target only
-// once complete. An interrupted or failed write leaves the old file (or
-// none) and no temporary behind.
+// Writing files so that a reader never sees half of one, and so that what
+// is already in the target folder cannot redirect a write: the bytes go to
+// a temporary file beside the target, which is renamed over the target only
+// once complete. Folders below the one the user named are walked one at a
+// time without following symbolic links, and a link where a file goes is
+// replaced, not written through, as tar does when it extracts.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
+#include <set>
 #include <span>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 #include "host/failure.h"
 
 namespace tarnwick {
 
 // Creates folder and its missing parents, as "mkdir -p" does. An existing
-// folder is fine; anything else in the way is a failure naming it.
+// folder (or a link to one) is fine; anything else in the way is a failure
+// naming it.
 bool MakeFolders(const std::string& folder, Failure_T& failure);
 
-// One file being written. The target's folder must exist: a missing one is
-// a failure, not made silently. A target that exists and is not a regular
-// file (a folder, FIFO or device) is refused; a symbolic link is followed,
-// so the file it names is the one replaced.
+// A descriptor closed when the object goes.
+class CFileDescriptor {
+public:
+    CFileDescriptor() = default;
+    explicit CFileDescriptor(int f) : fd(f) {}
+    ~CFileDescriptor() { Reset(); }
+    CFileDescriptor(CFileDescriptor&& other) noexcept : fd(std::exchange(other.fd, -1)) {}
+    CFileDescriptor& operator=(CFileDescriptor&& other) noexcept;
+    CFileDescriptor(const CFileDescriptor&) = delete;
+    CFileDescriptor& operator=(const CFileDescriptor&) = delete;
+
+    int Get() const { return fd; }
+    bool IsOpen() const { return fd >= 0; }
+    void Reset(int f = -1);
+    int Release() { return std::exchange(fd, -1); }
+
+private:
+    int fd = -1;
+};
+
+// The folder a run writes under, opened once; every file is then placed
+// relative to it. The folder itself, and the path to it, may hold links
+// the user made; nothing below it is followed.
+class CWriteFolder {
+public:
+    // Files that would land in folder, or anywhere below it, are refused:
+    // the game folder is only ever read. A folder that does not exist
+    // refuses nothing. Takes effect for the folders opened after it.
+    void Refuse(const std::string& folder);
+
+    // Opens folder, making it and its missing parents. Fails when it is, or
+    // lies inside, a refused folder.
+    bool Open(const std::string& folder, Failure_T& failure);
+    bool IsOpen() const { return root.IsOpen(); }
+    const std::string& Path() const { return path; }
+
+    // Opens the folder relative ("a/b", "" for the folder itself), making
+    // what is missing. A symbolic link or a refused folder on the way is a
+    // failure naming it. The first time a folder is used, temporary files
+    // that an earlier, interrupted run of this program left there are
+    // removed.
+    bool OpenFolder(std::string_view relative, CFileDescriptor& folder, Failure_T& failure);
+
+    // Removes the file (or link) relative when it is there; a folder there
+    // is left alone. False only when one was there and stays.
+    bool RemoveFile(std::string_view relative, Failure_T& failure);
+
+private:
+    using Identity = std::pair<dev_t, ino_t>;
+    bool IsRefused(int fd) const;
+    void SweepOnce(int fd);
+
+    CFileDescriptor root;
+    std::string path;
+    std::vector<Identity> refused;
+    std::set<Identity> swept;
+};
+
+// One file being written. A target that exists and is a folder, FIFO or
+// device is refused; a regular file is replaced keeping its mode (and its
+// owner where the system permits); a symbolic link is replaced by the file.
 class CAtomicFile {
 public:
     CAtomicFile() = default;
@@ -28,8 +94,13 @@ public:
     CAtomicFile(const CAtomicFile&) = delete;
     CAtomicFile& operator=(const CAtomicFile&) = delete;
 
-    // Starts a new file for path, dropping any unfinished one.
+    // Starts a new file for path, dropping any unfinished one. The folder
+    // part of path must exist: a missing one is a failure, not made
+    // silently.
     bool Open(const std::string& path, Failure_T& failure);
+    // The same for relative ("voice/a.ogg") under folder, making the
+    // folders on the way as CWriteFolder::OpenFolder does.
+    bool Open(CWriteFolder& folder, std::string_view relative, Failure_T& failure);
     bool Write(std::span<const std::uint8_t> bytes, Failure_T& failure);
     // Closes the file and renames it over the target. With sync the bytes
     // reach the disk first, so a crash cannot leave an empty file there.
@@ -40,16 +111,34 @@ public:
     const std::string& Path() const { return target; }
 
 private:
+    bool OpenIn(CFileDescriptor folder, const std::string& name, Failure_T& failure);
     bool Fail(Failure_T& failure, int error);
 
-    int fd = -1;
-    std::string target;     // the path as given, for messages
-    std::string finalPath;  // where the rename goes (a link's target)
-    std::string tempPath;
+    CFileDescriptor fd;
+    CFileDescriptor folderFd;  // where the temporary and the target lie
+    std::string target;        // the path as given, for messages
+    std::string name;          // the target's name in its folder
+    std::string tempName;
+    int slot = -1;  // in the table the signal handler cleans up
+    bool keepMode = false;
+    mode_t mode = 0;
+    uid_t owner = 0;
+    gid_t group = 0;
 };
 
 // The whole file at once, through CAtomicFile.
 bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes, Failure_T& failure,
                          bool sync = false);
+bool WriteFileAtomically(CWriteFolder& folder, std::string_view relative, std::span<const std::uint8_t> bytes,
+                         Failure_T& failure);
+
+// Whether name is the temporary file of a write by this program, and if so
+// the process that wrote it.
+bool IsTemporaryName(std::string_view name, long* pid = nullptr);
+
+// Makes SIGINT, SIGTERM and SIGHUP remove the temporary files being written
+// and end the process with 128 + the signal's number. For programs whose
+// whole run is writing files; a window program quits its own way.
+void RemoveTemporariesOnSignals();
 
 }  // namespace tarnwick

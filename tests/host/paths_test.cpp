@@ -1,4 +1,7 @@
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -15,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include "host/cp932_text.h"
 #include "host/file_writer.h"
 #include "host/program_folder.h"
 #include "host/windows_path.h"
@@ -258,7 +262,7 @@ TEST(FileWriterTest, ReplacesWholeOrFailsAndLeavesNoTemporary)
     } cases[] = {
         {"new.txt", "", "new.txt"},
         {"old.txt", "", "old.txt"},
-        {"link.txt", "", "real.txt"},
+        {"link.txt", "", "link.txt"},
         {"dir", ": Is a directory", ""},
         {"fifo", ": not a regular file", ""},
         {"missing/new.txt", ": No such file or directory", ""},
@@ -273,7 +277,9 @@ TEST(FileWriterTest, ReplacesWholeOrFailsAndLeavesNoTemporary)
             EXPECT_EQ(test::ReadFileText(folder / c.readBack), "new") << c.target;
         }
     }
-    EXPECT_TRUE(std::filesystem::is_symlink(folder / "link.txt"));
+    // The link was replaced, not written through.
+    EXPECT_FALSE(std::filesystem::is_symlink(folder / "link.txt"));
+    EXPECT_EQ(test::ReadFileText(folder / "real.txt"), "old");
     EXPECT_FALSE(std::filesystem::exists(folder / "missing"));
     {
         // Dropped before Commit: the old file stays.
@@ -288,6 +294,163 @@ TEST(FileWriterTest, ReplacesWholeOrFailsAndLeavesNoTemporary)
         names.push_back(e.path().filename());
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"dir", "fifo", "link.txt", "new.txt", "old.txt", "real.txt"}));
+}
+
+// Names from an archive become file names that are distinct whenever the
+// stored names are, and that tell which bytes were no characters.
+TEST(FileWriterTest, StoredNamesGiveDistinctReversibleFileNames)
+{
+    const struct {
+        std::string_view stored;
+        std::string_view file;
+    } cases[] = {
+        {"plain.txt", "plain.txt"},
+        {"\x95\x5c.txt", "表.txt"},  // 0x5C as a trail byte stays in its character
+        {"inv\x81", "inv%81"},       // a lead byte cut off by the end
+        {"inv\xff", "inv%FF"},
+        {"inv\xa0", "inv%A0"},
+        {"inv\xfe", "inv%FE"},
+        {"inv%81", "inv%2581"},      // a "%" that would read as an escape
+        {"100%", "100%"},
+        {"%zz", "%zz"},
+        {"\x81%41", "%81%2541"},
+    };
+    std::vector<std::string> files;
+    for (const auto& c : cases) {
+        EXPECT_EQ(Cp932ToFileName(c.stored), c.file) << c.file;
+        files.push_back(Cp932ToFileName(c.stored));
+    }
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(std::adjacent_find(files.begin(), files.end()), files.end());
+}
+
+// What is already in the target folder cannot send a write elsewhere: a
+// link where a file goes is replaced, a link where a folder goes is
+// refused, a refused folder is never written however the path reaches
+// it, and a replaced file keeps its mode.
+TEST(FileWriterTest, HostileTargetFoldersGetNothingOutside)
+{
+    TempFolder root;
+    const std::string outside = Folder(root, "outside");
+    const std::string game = Folder(root, "out/game");
+    root.Write("outside/victim", "victim");
+    ::chmod((root / "outside/victim").c_str(), 0600);
+    Folder(root, "out");
+    std::filesystem::create_symlink(outside + "/victim", root / "out/dup");
+    std::filesystem::create_symlink(outside, root / "out/voice");
+    root.Write("out/private", "old");
+    ::chmod((root / "out/private").c_str(), 0600);
+    ::mkfifo((root / "out/fifo").c_str(), 0600);
+
+    CWriteFolder out;
+    out.Refuse(game);
+    Failure_T why;
+    ASSERT_TRUE(out.Open(root / "out", why)) << why.Describe();
+    const struct {
+        std::string relative;
+        std::string failure;  // empty: written
+    } cases[] = {
+        {"dup", ""},
+        {"private", ""},
+        {"new/deep/file", ""},
+        {"voice/a.ogg", root / "out/voice: a symbolic link, not followed"},
+        {"game/x", root / "out/game: inside a folder that is only read"},
+        {"game/sub/x", root / "out/game: inside a folder that is only read"},
+        {"fifo", root / "out/fifo: not a regular file"},
+        {"a/../b", root / "out/a/..: not a name that can be written"},
+    };
+    for (const auto& c : cases) {
+        Failure_T failure;
+        const std::string bytes = "new";
+        const bool ok = WriteFileAtomically(out, c.relative, {reinterpret_cast<const std::uint8_t*>(bytes.data()), 3}, failure);
+        EXPECT_EQ(ok, c.failure.empty()) << c.relative;
+        EXPECT_EQ(failure.Describe(), c.failure) << c.relative;
+        if (ok) {
+            EXPECT_EQ(test::ReadFileText(root / ("out/" + c.relative)), "new");
+            EXPECT_FALSE(std::filesystem::is_symlink(root / ("out/" + c.relative)));
+        }
+    }
+    EXPECT_EQ(test::ReadFileText(root / "outside/victim"), "victim");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(outside), {}), 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(game), {}), 0);
+    struct stat st;
+    ASSERT_EQ(::stat((root / "out/private").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    ASSERT_EQ(::stat((root / "out/new/deep/file").c_str(), &st), 0);
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    EXPECT_EQ(st.st_mode & 07777, 0666u & ~mask);
+
+    // A link swapped in for a folder during the run is refused at the next
+    // file; the link's target gets none.
+    std::filesystem::rename(root / "out/new", root / "out/moved");
+    std::filesystem::create_symlink(outside, root / "out/new");
+    EXPECT_FALSE(WriteFileAtomically(out, "new/late", {}, why));
+    EXPECT_EQ(why.Describe(), root / "out/new: a symbolic link, not followed");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(outside), {}), 1);
+
+    // The folder itself, or one inside the refused folder, is refused
+    // before anything is made there.
+    CWriteFolder inside;
+    inside.Refuse(game);
+    EXPECT_FALSE(inside.Open(game + "/made/here", why));
+    EXPECT_EQ(why.Describe(), game + "/made/here: inside a folder that is only read");
+    EXPECT_FALSE(std::filesystem::exists(game + "/made"));
+}
+
+// A writer interrupted by a signal leaves no temporary file, and exits with
+// 128 + the signal; a temporary left by a writer that died outright is
+// removed by the next run that writes into its folder, one of a writer
+// still running is not.
+TEST(FileWriterTest, InterruptedRunsLeaveNoTemporaries)
+{
+    TempFolder root;
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        int ready[2];
+        ASSERT_EQ(::pipe(ready), 0);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            RemoveTemporariesOnSignals();
+            CAtomicFile file;
+            Failure_T why;
+            if (!file.Open(root / "half", why) || !file.Write(std::vector<std::uint8_t>(1000, 'x'), why))
+                ::_exit(99);
+            static_cast<void>(::write(ready[1], "r", 1));
+            for (;;)
+                ::pause();
+        }
+        char c = 0;
+        ASSERT_EQ(::read(ready[0], &c, 1), 1);
+        ::close(ready[0]);
+        ::close(ready[1]);
+        ::kill(child, signal);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(root.Path()), {}), 0) << signal;
+    }
+
+    const pid_t gone = ::fork();
+    if (gone == 0)
+        ::_exit(0);
+    ::waitpid(gone, nullptr, 0);
+    const std::string stale = ".a.ogg.tarnwick-" + std::to_string(gone) + "-3.tmp";
+    const std::string live = ".b.ogg.tarnwick-" + std::to_string(::getppid()) + "-0.tmp";
+    long pid = 0;
+    EXPECT_TRUE(IsTemporaryName(stale, &pid));
+    EXPECT_EQ(pid, gone);
+    for (const std::string_view other : {".a.tmp", ".a.tarnwick-12.tmp", "a.tarnwick-1-2.tmp", ".a.tarnwick-x-1.tmp"})
+        EXPECT_FALSE(IsTemporaryName(other)) << other;
+    root.Write("voice/" + stale, "half");
+    root.Write("voice/" + live, "half");
+    CWriteFolder out;
+    Failure_T why;
+    ASSERT_TRUE(out.Open(root.Path(), why));
+    ASSERT_TRUE(WriteFileAtomically(out, "voice/c.ogg", {}, why));
+    EXPECT_FALSE(std::filesystem::exists(root / ("voice/" + stale)));
+    EXPECT_TRUE(std::filesystem::exists(root / ("voice/" + live)));
 }
 
 TEST(LargeBufferTest, GivesZeroedWritableMemoryOrFailsCleanly)
