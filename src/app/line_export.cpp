@@ -1,5 +1,7 @@
 #include "app/line_export.h"
 
+#include <cerrno>
+
 #include "archive/archive_set.h"
 #include "archive/archive_table.h"
 #include "host/cp932_text.h"
@@ -41,37 +43,51 @@ const char* CLineExport::CsvHeader()
     return "talk_id,line_no,cast,text,wait_tenths,voice_kind,frame_style,bgm_no,voice_file,face_file";
 }
 
-CLineExport::CLineExport(CArchiveSet& a, std::string out, std::vector<const CVeyQelTalkElm*> r, int mode,
+CLineExport::CLineExport(CArchiveSet& a, std::string folder, std::vector<const CVeyQelTalkElm*> r, int mode,
                          VoiceFileFormat f)
-    : archives(a), outFolder(std::move(out)), rows(std::move(r)), playMode(mode), format(f)
+    : archives(a), outFolder(std::move(folder)), rows(std::move(r)), playMode(mode), format(f)
 {
+}
+
+bool CLineExport::Begin(Failure_T& why)
+{
+    out.Refuse(archives.GameFolder());
+    if (!out.Open(outFolder, why))
+        return false;
+    return out.RemoveFile(kLinesCsvName, why);
 }
 
 bool CLineExport::Step()
 {
-    if (IsDone())
+    if (IsDone() || stopped || !out.IsOpen())
         return false;
     const CVeyQelTalkElm& line = *rows[counts.linesDone];
     const std::string voiceFile = ExportVoice(line);
     const std::string faceFile = ExportFace(line);
     AppendRow(line, voiceFile, faceFile);
     ++counts.linesDone;
-    return true;
+    return !stopped;
+}
+
+void CLineExport::AddFailure(Failure_T why, const std::string& file)
+{
+    // What is wrong with one file's place (a folder or device where it
+    // goes, a name too long) spares the others; a failure of the folder or
+    // its file system would only repeat for every line.
+    const bool fileOnly = why.kind == FailureKind::kSystem && why.subject == file &&
+                          (why.errorNumber == 0 || why.errorNumber == EISDIR || why.errorNumber == ENAMETOOLONG ||
+                           why.errorNumber == ETXTBSY || why.errorNumber == EFBIG);
+    stopped = stopped || !fileOnly;
+    failures.push_back(std::move(why));
 }
 
 bool CLineExport::WriteUnder(const char* folder, const std::string& name, const std::uint8_t* bytes,
                              std::size_t length)
 {
-    const std::string path = JoinPath(outFolder, folder);
+    const std::string relative = std::string(folder) + "/" + name;
     Failure_T why;
-    bool& made = madeFolders[folder];
-    if (!made && !MakeFolders(path, why)) {
-        failures.push_back(std::move(why));
-        return false;
-    }
-    made = true;
-    if (!WriteFileAtomically(JoinPath(path, name), {bytes, length}, why)) {
-        failures.push_back(std::move(why));
+    if (!WriteFileAtomically(out, relative, {bytes, length}, why)) {
+        AddFailure(std::move(why), JoinPath(outFolder, relative));
         return false;
     }
     return true;
@@ -88,11 +104,11 @@ std::string CLineExport::ExportVoice(const CVeyQelTalkElm& line)
     const std::string file = WithExtension(entry, format == VoiceFileFormat::kWav ? ".wav" : ".ogg");
     // A clip shared by several rows is written for the first of them.
     if (const auto known = voiceFiles.find(file); known != voiceFiles.end()) {
-        if (known->second.empty())
+        if (known->second.missing)
             ++counts.linesWithoutClip;
-        return known->second;
+        return known->second.shown;
     }
-    std::string& shown = voiceFiles[file];
+    Written_T& result = voiceFiles[file];
 
     bool written = false;
     if (format == VoiceFileFormat::kOgg) {
@@ -116,36 +132,39 @@ std::string CLineExport::ExportVoice(const CVeyQelTalkElm& line)
         failures.push_back(why);
     if (written) {
         ++counts.voiceFiles;
-        shown = std::string(kVoiceFolderName) + "/" + file;
+        result.shown = std::string(kVoiceFolderName) + "/" + file;
     } else if (why.kind == FailureKind::kNotFound) {
         ++counts.linesWithoutClip;
+        result.missing = true;
     }
-    return shown;
+    return result.shown;
 }
 
 std::string CLineExport::ExportFace(const CVeyQelTalkElm& line)
 {
     const std::string file = line.FaceEntryName();
     if (const auto known = faceFiles.find(file); known != faceFiles.end()) {
-        if (known->second.empty())
+        if (known->second.missing)
             ++counts.linesWithoutPicture;
-        return known->second;
+        return known->second.shown;
     }
-    std::string& shown = faceFiles[file];
+    Written_T& result = faceFiles[file];
     std::uint32_t length = 0;
     if (!archives.ReadEntry(kFaceArchive, file, &length)) {
         const Failure_T& why = archives.LastFailure();
-        if (why.kind == FailureKind::kNotFound)
+        if (why.kind == FailureKind::kNotFound) {
             ++counts.linesWithoutPicture;
-        else
+            result.missing = true;
+        } else {
             failures.push_back(why);
-        return shown;
+        }
+        return result.shown;
     }
     if (WriteUnder(kFaceFolderName, file, archives.Buffer(), length)) {
         ++counts.faceFiles;
-        shown = std::string(kFaceFolderName) + "/" + file;
+        result.shown = std::string(kFaceFolderName) + "/" + file;
     }
-    return shown;
+    return result.shown;
 }
 
 void CLineExport::AppendRow(const CVeyQelTalkElm& line, const std::string& voiceFile, const std::string& faceFile)
@@ -160,11 +179,13 @@ void CLineExport::AppendRow(const CVeyQelTalkElm& line, const std::string& voice
 
 bool CLineExport::Finish()
 {
-    Failure_T why;
+    if (stopped || !out.IsOpen())
+        return false;
     std::string text = std::string(CsvHeader()) + "\n" + csv;
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
-    if (!MakeFolders(outFolder, why) || !WriteFileAtomically(JoinPath(outFolder, kLinesCsvName), {bytes, text.size()}, why)) {
-        failures.push_back(std::move(why));
+    Failure_T why;
+    if (!WriteFileAtomically(out, kLinesCsvName, {bytes, text.size()}, why)) {
+        AddFailure(std::move(why), JoinPath(outFolder, kLinesCsvName));
         return false;
     }
     return true;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "host/failure.h"
+#include "host/file_writer.h"
 
 namespace tarnwick {
 
@@ -42,12 +43,22 @@ public:
 
     std::size_t LineCount() const { return rows.size(); }
     bool IsDone() const { return counts.linesDone == rows.size(); }
+    // The output folder itself failed (no space, read-only, a link where a
+    // folder goes...): nothing more is written.
+    bool IsStopped() const { return stopped; }
 
+    // Opens the output folder, making it when missing, and removes the
+    // lines.csv of an earlier export there, so that the folder never holds
+    // one that describes other files. Files that would land inside the
+    // game folder are refused.
+    bool Begin(Failure_T& why);
     // Writes the next line's clip and picture (each file once) and records
-    // its row. False when every line was done already. A file that cannot
-    // be written goes into Failures(); the line still gets its row.
+    // its row. False when every line was done already, or the run stopped.
+    // A file that cannot be written goes into Failures(); the line still
+    // gets its row.
     bool Step();
-    // Writes lines.csv with the rows of the lines done so far.
+    // Writes lines.csv, last, with the rows of the lines done so far; not
+    // after the run stopped.
     bool Finish();
 
     const LineExportCounts_T& Counts() const { return counts; }
@@ -60,19 +71,25 @@ private:
     std::string ExportVoice(const CVeyQelTalkElm& line);
     std::string ExportFace(const CVeyQelTalkElm& line);
     bool WriteUnder(const char* folder, const std::string& name, const std::uint8_t* bytes, std::size_t length);
+    void AddFailure(Failure_T why, const std::string& file);
     void AppendRow(const CVeyQelTalkElm& line, const std::string& voiceFile, const std::string& faceFile);
 
     CArchiveSet& archives;
     std::string outFolder;
+    CWriteFolder out;
+    bool stopped = false;
     std::vector<const CVeyQelTalkElm*> rows;
     int playMode;
     VoiceFileFormat format;
     std::string csv;
     // Output file name to what a row names: the relative path, or "" when
-    // the file is missing or could not be written.
-    std::map<std::string, std::string> voiceFiles;
-    std::map<std::string, std::string> faceFiles;
-    std::map<std::string, bool> madeFolders;
+    // the file is missing (missing is true) or could not be written.
+    struct Written_T {
+        std::string shown;
+        bool missing = false;
+    };
+    std::map<std::string, Written_T> voiceFiles;
+    std::map<std::string, Written_T> faceFiles;
     LineExportCounts_T counts;
     std::vector<Failure_T> failures;
 };

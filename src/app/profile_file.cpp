@@ -1,16 +1,17 @@
 #include "app/profile_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <filesystem>
-#include <optional>
+#include <initializer_list>
 #include <system_error>
 
+#include "host/file_writer.h"
 #include "host/host_file.h"
 #include "host/host_path.h"
 #include "talk/decimal_value.h"
@@ -19,14 +20,55 @@ namespace tarnwick {
 
 namespace {
 
+bool IsSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
+
 std::string_view Trim(std::string_view s)
 {
-    const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; };
-    while (!s.empty() && isSpace(s.front()))
+    while (!s.empty() && IsSpace(s.front()))
         s.remove_prefix(1);
-    while (!s.empty() && isSpace(s.back()))
+    while (!s.empty() && IsSpace(s.back()))
         s.remove_suffix(1);
     return s;
+}
+
+// One pair of matching quotes around a value does not belong to it.
+bool IsQuoted(std::string_view v)
+{
+    return v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front();
+}
+
+std::string Unquote(std::string_view v)
+{
+    return std::string(IsQuoted(v) ? v.substr(1, v.size() - 2) : v);
+}
+
+// The value as it goes into the file: reading trims spaces at either end
+// and strips one pair of quotes, so a value that would lose either is put
+// between double quotes to come back whole.
+std::string StoredValue(std::string_view v)
+{
+    if (!v.empty() && (IsSpace(v.front()) || IsSpace(v.back()) || IsQuoted(v)))
+        return "\"" + std::string(v) + "\"";
+    return std::string(v);
+}
+
+// Whether a change reads back as given. A line end or NUL anywhere would
+// let a value start lines of its own; a name with spaces around it, a
+// section name holding "]", or a key name holding "=" or read as a section
+// or comment would be found under another name.
+bool Storable(const ProfileChange_T& c)
+{
+    static constexpr std::string_view kLineBreakers("\r\n\0", 3);
+    for (const std::string_view s : {std::string_view(c.section), std::string_view(c.key), std::string_view(c.value)}) {
+        if (s.find_first_of(kLineBreakers) != std::string_view::npos)
+            return false;
+    }
+    return !c.section.empty() && !c.key.empty() && Trim(c.section) == c.section && Trim(c.key) == c.key &&
+           c.section.find(']') == std::string::npos && c.key.find('=') == std::string::npos &&
+           c.key.front() != '[' && c.key.front() != ';';
 }
 
 // One line of the file, viewed in its text, with the parts that matter for
@@ -60,7 +102,8 @@ void Classify(ProfileLine_T& line)
     line.value = Trim(t.substr(eq + 1));
 }
 
-// Calls visit(line) for every line in order until it gives false.
+// Calls visit(line) for every line in order until it gives false. Only LF
+// ends a line; a CR right before it goes with it, any other CR is text.
 template <typename Visit>
 void ForEachLine(std::string_view content, Visit visit)
 {
@@ -122,25 +165,37 @@ KeyPlace_T FindKey(std::string_view content, std::string_view section, std::stri
     return place;
 }
 
-// The file's text. Nothing when it is missing (absent is true), or when it
-// is no regular file or larger than any settings file (absent is false):
-// such a file is not read, and must not be replaced either.
-std::optional<std::string> ReadAll(const std::string& path, bool* absent = nullptr)
+std::string ValueIn(std::string_view content, std::string_view section, std::string_view key,
+                    std::string_view def)
 {
-    if (absent)
-        *absent = false;
+    const KeyPlace_T place = FindKey(content, section, key);
+    if (!place.key)
+        return std::string(def);
+    return Unquote(place.key->value);
+}
+
+struct ProfileText_T {
+    ProfileState state = ProfileState::kAbsent;
+    std::string text;  // empty unless usable
+};
+
+// The file's text, when it is a regular file no larger than any settings
+// file and reads whole; anything else is not read, and must not be
+// replaced either, or what it holds would be lost.
+ProfileText_T ReadProfile(const std::string& path)
+{
     CHostFile file;
     if (!file.Open(path)) {
         const Failure_T why = file.Failure(path);
-        if (absent)
-            *absent = why.kind == FailureKind::kSystem && why.errorNumber == ENOENT;
-        return std::nullopt;
+        const bool absent = why.kind == FailureKind::kSystem && why.errorNumber == ENOENT;
+        return {absent ? ProfileState::kAbsent : ProfileState::kUnreadable, {}};
     }
     if (file.Size() > kMaxProfileBytes)
-        return std::nullopt;
+        return {ProfileState::kTooLarge, {}};
     std::string content(static_cast<std::size_t>(file.Size()), '\0');
-    content.resize(static_cast<std::size_t>(file.Read(content.data(), content.size())));
-    return content;
+    if (file.Read(content.data(), content.size()) != content.size())
+        return {ProfileState::kUnreadable, {}};
+    return {ProfileState::kUsable, std::move(content)};
 }
 
 // The first line's end sets the style of the lines a write adds.
@@ -150,50 +205,88 @@ std::string_view LineEndOf(std::string_view content)
     return nl != std::string_view::npos && nl > 0 && content[nl - 1] == '\r' ? "\r\n" : "\n";
 }
 
-std::string Unquote(std::string_view v)
+// Sets one key in text, every other line kept as it is.
+void ApplyChange(std::string& text, const ProfileChange_T& change)
 {
-    if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
-        v = v.substr(1, v.size() - 2);
-    return std::string(v);
+    const std::string_view lineEnd = LineEndOf(text);
+    const std::string value = StoredValue(change.value);
+    const std::string entry = change.key + "=" + value;
+
+    const KeyPlace_T place = FindKey(text, change.section, change.key);
+    std::string content;
+    content.reserve(text.size() + entry.size() + change.section.size() + 8);
+    if (place.key) {
+        const ProfileLine_T& line = *place.key;
+        content.append(text, 0, line.begin);
+        content.append(line.name).append("=").append(value);
+        content.append(text, line.begin + line.text.size());
+    } else if (place.sectionFound) {
+        // After the section's last non-empty line, so blank lines that
+        // separate it from the next section stay where they are.
+        content.append(text, 0, place.insertAt);
+        if (place.insertNeedsLineEnd)
+            content.append(lineEnd).append(entry);
+        else
+            content.append(entry).append(lineEnd);
+        content.append(text, place.insertAt);
+    } else {
+        content.append(text);
+        if (!text.empty() && text.back() != '\n')
+            content.append(lineEnd);
+        std::string_view lastLine = text;
+        if (!lastLine.empty() && lastLine.back() == '\n')
+            lastLine.remove_suffix(1);
+        lastLine = lastLine.substr(lastLine.rfind('\n') == std::string_view::npos ? 0 : lastLine.rfind('\n') + 1);
+        if (!Trim(lastLine).empty())
+            content.append(lineEnd);
+        content.append("[").append(change.section).append("]").append(lineEnd).append(entry).append(lineEnd);
+    }
+    text = std::move(content);
 }
 
-// Writes content beside path under a temporary name, then renames it over
-// path, keeping the old file's permissions.
+// An exclusive lock on the file at path, made if missing, held while the
+// object lives. The file stays afterwards: were it removed, one writer
+// could hold a lock on the old file while another locks a new one.
+class CProfileLock {
+public:
+    explicit CProfileLock(const std::string& path)
+    {
+        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW, 0666);
+        // Another user's lock file will do: locking needs no write access.
+        if (fd < 0 && errno == EACCES)
+            fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW);
+        if (fd < 0)
+            return;
+        while (::flock(fd, LOCK_EX) != 0) {
+            if (errno != EINTR) {
+                ::close(fd);
+                fd = -1;
+                return;
+            }
+        }
+    }
+    ~CProfileLock()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    CProfileLock(const CProfileLock&) = delete;
+    CProfileLock& operator=(const CProfileLock&) = delete;
+
+    bool Held() const { return fd >= 0; }
+
+private:
+    int fd = -1;
+};
+
+// Writes content beside path under a temporary name, synced, then renames
+// it over path, keeping the old file's owner, group and permissions.
+// Nothing is left behind when any step fails.
 bool ReplaceFile(const std::string& path, const std::string& content)
 {
-    const std::string folder = ParentFolder(path);
-    if (!folder.empty()) {
-        std::error_code ec;
-        std::filesystem::create_directories(folder, ec);
-    }
-    std::string tmpl = path + ".XXXXXX";
-    const int fd = ::mkstemp(tmpl.data());
-    if (fd < 0)
-        return false;
-    struct stat st;
-    if (::stat(path.c_str(), &st) == 0) {
-        ::fchmod(fd, st.st_mode & 07777);
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd, 0666 & ~mask);
-    }
-    bool ok = true;
-    std::size_t done = 0;
-    while (ok && done < content.size()) {
-        const ssize_t n = ::write(fd, content.data() + done, content.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        ok = n > 0;
-        if (ok)
-            done += static_cast<std::size_t>(n);
-    }
-    ok = ::fsync(fd) == 0 && ok;
-    ok = ::close(fd) == 0 && ok;
-    if (ok && ::rename(tmpl.c_str(), path.c_str()) == 0)
-        return true;
-    ::unlink(tmpl.c_str());
-    return false;
+    Failure_T why;
+    return WriteFileAtomically(path, {reinterpret_cast<const std::uint8_t*>(content.data()), content.size()}, why,
+                               true);
 }
 
 // Whether the file at path may be replaced: it is missing, or it is a
@@ -221,21 +314,33 @@ std::string WriteTarget(const std::string& path)
 
 }  // namespace
 
+void CProfileFile::SetPath(std::string p)
+{
+    path = std::move(p);
+    loaded.reset();
+    loadedText.clear();
+}
+
+ProfileState CProfileFile::Load()
+{
+    ProfileText_T file = ReadProfile(path);
+    loaded = file.state;
+    loadedText = std::move(file.text);
+    return file.state;
+}
+
 std::string CProfileFile::GetProfileString(std::string_view section, std::string_view key,
                                            std::string_view def) const
 {
-    const std::optional<std::string> content = ReadAll(path);
-    if (!content)
-        return std::string(def);
-    const KeyPlace_T place = FindKey(*content, section, key);
-    if (!place.key)
-        return std::string(def);
-    return Unquote(place.key->value);
+    if (loaded)
+        return ValueIn(loadedText, section, key, def);
+    return ValueIn(ReadProfile(path).text, section, key, def);
 }
 
 int CProfileFile::GetProfileInt(std::string_view section, std::string_view key, int def) const
 {
-    // A marker no real value can hold tells a missing key from an empty one.
+    // A marker no read value can hold (lines end at LF) tells a missing key
+    // from an empty one.
     static constexpr std::string_view kAbsent = "\n";
     const std::string value = GetProfileString(section, key, kAbsent);
     if (value == kAbsent)
@@ -243,54 +348,67 @@ int CProfileFile::GetProfileInt(std::string_view section, std::string_view key, 
     return DecimalValue(value);
 }
 
-bool CProfileFile::WriteProfileString(std::string_view section, std::string_view key,
-                                      std::string_view value)
+std::vector<ProfileChange_T> CProfileFile::Differing(std::span<const ProfileChange_T> changes) const
 {
-    if (path.empty() || section.empty() || key.empty())
+    std::vector<ProfileChange_T> differing;
+    for (const ProfileChange_T& c : changes) {
+        if (GetProfileString(c.section, c.key, "\n") != c.value)
+            differing.push_back(c);
+    }
+    return differing;
+}
+
+bool CProfileFile::WriteProfileStrings(std::span<const ProfileChange_T> changes)
+{
+    if (changes.empty())
+        return true;
+    // Keys of a file that was not read are unknown: writing ours would
+    // replace the user's with defaults.
+    if (path.empty() || (loaded && *loaded != ProfileState::kAbsent && *loaded != ProfileState::kUsable))
+        return false;
+    std::vector<const ProfileChange_T*> storable;
+    for (const ProfileChange_T& c : changes) {
+        if (Storable(c))
+            storable.push_back(&c);
+    }
+    if (storable.empty())
         return false;
     const std::string target = WriteTarget(path);
     // A file the user may not change stays exactly as it is, as does one
-    // that could not be read: rewriting it would lose what it holds.
+    // that could not be read: rewriting it would lose what it holds. This
+    // first look spares such a file a lock file beside it.
     if (!MayReplace(target))
         return false;
-    bool absent = false;
-    const std::optional<std::string> old = ReadAll(target, &absent);
-    if (!old && !absent)
-        return false;
-    const std::string_view text = old ? std::string_view(*old) : std::string_view();
-    const std::string_view lineEnd = LineEndOf(text);
-    const std::string entry = std::string(key) + "=" + std::string(value);
-
-    const KeyPlace_T place = FindKey(text, section, key);
-    std::string content;
-    content.reserve(text.size() + entry.size() + section.size() + 8);
-    if (place.key) {
-        const ProfileLine_T& line = *place.key;
-        content.append(text.substr(0, line.begin));
-        content.append(line.name).append("=").append(value);
-        content.append(text.substr(line.begin + line.text.size()));
-    } else if (place.sectionFound) {
-        // After the section's last non-empty line, so blank lines that
-        // separate it from the next section stay where they are.
-        content.append(text.substr(0, place.insertAt));
-        if (place.insertNeedsLineEnd)
-            content.append(lineEnd).append(entry);
-        else
-            content.append(entry).append(lineEnd);
-        content.append(text.substr(place.insertAt));
-    } else {
-        content.append(text);
-        if (!text.empty() && text.back() != '\n')
-            content.append(lineEnd);
-        std::string_view lastLine = text;
-        if (!lastLine.empty() && lastLine.back() == '\n')
-            lastLine.remove_suffix(1);
-        lastLine = lastLine.substr(lastLine.rfind('\n') == std::string_view::npos ? 0 : lastLine.rfind('\n') + 1);
-        if (!Trim(lastLine).empty())
-            content.append(lineEnd);
-        content.append("[").append(section).append("]").append(lineEnd).append(entry).append(lineEnd);
+    if (const std::string folder = ParentFolder(target); !folder.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(folder, ec);
     }
-    return ReplaceFile(target, content);
+    const CProfileLock lock(target + ".lock");
+    if (!lock.Held())
+        return false;
+    // Under the lock the file is as the last writer left it: this save
+    // builds on that, not on what was loaded.
+    if (!MayReplace(target))
+        return false;
+    ProfileText_T file = ReadProfile(target);
+    if (file.state != ProfileState::kAbsent && file.state != ProfileState::kUsable)
+        return false;
+    for (const ProfileChange_T* c : storable)
+        ApplyChange(file.text, *c);
+    // Larger, and the next start could not read it.
+    if (file.text.size() > kMaxProfileBytes || !ReplaceFile(target, file.text))
+        return false;
+    if (loaded) {
+        for (const ProfileChange_T* c : storable)
+            ApplyChange(loadedText, *c);
+    }
+    return storable.size() == changes.size();
+}
+
+bool CProfileFile::WriteProfileString(std::string_view section, std::string_view key, std::string_view value)
+{
+    const ProfileChange_T change{std::string(section), std::string(key), std::string(value)};
+    return WriteProfileStrings({&change, 1});
 }
 
 bool CProfileFile::WriteProfileInt(std::string_view section, std::string_view key, int value)

@@ -39,6 +39,7 @@ void CTarnwickApp::BeginOpeningStoredGame()
 {
     if (earlyOpening.joinable())
         return;
+    LoadSettings();
     // The folder InitInstance will read first; nothing writes the settings
     // before it has waited for this thread.
     earlyFolder = profile.GetProfileString(kSettingsSection, "VeyAppPath", kDefaultGameFolder);
@@ -98,6 +99,25 @@ void CTarnwickApp::ReadDisplaySettings()
     place = ReadWindowPlace(profile);
 }
 
+ProfileState CTarnwickApp::LoadSettings()
+{
+    if (const std::optional<ProfileState> state = profile.LoadedState())
+        return *state;
+    return profile.Load();
+}
+
+void CTarnwickApp::SaveSettings()
+{
+    std::vector<ProfileChange_T> changes{
+        {kSettingsSection, "VolumeBGM", std::to_string(volumeBgm)},
+        {kSettingsSection, "PlayMode", std::to_string(playMode)},
+    };
+    if (placeKnown)
+        AddWindowPlace(place, changes);
+    // Only what this run changed: another window's settings stay.
+    profile.WriteProfileStrings(profile.Differing(changes));
+}
+
 FileDialogRequest_T CTarnwickApp::GameFolderPickerRequest() const
 {
     return GameFolderRequest(DialogStartFolder(WinePrefixes(environment), environment));
@@ -124,6 +144,8 @@ bool CTarnwickApp::ChooseGameFolder(const std::string& chosenFile, Failure_T& wh
 
 bool CTarnwickApp::InitInstance(IStartupUi& ui)
 {
+    if (LoadSettings() == ProfileState::kTooLarge)
+        ui.ShowMessage(kSettingsTooLarge + profile.Path());
     // The stored text is kept as it is (a Windows path stays one, so a
     // settings file shared with Windows keeps working); only opening maps it.
     std::string candidate = profile.GetProfileString(kSettingsSection, "VeyAppPath", kDefaultGameFolder);
@@ -170,10 +192,7 @@ bool CTarnwickApp::InitInstance(IStartupUi& ui)
     ReadDisplaySettings();
     ui.RunMainDialog(*this);
 
-    profile.WriteProfileInt(kSettingsSection, "VolumeBGM", volumeBgm);
-    profile.WriteProfileInt(kSettingsSection, "PlayMode", playMode);
-    if (placeKnown)
-        WriteWindowPlace(profile, place);
+    SaveSettings();
     return false;
 }
 

@@ -26,6 +26,8 @@ inline constexpr const char* kDefaultGameFolder = "C:\\Program Files\\Tembrook\\
 inline constexpr const char* kDefaultGameFolderX86 = "C:\\Program Files (x86)\\Tembrook\\Sorvalia";
 inline constexpr const char* kTalkTableName = "another_aa_talk.csv";
 inline constexpr const char* kTalkTableMissing = "Failed to read another_aa_talk.csv";
+// Followed by the settings file's path.
+inline constexpr const char* kSettingsTooLarge = "settings file too large, not used: ";
 // The talk table's entry and the size above which reading it is refused:
 // what start-up reads, and has decoded while the archives open.
 inline ReadAhead_T TalkTableEntry() { return {kTableArchive, kTalkTableName, kMaxTalkTableBytes}; }
@@ -72,7 +74,8 @@ public:
     void BeginOpeningStoredGame();
 
     // Does the program's whole run; always false, so the program ends when
-    // it returns.
+    // it returns. A settings file too large to use is reported first; the
+    // run then goes on with defaults and leaves that file alone.
     bool InitInstance(IStartupUi& ui);
 
     const std::string& ProgramFolder() const { return programFolder; }
@@ -117,6 +120,10 @@ private:
     // opens; the archive set is left open there.
     std::optional<std::string> FindGameInPrefixes(const std::vector<std::string>& prefixes);
     void ReadDisplaySettings();
+    // Reads the settings file, once for the whole run.
+    ProfileState LoadSettings();
+    // What the window changed, in one save.
+    void SaveSettings();
 
     std::string programFolder;
     HostEnvironment_T environment;

@@ -1,6 +1,5 @@
 #include "app/window_place.h"
 
-#include "app/profile_file.h"
 #include "talk/selection_lists.h"
 #include "talk/veyqel_talk.h"
 
@@ -32,17 +31,20 @@ WindowPlace_T ReadWindowPlace(const CProfileFile& profile)
     return p;
 }
 
-void WriteWindowPlace(CProfileFile& profile, const WindowPlace_T& p)
+void AddWindowPlace(const WindowPlace_T& p, std::vector<ProfileChange_T>& changes)
 {
-    profile.WriteProfileInt(kPlaceSection, "CaptureGroup", p.captureIndex);
-    profile.WriteProfileString(kPlaceSection, "CaptureGroupName", p.captureName);
-    profile.WriteProfileInt(kPlaceSection, "CaptureItem", p.itemIndex);
-    profile.WriteProfileString(kPlaceSection, "CaptureItemName", p.itemName);
-    profile.WriteProfileString(kPlaceSection, "TalkID", p.hasRow ? std::to_string(p.talkId) : "");
-    profile.WriteProfileInt(kPlaceSection, "LineNo", p.lineNo);
-    profile.WriteProfileString(kPlaceSection, "Search", p.search);
-    profile.WriteProfileInt(kPlaceSection, "Width", p.width);
-    profile.WriteProfileInt(kPlaceSection, "Height", p.height);
+    const auto add = [&](const char* key, std::string value) {
+        changes.push_back({kPlaceSection, key, std::move(value)});
+    };
+    add("CaptureGroup", std::to_string(p.captureIndex));
+    add("CaptureGroupName", p.captureName);
+    add("CaptureItem", std::to_string(p.itemIndex));
+    add("CaptureItemName", p.itemName);
+    add("TalkID", p.hasRow ? std::to_string(p.talkId) : "");
+    add("LineNo", std::to_string(p.lineNo));
+    add("Search", p.search);
+    add("Width", std::to_string(p.width));
+    add("Height", std::to_string(p.height));
 }
 
 WindowPlace_T CurrentPlace(const CSelectorModel& captureCombo, const CSelectorModel& itemCombo,

@@ -6,12 +6,13 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
+#include "app/profile_file.h"
 #include "talk/selection_models.h"
 
 namespace tarnwick {
 
-class CProfileFile;
 class CVeyQelTalk;
 
 inline constexpr const char* kPlaceSection = "Tarnwick";
@@ -30,7 +31,8 @@ struct WindowPlace_T {
 };
 
 WindowPlace_T ReadWindowPlace(const CProfileFile& profile);
-void WriteWindowPlace(CProfileFile& profile, const WindowPlace_T& place);
+// The place's keys, for the save that stores it with the other settings.
+void AddWindowPlace(const WindowPlace_T& place, std::vector<ProfileChange_T>& changes);
 
 // The selectors' and the list's part of the place as they stand now.
 WindowPlace_T CurrentPlace(const CSelectorModel& captureCombo, const CSelectorModel& itemCombo,

@@ -133,9 +133,22 @@ bool DecodeExactly(CDictDecoder& decoder, const std::uint8_t* src, std::uint32_t
     return decoder.Decode(src, stored, dst, full, &written) && written == full;
 }
 
-bool LoadIndex(Loader_T& l, int n, ArchiveInfo_T& info)
+// The record in the twelve little-endian bytes at bytes.
+HedRecord_T RecordAt(const std::uint8_t* bytes)
 {
-    CHostFile hed;
+    CLeReader reader({bytes, kHedRecordSize});
+    HedRecord_T r{};
+    reader.U32(r.offset);
+    reader.U32(r.storedSize);
+    reader.U32(r.fullSize);
+    return r;
+}
+
+// Opens the .hed and reads record 0, which places the name directory; the
+// records of the names are read once the directory says how many there are
+// (ReadRecords), not as many as the file's size would hold.
+bool OpenIndex(Loader_T& l, int n, CHostFile& hed, HedRecord_T& directory, std::uint32_t& recordsInFile)
+{
     if (!l.OpenUnder(hed, ArchiveHedPaths()[n]))
         return false;
     // Records only: a partial record or no record 0 is a broken index.
@@ -146,24 +159,32 @@ bool LoadIndex(Loader_T& l, int n, ArchiveInfo_T& info)
         return l.Damaged(n, true, "length is not a multiple of 12");
     if (size / kHedRecordSize > std::numeric_limits<std::uint32_t>::max())
         return l.Damaged(n, true, "too many records");
-    info.recordCount = static_cast<std::uint32_t>(size / kHedRecordSize);
+    recordsInFile = static_cast<std::uint32_t>(size / kHedRecordSize);
+    std::uint8_t first[kHedRecordSize];
+    if (hed.ReadAt(0, first, kHedRecordSize) != kHedRecordSize)
+        return l.Fail(hed.Failure(ShownPath(ArchiveHedPaths()[n])));
+    directory = RecordAt(first);
+    return true;
+}
+
+// Record 0 (as the directory was read with it) and the records of the
+// info.nameCount names.
+bool ReadRecords(Loader_T& l, int n, CHostFile& hed, const HedRecord_T& directory, ArchiveInfo_T& info)
+{
+    info.recordCount = info.nameCount + 1;
     info.indexTable = AllocateTable<HedRecord_T>(info.recordCount, l.arena);
     if (!info.indexTable)
         return l.Fail(OutOfMemory(ShownPath(ArchiveHedPaths()[n])));
     // The records are read straight into the table, which has their layout:
     // three little-endian 32-bit numbers each.
-    auto* bytes = reinterpret_cast<std::uint8_t*>(info.indexTable.get());
-    if (!hed.Seek(0) || hed.Read(bytes, size) != size)
+    info.indexTable[0] = directory;
+    auto* bytes = reinterpret_cast<std::uint8_t*>(info.indexTable.get() + 1);
+    const std::uint64_t size = std::uint64_t{info.nameCount} * kHedRecordSize;
+    if (hed.ReadAt(kHedRecordSize, bytes, size) != size)
         return l.Fail(hed.Failure(ShownPath(ArchiveHedPaths()[n])));
     if constexpr (std::endian::native != std::endian::little) {
-        for (std::uint32_t k = 0; k < info.recordCount; ++k) {
-            CLeReader reader({bytes + std::size_t{k} * kHedRecordSize, kHedRecordSize});
-            HedRecord_T r{};
-            reader.U32(r.offset);
-            reader.U32(r.storedSize);
-            reader.U32(r.fullSize);
-            info.indexTable[k] = r;
-        }
+        for (std::uint32_t k = 1; k < info.recordCount; ++k)
+            info.indexTable[k] = RecordAt(bytes + std::size_t{k - 1} * kHedRecordSize);
     }
     return true;
 }
@@ -197,19 +218,79 @@ bool FindNameStarts(const std::uint8_t* block, std::uint32_t from, std::uint32_t
     return found == count;
 }
 
-bool LoadNameDirectory(Loader_T& l, int n, ArchiveInfo_T& info)
+// Where the count-th zero byte of block[from, end) lies, or end when there
+// are fewer; seen counts the zeros passed on the way.
+std::uint64_t FindZero(const std::uint8_t* block, std::uint64_t from, std::uint64_t end, std::uint32_t count,
+                       std::uint32_t& seen)
 {
-    CHostFile dat;
-    if (!l.OpenUnder(dat, ArchiveDatPaths()[n]))
-        return false;
-    const HedRecord_T& r = info.indexTable[0];
+    const auto zeros = static_cast<std::uint64_t>(std::count(block + from, block + end, std::uint8_t{0}));
+    if (seen + zeros < count) {
+        seen += static_cast<std::uint32_t>(zeros);
+        return end;
+    }
+    for (std::uint64_t at = from;; ++at) {
+        if (block[at] == 0 && ++seen == count)
+            return at;
+    }
+}
+
+// A stored name directory of full bytes, read into l.scratch a block at a
+// time only until its count of names is complete: a size in record 0 far
+// beyond the names (a sparse or hostile .dat) costs no memory. Gives the
+// bytes that hold the count and the names, 0 with the failure set.
+std::uint64_t ReadStoredDirectory(Loader_T& l, int n, CHostFile& dat, std::uint32_t full,
+                                  std::uint32_t recordCount)
+{
+    constexpr std::uint64_t kFirstBlock = std::uint64_t{1} << 20;
+    std::uint64_t have = 0;
+    std::uint32_t count = 0;
+    std::uint32_t seen = 0;
+    for (;;) {
+        // Blocks double, so that a large directory takes few reads.
+        const std::uint64_t want = std::min<std::uint64_t>(full - have, std::max(have, kFirstBlock));
+        if (!l.Reserve(have + want)) {
+            l.Fail(OutOfMemory(ShownPath(ArchiveDatPaths()[n])));
+            return 0;
+        }
+        if (dat.Read(l.scratch.data() + have, want) != want) {
+            l.Fail(dat.Failure(ShownPath(ArchiveDatPaths()[n])));
+            return 0;
+        }
+        std::uint64_t from = have;
+        if (have == 0) {
+            CLeReader({l.scratch.data(), 4}).U32(count);
+            from = 4;
+            // The checks LoadNameDirectory makes, before a count that
+            // cannot be right has more read.
+            if (count > full - 4) {
+                l.Damaged(n, false, "the name directory holds fewer names than its count");
+                return 0;
+            }
+            if (count > recordCount - 1) {
+                l.Damaged(n, true, "fewer records than names");
+                return 0;
+            }
+        }
+        have += want;
+        if (count == 0)
+            return 4;
+        const std::uint64_t last = FindZero(l.scratch.data(), from, have, count, seen);
+        if (last < have)
+            return last + 1;
+        if (have == full)
+            return full;  // fewer names than the count: left to the check
+    }
+}
+
+bool LoadNameDirectory(Loader_T& l, int n, CHostFile& dat, const HedRecord_T& r, ArchiveInfo_T& info)
+{
     if (r.offset > dat.Size())
         return l.Damaged(n, false, "the name directory lies beyond the end of the file");
     if (!dat.Seek(r.offset))
         return l.Fail(dat.Failure(ShownPath(ArchiveDatPaths()[n])));
 
     const std::uint64_t available = dat.Size() - r.offset;
-    const std::uint32_t full = r.fullSize;
+    std::uint32_t full = r.fullSize;
     if (full < 4)
         return l.Damaged(n, false, "the name directory is shorter than its count");
     Table_T<std::uint8_t> block;
@@ -231,11 +312,15 @@ bool LoadNameDirectory(Loader_T& l, int n, ArchiveInfo_T& info)
     } else {
         if (full > available)
             return l.Damaged(n, false, "the name directory runs past the end of the file");
+        const std::uint64_t used = ReadStoredDirectory(l, n, dat, full, info.recordCount);
+        if (used == 0)
+            return false;
+        // Only the bytes up to the last name's zero are kept.
+        full = static_cast<std::uint32_t>(used);
         block = AllocateTable<std::uint8_t>(full, l.arena);
         if (!block)
             return l.Fail(OutOfMemory(ShownPath(ArchiveDatPaths()[n])));
-        if (dat.Read(block.get(), full) != full)
-            return l.Fail(dat.Failure(ShownPath(ArchiveDatPaths()[n])));
+        std::memcpy(block.get(), l.scratch.data(), full);
     }
 
     CLeReader reader({block.get(), full});
@@ -263,7 +348,18 @@ bool LoadNameDirectory(Loader_T& l, int n, ArchiveInfo_T& info)
 
 bool LoadArchive(Loader_T& l, int n, ArchiveInfo_T& info)
 {
-    return LoadIndex(l, n, info) && LoadNameDirectory(l, n, info);
+    CHostFile hed;
+    HedRecord_T directory{};
+    std::uint32_t recordsInFile = 0;
+    if (!OpenIndex(l, n, hed, directory, recordsInFile))
+        return false;
+    CHostFile dat;
+    if (!l.OpenUnder(dat, ArchiveDatPaths()[n]))
+        return false;
+    // Until the names say how many records to read, recordCount is what the
+    // .hed could hold.
+    info.recordCount = recordsInFile;
+    return LoadNameDirectory(l, n, dat, directory, info) && ReadRecords(l, n, hed, directory, info);
 }
 
 Failure_T TooLarge(std::string subject, std::uint64_t size, std::uint64_t maxSize)
@@ -508,27 +604,25 @@ bool CArchiveSet::ReadFoundEntry(int n, std::uint32_t k, std::string_view name, 
 {
     // Whatever was read ahead serves this read or none.
     AheadEntry_T ahead = std::exchange(aheadEntry, {});
-    const std::string overrideFolder = "unpack\\" + ArchiveDatPaths()[n];
-    if (looseInProgramFolder) {
-        const LooseResult r = ReadLooseFile(programFolder, overrideFolder, name, length, maxSize);
-        if (r != LooseResult::kNone)
-            return r == LooseResult::kRead;
-    }
-    if (looseInGameFolder) {
-        const LooseResult r = ReadLooseFile(gameFolder, overrideFolder, name, length, maxSize);
-        if (r != LooseResult::kNone)
-            return r == LooseResult::kRead;
-    }
+    CHostFile file;
+    std::string shown;
+    if (OpenOverride(n, name, file, shown))
+        return ReadLooseFile(file, shown, length, maxSize);
     return ReadIndexedEntry(k, n, length, maxSize, std::move(ahead));
 }
 
-CArchiveSet::LooseResult CArchiveSet::ReadLooseFile(const std::string& base,
-                                                    const std::string& overrideFolder,
-                                                    std::string_view name, std::uint32_t* length,
-                                                    std::uint64_t maxSize)
+bool CArchiveSet::OpenOverride(int n, std::string_view name, CHostFile& file, std::string& shown)
+{
+    const std::string overrideFolder = "unpack\\" + ArchiveDatPaths()[n];
+    return (looseInProgramFolder && OpenLooseFile(programFolder, overrideFolder, name, file, shown)) ||
+           (looseInGameFolder && OpenLooseFile(gameFolder, overrideFolder, name, file, shown));
+}
+
+bool CArchiveSet::OpenLooseFile(const std::string& base, const std::string& overrideFolder, std::string_view name,
+                                CHostFile& file, std::string& shown)
 {
     if (base.empty())
-        return LooseResult::kNone;
+        return false;
     // A tool reading many entries looks for the override folder once; the
     // window looks every time, so a folder made while it runs counts.
     std::string searchBase = base;
@@ -536,43 +630,132 @@ CArchiveSet::LooseResult CArchiveSet::ReadLooseFile(const std::string& base,
     if (keepDataFile) {
         const std::optional<std::string>& found = FindOverrideFolder(base, overrideFolder);
         if (!found)
-            return LooseResult::kNone;
+            return false;
         searchBase = *found;
         folder.clear();
     }
-    CHostFile file;
     std::string relative = folder + "pri-" + std::string(name);
     if (!OpenUnder(file, searchBase, relative)) {
         relative = folder + std::string(name);
         if (!OpenUnder(file, searchBase, relative)) {
             failure = {};
-            return LooseResult::kNone;
+            return false;
         }
+    }
+    shown = JoinPath(base, ShownPath(overrideFolder + "\\" + relative.substr(folder.size())));
+    return true;
+}
+
+// A loose file that exists is final, even an empty one.
+bool CArchiveSet::ReadLooseFile(CHostFile& file, const std::string& shown, std::uint32_t* length,
+                                std::uint64_t maxSize)
+{
+    if (!file.Seek(0))
+        return true;
+    const std::uint64_t size = file.Size();
+    if (size > maxSize)
+        return Fail(TooLarge(shown, size, maxSize));
+    if (size > std::numeric_limits<std::uint32_t>::max())
+        return Fail(Failure_T::System(shown, EFBIG));
+    if (size != 0) {
+        if (!ReserveBuffer(size))
+            return Fail(OutOfMemory(shown));
+        const std::uint64_t got = file.Read(buffer.get(), size);
+        if (length)
+            *length = static_cast<std::uint32_t>(got);
+    }
+    return true;
+}
+
+bool CArchiveSet::CopyEntry(int n, std::string_view name, const EntrySink& sink, std::uint64_t maxDecoded,
+                            std::uint64_t* size)
+{
+    failure = {};
+    if (size)
+        *size = 0;
+    const std::uint32_t k = FindEntry(n, name);
+    if (k == 0)
+        return Fail(Failure_T::NotFound(std::string(name), "archive " + std::to_string(n)));
+    return CopyFoundEntry(n, k, name, sink, maxDecoded, size);
+}
+
+bool CArchiveSet::CopyEntryNumber(int n, std::uint32_t k, const EntrySink& sink, std::uint64_t maxDecoded,
+                                  std::uint64_t* size)
+{
+    failure = {};
+    if (size)
+        *size = 0;
+    if (k == 0 || k > NameCount(n))
+        return Fail(Failure_T::NotFound("entry " + std::to_string(k), "archive " + std::to_string(n)));
+    return CopyFoundEntry(n, k, NameAt(n, k - 1), sink, maxDecoded, size);
+}
+
+bool CArchiveSet::CopyFoundEntry(int n, std::uint32_t k, std::string_view name, const EntrySink& sink,
+                                 std::uint64_t maxDecoded, std::uint64_t* size)
+{
+    AheadEntry_T ahead = std::exchange(aheadEntry, {});
+    CHostFile file;
+    std::string shown;
+    if (OpenOverride(n, name, file, shown)) {
+        // The same refusal as ReadEntry's, though a copy could go on.
+        if (file.Size() > std::numeric_limits<std::uint32_t>::max())
+            return Fail(Failure_T::System(shown, EFBIG));
+        if (size)
+            *size = file.Size();
+        return CopyFileBytes(file, 0, file.Size(), shown, sink);
     }
 
-    // A loose file that exists is final, even an empty one.
-    const std::string shown = JoinPath(base, ShownPath(overrideFolder + "\\" + relative.substr(folder.size())));
-    if (file.Seek(0)) {
-        const std::uint64_t size = file.Size();
-        if (size > maxSize) {
-            Fail(TooLarge(shown, size, maxSize));
-            return LooseResult::kFailed;
+    const HedRecord_T& r = archives[n].indexTable[k];
+    if (r.storedSize & kStoredCompressed) {
+        // The decoder needs the whole of its output at once.
+        std::uint32_t length = 0;
+        if (!ReadIndexedEntry(k, n, &length, maxDecoded, std::move(ahead)))
+            return false;
+        if (size)
+            *size = length;
+        for (std::uint32_t done = 0; done < length;) {
+            const std::uint32_t block = std::min(length - done, kCopyBlockBytes);
+            if (!sink({buffer.get() + done, block}))
+                return Fail({});
+            done += block;
         }
-        if (size > std::numeric_limits<std::uint32_t>::max()) {
-            Fail(Failure_T::System(shown, EFBIG));
-            return LooseResult::kFailed;
-        }
-        if (size != 0) {
-            if (!ReserveBuffer(size)) {
-                Fail(OutOfMemory(shown));
-                return LooseResult::kFailed;
-            }
-            const std::uint64_t got = file.Read(buffer.get(), size);
-            if (length)
-                *length = static_cast<std::uint32_t>(got);
-        }
+        return true;
     }
-    return LooseResult::kRead;
+    CHostFile local;
+    CHostFile* const dat = DataFile(n, local);
+    if (!dat)
+        return false;
+    shown = ShownPath(ArchiveDatPaths()[n]);
+    if (r.offset > dat->Size())
+        return Fail(Failure_T::Damaged(shown, "entry " + std::to_string(k) + " lies beyond the end of the file"));
+    // A .dat cut short gives what is there.
+    const std::uint64_t count = std::min<std::uint64_t>(r.fullSize, dat->Size() - r.offset);
+    if (size)
+        *size = count;
+    return CopyFileBytes(*dat, r.offset, count, shown, sink);
+}
+
+bool CArchiveSet::CopyFileBytes(CHostFile& file, std::uint64_t offset, std::uint64_t count,
+                                const std::string& shown, const EntrySink& sink)
+{
+    if (count == 0)
+        return true;
+    if (!ReserveBuffer(std::min<std::uint64_t>(count, kCopyBlockBytes)))
+        return Fail(OutOfMemory(shown));
+    for (std::uint64_t done = 0; done < count;) {
+        const std::uint64_t want = std::min<std::uint64_t>(count - done, kCopyBlockBytes);
+        const std::uint64_t got = file.ReadAt(offset + done, buffer.get(), want);
+        if (got != 0 && !sink({buffer.get(), static_cast<std::size_t>(got)}))
+            return Fail({});
+        if (got < want) {
+            // Cut short meanwhile gives what was there, as ReadEntry does;
+            // an error the system reports is no end of the file.
+            const Failure_T why = file.Failure(shown);
+            return why.kind == FailureKind::kSystem ? Fail(why) : true;
+        }
+        done += got;
+    }
+    return true;
 }
 
 bool CArchiveSet::ReadIndexedEntry(std::uint32_t k, int n, std::uint32_t* length, std::uint64_t maxSize,

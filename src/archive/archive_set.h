@@ -4,9 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -46,6 +48,8 @@ template <typename T>
 using Table_T = std::unique_ptr<T[], TableDelete_T>;
 
 struct ArchiveInfo_T {
+    // Record 0 and one per name; records the .hed holds beyond those are
+    // never read, so a .hed far larger than its names costs nothing.
     Table_T<HedRecord_T> indexTable;
     std::uint32_t recordCount = 0;
     Table_T<std::uint8_t> nameBlock;
@@ -71,6 +75,19 @@ struct ReadAhead_T {
     std::string name;
     std::uint64_t maxSize = 0;
 };
+
+// Takes an entry's bytes a block at a time, in order; false stops the copy
+// (the caller's write failed). The block lies in the set's shared buffer:
+// the sink may change it (an entry that needs its bytes transformed is
+// transformed in place), but must not use the set.
+using EntrySink = std::function<bool(std::span<std::uint8_t>)>;
+
+// Stored entries and loose files are copied in blocks of at most this many
+// bytes, never whole.
+inline constexpr std::uint32_t kCopyBlockBytes = 1u << 20;
+// Compressed entries are decoded whole: the largest content that tools
+// copying entries (cat, extract) decode.
+inline constexpr std::uint64_t kMaxCopyDecodedBytes = 256u << 20;
 
 class CArchiveSet {
 public:
@@ -111,6 +128,23 @@ public:
     // an entry it found, loose override of its name first. A tool walking a
     // whole directory uses it instead of a search by name per entry.
     bool ReadEntryNumber(int n, std::uint32_t k, std::uint32_t* length);
+
+    // The entry's bytes handed to sink instead of left in Buffer(): found,
+    // loose override first, and checked as ReadEntry does, with the same
+    // failures. Loose files and stored entries are read and handed over a
+    // block at a time, so their size costs no memory; a compressed entry is
+    // decoded whole into the buffer, and refused before anything is read
+    // when its content is larger than maxDecoded. size (may be null) is set
+    // to 0 first, then, before the first block, to the bytes the copy hands
+    // over: fewer only when a file is cut short meanwhile, which gives what
+    // is there as ReadEntry does (a read error fails). When sink stops the
+    // copy, the result is false with LastFailure() empty: the sink knows
+    // why. Buffer() holds nothing meaningful afterwards.
+    bool CopyEntry(int n, std::string_view name, const EntrySink& sink, std::uint64_t maxDecoded,
+                   std::uint64_t* size = nullptr);
+    // The same for entry k (1-based), as ReadEntryNumber finds it.
+    bool CopyEntryNumber(int n, std::uint32_t k, const EntrySink& sink, std::uint64_t maxDecoded,
+                         std::uint64_t* size = nullptr);
     // A tool reading many entries keeps each archive's .dat open from one
     // read to the next instead of opening it per read. The window does not:
     // a game folder replaced while it runs is then read afresh.
@@ -136,12 +170,20 @@ public:
     const HedRecord_T* Record(int n, std::uint32_t k) const;
 
 private:
-    enum class LooseResult { kNone, kRead, kFailed };
-
-    LooseResult ReadLooseFile(const std::string& base, const std::string& overrideFolder,
-                              std::string_view name, std::uint32_t* length, std::uint64_t maxSize);
+    // Opens the loose file of name under base, when there is one, with
+    // shown set to its path as messages name it.
+    bool OpenLooseFile(const std::string& base, const std::string& overrideFolder, std::string_view name,
+                       CHostFile& file, std::string& shown);
+    // The loose override of entry name of archive n that counts, when any.
+    bool OpenOverride(int n, std::string_view name, CHostFile& file, std::string& shown);
+    bool ReadLooseFile(CHostFile& file, const std::string& shown, std::uint32_t* length, std::uint64_t maxSize);
     bool ReadFoundEntry(int n, std::uint32_t k, std::string_view name, std::uint32_t* length,
                         std::uint64_t maxSize);
+    bool CopyFoundEntry(int n, std::uint32_t k, std::string_view name, const EntrySink& sink,
+                        std::uint64_t maxDecoded, std::uint64_t* size);
+    // count bytes of file from offset handed to sink through the buffer.
+    bool CopyFileBytes(CHostFile& file, std::uint64_t offset, std::uint64_t count, const std::string& shown,
+                       const EntrySink& sink);
     // An entry decoded while the archives opened.
     struct AheadEntry_T {
         int archive = -1;

@@ -1,38 +1,18 @@
 #include "devkit/archive_writer.h"
 
 #include <cerrno>
-#include <filesystem>
 #include <limits>
-#include <system_error>
 
 #include "archive/le_writer.h"
 #include "host/host_path.h"
 
 namespace tarnwick {
 
-namespace {
-
-bool MakeParentFolders(const std::string& path)
-{
-    const std::string parent = ParentFolder(path);
-    if (parent.empty())
-        return true;
-    std::error_code ec;
-    std::filesystem::create_directories(parent, ec);
-    return !ec;
-}
-
-}  // namespace
-
 bool WriteWholeFile(const std::string& path, std::span<const std::uint8_t> bytes)
 {
-    if (!MakeParentFolders(path))
-        return false;
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    const bool wrote = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    return std::fclose(f) == 0 && wrote;
+    const std::string parent = ParentFolder(path);
+    Failure_T why;
+    return (parent.empty() || MakeFolders(parent, why)) && WriteFileAtomically(path, bytes, why);
 }
 
 CArchiveWriter::CArchiveWriter() : encoder(std::make_unique<CDictEncoder>()) {}

@@ -428,6 +428,9 @@ bool CAtomicFile::Commit(Failure_T& failure, bool sync)
     // writes through one.
     if (::renameat(folderFd.Get(), tempName.c_str(), folderFd.Get(), name.c_str()) != 0)
         return Fail(failure, errno);
+    // The rename itself lasts through a crash once the folder is on disk.
+    if (sync)
+        ::fsync(folderFd.Get());
     tempName.clear();
     UnregisterTemp(slot);
     folderFd.Reset();

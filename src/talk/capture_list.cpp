@@ -30,7 +30,9 @@ public:
     std::optional<std::string_view> Next()
     {
         for (;;) {
-            const std::size_t nl = pending.find('\n', start);
+            // A long line is read in many blocks: each is looked through
+            // once, not the whole line again after every block.
+            const std::size_t nl = pending.find('\n', std::max(start, scanned));
             if (nl != std::string::npos) {
                 std::string_view line(pending.data() + start, nl - start);
                 start = nl + 1;
@@ -38,6 +40,7 @@ public:
                     line.remove_suffix(1);
                 return line;
             }
+            scanned = pending.size();
             if (atEnd) {
                 if (start >= pending.size())
                     return std::nullopt;
@@ -46,6 +49,7 @@ public:
                 return last;
             }
             pending.erase(0, start);
+            scanned -= start;
             start = 0;
             const std::size_t had = pending.size();
             const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, left));
@@ -63,6 +67,7 @@ private:
     std::uint64_t left;
     std::string pending;    // read, not yet given out from start on
     std::size_t start = 0;
+    std::size_t scanned = 0;  // pending holds no line end before here
     bool atEnd = false;
 };
 

@@ -38,11 +38,19 @@ std::unique_ptr<CArchiveSet> ExportArchives(const CTarnwickApp& app, Failure_T& 
 QString Summary(const CLineExport& exporter, bool cancelled, const QString& folder)
 {
     const LineExportCounts_T& c = exporter.Counts();
-    QString text = cancelled ? QStringLiteral("Cancelled: %1 of %2 lines were written to %3.")
-                                   .arg(c.linesDone)
-                                   .arg(exporter.LineCount())
-                                   .arg(folder)
-                             : QStringLiteral("%1 lines were written to %2.").arg(c.linesDone).arg(folder);
+    QString text;
+    if (exporter.IsStopped())
+        text = QStringLiteral("Stopped: the folder %1 cannot take more files (%2 of %3 lines were done).")
+                   .arg(folder)
+                   .arg(c.linesDone)
+                   .arg(exporter.LineCount());
+    else if (cancelled)
+        text = QStringLiteral("Cancelled: %1 of %2 lines were written to %3.")
+                   .arg(c.linesDone)
+                   .arg(exporter.LineCount())
+                   .arg(folder);
+    else
+        text = QStringLiteral("%1 lines were written to %2.").arg(c.linesDone).arg(folder);
     text += QStringLiteral("\n%1 had no voice clip, %2 had no face picture.")
                 .arg(c.linesWithoutClip)
                 .arg(c.linesWithoutPicture);
@@ -73,6 +81,10 @@ void RunLineExport(QWidget* parent, CTarnwickApp& app, std::vector<const CVeyQel
     }
     CLineExport exporter(*archives, QFile::encodeName(folder).toStdString(), std::move(rows), playMode,
                          VoiceFileFormat::kOgg);
+    if (!exporter.Begin(why)) {
+        QMessageBox::warning(parent, title, QString::fromLocal8Bit(why.Describe()));
+        return;
+    }
 
     QProgressDialog progress(QStringLiteral("Writing lines to %1").arg(folder), QStringLiteral("Cancel"), 0,
                              static_cast<int>(exporter.LineCount()), parent);
@@ -87,14 +99,14 @@ void RunLineExport(QWidget* parent, CTarnwickApp& app, std::vector<const CVeyQel
     QObject::connect(&slice, &QTimer::timeout, &loop, [&] {
         QElapsedTimer clock;
         clock.start();
-        while (!progress.wasCanceled() && !exporter.IsDone() && clock.elapsed() < 15)
+        while (!progress.wasCanceled() && !exporter.IsDone() && !exporter.IsStopped() && clock.elapsed() < 15)
             exporter.Step();
         progress.setValue(static_cast<int>(exporter.Counts().linesDone));
         progress.setLabelText(QStringLiteral("Writing lines to %1: %2 / %3")
                                   .arg(folder)
                                   .arg(exporter.Counts().linesDone)
                                   .arg(exporter.LineCount()));
-        if (progress.wasCanceled() || exporter.IsDone())
+        if (progress.wasCanceled() || exporter.IsDone() || exporter.IsStopped())
             loop.quit();
     });
     QObject::connect(&progress, &QProgressDialog::canceled, &loop, &QEventLoop::quit);

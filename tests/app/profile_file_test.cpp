@@ -1,8 +1,13 @@
 #include "app/profile_file.h"
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -86,10 +91,11 @@ TEST_F(ProfileFileTest, WriteKeepsPermissionsAndLeavesNoTemporaryFiles)
     struct stat st;
     ASSERT_EQ(::stat(profile.Path().c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
-    int files = 0;
-    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.Path()))
-        ++files;
-    EXPECT_EQ(files, 1);
+    // The lock file stays: writers that wait on it must all lock one file.
+    std::set<std::string> files;
+    for (const auto& e : std::filesystem::directory_iterator(dir.Path()))
+        files.insert(e.path().filename().string());
+    EXPECT_EQ(files, (std::set<std::string>{"tarnwick.ini", "tarnwick.ini.lock"}));
 }
 
 TEST_F(ProfileFileTest, FailedWriteReportsFalseAndLeavesNothingBehind)
@@ -112,13 +118,102 @@ TEST_F(ProfileFileTest, WriteThroughASymbolicLinkChangesTheTarget)
     EXPECT_EQ(ReadFileText(dir / "real.ini"), "[SYSTEM]\nPlayMode=0\n");
 }
 
+TEST_F(ProfileFileTest, ValuesComeBackExactlyAsWritten)
+{
+    // Reading trims spaces and strips one pair of quotes, as the Windows
+    // reader does: values that would lose either are stored quoted.
+    const struct {
+        const char* value;
+        const char* stored;
+    } cases[] = {
+        {"/games/sorvalia ", "\"/games/sorvalia \""},
+        {" leading", "\" leading\""},
+        {"\ttab\t", "\"\ttab\t\""},
+        {"\"quoted\"", "\"\"quoted\"\""},
+        {"'single'", "\"'single'\""},
+        {"\"", "\""},
+        {"a \"b\" c", "a \"b\" c"},
+        {"", ""},
+        {"/games/plain", "/games/plain"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value);
+        std::filesystem::remove(profile.Path());
+        CProfileFile loaded(profile.Path());
+        loaded.Load();
+        ASSERT_TRUE(loaded.WriteProfileString("SYSTEM", "VeyAppPath", c.value));
+        EXPECT_EQ(ReadFileText(profile.Path()), std::string("[SYSTEM]\nVeyAppPath=") + c.stored + "\n");
+        EXPECT_EQ(CProfileFile(profile.Path()).GetProfileString("SYSTEM", "VeyAppPath", "?"), c.value);
+        EXPECT_EQ(loaded.GetProfileString("SYSTEM", "VeyAppPath", "?"), c.value);  // from its own save
+    }
+}
+
+TEST_F(ProfileFileTest, ValuesThatWouldBreakLinesAreRefusedAndTheRestStored)
+{
+    const std::string before = "[SYSTEM]\nVeyAppPath=/g\n";
+    dir.Write("tarnwick.ini", before);
+    const ProfileChange_T changes[] = {
+        {"Tarnwick", "CaptureGroupName", "c\r[SYSTEM]\rVeyAppPath=/evil"},
+        {"Tarnwick", "Search", "a\n[SYSTEM]\nVeyAppPath=/evil"},
+        {"Tarnwick", "CaptureItemName", std::string("x\0y", 3)},
+        {"Tarnwick", "Width", "900"},
+        {"SYSTEM", "PlayMode", "1"},
+    };
+    EXPECT_FALSE(profile.WriteProfileStrings(changes));
+    EXPECT_EQ(ReadFileText(profile.Path()), "[SYSTEM]\nVeyAppPath=/g\nPlayMode=1\n\n[Tarnwick]\nWidth=900\n");
+
+    // Only LF ends a line: a CR inside a line someone else wrote is text.
+    dir.Write("tarnwick.ini", before + "[Tarnwick]\nSearch=c\r[SYSTEM]\rVeyAppPath=/evil\n");
+    EXPECT_EQ(profile.GetProfileString("Tarnwick", "Search", ""), "c\r[SYSTEM]\rVeyAppPath=/evil");
+    EXPECT_EQ(profile.GetProfileString("SYSTEM", "VeyAppPath", ""), "/g");
+}
+
+TEST_F(ProfileFileTest, TwoWritersAtOnceLoseNoKey)
+{
+    constexpr int kRounds = 60;
+    pid_t writers[2] = {};
+    for (int w = 0; w < 2; ++w) {
+        writers[w] = ::fork();
+        ASSERT_GE(writers[w], 0);
+        if (writers[w] == 0) {
+            // Each save changes a key of its own and one both change.
+            CProfileFile mine(profile.Path());
+            bool ok = true;
+            for (int r = 0; r < kRounds; ++r) {
+                const ProfileChange_T changes[] = {
+                    {"W" + std::to_string(w), "k" + std::to_string(r), std::to_string(r)},
+                    {"SYSTEM", "Last", std::to_string(w)},
+                };
+                ok = mine.WriteProfileStrings(changes) && ok;
+            }
+            ::_exit(ok ? 0 : 1);
+        }
+    }
+    for (const pid_t writer : writers) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(writer, &status, 0), writer);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    profile.Load();
+    for (int w = 0; w < 2; ++w) {
+        for (int r = 0; r < kRounds; ++r)
+            EXPECT_EQ(profile.GetProfileInt("W" + std::to_string(w), "k" + std::to_string(r), -1), r) << w;
+    }
+    EXPECT_NE(profile.GetProfileInt("SYSTEM", "Last", -1), -1);
+}
+
 TEST_F(ProfileFileTest, FilesThatCannotBeReadOrWrittenAreLeftAlone)
 {
     const std::string settings = "[SYSTEM]\nPlayMode=1\n";
     const struct {
         const char* what;
         int readValue;  // PlayMode as read, default 2
-    } cases[] = {{"fifo", 2}, {"folder", 2}, {"device", 2}, {"too large", 2}, {"read-only", 1}};
+        ProfileState state;
+    } cases[] = {{"fifo", 2, ProfileState::kUnreadable},
+                 {"folder", 2, ProfileState::kUnreadable},
+                 {"device", 2, ProfileState::kUnreadable},
+                 {"too large", 2, ProfileState::kTooLarge},
+                 {"read-only", 1, ProfileState::kUsable}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         std::filesystem::remove_all(profile.Path());
@@ -141,6 +236,7 @@ TEST_F(ProfileFileTest, FilesThatCannotBeReadOrWrittenAreLeftAlone)
         }
         EXPECT_EQ(profile.GetProfileInt("SYSTEM", "PlayMode", 2), c.readValue);
         EXPECT_FALSE(profile.WriteProfileInt("SYSTEM", "PlayMode", 0));
+        EXPECT_EQ(CProfileFile(profile.Path()).Load(), c.state);
         if (!before.empty()) {
             EXPECT_EQ(ReadFileText(profile.Path()), before);
         }

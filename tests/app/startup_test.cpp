@@ -261,6 +261,49 @@ TEST_F(StartupTest, ChangesMadeWhileTheDialogRunsAreSaved)
                               "\nEnableBGM=0\nVolumeBGM=-2500\nPlayMode=1\n");
 }
 
+TEST_F(StartupTest, OnlyWhatThisRunChangedIsSavedOverAnotherWindowsSettings)
+{
+    WriteTestGame(game.Path());
+    program.Write("tarnwick.ini", "[SYSTEM]\nVeyAppPath=" + game.Path() + "\nVolumeBGM=-100\nPlayMode=1\n");
+    ui.onDialog = [&](CTarnwickApp& app) {
+        // Another window on the same file closes first, with its volume.
+        CProfileFile(program / "tarnwick.ini").WriteProfileInt("SYSTEM", "VolumeBGM", -700);
+        app.playMode = 2;
+    };
+    CTarnwickApp app(Paths(), env);
+    app.InitInstance(ui);
+    EXPECT_EQ(Settings(), "[SYSTEM]\nVeyAppPath=" + game.Path() + "\nVolumeBGM=-700\nPlayMode=2\n");
+}
+
+TEST_F(StartupTest, ASettingsFileTooLargeIsReportedOnceAndNeverWritten)
+{
+    WriteTestGame(game.Path());
+    const std::string large = "[SYSTEM]\nVeyAppPath=" + game.Path() + "\n" + std::string(kMaxProfileBytes, ';');
+    program.Write("tarnwick.ini", large);
+    for (const bool early : {false, true}) {
+        SCOPED_TRACE(early ? "early" : "");
+        ScriptedUi scripted;
+        scripted.answers.push_back(game / "vey.exe");  // the stored folder is not known
+        scripted.onDialog = [&](CTarnwickApp& app) {
+            EXPECT_EQ(app.volumeBgm, 0);
+            app.volumeBgm = -500;
+            app.placeKnown = true;
+            Failure_T why;
+            EXPECT_FALSE(app.ChooseGameFolder(game / "vey.exe", why));
+        };
+        CTarnwickApp app(Paths(), env);
+        if (early)
+            app.BeginOpeningStoredGame();
+        app.InitInstance(scripted);
+        EXPECT_EQ(scripted.messages,
+                  std::vector<std::string>{"settings file too large, not used: " + program / "tarnwick.ini"});
+        EXPECT_EQ(scripted.steps.front(), "message");
+        EXPECT_EQ(scripted.dialogRuns, 1);
+        EXPECT_EQ(Settings(), large);
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(program.Path()), {}), 1);
+    }
+}
+
 TEST_F(StartupTest, AStoredWindowsFolderOpensUnderWineAndIsKeptAsWritten)
 {
     WriteTestGame(wine / "drive_c/Games/Sorvalia");
@@ -355,9 +398,39 @@ protected:
     TempFolder out;
 };
 
+// A folder that cannot take the files stops the run at the first failure,
+// with one reason, and no list of files that were not written.
+TEST_F(LineExportTest, AFolderThatFailsStopsTheRunWithOneFailure)
+{
+    const std::string elsewhere = out / "elsewhere";
+    std::filesystem::create_directories(elsewhere);
+    std::filesystem::create_directories(out / "export");
+    std::filesystem::create_symlink(elsewhere, out / "export/voice");
+    CLineExport exporter(set, out / "export", rows, 2, VoiceFileFormat::kOgg);
+    Failure_T why;
+    ASSERT_TRUE(exporter.Begin(why));
+    while (exporter.Step()) {
+    }
+    EXPECT_TRUE(exporter.IsStopped());
+    EXPECT_LT(exporter.Counts().linesDone, rows.size());
+    ASSERT_EQ(exporter.Failures().size(), 1u);
+    EXPECT_EQ(exporter.Failures()[0].Describe(), out / "export/voice: a symbolic link, not followed");
+    EXPECT_FALSE(exporter.Finish());
+    EXPECT_FALSE(std::filesystem::exists(out / "export/lines.csv"));
+    EXPECT_TRUE(std::filesystem::is_empty(elsewhere));
+    // The game folder is only read, even when the output folder holds it.
+    CLineExport intoGame(set, set.GameFolder() + "/voice-out", rows, 2, VoiceFileFormat::kOgg);
+    EXPECT_FALSE(intoGame.Begin(why));
+}
+
 TEST_F(LineExportTest, TheDemoGameExportsAsOggFilesPicturesAndAStrictCsv)
 {
     CLineExport exporter(set, out / "export", rows, 2, VoiceFileFormat::kOgg);
+    // An earlier export's list goes first: it describes other files.
+    out.Write("export/lines.csv", "talk_id\n1\n");
+    Failure_T why;
+    ASSERT_TRUE(exporter.Begin(why)) << why.Describe();
+    EXPECT_FALSE(std::filesystem::exists(out / "export/lines.csv"));
     // Stopped after three lines, the spreadsheet holds those three.
     for (int i = 0; i < 3; ++i)
         ASSERT_TRUE(exporter.Step());
@@ -418,14 +491,31 @@ TEST_F(LineExportTest, TheDemoGameExportsAsOggFilesPicturesAndAStrictCsv)
 TEST_F(LineExportTest, FilesThatCannotBeWrittenAreFailuresAndTheRestGoesOn)
 {
     out.Write("taken", "a file where the folder should be");
-    CLineExport exporter(set, out / "taken", {rows.begin(), rows.begin() + 2}, 0, VoiceFileFormat::kWav);
-    EXPECT_TRUE(exporter.Step());
-    EXPECT_TRUE(exporter.Step());
-    EXPECT_FALSE(exporter.Step());
-    EXPECT_FALSE(exporter.Finish());
-    ASSERT_FALSE(exporter.Failures().empty());
-    EXPECT_EQ(exporter.Failures().back().Describe(), out / "taken" + ": Not a directory");
-    EXPECT_EQ(exporter.Counts().linesDone, 2u);
+    CLineExport blocked(set, out / "taken", {rows.begin(), rows.begin() + 2}, 0, VoiceFileFormat::kWav);
+    Failure_T why;
+    EXPECT_FALSE(blocked.Begin(why));
+    EXPECT_EQ(why.Describe(), out / "taken" + ": Not a directory");
+    EXPECT_FALSE(blocked.Step());
+
+    // A folder where one picture goes: that file fails, and counts as a
+    // failure, not as a missing picture, for every line that shows it.
+    const std::string face = rows[0]->FaceEntryName();
+    std::filesystem::create_directories(out / ("export/face/" + face));
+    CLineExport exporter(set, out / "export", rows, 0, VoiceFileFormat::kWav);
+    ASSERT_TRUE(exporter.Begin(why));
+    while (exporter.Step()) {
+    }
+    EXPECT_TRUE(exporter.Finish());
+    EXPECT_FALSE(exporter.IsStopped());
+    ASSERT_EQ(exporter.Failures().size(), 1u);
+    EXPECT_EQ(exporter.Failures()[0].Describe(), out / ("export/face/" + face) + ": Is a directory");
+    EXPECT_EQ(exporter.Counts().linesDone, rows.size());
+    CLineExport clean(set, out / "clean", rows, 0, VoiceFileFormat::kOgg);
+    ASSERT_TRUE(clean.Begin(why));
+    while (clean.Step()) {
+    }
+    EXPECT_EQ(exporter.Counts().linesWithoutPicture, clean.Counts().linesWithoutPicture);
+    EXPECT_EQ(exporter.Counts().faceFiles + 1, clean.Counts().faceFiles);
 }
 
 }  // namespace

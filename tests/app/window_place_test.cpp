@@ -60,7 +60,9 @@ TEST_F(WindowPlaceTest, APlaceComesBackThroughTheSettingsFile)
 
     CProfileFile profile(dir / "tarnwick.ini");
     profile.WriteProfileString("SYSTEM", "PlayMode", "2");
-    WriteWindowPlace(profile, place);
+    std::vector<ProfileChange_T> changes;
+    AddWindowPlace(place, changes);
+    ASSERT_TRUE(profile.WriteProfileStrings(changes));
     const WindowPlace_T back = ReadWindowPlace(profile);
     EXPECT_EQ(profile.GetProfileString("SYSTEM", "PlayMode", ""), "2");
 

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -129,6 +130,54 @@ TEST_F(ArchiveMalformedTest, DirectoryClaimingMoreThanThereIsFails)
     EXPECT_FALSE(OpenRaw({{11, 3, 3}, records[1], records[2]}, dat));
     EXPECT_FALSE(OpenRaw({{11, 0, 0}, records[1], records[2]}, dat));
     EXPECT_LT(set.BufferCapacity(), kSmallBuffer);
+}
+
+// How far the peak of resident memory rose while fn ran, in MiB: from
+// where it stood when the system lets the peak start again, else from the
+// peak so far.
+std::uint64_t PeakRiseMiB(const std::function<void()>& fn)
+{
+    const auto peak = [] {
+        std::ifstream status("/proc/self/status");
+        for (std::string line; std::getline(status, line);) {
+            if (line.starts_with("VmHWM:"))
+                return std::stoull(line.substr(6)) * 1024;
+        }
+        return 0ull;
+    };
+    std::ofstream("/proc/self/clear_refs") << "5";
+    const std::uint64_t before = peak();
+    fn();
+    return (peak() - before) >> 20;
+}
+
+TEST_F(ArchiveMalformedTest, SizesFarBeyondTheNamesCostNoMemory)
+{
+    // Sparse files: gigabytes that take no disk, and took as much memory
+    // when the index or the directory was read whole by its size.
+    const struct {
+        const char* what;
+        std::uint64_t hedSize;
+        HedRecord_T directory;
+        std::uint64_t datSize;
+    } cases[] = {
+        {"index of 268 million records", std::uint64_t{3} << 30, records[0], dat.size()},
+        {"directory of 2 GiB", records.size() * kHedRecordSize, {11, kStoredSizeMask, kStoredSizeMask},
+         11 + std::uint64_t{kStoredSizeMask}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteRaw(kN, {c.directory, records[1], records[2]}, dat);
+        std::filesystem::resize_file(HedFile(kN), c.hedSize);
+        std::filesystem::resize_file(DatFile(kN), c.datSize);
+        bool opened = false;
+        const std::uint64_t rise = PeakRiseMiB([&] { opened = set.OpenArchive(kN); });
+        ASSERT_TRUE(opened) << set.LastFailure().Describe();
+        EXPECT_LT(rise, 64u);
+        ASSERT_EQ(set.NameCount(kN), 2u);
+        EXPECT_EQ(set.NameAt(kN, 1), "b.txt");
+        EXPECT_EQ(Read(kN, "b.txt"), "world!");
+    }
 }
 
 TEST_F(ArchiveMalformedTest, DirectoryOutsideTheDataFileFails)

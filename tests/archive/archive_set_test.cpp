@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <limits>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "archive_fixture.h"
@@ -189,6 +193,111 @@ TEST_F(ArchiveSetTest, SizeLimitRefusesLargerEntriesBeforeReadingThem)
             EXPECT_TRUE(set.ReadEntry(kFaceArchive, c.name, &length, c.size));
             EXPECT_EQ(length, 3000u);
         }
+    }
+}
+
+// What a copy handed over, and how.
+struct Copied_T {
+    std::string bytes;
+    std::uint64_t sizeBeforeFirstBlock = 0;
+    std::size_t largestBlock = 0;
+    int blocks = 0;
+};
+
+TEST_F(ArchiveSetTest, CopyHandsOverWhatReadEntryGivesABlockAtATime)
+{
+    // Each over a block, so that the copy crosses the blocks' seams.
+    const std::string plain = Varied(std::size_t{kCopyBlockBytes} * 2 + 5, 8);
+    const std::string packed(std::size_t{kCopyBlockBytes} + 7, 'z');
+    const std::string loose = Varied(std::size_t{kCopyBlockBytes} + 3, 9);
+    ASSERT_TRUE(Build(kFaceArchive, {{"plain.png", plain},
+                                     {"loose.png", "archived"},
+                                     {"empty.png", ""},
+                                     {"packed.png", packed, true}}));
+    ASSERT_TRUE(set.OpenArchive(kFaceArchive));
+    program.Write(LooseFolder(kFaceArchive) + "/pri-loose.png", loose);
+
+    // Stored and loose entries first: they never need more than a block of
+    // buffer, however large they are.
+    const struct {
+        const char* name;
+        const std::string& expected;
+        std::uint64_t maxBuffer;
+    } cases[] = {
+        {"plain.png", plain, kCopyBlockBytes},
+        {"loose.png", loose, kCopyBlockBytes},
+        {"empty.png", "", kCopyBlockBytes},
+        {"packed.png", packed, std::numeric_limits<std::uint32_t>::max()},
+    };
+    for (const auto& c : cases) {
+        for (const bool byNumber : {false, true}) {
+            SCOPED_TRACE(std::string(c.name) + (byNumber ? " by number" : " by name"));
+            Copied_T copied;
+            std::uint64_t size = 99;
+            const EntrySink sink = [&](std::span<std::uint8_t> block) {
+                if (copied.blocks++ == 0)
+                    copied.sizeBeforeFirstBlock = size;
+                copied.largestBlock = std::max(copied.largestBlock, block.size());
+                copied.bytes.append(reinterpret_cast<const char*>(block.data()), block.size());
+                return true;
+            };
+            const std::uint32_t k = set.FindEntry(kFaceArchive, c.name);
+            ASSERT_TRUE(byNumber ? set.CopyEntryNumber(kFaceArchive, k, sink, kMaxCopyDecodedBytes, &size)
+                                 : set.CopyEntry(kFaceArchive, c.name, sink, kMaxCopyDecodedBytes, &size))
+                << set.LastFailure().Describe();
+            EXPECT_TRUE(copied.bytes == c.expected);
+            EXPECT_EQ(size, c.expected.size());
+            EXPECT_EQ(copied.blocks, (c.expected.size() + kCopyBlockBytes - 1) / kCopyBlockBytes);
+            if (copied.blocks != 0) {
+                EXPECT_EQ(copied.sizeBeforeFirstBlock, c.expected.size());
+            }
+            EXPECT_LE(copied.largestBlock, kCopyBlockBytes);
+            EXPECT_LE(set.BufferCapacity(), c.maxBuffer);
+        }
+    }
+}
+
+TEST_F(ArchiveSetTest, CopyRefusesWhatItShouldBeforeHandingOverAnything)
+{
+    const std::string plain(std::size_t{kCopyBlockBytes} + 1, 'p');
+    ASSERT_TRUE(Build(kFaceArchive, {{"plain.png", plain},
+                                     {"packed.png", std::string(5000, 'z'), true},
+                                     {"huge.png", "archived"}}));
+    ASSERT_TRUE(set.OpenArchive(kFaceArchive));
+    // A loose file larger than an entry can be is refused as ReadEntry
+    // refuses it, though a copy could take it.
+    const std::string huge = game / (LooseFolder(kFaceArchive) + "/huge.png");
+    game.Write(LooseFolder(kFaceArchive) + "/huge.png", "");
+    std::filesystem::resize_file(huge, std::uint64_t{1} << 32);
+
+    int calls = 0;
+    const EntrySink take = [&calls](std::span<std::uint8_t>) { return ++calls, true; };
+    const EntrySink stop = [&calls](std::span<std::uint8_t>) { return ++calls, false; };
+    // The limit is on decoding: a stored entry of any size is copied.
+    ASSERT_TRUE(set.CopyEntry(kFaceArchive, "plain.png", take, 4999));
+    EXPECT_EQ(calls, 2);
+
+    const struct {
+        const char* name;
+        std::uint32_t number;  // 0: by name
+        const EntrySink& sink;
+        std::string failure;  // empty: the sink stopped the copy
+    } cases[] = {
+        {"packed.png", 0, take, "packed.png in archive 104: 5000 bytes, more than the 4999 its use allows"},
+        {"huge.png", 0, take, huge + ": File too large"},
+        {"missing.png", 0, take, "missing.png is not in archive 104"},
+        {"", 4, take, "entry 4 is not in archive 104"},
+        {"plain.png", 0, stop, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.failure);
+        calls = 0;
+        EXPECT_FALSE(c.number != 0 ? set.CopyEntryNumber(kFaceArchive, c.number, c.sink, 4999)
+                                   : set.CopyEntry(kFaceArchive, c.name, c.sink, 4999));
+        EXPECT_EQ(set.LastFailure().Describe(), c.failure);
+        // Only a sink that stopped the copy was given a block, and no more.
+        EXPECT_EQ(calls, c.failure.empty() ? 1 : 0);
+        EXPECT_LE(set.BufferCapacity(), kCopyBlockBytes);
     }
 }
 

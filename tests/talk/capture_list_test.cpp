@@ -121,6 +121,18 @@ TEST(CaptureListTest, LineEndsAndNoFinalLineEnd)
     EXPECT_EQ(l.items, Strings{"a\rb/x: 1-2@3"});
 }
 
+TEST(CaptureListTest, LinesAcrossReadBlocks)
+{
+    // The list is read 64 KiB at a time: a CR LF split between two reads,
+    // a line over several, and a last one without its line end.
+    const std::string first(65504, 'a');
+    const std::string second(300000, 'b');
+    const std::string text = "<CaptureList>\n<Capture Name=\"" + first + "\">\r\n<Capture Name=\"" + second +
+                             "\">\n<Capture Name=\"end\">";
+    ASSERT_EQ(text.find('\r'), 65535u);
+    EXPECT_EQ(LoadList(text).names, (Strings{first, second, "end"}));
+}
+
 TEST(CaptureListTest, MissingFileGivesNoGroups)
 {
     test::TempFolder dir;

@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,36 +20,50 @@
 #include "host/windows_path.h"
 #include "talk/selection_lists.h"
 #include "talk/veyqel_talk.h"
+#include "text_out.h"
 
 namespace tarnwick::cli {
 
 int UsageError(const std::string& message)
 {
-    std::cerr << "tarnwick-cli: " << message << "\nTry 'tarnwick-cli --help'.\n";
+    std::cerr << "tarnwick-cli: " << MessageOut(message) << "\nTry 'tarnwick-cli --help'.\n";
     return kExitUsage;
 }
 
 int Failure(const std::string& message)
 {
-    std::cerr << "tarnwick-cli: " << message << '\n';
+    std::cerr << "tarnwick-cli: " << MessageOut(message) << '\n';
     return kExitFailed;
 }
 
 namespace {
 
-// Reads fd to its end into bytes; gives 0, or the errno that stopped it.
-// A file is read into a buffer sized from it, by one read; a pipe, or a
-// file that grows meanwhile, is read on to its end all the same.
-int ReadToEnd(int fd, std::vector<std::uint8_t>& bytes)
+// Reads fd to its end into bytes; gives 0, or the errno that stopped it:
+// EFBIG, with bytes emptied, when it holds more than limit bytes, of which
+// no more than one past the limit is read. A file is read into a buffer
+// sized from it, by one read; a pipe, or a file that grows meanwhile, is
+// read on to its end all the same.
+int ReadToEnd(int fd, std::vector<std::uint8_t>& bytes, std::uint64_t limit)
 {
+    // One byte past the limit tells a larger input from one of the limit.
+    const std::size_t most = static_cast<std::size_t>(std::min<std::uint64_t>(limit, SIZE_MAX - 1)) + 1;
+    const auto tooLarge = [&bytes] {
+        std::vector<std::uint8_t>().swap(bytes);
+        return EFBIG;
+    };
     try {
         struct stat st {};
         const bool sized = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0;
-        bytes.resize(sized ? static_cast<std::size_t>(st.st_size) + 1 : std::size_t{1} << 16);  // + 1 sees the end
+        if (sized && static_cast<std::uint64_t>(st.st_size) > limit)
+            return tooLarge();
+        bytes.resize(std::min(sized ? static_cast<std::size_t>(st.st_size) + 1 : std::size_t{1} << 16, most));
         std::size_t filled = 0;
         for (;;) {
-            if (filled == bytes.size())
-                bytes.resize(bytes.size() * 2);
+            if (filled == bytes.size()) {
+                if (filled == most)
+                    return tooLarge();
+                bytes.resize(std::min(bytes.size() * 2, most));
+            }
             const ssize_t n = ::read(fd, bytes.data() + filled, bytes.size() - filled);
             if (n < 0 && errno == EINTR)
                 continue;
@@ -60,8 +76,21 @@ int ReadToEnd(int fd, std::vector<std::uint8_t>& bytes)
     } catch (const std::bad_alloc&) {
         return ENOMEM;
     } catch (const std::length_error&) {
-        return EFBIG;
+        return ENOMEM;
     }
+}
+
+// Why reading subject failed: error's reason, or for EFBIG the limit it
+// passed.
+Failure_T InputFailure(std::string subject, int error, std::uint64_t limit)
+{
+    Failure_T why = Failure_T::System(std::move(subject), error);
+    if (error == EFBIG) {
+        why.errorNumber = 0;
+        why.detail = "larger than " + (limit % (1u << 20) == 0 ? std::to_string(limit >> 20) + " MiB"
+                                                                 : std::to_string(limit) + " bytes");
+    }
+    return why;
 }
 
 // Opens a named input, refusing without blocking what is no regular file:
@@ -94,34 +123,34 @@ int OpenInput(const std::string& path, Failure_T& why)
 
 }  // namespace
 
-std::optional<std::vector<std::uint8_t>> ReadAllStdin()
+std::optional<std::vector<std::uint8_t>> ReadAllStdin(std::uint64_t limit)
 {
     std::vector<std::uint8_t> bytes;
-    if (ReadToEnd(STDIN_FILENO, bytes) != 0)
+    if (ReadToEnd(STDIN_FILENO, bytes, limit) != 0)
         return std::nullopt;
     return bytes;
 }
 
-bool ReadInputFile(const std::string& path, std::vector<std::uint8_t>& bytes, Failure_T& why)
+bool ReadInputFile(const std::string& path, std::vector<std::uint8_t>& bytes, Failure_T& why, std::uint64_t limit)
 {
     if (path == "-") {
-        const int error = ReadToEnd(STDIN_FILENO, bytes);
-        why = Failure_T::System("standard input", error);
+        const int error = ReadToEnd(STDIN_FILENO, bytes, limit);
+        why = InputFailure("standard input", error, limit);
         return error == 0;
     }
     const int fd = OpenInput(path, why);
     if (fd < 0)
         return false;
-    const int error = ReadToEnd(fd, bytes);
+    const int error = ReadToEnd(fd, bytes, limit);
     ::close(fd);
-    why = Failure_T::System(path, error);
+    why = InputFailure(path, error, limit);
     return error == 0;
 }
 
-int ReadInputOrFail(const std::string& path, std::vector<std::uint8_t>& bytes)
+int ReadInputOrFail(const std::string& path, std::vector<std::uint8_t>& bytes, std::uint64_t limit)
 {
     Failure_T why;
-    if (!ReadInputFile(path, bytes, why))
+    if (!ReadInputFile(path, bytes, why, limit))
         return Failure("cannot read " + why.Describe());
     return kExitOk;
 }
@@ -142,17 +171,22 @@ int LoadCapturesOrFail(CVeyQelTalk& talk, const std::string& path)
     // only) would refuse: it is read here and handed over as text.
     if (path == "-") {
         std::vector<std::uint8_t> text;
-        if (const int error = ReadToEnd(STDIN_FILENO, text); error != 0)
-            return Failure("cannot read " + Failure_T::System("standard input", error).Describe());
+        if (const int error = ReadToEnd(STDIN_FILENO, text, kMaxCaptureListBytes); error != 0)
+            return Failure("cannot read " + InputFailure("standard input", error, kMaxCaptureListBytes).Describe());
         talk.LoadCaptureListText({reinterpret_cast<const char*>(text.data()), text.size()});
         return kExitOk;
     }
-    // Checked first so that a folder or FIFO is refused with its reason.
+    // Checked first so that a folder, a FIFO or a file larger than any
+    // capture list is refused with its reason.
     Failure_T why;
     const int fd = OpenInput(path, why);
     if (fd < 0)
         return Failure("cannot read " + why.Describe());
+    struct stat st {};
+    const bool tooLarge = ::fstat(fd, &st) == 0 && static_cast<std::uint64_t>(st.st_size) > kMaxCaptureListBytes;
     ::close(fd);
+    if (tooLarge)
+        return Failure("cannot read " + InputFailure(path, EFBIG, kMaxCaptureListBytes).Describe());
     if (!talk.LoadCaptureListFile(path))
         return Failure("cannot read " + Failure_T::System(path, errno).Describe());
     return kExitOk;

@@ -37,21 +37,25 @@ int UsageError(const std::string& message);
 // Prints "tarnwick-cli: message" on stderr and gives kExitFailed.
 int Failure(const std::string& message);
 
-std::optional<std::vector<std::uint8_t>> ReadAllStdin();
+// All of standard input; nothing when it cannot be read or holds more than
+// limit bytes (the most that what reads it takes), past which it is not read.
+std::optional<std::vector<std::uint8_t>> ReadAllStdin(std::uint64_t limit);
 bool WriteAllStdout(std::span<const std::uint8_t> bytes);
 
 // The whole of a named input file, "-" for standard input. Only a regular
 // file is read by name (a folder or FIFO is refused without blocking); it
-// is read to its end, however it changes meanwhile. On false why names the
-// path and the reason.
-bool ReadInputFile(const std::string& path, std::vector<std::uint8_t>& bytes, Failure_T& why);
+// is read to its end, however it changes meanwhile, but an input of more
+// than limit bytes (the most that what reads it takes) is refused once
+// that much is read. On false why names the path and the reason.
+bool ReadInputFile(const std::string& path, std::vector<std::uint8_t>& bytes, Failure_T& why, std::uint64_t limit);
 // ReadInputFile, or the exit status after saying why it failed.
-int ReadInputOrFail(const std::string& path, std::vector<std::uint8_t>& bytes);
+int ReadInputOrFail(const std::string& path, std::vector<std::uint8_t>& bytes, std::uint64_t limit);
 // Writes bytes to path atomically ("-" for standard output); the folder
 // must exist. Gives kExitOk, or the exit status after saying why not.
 int WriteOutputFile(const std::string& path, std::span<const std::uint8_t> bytes);
 // Reads the capture list at path ("-" for standard input) into talk. A file
-// that cannot be read is a failure: gives the exit status after saying why.
+// that cannot be read, or is larger than any capture list, is a failure:
+// gives the exit status after saying why.
 int LoadCapturesOrFail(CVeyQelTalk& talk, const std::string& path);
 
 // The window's selection without a window: the selectors and the list as

@@ -27,7 +27,7 @@ int CmdDecode(const Context_T&, Args args)
     const std::optional<std::uint64_t> size = ParseUnsigned(args[0], std::numeric_limits<std::uint32_t>::max());
     if (!size)
         return UsageError("SIZE must be a number from 0 to 4294967295");
-    const std::optional<std::vector<std::uint8_t>> in = ReadAllStdin();
+    const std::optional<std::vector<std::uint8_t>> in = ReadAllStdin(kStoredSizeMask);
     if (!in)
         return Failure("cannot read standard input");
     if (in->size() > std::numeric_limits<std::uint32_t>::max())
@@ -49,7 +49,7 @@ int CmdEncode(const Context_T&, Args args)
 {
     if (!args.empty())
         return UsageError("encode takes no arguments");
-    const std::optional<std::vector<std::uint8_t>> in = ReadAllStdin();
+    const std::optional<std::vector<std::uint8_t>> in = ReadAllStdin(kStoredSizeMask);
     if (!in)
         return Failure("cannot read standard input");
     const auto encoder = std::make_unique<CDictEncoder>();
@@ -70,7 +70,7 @@ int CmdLs(const Context_T& context, Args args)
     for (std::uint32_t i = 0; i < count; ++i) {
         const HedRecord_T* r = set->Record(n, i + 1);
         // Escaped, so that a name with a tab or line end keeps to its line.
-        const std::string name = EscapeField(set->NameAt(n, i));
+        const std::string name = NameOut(set->NameAt(n, i));
         std::printf("%u\t", i + 1);
         std::fwrite(name.data(), 1, name.size(), stdout);
         std::printf("\t%u\t%u\t%u\t%c\n", r->offset, r->storedSize & kStoredSizeMask, r->fullSize,
@@ -89,11 +89,22 @@ int CmdCat(const Context_T& context, Args args)
     int n = 0;
     if (const int status = OpenArchiveArgs(context, *set, args, n); status != kExitOk)
         return status;
-    std::uint32_t length = 0;
-    if (!set->ReadEntry(n, args[2], &length))
+    // Copied a block at a time, so that a large entry costs no memory; a
+    // compressed one is decoded whole, up to the limit.
+    int writeError = 0;
+    const bool copied = set->CopyEntry(
+        n, args[2],
+        [&writeError](std::span<const std::uint8_t> block) {
+            if (WriteAllStdout(block))
+                return true;
+            writeError = errno != 0 ? errno : EIO;
+            return false;
+        },
+        kMaxCopyDecodedBytes);
+    if (!copied && !set->LastFailure())
+        return Failure("cannot write standard output: " + std::string(std::strerror(writeError)));
+    if (!copied)
         return Failure("cannot read entry: " + set->LastFailure().Describe());
-    if (!WriteAllStdout({set->Buffer(), length}))
-        return Failure("cannot write standard output");
     return kExitOk;
 }
 
@@ -127,7 +138,7 @@ int CmdPack(const Context_T&, Args args)
         const std::string name = file.substr(file.find_last_of('/') + 1);
         if (name.empty())
             return Failure("no file name in " + file);
-        if (const int status = ReadInputOrFail(file, bytes); status != kExitOk)
+        if (const int status = ReadInputOrFail(file, bytes, kStoredSizeMask); status != kExitOk)
             return status;
         if (!writer.Add(name, bytes, compress))
             return Failure("cannot store " + file + ": " + writer.LastFailure().Describe());

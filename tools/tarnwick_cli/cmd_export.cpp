@@ -11,7 +11,6 @@
 #include "archive/archive_table.h"
 #include "cli_common.h"
 #include "commands.h"
-#include "host/file_writer.h"
 #include "host/windows_path.h"
 #include "talk/selection_lists.h"
 #include "talk/veyqel_talk.h"
@@ -122,12 +121,10 @@ int CmdExport(const Context_T& context, Args args)
 
     if (const int status = RefuseInsideGame(context, outFolder, gameFolder); status != kExitOk)
         return status;
-    Failure_T why;
-    if (!MakeFolders(outFolder, why))
-        return Failure("cannot create " + why.Describe());
-
     set->KeepDataFileOpen(true);
     CLineExport exporter(*set, outFolder, std::move(rows), options.playMode, options.format);
+    if (Failure_T why; !exporter.Begin(why))
+        return Failure("cannot create " + why.Describe());
     CProgressLine progress("export", exporter.LineCount());
     std::size_t reported = 0;
     auto reportFailures = [&] {

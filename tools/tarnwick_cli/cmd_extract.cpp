@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "host/file_writer.h"
 #include "host/host_path.h"
 #include "sound/voice_output.h"
+#include "text_out.h"
 
 namespace tarnwick::cli {
 
@@ -55,13 +57,14 @@ bool EndsWithNoCase(std::string_view text, std::string_view suffix)
 }
 
 // The file an entry goes to under the folder: its stored name decoded to
-// UTF-8 first (so that a 0x5C trail byte stays part of its character), then
-// "\" and "/" as folder separators. Nothing for a name that is empty or has
-// an empty, "." or ".." component: it could land outside the folder or on
-// the folder itself. A voice clip becomes an Ogg file named ".ogg".
+// UTF-8 first (so that a 0x5C trail byte stays part of its character, and
+// a byte that is no character becomes %HH), then "\\" and "/" as folder
+// separators. Nothing for a name that is empty or has an empty, "." or ".."
+// component: it could land outside the folder or on the folder itself. A
+// voice clip becomes an Ogg file named ".ogg".
 std::optional<std::string> ExtractPathFor(std::string_view storedName, bool voiceClip)
 {
-    std::string name = Cp932ToUtf8(storedName);
+    std::string name = Cp932ToFileName(storedName);
     if (voiceClip)
         name = name.substr(0, name.size() - 3) + ".ogg";
     std::string path;
@@ -89,30 +92,48 @@ public:
         const std::string_view stored = set.NameAt(archive, k - 1);
         const bool voiceClip = !args.raw && (archive == kLongVoiceArchive || archive == kShortVoiceArchive) &&
                                EndsWithNoCase(stored, ".vc");
+        const std::string entry = "entry " + std::to_string(k) + " (" + Cp932ToFileName(stored) + ")";
         const std::optional<std::string> relative = ExtractPathFor(stored, voiceClip);
         if (!relative)
-            return Fail("entry " + std::to_string(k) + " (" + Cp932ToUtf8(stored) +
-                        "): not a name that can be written under " + args.folder);
-        std::uint32_t length = 0;
-        if (!set.ReadEntryNumber(archive, k, &length))
-            return Fail("cannot read entry: " + set.LastFailure().Describe());
-        std::uint8_t* bytes = set.Buffer();
-        if (voiceClip)
-            InvertVoiceBytes(bytes, length);
-        const std::string path = JoinPath(args.folder, *relative);
-        Failure_T why;
-        const std::string parent = ParentFolder(path);
-        if (!parent.empty() && !madeFolders.contains(parent)) {
-            if (!MakeFolders(parent, why))
-                return Fail("cannot create " + why.Describe());
-            madeFolders.insert(parent);
+            return Fail(entry + ": not a name that can be written under " + args.folder);
+        // Names that differ as stored may still give one file (code page
+        // 932 has characters twice): the first keeps it.
+        if (const auto [first, added] = written.emplace(*relative, k); !added)
+            return Fail(entry + ": " + *relative + " was written for entry " + std::to_string(first->second));
+        const std::string folder = ParentFolder(*relative);
+        if (refusedFolders.contains(folder)) {
+            ++failures;  // said once for the folder
+            return;
         }
-        if (!WriteFileAtomically(path, {bytes, length}, why))
+        Failure_T why;
+        CAtomicFile file;
+        if (!file.Open(out, *relative, why)) {
+            if (why.subject != JoinPath(args.folder, *relative))
+                refusedFolders.insert(folder);
             return Fail("cannot write " + why.Describe());
-        ++written;
+        }
+        std::uint64_t length = 0;
+        bool writeFailed = false;
+        const bool copied = set.CopyEntryNumber(
+            archive, k,
+            [&](std::span<std::uint8_t> block) {
+                length += block.size();
+                if (voiceClip)
+                    InvertVoiceBytes(block.data(), static_cast<std::uint32_t>(block.size()));
+                writeFailed = !file.Write(block, why);
+                return !writeFailed;
+            },
+            kMaxCopyDecodedBytes);
+        if (writeFailed)
+            return Fail("cannot write " + why.Describe());
+        if (!copied)
+            return Fail("cannot read entry: " + set.LastFailure().Describe());
+        if (!file.Commit(why))
+            return Fail("cannot write " + why.Describe());
+        ++fileCount;
         byteCount += length;
         if (args.verbose)
-            std::printf("%s\n", path.c_str());
+            std::printf("%s\n", PathOut(JoinPath(args.folder, *relative)).c_str());
     }
 
     void Fail(const std::string& message)
@@ -125,11 +146,14 @@ public:
     CArchiveSet& set;
     int archive;
     const ExtractArgs_T& args;
-    std::unordered_set<std::string> madeFolders;
+    CWriteFolder out;
+    std::unordered_map<std::string, std::uint32_t> written;  // file to the entry it holds
+    std::unordered_set<std::string> refusedFolders;
     CProgressLine progress{"extract", 0};
-    std::size_t written = 0;
+    std::size_t fileCount = 0;
     std::uint64_t byteCount = 0;
     std::size_t failures = 0;
+    std::size_t repeatedNames = 0;
 };
 
 }  // namespace
@@ -145,20 +169,23 @@ int CmdExtract(const Context_T& context, Args args)
         return status;
     if (const int status = RefuseInsideGame(context, options.folder, options.positional[0]); status != kExitOk)
         return status;
-    Failure_T why;
-    if (!MakeFolders(options.folder, why))
+    CExtractRun run(*set, n, options);
+    // The game folder is only read, wherever a name would put a file.
+    run.out.Refuse(set->GameFolder());
+    if (Failure_T why; !run.out.Open(options.folder, why))
         return Failure("cannot create " + why.Describe());
     set->KeepDataFileOpen(true);
 
     // The entries in directory order; a name met again (in any letter case)
     // is the entry already written, as a read by name would find it.
     std::vector<std::uint32_t> entries;
-    CExtractRun run(*set, n, options);
     if (options.positional.size() == 2) {
         std::unordered_set<std::string> seen;
         for (std::uint32_t i = 0; i < set->NameCount(n); ++i) {
             if (seen.insert(LowerAscii(set->NameAt(n, i))).second)
                 entries.push_back(i + 1);
+            else
+                ++run.repeatedNames;
         }
     } else {
         std::unordered_set<std::uint32_t> seen;
@@ -180,8 +207,8 @@ int CmdExtract(const Context_T& context, Args args)
     }
     run.progress.Clear();
     const bool stdoutOk = std::fflush(stdout) == 0;
-    std::fprintf(stderr, "extract: %zu files written, %llu bytes, %zu failures\n", run.written,
-                 static_cast<unsigned long long>(run.byteCount), run.failures);
+    std::fprintf(stderr, "extract: %zu files written, %llu bytes, %zu failures, %zu repeated names skipped\n",
+                 run.fileCount, static_cast<unsigned long long>(run.byteCount), run.failures, run.repeatedNames);
     if (!stdoutOk)
         return Failure("cannot write standard output");
     if (set->NameCount(n) == 0)

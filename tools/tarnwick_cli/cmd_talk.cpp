@@ -65,7 +65,7 @@ int CmdTalks(const Context_T& context, Args args)
 
     if (rest.size() == 2 && rest[0] == "--table") {
         std::vector<std::uint8_t> table;
-        if (const int status = ReadInputOrFail(rest[1], table); status != kExitOk)
+        if (const int status = ReadInputOrFail(rest[1], table, kMaxTalkTableBytes); status != kExitOk)
             return status;
         talk->Load(table.data(), table.size());
         return PrintTalks(*talk, raw);
@@ -129,7 +129,7 @@ int CmdSelect(const Context_T&, Args args)
         return UsageError("select: only one of the files can be standard input");
 
     std::vector<std::uint8_t> table;
-    if (const int status = ReadInputOrFail(tableFile, table); status != kExitOk)
+    if (const int status = ReadInputOrFail(tableFile, table, kMaxTalkTableBytes); status != kExitOk)
         return status;
     const auto talk = std::make_unique<CVeyQelTalk>();
     talk->LoadTable(table.data(), table.size());

@@ -8,6 +8,7 @@
 
 #include "cli_common.h"
 #include "commands.h"
+#include "host/file_writer.h"
 #include "host/program_folder.h"
 
 namespace {
@@ -90,7 +91,8 @@ int PrintHelp()
                 "A FILE read by a command may be - for standard input; -o - writes to standard output.\n"
                 "Exit status: 0 on success, 1 when the operation fails or finds nothing,\n"
                 "2 on a usage error.\n"
-                "Texts are shown as UTF-8 with \\\\, \\t, \\r and \\n escaped; --raw keeps the stored bytes.\n");
+                "Texts, names and paths are shown as UTF-8 with \\\\, \\t, \\r, \\n and other control\n"
+                "bytes (as \\xHH) escaped; --raw keeps the stored bytes.\n");
     return Flushed();
 }
 
@@ -117,6 +119,8 @@ int Run(const std::vector<std::string>& args)
         // environment says.
         const tarnwick::HostEnvironment_T env = tarnwick::HostEnvironment_T::FromProcess();
         const tarnwick::cli::Context_T context{tarnwick::ProgramFolderFor(tarnwick::RunningExecutablePath(), env), env};
+        // An interrupted command leaves no half-written file behind.
+        tarnwick::RemoveTemporariesOnSignals();
         return c.run(context, Args(args).subspan(1));
     }
     return tarnwick::cli::UsageError("unknown command '" + args[0] + "'");

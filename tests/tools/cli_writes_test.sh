@@ -1,0 +1,97 @@
+#!/usr/bin/env bash
+# What tarnwick-cli writes, against hostile target folders and archives:
+# nothing lands outside the folder named or inside the game folder, links
+# are replaced or refused, modes are kept, names never collide silently,
+# each refusal says so once, and an interrupted run leaves no temporary.
+# Usage: cli_writes_test.sh TARNWICK_CLI DEMO_GAME_FOLDER
+set -u
+export LC_ALL=C
+cli="$1"
+demo="$2"
+source "$(dirname "${BASH_SOURCE[0]}")/check.sh"
+
+# A game whose archive 0 holds hostile names, beside a file to protect.
+names="$tmp/names"
+mkdir -p "$names" "$tmp/outside"
+printf 'victim' >"$tmp/outside/victim"
+chmod 600 "$tmp/outside/victim"
+for name in x CASE case private 'voice\a.txt' 'game\data\xls\table.hed' \
+  "inv$(printf '\x81')" "inv$(printf '\xff')" "inv$(printf '\xfe')" "inv$(printf '\xa0')" \
+  "ctrl$(printf '\x1b')[31mRED" $'new\nline'; do
+  printf '%s' "$name" >"$names/$name"
+done
+mkdir -p "$tmp/anc/game/data/xls"
+"$cli" pack "$tmp/anc/game/data/effect/effect" "$names"/* 2>/dev/null; check "pack hostile names" 0 $?
+printf 'index' >"$tmp/anc/game/data/xls/table.hed"
+game="$tmp/anc/game"
+
+# Each target folder as an attacker or a careless user leaves it; what must
+# hold afterwards, and the one message expected (empty: none).
+prepare_links() {
+  ln -s ../outside/victim "$1/x"
+  ln -s ../outside "$1/voice"
+  printf 'old' >"$1/private"; chmod 600 "$1/private"
+}
+while IFS='|' read -r what setup target message; do
+  out="$tmp/$target"
+  mkdir -p "$out"
+  $setup "$out"
+  "$cli" extract "$game" 0 -C "$out" >/dev/null 2>"$tmp/err"
+  status=$?
+  check "$what: victim untouched" "victim 600" "$(cat "$tmp/outside/victim") $(stat -c %a "$tmp/outside/victim")"
+  check "$what: nothing else outside" "victim" "$(ls -A "$tmp/outside" | xargs)"
+  check "$what: game untouched" "index" "$(cat "$game/data/xls/table.hed")"
+  check "$what: no temporary" "" "$(find "$tmp/anc" "$tmp/$target" -name '*.tmp')"
+  check "$what: exit" 1 "$status"
+  check "$what: message" "$message" "$(grep -v '^extract:' "$tmp/err" | sed "s|$tmp/||g")"
+done <<CASES
+links in the target|prepare_links|links|tarnwick-cli: cannot write links/voice: a symbolic link, not followed
+an ancestor of the game|true|anc|tarnwick-cli: cannot write anc/game: inside a folder that is only read
+CASES
+check "file link replaced by the file" "x regular file" "$(cat "$tmp/links/x") $(stat -c %F "$tmp/links/x")"
+check "mode kept" "private 600" "$(cat "$tmp/links/private") $(stat -c %a "$tmp/links/private")"
+check "new file follows the umask" "$(printf '%o' $((0666 & ~$(umask))))" "$(stat -c %a "$tmp/links/inv%81")"
+# Distinct stored names give distinct files; a name repeated but for case
+# is counted as skipped.
+check "no collisions" "inv%81 inv%A0 inv%FE inv%FF" "$(cd "$tmp/links" && ls -d inv* | sort | xargs)"
+check "summary counts skipped names" "extract: 10 files written, 59 bytes, 1 failures, 1 repeated names skipped" \
+  "$(tail -1 "$tmp/err")"
+
+# What reaches the terminal is UTF-8 with control bytes escaped.
+check "ls escapes" 'ctrl\x1B[31mRED inv%81 new\nline' \
+  "$("$cli" ls "$game" 0 | cut -f2 | grep -E '^(ctrl|inv%81|new)' | sort | tr '\n' ' ' | sed 's/ $//')"
+"$cli" extract "$game" 0 -C "$tmp/v" -v >"$tmp/v.out" 2>/dev/null
+check "-v one line per file" 11 "$(wc -l <"$tmp/v.out")"
+check "-v escapes" "$tmp/v/ctrl\\x1B[31mRED" "$(grep -F ctrl "$tmp/v.out")"
+"$cli" cat "$game" 0 "$(printf 'no\x07such')" 2>"$tmp/err" >/dev/null
+check "messages escape" 'tarnwick-cli: cannot read entry: no\x07such is not in archive 0' "$(cat "$tmp/err")"
+
+# export: a link in place of voice/ stops the run with one message; the
+# lines.csv of an earlier export goes first.
+mkdir -p "$tmp/exp"
+ln -s ../outside "$tmp/exp/voice"
+printf 'stale' >"$tmp/exp/lines.csv"
+"$cli" export "$demo" "$tmp/exp" >/dev/null 2>"$tmp/err"; check "export into a linked voice folder" 1 $?
+check "export says why once" "tarnwick-cli: cannot write $tmp/exp/voice: a symbolic link, not followed" \
+  "$(grep -v '^export:' "$tmp/err")"
+check "export leaves no stale list" "" "$(ls "$tmp/exp/lines.csv" 2>/dev/null)"
+check "export wrote nothing outside" "victim" "$(ls -A "$tmp/outside" | xargs)"
+
+# Interrupted: SIGTERM while a large file is written leaves no temporary
+# and exits with 128 + 15.
+mkdir -p "$game/unpack/data/effect/effect.dat"
+truncate -s 3G "$game/unpack/data/effect/effect.dat/pri-x"
+mkdir -p "$tmp/int"
+"$cli" extract "$game" 0 x -C "$tmp/int" 2>/dev/null &
+pid=$!
+for _ in $(seq 200); do
+  [[ -n "$(ls -A "$tmp/int")" ]] && break
+  sleep 0.05
+done
+kill -TERM "$pid"
+wait "$pid"
+check "interrupted exit" 143 $?
+check "interrupted leaves nothing" "" "$(ls -A "$tmp/int")"
+rm -rf "$game/unpack"
+
+finish
