@@ -22,7 +22,7 @@
 #include "archive/le_writer.h"
 #include "devkit/dict_encoder.h"
 #include "devkit/dict_reference_decoder.h"
-#include "support/split_mix64.h"
+#include "devkit/split_mix64.h"
 
 namespace {
 
@@ -32,7 +32,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 constexpr std::size_t kContentSize = 4u << 20;
 
-struct Random : tarnwick::test::CSplitMix64 {
+struct Random : tarnwick::CSplitMix64 {
     using CSplitMix64::CSplitMix64;
     // Small values far more often than large ones, as word and character
     // frequencies go.

@@ -110,7 +110,7 @@ void PlayClip(benchmark::State& state, bool freshBlock)
     const std::string name = ClipName(seconds, stereo);
     CWaveRecorder device(false);  // keeps only the pointer: nothing plays
     auto out = std::make_unique<VoiceOutput>();
-    if (!PlayVoiceClip(device, *out, set, name, 2)) {
+    if (!PlayVoiceClip(device, *out, set, name, ClipKind_T::kLong)) {
         state.SkipWithError("the clip does not play");
         return;
     }
@@ -118,7 +118,7 @@ void PlayClip(benchmark::State& state, bool freshBlock)
     for (auto _ : state) {
         if (freshBlock)
             out = std::make_unique<VoiceOutput>();
-        const bool played = PlayVoiceClip(device, *out, set, name, 2);
+        const bool played = PlayVoiceClip(device, *out, set, name, ClipKind_T::kLong);
         benchmark::DoNotOptimize(played);
         benchmark::DoNotOptimize(device.lastData);
         CloseVoiceClip(*out);

@@ -44,10 +44,10 @@ public:
     void ShowWait(const std::string&) override {}
     void ShowMode(const char*) override {}
     void ShowStartText(StartText_T) override {}
-    int PlayMode() const override { return 0; }
+    PlayMode_T PlayMode() const override { return PlayMode_T::kDefault; }
     void ArmNextLineTimer(int) override {}
     void StopNextLineTimer() override {}
-    bool PlayVoiceClip(const std::string& name, int kind) override
+    bool PlayVoiceClip(const std::string& name, ClipKind_T kind) override
     {
         return tarnwick::PlayVoiceClip(device, voice, archives, name, kind);
     }
@@ -77,7 +77,7 @@ std::unique_ptr<Bench_T> Load(GameScale_T scale)
         if (!b->host.archives.OpenArchive(n))
             return nullptr;
     std::uint32_t length = 0;
-    if (!b->host.archives.ReadEntry(kTableArchive, "another_aa_talk.csv", &length))
+    if (!b->host.archives.ReadEntry(kTableArchive, kTalkTableName, &length))
         return nullptr;
     b->talk.LoadTable(b->host.archives.Buffer(), length);
     for (std::size_t i = 0; i < b->talk.GetCount() && b->voiced.size() < 200; ++i) {

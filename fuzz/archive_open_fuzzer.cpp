@@ -1,80 +1,91 @@
-// A .hed/.dat pair as archive 0 of a game folder, opened (alone, and as the
-// first of all the archives) and read through.
+// A .hed/.dat pair as archive 0, its index and name directory parsed from
+// memory: at once, as ParseArchiveIndex does, and in the steps the archive
+// set takes while it reads the files (record 0, the directory in growing
+// blocks, then only the records of the names).
 // The first two bytes (little-endian) give the .hed's length, the next that
-// many bytes are the .hed and the rest is the .dat. Every name of the
-// directory is read, and a few fixed names are looked up.
+// many bytes are the .hed and the rest is the .dat.
 //
 // Besides not crashing and not allocating without bound (libFuzzer's
-// -malloc_limit_mb catches that), a successful read must hold exactly what
-// the .dat says: a plain entry's bytes as stored, up to where the .dat ends,
-// and a compressed entry's bytes as a separate decoder gives them.
-#include <sys/stat.h>
-#include <unistd.h>
-
+// -malloc_limit_mb catches that), both ways must agree, with tables from the
+// heap or from an arena, and what they give must be what the bytes say.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <span>
 #include <string>
 #include <string_view>
-#include <system_error>
 #include <vector>
 
-#include "archive/archive_set.h"
+#include "archive/archive_index.h"
 #include "archive/archive_table.h"
-#include "devkit/archive_writer.h"
 #include "archive/dict_decoder.h"
 #include "fuzz_check.h"
+#include "host/host_path.h"
 
 using tarnwick::fuzz::Check;
 
 namespace {
 
-const std::string& GameFolder()
+tarnwick::CDictDecoder& Decoder()
 {
-    return tarnwick::fuzz::ScratchFolder();
+    static tarnwick::CDictDecoder* const decoder = new tarnwick::CDictDecoder();
+    return *decoder;
 }
 
-std::string HostPath(const std::string& relative)
+// The archive set's steps, each fed a copy of exactly the bytes it is
+// given, so that a read past them is caught. The directory arrives in
+// blocks that start small, to cross block ends where the set's 1 MiB
+// blocks would not.
+bool ParseInSteps(std::span<const std::uint8_t> hed, std::span<const std::uint8_t> dat,
+                  tarnwick::ArchiveInfo_T& out, tarnwick::Failure_T& why)
 {
-    std::string path = relative;
-    std::replace(path.begin(), path.end(), '\\', '/');
-    return GameFolder() + "/" + path;
-}
-
-// What reading record r must give, judged from the .dat bytes alone.
-void CheckEntry(tarnwick::CArchiveSet& set, const tarnwick::HedRecord_T& r,
-                std::span<const std::uint8_t> dat, std::uint32_t length)
-{
-    Check(length <= set.BufferCapacity(), "entry length beyond the buffer");
-    const std::uint8_t* got = set.Buffer();
-    Check(got != nullptr || length == 0, "entry bytes without a buffer");
-    Check(r.offset <= dat.size(), "read an entry that starts past the .dat");
-    const std::span<const std::uint8_t> from = dat.subspan(r.offset);
-
-    if (r.storedSize & tarnwick::kStoredCompressed) {
-        const std::uint32_t stored = r.storedSize & tarnwick::kStoredSizeMask;
-        Check(length == r.fullSize, "compressed entry length is not its full size");
-        Check(stored <= from.size(), "compressed entry read past the .dat");
-        // A stream may give fewer bytes than the full size; only the bytes
-        // it gives are settled. Two fills show which ones those are.
-        static tarnwick::CDictDecoder* const decoder = new tarnwick::CDictDecoder();
-        std::vector<std::uint8_t> zeros(r.fullSize, 0x00);
-        std::vector<std::uint8_t> ones(r.fullSize, 0xFF);
-        decoder->Decode(from.data(), stored, zeros.data(), r.fullSize);
-        decoder->Decode(from.data(), stored, ones.data(), r.fullSize);
-        const auto written = static_cast<std::size_t>(
-            std::mismatch(zeros.begin(), zeros.end(), ones.begin()).first - zeros.begin());
-        Check(std::equal(zeros.begin(), zeros.begin() + static_cast<std::ptrdiff_t>(written), got),
-              "compressed entry differs from a separate decode");
+    using namespace tarnwick;
+    std::uint32_t recordsInFile = 0;
+    if (!CountHedRecords(0, hed.size(), recordsInFile, why))
+        return false;
+    const HedRecord_T directory = ParseHedRecord(hed.first<kHedRecordSize>());
+    std::uint64_t toRead = 0;
+    if (!PlaceNameDirectory(0, directory, dat.size(), toRead, why))
+        return false;
+    const std::span<const std::uint8_t> stored = dat.subspan(directory.offset, static_cast<std::size_t>(toRead));
+    std::vector<std::uint8_t> names;
+    if (directory.storedSize & kStoredCompressed) {
+        names.assign(stored.begin(), stored.end());
     } else {
-        const std::size_t available = std::min<std::size_t>(r.fullSize, from.size());
-        Check(length == available, "plain entry length is not what the .dat holds");
-        Check(std::equal(from.begin(), from.begin() + static_cast<std::ptrdiff_t>(length), got),
-              "plain entry differs from the .dat");
+        CPlainDirectoryScan scan(0, directory.fullSize, recordsInFile);
+        for (std::size_t have = 0; !scan.Done();) {
+            Check(have < stored.size(), "the scan wants more than the directory holds");
+            have += std::min(stored.size() - have, std::max<std::size_t>(have, 5));
+            names.assign(stored.begin(), stored.begin() + static_cast<std::ptrdiff_t>(have));
+            if (!scan.Scan(names, why))
+                return false;
+        }
+        Check(scan.Used() <= names.size(), "the scan used bytes it was not given");
+        names.resize(static_cast<std::size_t>(scan.Used()));
+    }
+    ArchiveInfo_T info;
+    if (!ParseNameDirectory(0, directory, names, recordsInFile, Decoder(), nullptr, info, why))
+        return false;
+    const std::size_t size = std::size_t{info.nameCount} * kHedRecordSize;
+    Check(size <= hed.size() - kHedRecordSize, "more names than records passed the checks");
+    const std::vector<std::uint8_t> records(hed.begin() + kHedRecordSize,
+                                            hed.begin() + static_cast<std::ptrdiff_t>(kHedRecordSize + size));
+    if (!ParseNameRecords(0, directory, records, nullptr, info, why))
+        return false;
+    out = std::move(info);
+    return true;
+}
+
+void CheckSame(const tarnwick::ArchiveInfo_T& a, const tarnwick::ArchiveInfo_T& b, const char* what)
+{
+    Check(a.nameCount == b.nameCount && a.recordCount == b.recordCount, what);
+    for (std::uint32_t i = 0; i < a.nameCount; ++i)
+        Check(a.Name(i) == b.Name(i), what);
+    for (std::uint32_t k = 0; k < a.recordCount; ++k) {
+        const tarnwick::HedRecord_T& x = a.indexTable[k];
+        const tarnwick::HedRecord_T& y = b.indexTable[k];
+        Check(x.offset == y.offset && x.storedSize == y.storedSize && x.fullSize == y.fullSize, what);
     }
 }
 
@@ -82,57 +93,64 @@ void CheckEntry(tarnwick::CArchiveSet& set, const tarnwick::HedRecord_T& r,
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    const std::size_t hedLength =
-        std::min<std::size_t>(tarnwick::fuzz::TakeLe(data, size, 2), size);
+    using namespace tarnwick;
+    const std::size_t hedLength = std::min<std::size_t>(fuzz::TakeLe(data, size, 2), size);
     const std::span<const std::uint8_t> hed(data, hedLength);
     const std::span<const std::uint8_t> dat(data + hedLength, size - hedLength);
-    Check(tarnwick::WriteWholeFile(HostPath(tarnwick::ArchiveHedPaths()[0]), hed) &&
-              tarnwick::WriteWholeFile(HostPath(tarnwick::ArchiveDatPaths()[0]), dat),
-          "cannot write the archive files");
 
-    // Opened alone, and as the first of all the archives, where its tables
-    // come from a shared arena: the other archives are missing, so opening
-    // all stops at archive 1, or at 0 when archive 0 is refused. The rest
-    // reads through the second set.
-    tarnwick::CArchiveSet alone;
-    alone.SetGameFolder(GameFolder());
-    alone.SetProgramFolder(std::string());  // no loose files beside the fuzzer
-    const bool opened = alone.OpenArchive(0);
-    tarnwick::CArchiveSet set;
-    set.SetGameFolder(GameFolder());
-    set.SetProgramFolder(std::string());
-    Check(set.OpenAllArchives() == (opened ? 1 : 0), "opening all and opening archive 0 alone disagree");
-    if (!opened) {
-        Check(!alone.IsOpen(0) && alone.NameCount(0) == 0 && !set.IsOpen(0), "a failed open left tables behind");
+    ArchiveInfo_T whole;
+    Failure_T wholeWhy;
+    const bool parsed = ParseArchiveIndex(hed, dat, 0, Decoder(), nullptr, whole, wholeWhy);
+    // A small arena, so that a large directory goes on from the heap.
+    ArchiveInfo_T shared;
+    Failure_T sharedWhy;
+    const bool parsedShared = ParseArchiveIndex(hed, dat, 0, Decoder(), std::make_shared<CMappedArena>(1u << 16),
+                                                shared, sharedWhy);
+    ArchiveInfo_T steps;
+    Failure_T stepsWhy;
+    const bool parsedSteps = ParseInSteps(hed, dat, steps, stepsWhy);
+    Check(parsedShared == parsed && sharedWhy.Describe() == wholeWhy.Describe(),
+          "tables from an arena and from the heap parse differently");
+    Check(parsedSteps == parsed && stepsWhy.Describe() == wholeWhy.Describe(),
+          "parsing in steps and at once disagree");
+
+    if (!parsed) {
+        Check(whole.indexTable == nullptr && whole.nameCount == 0 && shared.indexTable == nullptr,
+              "a failed parse left tables behind");
+        Check(wholeWhy.subject == ShownPath(ArchiveHedPaths()[0]) ||
+                  wholeWhy.subject == ShownPath(ArchiveDatPaths()[0]),
+              "a failure names neither file");
         return 0;
     }
-    Check(set.NameCount(0) == alone.NameCount(0), "opening all and opening alone read different directories");
+    Check(!wholeWhy, "a parse succeeded with a failure");
+    CheckSame(whole, shared, "tables from an arena and from the heap differ");
+    CheckSame(whole, steps, "tables parsed in steps and at once differ");
 
-    const std::uint32_t count = set.NameCount(0);
-    Check(set.Record(0, count) != nullptr, "a name without its record");
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const std::string_view name = set.NameAt(0, i);
-        Check(name.find('\0') == std::string_view::npos, "a name runs over its zero byte");
-        const std::uint32_t k = set.FindEntry(0, name);
-        Check(k >= 1 && k <= i + 1, "a stored name is not found, or found after itself");
-
-        std::uint32_t length = 12345;
-        if (set.ReadEntry(0, name, &length))
-            CheckEntry(set, *set.Record(0, k), dat, length);
-        else
-            Check(length == 0, "a failed read left a length");
+    const std::uint32_t count = whole.nameCount;
+    Check(whole.recordCount == count + 1, "the records are not record 0 and one per name");
+    for (std::uint32_t k = 0; k < whole.recordCount; ++k) {
+        const HedRecord_T r = ParseHedRecord(hed.subspan(std::size_t{k} * kHedRecordSize).first<kHedRecordSize>());
+        const HedRecord_T& got = whole.indexTable[k];
+        Check(got.offset == r.offset && got.storedSize == r.storedSize && got.fullSize == r.fullSize,
+              "a record differs from the .hed");
     }
-
+    const HedRecord_T& directory = whole.indexTable[0];
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::string_view name = whole.Name(i);
+        Check(name.find('\0') == std::string_view::npos, "a name runs over its zero byte");
+        if (!(directory.storedSize & kStoredCompressed)) {
+            const std::size_t at = std::size_t{directory.offset} + whole.nameStarts[i];
+            Check(at + name.size() < dat.size() && dat[at + name.size()] == 0 &&
+                      name == std::string_view(reinterpret_cast<const char*>(dat.data()) + at, name.size()),
+                  "a plain name differs from the .dat");
+        }
+        const std::uint32_t k = whole.Find(name);
+        Check(k >= 1 && k <= i + 1, "a stored name is not found, or found after itself");
+    }
     for (const std::string_view name :
          {"another_aa_talk.csv", "ANOTHER_AA_TALK.CSV", "0001_01.png", "00001_0001.vc", "", "a"}) {
-        std::uint32_t length = 12345;
-        const std::uint32_t k = set.FindEntry(0, name);
-        if (set.ReadEntry(0, name, &length)) {
-            Check(k != 0, "read a name that is not in the directory");
-            CheckEntry(set, *set.Record(0, k), dat, length);
-        } else {
-            Check(length == 0, "a failed read left a length");
-        }
+        const std::uint32_t k = whole.Find(name);
+        Check(k <= count && (k == 0 || EqualsNoCase(whole.Name(k - 1), name)), "found a name that does not match");
     }
     return 0;
 }

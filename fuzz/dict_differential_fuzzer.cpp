@@ -40,7 +40,7 @@ void Damage(Bytes& stream, std::uint64_t seed)
 {
     if (stream.empty())
         return;
-    tarnwick::test::CSplitMix64 random(seed);
+    tarnwick::CSplitMix64 random(seed);
     const std::uint64_t how = random.Next() % 3;
     if (how != 1) {
         for (std::uint64_t k = 0, n = 1 + random.Next() % 4; k < n; ++k) {

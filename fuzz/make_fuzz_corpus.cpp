@@ -19,7 +19,7 @@
 #include "archive/archive_set.h"
 #include "devkit/archive_writer.h"
 #include "devkit/dict_encoder.h"
-#include "support/split_mix64.h"
+#include "devkit/split_mix64.h"
 
 namespace {
 
@@ -61,7 +61,7 @@ Bytes Le(std::uint64_t v, int count)
 }
 
 // A fixed-seed generator, so that the corpus is the same on every run.
-using Random = tarnwick::test::CSplitMix64;
+using Random = tarnwick::CSplitMix64;
 
 Bytes RandomBytes(std::size_t n, std::uint64_t seed)
 {

@@ -10,7 +10,7 @@
 #include <span>
 #include <vector>
 
-#include "support/split_mix64.h"
+#include "devkit/split_mix64.h"
 
 namespace tarnwick::fuzz {
 
@@ -28,7 +28,7 @@ inline std::vector<std::uint8_t> Stitch(std::span<const std::uint8_t> pieces, st
     if (pieces.empty())
         return out;
     out.reserve(length);
-    test::CSplitMix64 random(Fnv1a(pieces));
+    CSplitMix64 random(Fnv1a(pieces));
     while (out.size() < length) {
         const std::uint64_t r = random.Next();
         const std::size_t start = r % pieces.size();

@@ -43,7 +43,7 @@ const char* CLineExport::CsvHeader()
     return "talk_id,line_no,cast,text,wait_tenths,voice_kind,frame_style,bgm_no,voice_file,face_file";
 }
 
-CLineExport::CLineExport(CArchiveSet& a, std::string folder, std::vector<const CVeyQelTalkElm*> r, int mode,
+CLineExport::CLineExport(CArchiveSet& a, std::string folder, std::vector<const CVeyQelTalkElm*> r, PlayMode_T mode,
                          VoiceFileFormat f)
     : archives(a), outFolder(std::move(folder)), rows(std::move(r)), playMode(mode), format(f)
 {
@@ -95,8 +95,8 @@ bool CLineExport::WriteUnder(const char* folder, const std::string& name, const 
 
 std::string CLineExport::ExportVoice(const CVeyQelTalkElm& line)
 {
-    const int kind = ClipKindFor(playMode, line.voiceKind);
-    if (kind == 0) {
+    const ClipKind_T kind = ClipKindFor(playMode, line.voiceKind);
+    if (kind == ClipKind_T::kSilent) {
         ++counts.linesWithoutClip;
         return {};
     }
@@ -171,7 +171,7 @@ void CLineExport::AppendRow(const CVeyQelTalkElm& line, const std::string& voice
 {
     csv += std::to_string(line.talkId) + "," + std::to_string(line.lineNo) + ",";
     csv += CsvField(Cp932ToUtf8(line.castName())) + ",";
-    csv += CsvField(Cp932ToUtf8(TalkTextForDisplay(line.talkText(), "\n"))) + ",";
+    csv += CsvField(Cp932ToUtf8(TalkTextForDisplay(line.talkText()))) + ",";
     for (const std::int32_t v : {line.waitTenths, line.voiceKind, line.frameStyle, line.bgmNo})
         csv += std::to_string(v) + ",";
     csv += CsvField(voiceFile) + "," + CsvField(faceFile) + "\n";

@@ -13,6 +13,7 @@
 
 #include "host/failure.h"
 #include "host/file_writer.h"
+#include "walk/talk_walker.h"
 
 namespace tarnwick {
 
@@ -35,11 +36,11 @@ enum class VoiceFileFormat { kOgg, kWav };
 
 class CLineExport {
 public:
-    // rows in the order lines.csv lists them; playMode as the window's
-    // (0 "Default", 1 "Short", 2 "Long"). The archives (table, faces and
-    // both voice archives open) and the rows must outlive the export.
+    // rows in the order lines.csv lists them; playMode as the window's. The
+    // archives (table, faces and both voice archives open) and the rows must
+    // outlive the export.
     CLineExport(CArchiveSet& archives, std::string outFolder, std::vector<const CVeyQelTalkElm*> rows,
-                int playMode, VoiceFileFormat format);
+                PlayMode_T playMode, VoiceFileFormat format);
 
     std::size_t LineCount() const { return rows.size(); }
     bool IsDone() const { return counts.linesDone == rows.size(); }
@@ -79,7 +80,7 @@ private:
     CWriteFolder out;
     bool stopped = false;
     std::vector<const CVeyQelTalkElm*> rows;
-    int playMode;
+    PlayMode_T playMode;
     VoiceFileFormat format;
     std::string csv;
     // Output file name to what a row names: the relative path, or "" when

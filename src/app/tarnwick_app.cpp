@@ -17,7 +17,7 @@ FileDialogRequest_T GameFolderRequest(const std::string& initialFolder)
     r.title = "Select application install folder.";
     r.initialFileName = "vey.exe";
     r.defaultExtension = ".exe";
-    r.filter = "Exe File (*.exe)|*.exe|All files (*)|*||";
+    r.filters = {{"Exe File", {"*.exe"}}, {"All files", {"*"}}};
     r.initialFolder = initialFolder;
     return r;
 }
@@ -44,43 +44,29 @@ void CTarnwickApp::BeginOpeningStoredGame()
     // before it has waited for this thread.
     earlyFolder = profile.GetProfileString(kSettingsSection, "VeyAppPath", kDefaultGameFolder);
     try {
-        earlyOpening = std::thread([this] {
-            earlyOpened = OpenGameFolder(earlyFolder);
-            earlyTableLoaded = earlyOpened && LoadTalkTable();
-        });
+        earlyOpening = std::thread([this] { earlyOpened = OpenGameFolder(earlyFolder, earlyTableLoaded); });
     } catch (const std::exception&) {
         // No thread: InitInstance opens the folder itself.
     }
 }
 
-bool CTarnwickApp::LoadTalkTable()
+bool CTarnwickApp::OpenGameFolder(const std::string& folder, bool& tableLoaded)
 {
-    const ReadAhead_T table = TalkTableEntry();
-    std::uint32_t length = 0;
-    if (!archiveSet.ReadEntry(table.archive, table.name, &length, table.maxSize))
-        return false;
-    talkCatalogue.Load(archiveSet.Buffer(), length);
-    return true;
+    // All archives, the talk table decoded while they open.
+    GameRequest_T request;
+    request.folder = HostFolderFor(folder, environment);
+    request.programFolder = programFolder;
+    GameFailure_T failed;
+    tableLoaded = OpenGame(request, archiveSet, talkCatalogue, failed);
+    return tableLoaded || failed.step != GameStep::kArchive;
 }
 
-bool CTarnwickApp::OpenAllArchives()
-{
-    // The talk table, read right after, is decoded while the archives open.
-    const ReadAhead_T talkTable = TalkTableEntry();
-    return tarnwick::OpenAllArchives(archiveSet, &talkTable) < 0;
-}
-
-bool CTarnwickApp::OpenGameFolder(const std::string& folder)
-{
-    archiveSet.SetGameFolder(HostFolderFor(folder, environment));
-    return OpenAllArchives();
-}
-
-std::optional<std::string> CTarnwickApp::FindGameInPrefixes(const std::vector<std::string>& prefixes)
+std::optional<std::string> CTarnwickApp::FindGameInPrefixes(const std::vector<std::string>& prefixes,
+                                                            bool& tableLoaded)
 {
     const std::string_view defaults[] = {kDefaultGameFolder, kDefaultGameFolderX86};
     for (const std::string& folder : GameFolderCandidates(prefixes, defaults)) {
-        if (OpenGameFolder(folder))
+        if (OpenGameFolder(folder, tableLoaded))
             return folder;
     }
     return std::nullopt;
@@ -88,15 +74,18 @@ std::optional<std::string> CTarnwickApp::FindGameInPrefixes(const std::vector<st
 
 void CTarnwickApp::ReadDisplaySettings()
 {
-    volumeBgm = profile.GetProfileInt(kSettingsSection, "VolumeBGM", 0);
-    if (volumeBgm < -10000 || volumeBgm > 0)
-        volumeBgm = 0;
-    // Out of range gives 0, not the default 2.
-    playMode = profile.GetProfileInt(kSettingsSection, "PlayMode", 2);
-    if (playMode < 0 || playMode > 2)
-        playMode = 0;
-    enableBgm = profile.GetProfileInt(kSettingsSection, "EnableBGM", 1) != 0;
-    place = ReadWindowPlace(profile);
+    const int volume = profile.GetProfileInt(kSettingsSection, "VolumeBGM", 0);
+    settings.volumeBgm = volume < kMinBgmVolume || volume > kMaxBgmVolume ? 0 : volume;
+    // Out of range gives kDefault (0), not the default kLong (2).
+    settings.playMode = PlayModeOfNumber(profile.GetProfileInt(kSettingsSection, "PlayMode", 2));
+    settings.enableBgm = profile.GetProfileInt(kSettingsSection, "EnableBGM", 1) != 0;
+    settings.place = ReadWindowPlace(profile);
+}
+
+void CTarnwickApp::KeepPlace(const WindowPlace_T& where)
+{
+    settings.place = where;
+    settings.placeKnown = true;
 }
 
 ProfileState CTarnwickApp::LoadSettings()
@@ -109,11 +98,11 @@ ProfileState CTarnwickApp::LoadSettings()
 void CTarnwickApp::SaveSettings()
 {
     std::vector<ProfileChange_T> changes{
-        {kSettingsSection, "VolumeBGM", std::to_string(volumeBgm)},
-        {kSettingsSection, "PlayMode", std::to_string(playMode)},
+        {kSettingsSection, "VolumeBGM", std::to_string(settings.volumeBgm)},
+        {kSettingsSection, "PlayMode", std::to_string(static_cast<int>(settings.playMode))},
     };
-    if (placeKnown)
-        AddWindowPlace(place, changes);
+    if (settings.placeKnown)
+        AddWindowPlace(settings.place, changes);
     // Only what this run changed: another window's settings stay.
     profile.WriteProfileStrings(profile.Differing(changes));
 }
@@ -128,12 +117,12 @@ bool CTarnwickApp::ChooseGameFolder(const std::string& chosenFile, Failure_T& wh
     const std::string candidate = ParentFolder(chosenFile);
     // A set of its own: the running one keeps serving the window.
     const auto probe = std::make_unique<CArchiveSet>();
-    probe->SetGameFolder(HostFolderFor(candidate, environment));
-    for (int n = 0; n < kArchiveCount; ++n) {
-        if (!probe->OpenArchive(n)) {
-            why = probe->LastFailure();
-            return false;
-        }
+    GameRequest_T request;
+    request.folder = HostFolderFor(candidate, environment);
+    request.talkTable = false;
+    if (GameFailure_T failed; !OpenGameArchives(request, *probe, failed)) {
+        why = failed.why;
+        return false;
     }
     if (profile.WriteProfileString(kSettingsSection, "VeyAppPath", candidate))
         return true;
@@ -157,17 +146,14 @@ bool CTarnwickApp::InitInstance(IStartupUi& ui)
         earlyOpening.join();
         openedEarly = earlyFolder == candidate;
     }
-    bool opened = openedEarly ? earlyOpened : OpenGameFolder(candidate);
-    // The talk table as loaded from the folder opened early, when that is
-    // the folder start-up settles on.
-    std::optional<bool> tableLoaded;
-    if (openedEarly && opened)
-        tableLoaded = earlyTableLoaded;
+    // Whether the talk table was read from the folder start-up settles on.
+    bool tableLoaded = earlyTableLoaded;
+    bool opened = openedEarly ? earlyOpened : OpenGameFolder(candidate, tableLoaded);
     if (!opened) {
         // Before asking, the usual places: a game installed under Wine,
         // Proton, Lutris or Bottles is found by itself.
         const std::vector<std::string> prefixes = WinePrefixes(environment);
-        if (std::optional<std::string> found = FindGameInPrefixes(prefixes)) {
+        if (std::optional<std::string> found = FindGameInPrefixes(prefixes, tableLoaded)) {
             candidate = std::move(*found);
             opened = true;
         }
@@ -177,14 +163,12 @@ bool CTarnwickApp::InitInstance(IStartupUi& ui)
             if (!chosen)
                 return false;
             candidate = ParentFolder(*chosen);
-            opened = OpenGameFolder(candidate);
+            opened = OpenGameFolder(candidate, tableLoaded);
         }
     }
     profile.WriteProfileString(kSettingsSection, "VeyAppPath", candidate);
 
-    if (!tableLoaded)
-        tableLoaded = LoadTalkTable();
-    if (!*tableLoaded) {
+    if (!tableLoaded) {
         ui.ShowMessage(kTalkTableMissing);
         return false;
     }

@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/game_folder.h"
 #include "app/profile_file.h"
 #include "app/window_place.h"
 #include "host/host_environment.h"
@@ -17,6 +18,7 @@
 #include "sound/bgm_player.h"
 #include "sound/voice_output.h"
 #include "talk/veyqel_talk.h"
+#include "walk/talk_walker.h"
 
 namespace tarnwick {
 
@@ -24,20 +26,34 @@ inline constexpr const char* kSettingsSection = "SYSTEM";
 inline constexpr const char* kDefaultGameFolder = "C:\\Program Files\\Tembrook\\Sorvalia";
 // Where a 32-bit installer puts it on 64-bit Windows.
 inline constexpr const char* kDefaultGameFolderX86 = "C:\\Program Files (x86)\\Tembrook\\Sorvalia";
-inline constexpr const char* kTalkTableName = "another_aa_talk.csv";
-inline constexpr const char* kTalkTableMissing = "Failed to read another_aa_talk.csv";
 // Followed by the settings file's path.
 inline constexpr const char* kSettingsTooLarge = "settings file too large, not used: ";
-// The talk table's entry and the size above which reading it is refused:
-// what start-up reads, and has decoded while the archives open.
-inline ReadAhead_T TalkTableEntry() { return {kTableArchive, kTalkTableName, kMaxTalkTableBytes}; }
+
+// One entry of a file dialog's type list: "Exe File" for {"*.exe"}.
+struct FileFilter_T {
+    std::string name;
+    std::vector<std::string> patterns;
+    bool operator==(const FileFilter_T&) const = default;
+};
 
 struct FileDialogRequest_T {
     std::string title;
     std::string initialFileName;
     std::string defaultExtension;
-    std::string filter;         // "Name (*.ext)|*.ext|All files (*)|*||"
-    std::string initialFolder;  // a host folder
+    std::vector<FileFilter_T> filters;  // in the order the list offers them
+    std::string initialFolder;          // a host folder
+};
+
+// What the settings file says about the window and its sound, read once at
+// start; the window's changes are written back once it has closed.
+struct AppSettings_T {
+    int volumeBgm = 0;  // VolumeBGM: hundredths of a decibel, -10000 to 0
+    PlayMode_T playMode = PlayMode_T::kDefault;
+    bool enableBgm = true;  // EnableBGM=0 keeps the music silent
+    // Where the user was when the window last closed; the window restores
+    // it and, when it closes, hands back the new one (placeKnown).
+    WindowPlace_T place;
+    bool placeKnown = false;
 };
 
 class CTarnwickApp;
@@ -81,20 +97,20 @@ public:
     const std::string& ProgramFolder() const { return programFolder; }
     CProfileFile& Profile() { return profile; }
 
-    // The application state, in the order it is built; it is torn down in
-    // the reverse order: face pictures, PCM block, music, catalogue, archives.
-    CArchiveSet archiveSet;
-    CVeyQelTalk talkCatalogue;
-    CBgmPlayer bgmPlayer;  // silent until the front end gives it a media player
-    VoiceOutput voiceOutput;
-    CFaceCache faceImages;
-    int volumeBgm = 0;  // hundredths of a decibel, -10000 to 0
-    int playMode = 0;   // 0 "Default", 1 "Short", 2 "Long"
-    bool enableBgm = true;  // EnableBGM=0 keeps the music silent
-    // Where the user was when the window last closed; the window restores
-    // it and, when it closes, hands back the new one (placeKnown).
-    WindowPlace_T place;
-    bool placeKnown = false;
+    // The game the window shows: its archives and its talk lines.
+    CArchiveSet& Archives() { return archiveSet; }
+    const CArchiveSet& Archives() const { return archiveSet; }
+    CVeyQelTalk& Talk() { return talkCatalogue; }
+    const CVeyQelTalk& Talk() const { return talkCatalogue; }
+
+    // The settings as start-up read them, with the window's changes since.
+    const AppSettings_T& Settings() const { return settings; }
+    // Takes effect with the next line that starts.
+    void SetPlayMode(PlayMode_T mode) { settings.playMode = mode; }
+    // A volume outside -10000..0 is ignored; an open track follows at once.
+    void SetMusicVolume(int volume) { SetBgmVolume(Music(), volume); }
+    // Where the window closed, to be saved with the settings.
+    void KeepPlace(const WindowPlace_T& where);
 
     // A game folder the user picked while the window runs (any file in it):
     // true when all 108 archives open there; it is then stored as
@@ -102,28 +118,44 @@ public:
     bool ChooseGameFolder(const std::string& chosenFile, Failure_T& why);
     // What the game picker asks, starting where a game is likely to be.
     FileDialogRequest_T GameFolderPickerRequest() const;
-    // Set by the window when the program should start again on return.
-    bool restartRequested = false;
+    // The window asks for this when the program should start again on
+    // return, on the folder it stored.
+    void RequestRestart() { restartRequested = true; }
+    bool RestartRequested() const { return restartRequested; }
 
-    // What the music operations work on.
-    BgmContext_T Music() { return {bgmPlayer, archiveSet, volumeBgm}; }
+    // Playback: the music, the voice clip and the face pictures, reached
+    // only through these.
+    BgmContext_T Music() { return {bgmPlayer, archiveSet, settings.volumeBgm}; }
+    CBgmPlayer& BgmPlayer() { return bgmPlayer; }  // silent until given a media player
+    VoiceOutput& Voice() { return voiceOutput; }
+    CFaceCache& Faces() { return faceImages; }
 
 private:
-    bool OpenAllArchives();
-    // Reads the talk table from the open archives into the catalogue
-    // (with the capture list); false when it cannot be read.
-    bool LoadTalkTable();
-    // Points the archive set at a stored (host or Windows) folder and opens
-    // every archive there.
-    bool OpenGameFolder(const std::string& folder);
+    // Points the archive set at a stored (host or Windows) folder, opens
+    // every archive there and loads the talk table (with the capture list)
+    // into the catalogue: false when an archive does not open; tableLoaded
+    // says whether the table was read.
+    bool OpenGameFolder(const std::string& folder, bool& tableLoaded);
     // The first default install folder in prefixes where every archive
-    // opens; the archive set is left open there.
-    std::optional<std::string> FindGameInPrefixes(const std::vector<std::string>& prefixes);
+    // opens; the game is left open there, as OpenGameFolder leaves it.
+    std::optional<std::string> FindGameInPrefixes(const std::vector<std::string>& prefixes, bool& tableLoaded);
+    // The settings from the file as read at start; a value out of range
+    // takes its default.
     void ReadDisplaySettings();
     // Reads the settings file, once for the whole run.
     ProfileState LoadSettings();
     // What the window changed, in one save.
     void SaveSettings();
+
+    // The application state, in the order it is built; it is torn down in
+    // the reverse order: face pictures, PCM block, music, catalogue, archives.
+    CArchiveSet archiveSet;
+    CVeyQelTalk talkCatalogue;
+    CBgmPlayer bgmPlayer;
+    VoiceOutput voiceOutput;
+    CFaceCache faceImages;
+    AppSettings_T settings;
+    bool restartRequested = false;
 
     std::string programFolder;
     HostEnvironment_T environment;

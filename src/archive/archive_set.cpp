@@ -2,22 +2,20 @@
 
 #include <algorithm>
 #include <atomic>
-#include <bit>
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
-#include <filesystem>
 #include <limits>
 #include <new>
 #include <optional>
+#include <span>
+#include <string>
 #include <thread>
-#include <type_traits>
 #include <utility>
 #include <vector>
 
 #include "host/host_file.h"
 #include "host/host_path.h"
-#include "archive/le_reader.h"
 
 namespace tarnwick {
 
@@ -27,55 +25,14 @@ namespace {
 // uses about 18 MiB; a larger game goes on from the heap.
 constexpr std::size_t kTableArenaBytes = std::size_t{256} << 20;
 
-template <typename T>
-std::unique_ptr<T[]> AllocateArray(std::uint64_t count)
-{
-    if (count > std::numeric_limits<std::size_t>::max() / sizeof(T))
-        return nullptr;
-    try {
-        return std::make_unique_for_overwrite<T[]>(static_cast<std::size_t>(count));
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
-}
-
-// A table from the arena when it has room, else from the heap; empty when
-// neither has the memory.
-template <typename T>
-Table_T<T> AllocateTable(std::uint64_t count, const std::shared_ptr<CMappedArena>& arena)
-{
-    static_assert(std::is_trivially_destructible_v<T> && alignof(T) <= alignof(std::max_align_t));
-    if (count > std::numeric_limits<std::size_t>::max() / sizeof(T))
-        return nullptr;
-    if (arena) {
-        if (void* p = arena->Allocate(static_cast<std::size_t>(count) * sizeof(T)))
-            return Table_T<T>(static_cast<T*>(p), TableDelete_T{arena});
-    }
-    return Table_T<T>(AllocateArray<T>(count).release(), TableDelete_T{});
-}
-
 Failure_T OutOfMemory(std::string subject)
 {
     return Failure_T::System(std::move(subject), ENOMEM);
 }
 
-// Opens relative under base; on false why names relative and the reason.
-bool OpenResolved(CHostFile& file, const std::string& base, const std::string& relative, Failure_T& why)
-{
-    const std::optional<std::string> path = ResolveUnder(base, relative);
-    if (!path) {
-        why = Failure_T::System(ShownPath(relative), ENOENT);
-        return false;
-    }
-    if (!file.Open(*path)) {
-        why = file.Failure(ShownPath(relative));
-        return false;
-    }
-    return true;
-}
-
 // What opening an archive needs: the game folder, a decoder and room for
-// stored bytes of its own, so that two threads can open archives at once.
+// the bytes it reads of its own, so that two threads can open archives at
+// once.
 struct Loader_T {
     const std::string& gameFolder;
     CDictDecoder& decoder;
@@ -88,13 +45,9 @@ struct Loader_T {
         failure = std::move(why);
         return false;
     }
-    bool Damaged(int n, bool hed, std::string check)
-    {
-        return Fail(Failure_T::Damaged(ShownPath(hed ? ArchiveHedPaths()[n] : ArchiveDatPaths()[n]), std::move(check)));
-    }
     bool OpenUnder(CHostFile& file, const std::string& relative)
     {
-        return OpenResolved(file, gameFolder, relative, failure);
+        return tarnwick::OpenUnder(file, gameFolder, relative, failure);
     }
     bool Reserve(std::uint64_t size)
     {
@@ -124,242 +77,77 @@ std::optional<std::string> CompressedSizeProblem(const HedRecord_T& r, std::uint
     return std::nullopt;
 }
 
-// A stream that stops short of the full size would leave stale bytes in the
-// entry; that is a damaged entry, not a short one.
-bool DecodeExactly(CDictDecoder& decoder, const std::uint8_t* src, std::uint32_t stored, std::uint8_t* dst,
-                   std::uint32_t full)
+// Reads the name directory that record 0 places into l.scratch: a
+// compressed one's stored bytes, a plain one a block at a time only until
+// its names are complete. bytes is then what ParseNameDirectory takes.
+bool ReadNameDirectory(Loader_T& l, int n, CHostFile& dat, const HedRecord_T& directory,
+                       std::uint32_t recordCount, std::span<const std::uint8_t>& bytes)
 {
-    std::uint32_t written = 0;
-    return decoder.Decode(src, stored, dst, full, &written) && written == full;
+    const std::string shown = ShownPath(ArchiveDatPaths()[n]);
+    std::uint64_t toRead = 0;
+    if (!PlaceNameDirectory(n, directory, dat.Size(), toRead, l.failure))
+        return false;
+    if (directory.storedSize & kStoredCompressed) {
+        if (!l.Reserve(toRead))
+            return l.Fail(OutOfMemory(shown));
+        if (dat.ReadAt(directory.offset, l.scratch.data(), toRead) != toRead)
+            return l.Fail(dat.Failure(shown));
+        bytes = {l.scratch.data(), static_cast<std::size_t>(toRead)};
+        return true;
+    }
+    constexpr std::uint64_t kFirstBlock = std::uint64_t{1} << 20;
+    CPlainDirectoryScan scan(n, directory.fullSize, recordCount);
+    for (std::uint64_t have = 0; !scan.Done();) {
+        // Blocks double, so that a large directory takes few reads.
+        const std::uint64_t want = std::min(toRead - have, std::max(have, kFirstBlock));
+        if (!l.Reserve(have + want))
+            return l.Fail(OutOfMemory(shown));
+        if (dat.ReadAt(directory.offset + have, l.scratch.data() + have, want) != want)
+            return l.Fail(dat.Failure(shown));
+        have += want;
+        if (!scan.Scan({l.scratch.data(), static_cast<std::size_t>(have)}, l.failure))
+            return false;
+    }
+    bytes = {l.scratch.data(), static_cast<std::size_t>(scan.Used())};
+    return true;
 }
 
-// The record in the twelve little-endian bytes at bytes.
-HedRecord_T RecordAt(const std::uint8_t* bytes)
+// Reads what the parse needs and no more: record 0, which places the name
+// directory, the directory up to its last name, and then the records of
+// the names it holds, not as many as the .hed's size would hold.
+bool LoadArchive(Loader_T& l, int n, ArchiveInfo_T& out)
 {
-    CLeReader reader({bytes, kHedRecordSize});
-    HedRecord_T r{};
-    reader.U32(r.offset);
-    reader.U32(r.storedSize);
-    reader.U32(r.fullSize);
-    return r;
-}
-
-// Opens the .hed and reads record 0, which places the name directory; the
-// records of the names are read once the directory says how many there are
-// (ReadRecords), not as many as the file's size would hold.
-bool OpenIndex(Loader_T& l, int n, CHostFile& hed, HedRecord_T& directory, std::uint32_t& recordsInFile)
-{
+    const std::string hedShown = ShownPath(ArchiveHedPaths()[n]);
+    CHostFile hed;
     if (!l.OpenUnder(hed, ArchiveHedPaths()[n]))
         return false;
-    // Records only: a partial record or no record 0 is a broken index.
-    const std::uint64_t size = hed.Size();
-    if (size < kHedRecordSize)
-        return l.Damaged(n, true, "no record 0");
-    if (size % kHedRecordSize != 0)
-        return l.Damaged(n, true, "length is not a multiple of 12");
-    if (size / kHedRecordSize > std::numeric_limits<std::uint32_t>::max())
-        return l.Damaged(n, true, "too many records");
-    recordsInFile = static_cast<std::uint32_t>(size / kHedRecordSize);
+    std::uint32_t recordsInFile = 0;
+    if (!CountHedRecords(n, hed.Size(), recordsInFile, l.failure))
+        return false;
     std::uint8_t first[kHedRecordSize];
     if (hed.ReadAt(0, first, kHedRecordSize) != kHedRecordSize)
-        return l.Fail(hed.Failure(ShownPath(ArchiveHedPaths()[n])));
-    directory = RecordAt(first);
-    return true;
-}
+        return l.Fail(hed.Failure(hedShown));
+    const HedRecord_T directory = ParseHedRecord(first);
 
-// Record 0 (as the directory was read with it) and the records of the
-// info.nameCount names.
-bool ReadRecords(Loader_T& l, int n, CHostFile& hed, const HedRecord_T& directory, ArchiveInfo_T& info)
-{
-    info.recordCount = info.nameCount + 1;
-    info.indexTable = AllocateTable<HedRecord_T>(info.recordCount, l.arena);
-    if (!info.indexTable)
-        return l.Fail(OutOfMemory(ShownPath(ArchiveHedPaths()[n])));
-    // The records are read straight into the table, which has their layout:
-    // three little-endian 32-bit numbers each.
-    info.indexTable[0] = directory;
-    auto* bytes = reinterpret_cast<std::uint8_t*>(info.indexTable.get() + 1);
-    const std::uint64_t size = std::uint64_t{info.nameCount} * kHedRecordSize;
-    if (hed.ReadAt(kHedRecordSize, bytes, size) != size)
-        return l.Fail(hed.Failure(ShownPath(ArchiveHedPaths()[n])));
-    if constexpr (std::endian::native != std::endian::little) {
-        for (std::uint32_t k = 1; k < info.recordCount; ++k)
-            info.indexTable[k] = RecordAt(bytes + std::size_t{k - 1} * kHedRecordSize);
-    }
-    return true;
-}
-
-// Where each of count names, each ended by a zero byte, starts in
-// block[from, end), and where the one after the last would: false when the
-// block holds fewer. Names are short, so the zeros are found eight bytes at
-// a time rather than by a call per name.
-bool FindNameStarts(const std::uint8_t* block, std::uint32_t from, std::uint32_t end, std::uint32_t count,
-                    std::uint32_t* starts)
-{
-    constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
-    starts[0] = from;
-    std::uint32_t found = 0;
-    std::uint32_t at = from;
-    for (; found < count && end - at >= 8; at += 8) {
-        std::uint64_t v;
-        std::memcpy(&v, block + at, sizeof v);
-        if constexpr (std::endian::native == std::endian::big)
-            v = __builtin_bswap64(v);
-        // Bit 7 of each byte that is zero, and no other bit: adding within
-        // the low seven bits never carries into the next byte.
-        std::uint64_t zeros = ~(((v & kLow7) + kLow7) | v | kLow7);
-        for (; zeros != 0 && found < count; zeros &= zeros - 1)
-            starts[++found] = at + static_cast<std::uint32_t>(std::countr_zero(zeros) >> 3) + 1;
-    }
-    for (; found < count && at < end; ++at) {
-        if (block[at] == 0)
-            starts[++found] = at + 1;
-    }
-    return found == count;
-}
-
-// Where the count-th zero byte of block[from, end) lies, or end when there
-// are fewer; seen counts the zeros passed on the way.
-std::uint64_t FindZero(const std::uint8_t* block, std::uint64_t from, std::uint64_t end, std::uint32_t count,
-                       std::uint32_t& seen)
-{
-    const auto zeros = static_cast<std::uint64_t>(std::count(block + from, block + end, std::uint8_t{0}));
-    if (seen + zeros < count) {
-        seen += static_cast<std::uint32_t>(zeros);
-        return end;
-    }
-    for (std::uint64_t at = from;; ++at) {
-        if (block[at] == 0 && ++seen == count)
-            return at;
-    }
-}
-
-// A stored name directory of full bytes, read into l.scratch a block at a
-// time only until its count of names is complete: a size in record 0 far
-// beyond the names (a sparse or hostile .dat) costs no memory. Gives the
-// bytes that hold the count and the names, 0 with the failure set.
-std::uint64_t ReadStoredDirectory(Loader_T& l, int n, CHostFile& dat, std::uint32_t full,
-                                  std::uint32_t recordCount)
-{
-    constexpr std::uint64_t kFirstBlock = std::uint64_t{1} << 20;
-    std::uint64_t have = 0;
-    std::uint32_t count = 0;
-    std::uint32_t seen = 0;
-    for (;;) {
-        // Blocks double, so that a large directory takes few reads.
-        const std::uint64_t want = std::min<std::uint64_t>(full - have, std::max(have, kFirstBlock));
-        if (!l.Reserve(have + want)) {
-            l.Fail(OutOfMemory(ShownPath(ArchiveDatPaths()[n])));
-            return 0;
-        }
-        if (dat.Read(l.scratch.data() + have, want) != want) {
-            l.Fail(dat.Failure(ShownPath(ArchiveDatPaths()[n])));
-            return 0;
-        }
-        std::uint64_t from = have;
-        if (have == 0) {
-            CLeReader({l.scratch.data(), 4}).U32(count);
-            from = 4;
-            // The checks LoadNameDirectory makes, before a count that
-            // cannot be right has more read.
-            if (count > full - 4) {
-                l.Damaged(n, false, "the name directory holds fewer names than its count");
-                return 0;
-            }
-            if (count > recordCount - 1) {
-                l.Damaged(n, true, "fewer records than names");
-                return 0;
-            }
-        }
-        have += want;
-        if (count == 0)
-            return 4;
-        const std::uint64_t last = FindZero(l.scratch.data(), from, have, count, seen);
-        if (last < have)
-            return last + 1;
-        if (have == full)
-            return full;  // fewer names than the count: left to the check
-    }
-}
-
-bool LoadNameDirectory(Loader_T& l, int n, CHostFile& dat, const HedRecord_T& r, ArchiveInfo_T& info)
-{
-    if (r.offset > dat.Size())
-        return l.Damaged(n, false, "the name directory lies beyond the end of the file");
-    if (!dat.Seek(r.offset))
-        return l.Fail(dat.Failure(ShownPath(ArchiveDatPaths()[n])));
-
-    const std::uint64_t available = dat.Size() - r.offset;
-    std::uint32_t full = r.fullSize;
-    if (full < 4)
-        return l.Damaged(n, false, "the name directory is shorter than its count");
-    Table_T<std::uint8_t> block;
-    if (r.storedSize & kStoredCompressed) {
-        const std::uint32_t stored = r.storedSize & kStoredSizeMask;
-        if (stored > available)
-            return l.Damaged(n, false, "the name directory runs past the end of the file");
-        if (full > MaxDecodedSize(stored))
-            return l.Damaged(n, false, "the name directory's size is more than its stored bytes can hold");
-        if (!l.Reserve(stored))
-            return l.Fail(OutOfMemory(ShownPath(ArchiveDatPaths()[n])));
-        if (dat.Read(l.scratch.data(), stored) != stored)
-            return l.Fail(dat.Failure(ShownPath(ArchiveDatPaths()[n])));
-        block = AllocateTable<std::uint8_t>(full, l.arena);
-        if (!block)
-            return l.Fail(OutOfMemory(ShownPath(ArchiveDatPaths()[n])));
-        if (!DecodeExactly(l.decoder, l.scratch.data(), stored, block.get(), full))
-            return l.Damaged(n, false, "the name directory does not decode");
-    } else {
-        if (full > available)
-            return l.Damaged(n, false, "the name directory runs past the end of the file");
-        const std::uint64_t used = ReadStoredDirectory(l, n, dat, full, info.recordCount);
-        if (used == 0)
-            return false;
-        // Only the bytes up to the last name's zero are kept.
-        full = static_cast<std::uint32_t>(used);
-        block = AllocateTable<std::uint8_t>(full, l.arena);
-        if (!block)
-            return l.Fail(OutOfMemory(ShownPath(ArchiveDatPaths()[n])));
-        std::memcpy(block.get(), l.scratch.data(), full);
-    }
-
-    CLeReader reader({block.get(), full});
-    std::uint32_t count = 0;
-    reader.U32(count);
-    // Every name takes at least its zero byte, and every name needs a record
-    // behind record 0.
-    if (count > full - 4)
-        return l.Damaged(n, false, "the name directory holds fewer names than its count");
-    if (count > info.recordCount - 1)
-        return l.Damaged(n, true, "fewer records than names");
-    // Where each name starts in the block, and where the one after the last
-    // would: a name ends one byte (its zero) before the next one starts.
-    Table_T<std::uint32_t> starts = AllocateTable<std::uint32_t>(std::size_t{count} + 1, l.arena);
-    if (!starts)
-        return l.Fail(OutOfMemory(ShownPath(ArchiveDatPaths()[n])));
-    if (!FindNameStarts(block.get(), 4, full, count, starts.get()))
-        return l.Damaged(n, false, "the name directory holds fewer names than its count");
-
-    info.nameBlock = std::move(block);
-    info.nameStarts = std::move(starts);
-    info.nameCount = count;
-    return true;
-}
-
-bool LoadArchive(Loader_T& l, int n, ArchiveInfo_T& info)
-{
-    CHostFile hed;
-    HedRecord_T directory{};
-    std::uint32_t recordsInFile = 0;
-    if (!OpenIndex(l, n, hed, directory, recordsInFile))
-        return false;
     CHostFile dat;
     if (!l.OpenUnder(dat, ArchiveDatPaths()[n]))
         return false;
-    // Until the names say how many records to read, recordCount is what the
-    // .hed could hold.
-    info.recordCount = recordsInFile;
-    return LoadNameDirectory(l, n, dat, directory, info) && ReadRecords(l, n, hed, directory, info);
+    std::span<const std::uint8_t> names;
+    ArchiveInfo_T info;
+    if (!ReadNameDirectory(l, n, dat, directory, recordsInFile, names) ||
+        !ParseNameDirectory(n, directory, names, recordsInFile, l.decoder, l.arena, info, l.failure))
+        return false;
+
+    const std::uint64_t size = std::uint64_t{info.nameCount} * kHedRecordSize;
+    if (!l.Reserve(size))
+        return l.Fail(OutOfMemory(hedShown));
+    if (hed.ReadAt(kHedRecordSize, l.scratch.data(), size) != size)
+        return l.Fail(hed.Failure(hedShown));
+    if (!ParseNameRecords(n, directory, {l.scratch.data(), static_cast<std::size_t>(size)}, l.arena, info,
+                          l.failure))
+        return false;
+    out = std::move(info);
+    return true;
 }
 
 Failure_T TooLarge(std::string subject, std::uint64_t size, std::uint64_t maxSize)
@@ -373,15 +161,6 @@ Failure_T TooLarge(std::string subject, std::uint64_t size, std::uint64_t maxSiz
 
 CArchiveSet::CArchiveSet() : decoder(std::make_unique<CDictDecoder>()) {}
 CArchiveSet::~CArchiveSet() = default;
-
-std::uint32_t ArchiveInfo_T::Find(std::string_view name) const
-{
-    for (std::uint32_t i = 0; i < nameCount; ++i) {
-        if (EqualsNoCase(Name(i), name))
-            return i + 1;
-    }
-    return 0;
-}
 
 int OpenAllArchives(CArchiveSet& set, const ReadAhead_T* readAhead)
 {
@@ -408,7 +187,7 @@ int CArchiveSet::OpenAllArchives(const ReadAhead_T* readAhead)
             return;
         CHostFile dat;
         Failure_T ignored;
-        if (!OpenResolved(dat, gameFolder, ArchiveDatPaths()[n], ignored) || r.offset > dat.Size() ||
+        if (!OpenUnder(dat, gameFolder, ArchiveDatPaths()[n], ignored) || r.offset > dat.Size() ||
             CompressedSizeProblem(r, dat.Size() - r.offset))
             return;
         const std::uint32_t stored = r.storedSize & kStoredSizeMask;
@@ -474,25 +253,9 @@ int CArchiveSet::OpenAllArchives(const ReadAhead_T* readAhead)
 void CArchiveSet::KeepDataFileOpen(bool keep)
 {
     keepDataFile = keep;
-    overrideFolders.clear();
+    looseFiles.KeepFolders(keep);
     if (!keep)
         keptDat.reset();
-}
-
-// The host path of base's override folder, when it is a folder.
-const std::optional<std::string>& CArchiveSet::FindOverrideFolder(const std::string& base,
-                                                                  const std::string& overrideFolder)
-{
-    const std::string key = base + '\n' + overrideFolder;
-    auto known = overrideFolders.find(key);
-    if (known == overrideFolders.end()) {
-        std::optional<std::string> path = ResolveUnder(base, overrideFolder);
-        std::error_code ec;
-        if (path && !std::filesystem::is_directory(*path, ec))
-            path.reset();
-        known = overrideFolders.emplace(key, std::move(path)).first;
-    }
-    return known->second;
 }
 
 // The open .dat of archive n: the kept one when it is still the right file,
@@ -508,7 +271,7 @@ CHostFile* CArchiveSet::DataFile(int n, CHostFile& local)
         keptDat = std::make_unique<CHostFile>();
         file = keptDat.get();
     }
-    if (!OpenUnder(*file, gameFolder, ArchiveDatPaths()[n])) {
+    if (!OpenUnder(*file, gameFolder, ArchiveDatPaths()[n], failure)) {
         keptDat.reset();
         return nullptr;
     }
@@ -521,12 +284,6 @@ bool CArchiveSet::Fail(Failure_T why)
 {
     failure = std::move(why);
     return false;
-}
-
-// Opens relative under base; on false the failure names relative.
-bool CArchiveSet::OpenUnder(CHostFile& file, const std::string& base, const std::string& relative)
-{
-    return OpenResolved(file, base, relative, failure);
 }
 
 bool CArchiveSet::IsOpen(int n) const
@@ -613,37 +370,7 @@ bool CArchiveSet::ReadFoundEntry(int n, std::uint32_t k, std::string_view name, 
 
 bool CArchiveSet::OpenOverride(int n, std::string_view name, CHostFile& file, std::string& shown)
 {
-    const std::string overrideFolder = "unpack\\" + ArchiveDatPaths()[n];
-    return (looseInProgramFolder && OpenLooseFile(programFolder, overrideFolder, name, file, shown)) ||
-           (looseInGameFolder && OpenLooseFile(gameFolder, overrideFolder, name, file, shown));
-}
-
-bool CArchiveSet::OpenLooseFile(const std::string& base, const std::string& overrideFolder, std::string_view name,
-                                CHostFile& file, std::string& shown)
-{
-    if (base.empty())
-        return false;
-    // A tool reading many entries looks for the override folder once; the
-    // window looks every time, so a folder made while it runs counts.
-    std::string searchBase = base;
-    std::string folder = overrideFolder + "\\";
-    if (keepDataFile) {
-        const std::optional<std::string>& found = FindOverrideFolder(base, overrideFolder);
-        if (!found)
-            return false;
-        searchBase = *found;
-        folder.clear();
-    }
-    std::string relative = folder + "pri-" + std::string(name);
-    if (!OpenUnder(file, searchBase, relative)) {
-        relative = folder + std::string(name);
-        if (!OpenUnder(file, searchBase, relative)) {
-            failure = {};
-            return false;
-        }
-    }
-    shown = JoinPath(base, ShownPath(overrideFolder + "\\" + relative.substr(folder.size())));
-    return true;
+    return looseFiles.Open(n, name, programFolder, gameFolder, file, shown);
 }
 
 // A loose file that exists is final, even an empty one.

@@ -5,76 +5,20 @@
 
 #include <cstdint>
 #include <functional>
-#include <map>
 #include <memory>
-#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
+#include "archive/archive_index.h"
 #include "archive/archive_table.h"
 #include "archive/dict_decoder.h"
+#include "archive/loose_files.h"
 #include "host/failure.h"
-#include "host/mapped_memory.h"
 
 namespace tarnwick {
 
 class CHostFile;
-
-struct HedRecord_T {
-    std::uint32_t offset;      // of the stored bytes in the .dat
-    std::uint32_t storedSize;  // bit 31: compressed; bits 0 to 30: stored bytes
-    std::uint32_t fullSize;    // bytes of the entry's content
-};
-
-inline constexpr std::uint32_t kStoredCompressed = 0x80000000u;
-inline constexpr std::uint32_t kStoredSizeMask = 0x7FFFFFFFu;
-inline constexpr std::uint32_t kHedRecordSize = 12;
-static_assert(sizeof(HedRecord_T) == kHedRecordSize);
-
-// Frees a table from the heap; a table from an arena goes with the last
-// table that holds the arena.
-struct TableDelete_T {
-    std::shared_ptr<CMappedArena> arena;
-
-    template <typename T>
-    void operator()(T* table) const
-    {
-        if (!arena)
-            std::default_delete<T[]>()(table);
-    }
-};
-template <typename T>
-using Table_T = std::unique_ptr<T[], TableDelete_T>;
-
-struct ArchiveInfo_T {
-    // Record 0 and one per name; records the .hed holds beyond those are
-    // never read, so a .hed far larger than its names costs nothing.
-    Table_T<HedRecord_T> indexTable;
-    std::uint32_t recordCount = 0;
-    Table_T<std::uint8_t> nameBlock;
-    // nameCount + 1 offsets into nameBlock: name i runs from nameStarts[i] up
-    // to its zero, the byte before nameStarts[i + 1].
-    Table_T<std::uint32_t> nameStarts;
-    std::uint32_t nameCount = 0;
-
-    std::string_view Name(std::uint32_t i) const
-    {
-        return {reinterpret_cast<const char*>(nameBlock.get()) + nameStarts[i],
-                nameStarts[i + 1] - nameStarts[i] - 1};
-    }
-    // 1-based entry number of the first name matching case-insensitively,
-    // 0 when absent.
-    std::uint32_t Find(std::string_view name) const;
-};
-
-// An entry to read while the archives open: archive, name, and the size
-// above which the read that wants it refuses it.
-struct ReadAhead_T {
-    int archive = -1;
-    std::string name;
-    std::uint64_t maxSize = 0;
-};
 
 // Takes an entry's bytes a block at a time, in order; false stops the copy
 // (the caller's write failed). The block lies in the set's shared buffer:
@@ -170,10 +114,6 @@ public:
     const HedRecord_T* Record(int n, std::uint32_t k) const;
 
 private:
-    // Opens the loose file of name under base, when there is one, with
-    // shown set to its path as messages name it.
-    bool OpenLooseFile(const std::string& base, const std::string& overrideFolder, std::string_view name,
-                       CHostFile& file, std::string& shown);
     // The loose override of entry name of archive n that counts, when any.
     bool OpenOverride(int n, std::string_view name, CHostFile& file, std::string& shown);
     bool ReadLooseFile(CHostFile& file, const std::string& shown, std::uint32_t* length, std::uint64_t maxSize);
@@ -195,8 +135,6 @@ private:
     bool ReadIndexedEntry(std::uint32_t k, int n, std::uint32_t* length, std::uint64_t maxSize,
                           AheadEntry_T ahead);
     CHostFile* DataFile(int n, CHostFile& local);
-    const std::optional<std::string>& FindOverrideFolder(const std::string& base, const std::string& overrideFolder);
-    bool OpenUnder(CHostFile& file, const std::string& base, const std::string& relative);
     bool Fail(Failure_T why);
     bool ReserveBuffer(std::uint64_t size);
 
@@ -205,27 +143,18 @@ private:
     std::unique_ptr<std::uint8_t[]> buffer;
     std::uint32_t capacity = 0;
     std::unique_ptr<CDictDecoder> decoder;
-    bool looseInProgramFolder = true;
-    bool looseInGameFolder = true;
     std::string programFolder;
     Failure_T failure;
     bool keepDataFile = false;
     std::unique_ptr<CHostFile> keptDat;
     int keptDatArchive = -1;
     std::string keptDatFolder;
-    std::map<std::string, std::optional<std::string>> overrideFolders;  // while keepDataFile
+    CLooseFiles looseFiles;
     AheadEntry_T aheadEntry;  // until the next read
 };
 
 // Opens archives 0 to 107 in order, as start-up does, stopping at the first
 // that fails: gives its number (LastFailure says why), or -1 when all open.
 int OpenAllArchives(CArchiveSet& set, const ReadAhead_T* readAhead = nullptr);
-
-// Largest content a compressed stream of storedBytes bytes can decode to:
-// every code takes at least 2 bits and gives at most 100 bytes.
-inline std::uint64_t MaxDecodedSize(std::uint64_t storedBytes)
-{
-    return storedBytes * 4 * kDictMaxString;
-}
 
 }  // namespace tarnwick

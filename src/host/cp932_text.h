@@ -1,11 +1,19 @@
 // The game's texts (code page 932 bytes) as UTF-8, for what leaves the
-// program as text: file names, spreadsheets, the command line's output.
+// program as text (file names, spreadsheets, the command line's output) and
+// for what the window shows, so that all of them read a text alike.
 #pragma once
 
 #include <string>
 #include <string_view>
 
 namespace tarnwick {
+
+// Whether a byte opens a two-byte character; the byte after it belongs to
+// that character, whatever its value.
+constexpr bool IsCp932LeadByte(unsigned char b)
+{
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
 
 // Bytes that are not code page 932 become U+FFFD, one per byte.
 std::string Cp932ToUtf8(std::string_view bytes);

@@ -33,7 +33,7 @@ public:
 
     // Fetches the clip and opens the decoder over it; false when the entry
     // is missing or too large, or the decoder refuses it.
-    bool Open(CArchiveSet& archives, std::string_view name, int kind, WaveFormat_T& format);
+    bool Open(CArchiveSet& archives, std::string_view name, ClipKind_T kind, WaveFormat_T& format);
     // Frames the stream says it holds, or -1 when it cannot tell.
     std::int64_t Frames() { return ov_pcm_total(&file, -1); }
     // Decodes 16-bit signed little-endian samples into dst, up to room bytes:
@@ -49,7 +49,7 @@ private:
     int errorsInRow = 0;
 };
 
-bool CVoiceDecoder::Open(CArchiveSet& archives, std::string_view name, int kind, WaveFormat_T& format)
+bool CVoiceDecoder::Open(CArchiveSet& archives, std::string_view name, ClipKind_T kind, WaveFormat_T& format)
 {
     std::uint32_t length = 0;
     if (!archives.ReadEntry(VoiceArchiveFor(kind), name, &length, kMaxVoiceEntryBytes))
@@ -155,9 +155,18 @@ void InvertVoiceBytes(std::uint8_t* bytes, std::size_t length)
         bytes[i] = static_cast<std::uint8_t>(~bytes[i]);
 }
 
-int VoiceArchiveFor(int kind)
+ClipKind_T ClipKindOfNumber(std::int32_t number)
 {
-    return kind == 1 ? kShortVoiceArchive : kLongVoiceArchive;
+    switch (number) {
+    case 0: return ClipKind_T::kSilent;
+    case 1: return ClipKind_T::kShort;
+    default: return ClipKind_T::kLong;
+    }
+}
+
+int VoiceArchiveFor(ClipKind_T kind)
+{
+    return kind == ClipKind_T::kShort ? kShortVoiceArchive : kLongVoiceArchive;
 }
 
 VoiceOutput::VoiceOutput() : pcm(static_cast<std::uint8_t*>(std::malloc(kInitialPcmCapacity)))
@@ -171,7 +180,7 @@ VoiceOutput::~VoiceOutput()
 }
 
 bool PlayVoiceClip(IWaveDevice& device, VoiceOutput& out, CArchiveSet& archives, std::string_view name,
-                   int kind)
+                   ClipKind_T kind)
 {
     if (out.IsPlaying() || !out.pcm)
         return false;
@@ -206,7 +215,7 @@ bool PlayVoiceClip(IWaveDevice& device, VoiceOutput& out, CArchiveSet& archives,
     return true;
 }
 
-bool DecodeVoiceClip(CArchiveSet& archives, std::string_view name, int kind, WaveFormat_T& format,
+bool DecodeVoiceClip(CArchiveSet& archives, std::string_view name, ClipKind_T kind, WaveFormat_T& format,
                      std::vector<std::uint8_t>& pcm)
 {
     pcm.clear();

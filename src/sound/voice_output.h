@@ -38,8 +38,16 @@ class CVoiceDecoder;
 // The most PCM bytes a clip of this format plays: whole frames.
 std::uint32_t MaxVoicePcmBytes(const WaveFormat_T& format);
 
-// Kind 1 is the short-clip archive; every other kind the long-clip one.
-int VoiceArchiveFor(int kind);
+// How a line's clip plays. The talk table stores it as a number: 0 silent,
+// 1 from the short-clip archive, 2 from the long-clip one.
+enum class ClipKind_T { kSilent = 0, kShort = 1, kLong = 2 };
+
+// The kind a talk table number stands for; the game reads every number
+// but 0 and 1 from the long-clip archive, so they all mean kLong.
+ClipKind_T ClipKindOfNumber(std::int32_t number);
+
+// The short-clip archive for kShort; every other kind the long-clip one.
+int VoiceArchiveFor(ClipKind_T kind);
 
 // Voice clips are stored with every bit inverted; this turns the stored
 // bytes into the Ogg Vorbis stream (and back), in place.
@@ -90,12 +98,12 @@ public:
 // rest decoded, and the device's done handler follows. The decoder keeps a
 // copy of the entry; the archive set's buffer is free at once.
 bool PlayVoiceClip(IWaveDevice& device, VoiceOutput& out, CArchiveSet& archives, std::string_view name,
-                   int kind);
+                   ClipKind_T kind);
 
 // The same clip decoded whole into pcm without a device, as it would play
 // (as long and no longer): for saving it. False where PlayVoiceClip would be
 // silent for the clip, except that any rate and channel count are kept.
-bool DecodeVoiceClip(CArchiveSet& archives, std::string_view name, int kind, WaveFormat_T& format,
+bool DecodeVoiceClip(CArchiveSet& archives, std::string_view name, ClipKind_T kind, WaveFormat_T& format,
                      std::vector<std::uint8_t>& pcm);
 
 // Cuts an open clip short; the done handler still follows, and closes it.

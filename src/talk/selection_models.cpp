@@ -95,6 +95,16 @@ CTalkListModel::MarkedPlace_T CTalkListModel::MarkedPlace(int row) const
     return place;
 }
 
+std::vector<const CVeyQelTalkElm*> MarkedRows(const CTalkListModel& list)
+{
+    std::vector<const CVeyQelTalkElm*> marked;
+    for (std::size_t i = 0; i < list.RowCount(); ++i) {
+        if (list.IsChecked(i))
+            marked.push_back(list.RecordAt(i));
+    }
+    return marked;
+}
+
 void CSelectorModel::Clear()
 {
     std::vector<Entry_T>().swap(entries);  // a long list's room goes with it

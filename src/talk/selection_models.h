@@ -85,6 +85,11 @@ private:
     IListener* listener = nullptr;
 };
 
+// The records of the marked rows the list shows, in list order: what an
+// export of the marked lines takes. A row hidden by a filter is left out,
+// however it is marked.
+std::vector<const CVeyQelTalkElm*> MarkedRows(const CTalkListModel& list);
+
 // A drop-down list: entries in the order added, texts kept as the bytes they
 // were given (compared as bytes, converted only for display), each with an
 // optional capture item.

@@ -17,8 +17,6 @@
 namespace tarnwick {
 
 inline constexpr std::size_t kTalkFieldSlots = 11;
-// The game's talk table is a few megabytes; a larger one is not read.
-inline constexpr std::uint64_t kMaxTalkTableBytes = 256u << 20;
 
 // One talk line. Texts are the table's bytes (code page 932), viewed in the
 // reader's copy of the table.

@@ -4,8 +4,8 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "res/resources.h"
 #include "ui/dialog_units.h"
+#include "ui/res/resources.h"
 
 namespace tarnwick {
 

@@ -6,7 +6,7 @@
 #include <QFont>
 #include <QRect>
 
-#include "res/resources.h"
+#include "ui/res/resources.h"
 
 namespace tarnwick {
 

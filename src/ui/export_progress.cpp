@@ -11,6 +11,7 @@
 
 #include <memory>
 
+#include "app/game_folder.h"
 #include "app/line_export.h"
 #include "app/tarnwick_app.h"
 #include "archive/archive_table.h"
@@ -24,13 +25,14 @@ namespace {
 std::unique_ptr<CArchiveSet> ExportArchives(const CTarnwickApp& app, Failure_T& why)
 {
     auto set = std::make_unique<CArchiveSet>();
-    set->SetGameFolder(app.archiveSet.GameFolder());
-    set->SetProgramFolder(app.archiveSet.ProgramFolder());
-    for (const int n : {kFaceArchive, kLongVoiceArchive, kShortVoiceArchive}) {
-        if (!set->OpenArchive(n)) {
-            why = set->LastFailure();
-            return nullptr;
-        }
+    GameRequest_T request;
+    request.folder = app.Archives().GameFolder();
+    request.programFolder = app.Archives().ProgramFolder();
+    request.archives = {kFaceArchive, kLongVoiceArchive, kShortVoiceArchive};
+    request.talkTable = false;
+    if (GameFailure_T failed; !OpenGameArchives(request, *set, failed)) {
+        why = failed.why;
+        return nullptr;
     }
     return set;
 }
@@ -63,7 +65,8 @@ QString Summary(const CLineExport& exporter, bool cancelled, const QString& fold
 
 }  // namespace
 
-void RunLineExport(QWidget* parent, CTarnwickApp& app, std::vector<const CVeyQelTalkElm*> rows, int playMode)
+void RunLineExport(QWidget* parent, CTarnwickApp& app, std::vector<const CVeyQelTalkElm*> rows,
+                   PlayMode_T playMode)
 {
     const QString title = QStringLiteral("Export marked lines");
     if (rows.empty()) {

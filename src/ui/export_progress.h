@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "walk/talk_walker.h"
+
 class QWidget;
 
 namespace tarnwick {
@@ -14,6 +16,7 @@ class CTarnwickApp;
 class CVeyQelTalkElm;
 
 // Exports rows (in this order) in playMode as the window plays them.
-void RunLineExport(QWidget* parent, CTarnwickApp& app, std::vector<const CVeyQelTalkElm*> rows, int playMode);
+void RunLineExport(QWidget* parent, CTarnwickApp& app, std::vector<const CVeyQelTalkElm*> rows,
+                   PlayMode_T playMode);
 
 }  // namespace tarnwick

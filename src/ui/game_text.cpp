@@ -1,7 +1,8 @@
 #include "ui/game_text.h"
 
-#include <QStringDecoder>
+#include <string>
 
+#include "host/cp932_text.h"
 #include "talk/veyqel_talk.h"
 
 namespace tarnwick {
@@ -18,10 +19,9 @@ QString GameText(std::string_view cp932)
     }
     if (ascii)
         return QString::fromLatin1(cp932.data(), static_cast<qsizetype>(cp932.size()));
-    QStringDecoder decoder("CP932");
-    if (!decoder.isValid())
-        return QString::fromLocal8Bit(cp932.data(), static_cast<qsizetype>(cp932.size()));
-    return decoder.decode(QByteArrayView(cp932.data(), static_cast<qsizetype>(cp932.size())));
+    // The core's conversion, so the window shows what exports and searches see.
+    const std::string utf8 = Cp932ToUtf8(cp932);
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
 }
 
 QString TalkTextShown(std::string_view talkText, const QString& lineBreak, std::size_t maxBytes)
@@ -31,8 +31,7 @@ QString TalkTextShown(std::string_view talkText, const QString& lineBreak, std::
         // Step whole characters: a lead byte takes its trail byte with it.
         std::size_t end = 0;
         while (end < maxBytes) {
-            const auto c = static_cast<unsigned char>(talkText[end]);
-            const std::size_t width = ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) ? 2 : 1;
+            const std::size_t width = IsCp932LeadByte(static_cast<unsigned char>(talkText[end])) ? 2 : 1;
             if (end + width > maxBytes)
                 break;
             end += width;

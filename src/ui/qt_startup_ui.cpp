@@ -10,23 +10,22 @@
 
 namespace tarnwick {
 
-QString QtNameFilters(const std::string& filter)
+QString QtNameFilters(const std::vector<FileFilter_T>& filters)
 {
-    // Pairs of "description|pattern", ended by an empty pair.
-    const QStringList parts = QString::fromUtf8(filter).split(QLatin1Char('|'));
-    QStringList filters;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        if (parts[i].isEmpty())
-            break;
-        filters << parts[i];
+    QStringList shown;
+    for (const FileFilter_T& f : filters) {
+        QStringList patterns;
+        for (const std::string& p : f.patterns)
+            patterns << QString::fromUtf8(p);
+        shown << QStringLiteral("%1 (%2)").arg(QString::fromUtf8(f.name), patterns.join(QLatin1Char(' ')));
     }
-    return filters.join(QStringLiteral(";;"));
+    return shown.join(QStringLiteral(";;"));
 }
 
 std::optional<std::string> CQtStartupUi::AskForFile(const FileDialogRequest_T& request)
 {
     QFileDialog dialog(nullptr, QString::fromUtf8(request.title),
-                       QString::fromStdString(request.initialFolder), QtNameFilters(request.filter));
+                       QString::fromStdString(request.initialFolder), QtNameFilters(request.filters));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::AnyFile);  // the file itself need not exist
     QString suffix = QString::fromUtf8(request.defaultExtension);

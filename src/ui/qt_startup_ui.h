@@ -32,7 +32,8 @@ private:
     std::unique_ptr<CTarnwickDlg> prepared;
 };
 
-// "Exe File (*.exe)|*.exe||" becomes Qt's "Exe File (*.exe)".
-QString QtNameFilters(const std::string& filter);
+// {"Exe File", {"*.exe"}} becomes Qt's "Exe File (*.exe)"; several are
+// joined by ";;".
+QString QtNameFilters(const std::vector<FileFilter_T>& filters);
 
 }  // namespace tarnwick

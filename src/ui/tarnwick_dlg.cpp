@@ -15,7 +15,6 @@
 #include <QSlider>
 
 #include "app/tarnwick_app.h"
-#include "res/resources.h"
 #include "talk/selection_lists.h"
 #include "ui/about_dlg.h"
 #include "ui/dialog_units.h"
@@ -24,6 +23,7 @@
 #include "ui/game_text.h"
 #include "ui/qt_startup_ui.h"
 #include "ui/qt_wave_device.h"
+#include "ui/res/resources.h"
 #include "ui/search_field.h"
 #include "ui/selector_combo.h"
 #include "ui/talk_list_view.h"
@@ -55,7 +55,7 @@ CTarnwickDlg::CTarnwickDlg(CTarnwickApp& application, ControlsOnly_T, QWidget* p
 CTarnwickDlg::~CTarnwickDlg()
 {
     // The clip's device goes with the window: nothing may play from it after.
-    tarnwick::CloseVoiceClip(app.voiceOutput);
+    tarnwick::CloseVoiceClip(app.Voice());
 }
 
 void CTarnwickDlg::CreateControls()
@@ -167,20 +167,20 @@ void CTarnwickDlg::OnInitDialog()
         combo->setMaxVisibleItems(std::max(1, (height - combo->height()) / row));
     };
     setDropHeight(captureCombo, static_cast<int>(sy * 300));
-    FillCaptureCombo(captureChoices, app.talkCatalogue);
-    RefreshTalkList(captureChoices, talkRows, itemChoices, app.talkCatalogue);
+    FillCaptureCombo(captureChoices, app.Talk());
+    RefreshTalkList(captureChoices, talkRows, itemChoices, app.Talk());
     setDropHeight(itemCombo, static_cast<int>(sy * 300));
 
     setDropHeight(playModeCombo, static_cast<int>(sy * 100));
     playModeCombo->clear();
     playModeCombo->addItems({QStringLiteral("Default"), QStringLiteral("Short"), QStringLiteral("Long")});
-    playModeCombo->setCurrentIndex(app.playMode);
+    playModeCombo->setCurrentIndex(static_cast<int>(app.Settings().playMode));
 
     volumeSlider->setRange(-10000, 0);
     volumeSlider->setTickInterval(1000);
     volumeSlider->setTickPosition(QSlider::TicksBothSides);
     volumeSlider->setPageStep(1000);
-    volumeSlider->setValue(app.volumeBgm);
+    volumeSlider->setValue(app.Settings().volumeBgm);
 
     connect(captureAdapter.get(), &CSelectorCombo::Chosen, this, &CTarnwickDlg::OnCaptureChanged);
     connect(itemAdapter.get(), &CSelectorCombo::Chosen, this, &CTarnwickDlg::OnItemChanged);
@@ -195,16 +195,17 @@ void CTarnwickDlg::OnInitDialog()
     // Folding every line for the search takes a few tens of milliseconds on
     // a full game: done when the field is entered, so typing never waits.
     connect(searchField, &CSearchField::Entered, this, [this] {
-        for (std::size_t i = 0; i < app.talkCatalogue.GetCount(); ++i)
-            search.Prepare(*app.talkCatalogue.GetAt(i));
+        const CVeyQelTalk& talk = app.Talk();
+        for (std::size_t i = 0; i < talk.GetCount(); ++i)
+            search.Prepare(*talk.GetAt(i));
     });
 
     RestorePlace();
     FitToScreen();
 
     nextLineTimer.setSingleShot(true);
-    connect(&nextLineTimer, &QTimer::timeout, this, [this] { OnTimer(kNextLineTimerId); });
-    connect(&musicWatchTimer, &QTimer::timeout, this, [this] { OnTimer(kMusicWatchTimerId); });
+    connect(&nextLineTimer, &QTimer::timeout, this, [this] { walker.OnNextLineTimer(); });
+    connect(&musicWatchTimer, &QTimer::timeout, this, [this] { walker.OnMusicWatchTimer(); });
     musicWatchTimer.start(1000);
 }
 
@@ -228,12 +229,8 @@ void CTarnwickDlg::OnAbout()
 
 void CTarnwickDlg::OnExportMarked()
 {
-    std::vector<const CVeyQelTalkElm*> rows;
-    for (std::size_t i = 0; i < talkRows.RowCount(); ++i) {
-        if (talkRows.IsChecked(i))
-            rows.push_back(talkRows.RecordAt(i));
-    }
-    RunLineExport(this, app, std::move(rows), PlayMode());
+    // The marked lines the search leaves shown.
+    RunLineExport(this, app, MarkedRows(talkRows), PlayMode());
 }
 
 void CTarnwickDlg::OnChooseGameFolder()
@@ -251,7 +248,7 @@ void CTarnwickDlg::OnChooseGameFolder()
     }
     // The running archives stay as they are: the program starts again on
     // the new folder once this window has closed and written its settings.
-    app.restartRequested = true;
+    app.RequestRestart();
     accept();
 }
 
@@ -280,17 +277,19 @@ void CTarnwickDlg::FitToScreen()
     const QSize room = s->availableGeometry().size() - QSize(16, 48);
     setMinimumSize(layoutSize.boundedTo(room).expandedTo(QSize(1, 1)));
     QSize wanted = layoutSize;
-    if (app.place.width > 0 && app.place.height > 0)
-        wanted = QSize(app.place.width, app.place.height).expandedTo(layoutSize);
+    const WindowPlace_T& place = app.Settings().place;
+    if (place.width > 0 && place.height > 0)
+        wanted = QSize(place.width, place.height).expandedTo(layoutSize);
     resize(wanted.boundedTo(room).expandedTo(minimumSize()));
 }
 
 void CTarnwickDlg::RestorePlace()
 {
-    RestoreSelection(app.place, captureChoices, itemChoices, talkRows, app.talkCatalogue);
-    searchField->setText(QString::fromUtf8(app.place.search));
+    const WindowPlace_T& place = app.Settings().place;
+    RestoreSelection(place, captureChoices, itemChoices, talkRows, app.Talk());
+    searchField->setText(QString::fromUtf8(place.search));
     ApplySearch();
-    RestoreRow(app.place, talkRows);
+    RestoreRow(place, talkRows);
 }
 
 void CTarnwickDlg::OnSearchChanged()
@@ -324,7 +323,7 @@ void CTarnwickDlg::UpdateTitle()
 
 void CTarnwickDlg::OnCaptureChanged()
 {
-    RefreshTalkList(captureChoices, talkRows, itemChoices, app.talkCatalogue);
+    RefreshTalkList(captureChoices, talkRows, itemChoices, app.Talk());
     ApplySearch();
 }
 
@@ -335,17 +334,12 @@ void CTarnwickDlg::OnItemChanged()
 
 void CTarnwickDlg::OnPlayModeChanged(int index)
 {
-    app.playMode = index;  // takes effect with the next line that starts
+    app.SetPlayMode(PlayModeOfNumber(index));
 }
 
 void CTarnwickDlg::OnHScroll(int position)
 {
-    SetBgmVolume(app.Music(), position);
-}
-
-void CTarnwickDlg::OnTimer(int id)
-{
-    walker.OnTimer(id);
+    app.SetMusicVolume(position);
 }
 
 void CTarnwickDlg::done(int result)
@@ -353,25 +347,23 @@ void CTarnwickDlg::done(int result)
     nextLineTimer.stop();
     musicWatchTimer.stop();
     walker.OnDestroy();
-    app.place = CurrentPlace(captureChoices, itemChoices, talkRows);
-    app.place.search = searchField->text().toStdString();
-    app.place.width = width();
-    app.place.height = height();
-    app.placeKnown = true;
+    WindowPlace_T place = CurrentPlace(captureChoices, itemChoices, talkRows);
+    place.search = searchField->text().toStdString();
+    place.width = width();
+    place.height = height();
+    app.KeepPlace(place);
     QDialog::done(result);
 }
 
 bool CTarnwickDlg::DrawFace(const std::string& faceEntryName, int frameStyle)
 {
-    const CVeyFaceImage* face = app.faceImages.GetFaceImage(app.archiveSet, faceEntryName);
+    const CVeyFaceImage* face = app.Faces().GetFaceImage(app.Archives(), faceEntryName);
     return face && faceFrame->ShowFace(frameStyle, face->image);
 }
 
 void CTarnwickDlg::ShowTalkText(const std::string& text)
 {
-    QString shown = GameText(text);
-    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    talkTextBox->setPlainText(shown);
+    talkTextBox->setPlainText(GameText(text));
 }
 
 void CTarnwickDlg::ShowCast(std::string_view castName)
@@ -397,9 +389,9 @@ void CTarnwickDlg::ShowStartText(StartText_T text)
     UpdateTitle();
 }
 
-int CTarnwickDlg::PlayMode() const
+PlayMode_T CTarnwickDlg::PlayMode() const
 {
-    return playModeCombo->currentIndex();
+    return PlayModeOfNumber(playModeCombo->currentIndex());
 }
 
 void CTarnwickDlg::ArmNextLineTimer(int milliseconds)
@@ -412,29 +404,29 @@ void CTarnwickDlg::StopNextLineTimer()
     nextLineTimer.stop();
 }
 
-bool CTarnwickDlg::PlayVoiceClip(const std::string& voiceEntryName, int kind)
+bool CTarnwickDlg::PlayVoiceClip(const std::string& voiceEntryName, ClipKind_T kind)
 {
-    return tarnwick::PlayVoiceClip(*waveDevice, app.voiceOutput, app.archiveSet, voiceEntryName, kind);
+    return tarnwick::PlayVoiceClip(*waveDevice, app.Voice(), app.Archives(), voiceEntryName, kind);
 }
 
 bool CTarnwickDlg::IsClipPlaying() const
 {
-    return app.voiceOutput.IsPlaying();
+    return app.Voice().IsPlaying();
 }
 
 void CTarnwickDlg::StopVoiceClip()
 {
-    tarnwick::StopVoiceClip(app.voiceOutput);
+    tarnwick::StopVoiceClip(app.Voice());
 }
 
 void CTarnwickDlg::CloseVoiceClip()
 {
-    tarnwick::CloseVoiceClip(app.voiceOutput);
+    tarnwick::CloseVoiceClip(app.Voice());
 }
 
 void CTarnwickDlg::PlayBgm(int number)
 {
-    if (app.enableBgm)
+    if (app.Settings().enableBgm)
         tarnwick::PlayBgm(app.Music(), number);
 }
 

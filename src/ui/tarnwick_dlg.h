@@ -81,7 +81,6 @@ private:
     void OnItemChanged();
     void OnPlayModeChanged(int index);
     void OnHScroll(int position);
-    void OnTimer(int id);
 
     // What the walker does through the window, the sound and the pictures.
     bool DrawFace(const std::string& faceEntryName, int frameStyle) override;
@@ -90,10 +89,10 @@ private:
     void ShowWait(const std::string& wait) override;
     void ShowMode(const char* mode) override;
     void ShowStartText(StartText_T text) override;
-    int PlayMode() const override;
+    PlayMode_T PlayMode() const override;
     void ArmNextLineTimer(int milliseconds) override;
     void StopNextLineTimer() override;
-    bool PlayVoiceClip(const std::string& voiceEntryName, int kind) override;
+    bool PlayVoiceClip(const std::string& voiceEntryName, ClipKind_T kind) override;
     bool IsClipPlaying() const override;
     void StopVoiceClip() override;
     void CloseVoiceClip() override;

@@ -13,14 +13,28 @@ int SilentPauseMs(std::int32_t waitTenths)
     return static_cast<int>(std::min<std::int64_t>(ms, std::numeric_limits<int>::max()));
 }
 
-std::string TalkTextForDisplay(std::string_view talkText, std::string_view lineBreak)
+PlayMode_T PlayModeOfNumber(int number)
 {
-    return LineMarksReplaced(talkText, lineBreak);
+    switch (number) {
+    case 1: return PlayMode_T::kShort;
+    case 2: return PlayMode_T::kLong;
+    default: return PlayMode_T::kDefault;
+    }
 }
 
-int ClipKindFor(int playMode, int voiceKind)
+std::string TalkTextForDisplay(std::string_view talkText)
 {
-    return playMode == 0 ? voiceKind : playMode;
+    return LineMarksReplaced(talkText, "\n");
+}
+
+ClipKind_T ClipKindFor(PlayMode_T playMode, std::int32_t voiceKind)
+{
+    switch (playMode) {
+    case PlayMode_T::kShort: return ClipKind_T::kShort;
+    case PlayMode_T::kLong: return ClipKind_T::kLong;
+    case PlayMode_T::kDefault: break;
+    }
+    return ClipKindOfNumber(voiceKind);
 }
 
 CTalkWalker::CTalkWalker(CTalkListModel& l, IWalkerHost& h) : list(l), host(h) {}
@@ -32,13 +46,13 @@ void CTalkWalker::PlayTalkLine(CVeyQelTalkElm* line)
     host.ShowCast(line->castName());
     host.ShowWait(std::to_string(line->waitTenths));
 
-    const int kind = ClipKindFor(host.PlayMode(), line->voiceKind);
-    const bool silent = kind == 0 || !host.PlayVoiceClip(line->VoiceEntryName(), kind);
+    const ClipKind_T kind = ClipKindFor(host.PlayMode(), line->voiceKind);
+    const bool silent = kind == ClipKind_T::kSilent || !host.PlayVoiceClip(line->VoiceEntryName(), kind);
     if (silent) {
         host.ShowMode("Silent");
         host.ArmNextLineTimer(SilentPauseMs(line->waitTenths));
     } else {
-        host.ShowMode(kind == 1 ? "Short" : "Long");
+        host.ShowMode(kind == ClipKind_T::kShort ? "Short" : "Long");
     }
 
     // The music follows the lines of a walk only; an equal number plays on.
@@ -102,15 +116,14 @@ void CTalkWalker::OnVoiceDone()
         PlayPendingLine();
 }
 
-void CTalkWalker::OnTimer(int id)
+void CTalkWalker::OnMusicWatchTimer()
 {
-    if (id == kMusicWatchTimerId) {
-        if (currentBgmNo != 0)
-            host.PollBgm(currentBgmNo);
-        return;
-    }
-    if (id != kNextLineTimerId)
-        return;
+    if (currentBgmNo != 0)
+        host.PollBgm(currentBgmNo);
+}
+
+void CTalkWalker::OnNextLineTimer()
+{
     host.StopNextLineTimer();
     if (walking && !pendingLine) {
         // The walk goes on after the list's selection, so a row the user

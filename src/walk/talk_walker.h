@@ -11,14 +11,21 @@
 #include <string_view>
 
 #include "sound/bgm_player.h"
+#include "sound/voice_output.h"
 #include "talk/selection_models.h"
 #include "talk/veyqel_talk.h"
 
 namespace tarnwick {
 
-inline constexpr int kNextLineTimerId = 100;
-inline constexpr int kMusicWatchTimerId = 101;
 inline constexpr int kPauseAfterClipMs = 500;
+
+// Which clips the lines play with: each line's own kind, or every line's
+// clip from one archive. The settings file keeps the number.
+enum class PlayMode_T { kDefault = 0, kShort = 1, kLong = 2 };
+
+// The mode a stored number (or a list index) stands for; a number out of
+// range gives kDefault.
+PlayMode_T PlayModeOfNumber(int number);
 
 enum class StartText_T { kStart, kStop, kPlayAgain };  // "開始", "停止", "再生"
 
@@ -31,19 +38,19 @@ public:
     // Fetches, composes and shows the line's face; false leaves the frame
     // as it was.
     virtual bool DrawFace(const std::string& faceEntryName, int frameStyle) = 0;
-    virtual void ShowTalkText(const std::string& text) = 0;  // code page 932, CR LF breaks
+    virtual void ShowTalkText(const std::string& text) = 0;  // code page 932, LF breaks
     virtual void ShowCast(std::string_view castName) = 0;
     virtual void ShowWait(const std::string& wait) = 0;
     virtual void ShowMode(const char* mode) = 0;  // "Silent", "Short", "Long"
     virtual void ShowStartText(StartText_T text) = 0;
-    virtual int PlayMode() const = 0;  // 0 "Default", 1 "Short", 2 "Long"
+    virtual PlayMode_T PlayMode() const = 0;
 
     virtual void ArmNextLineTimer(int milliseconds) = 0;
     virtual void StopNextLineTimer() = 0;
 
     // Voice clips: PlayVoiceClip gives false for a silent line; the end of a
     // clip (or of a stopped one) comes back through OnVoiceDone.
-    virtual bool PlayVoiceClip(const std::string& voiceEntryName, int kind) = 0;
+    virtual bool PlayVoiceClip(const std::string& voiceEntryName, ClipKind_T kind) = 0;
     virtual bool IsClipPlaying() const = 0;
     virtual void StopVoiceClip() = 0;
     virtual void CloseVoiceClip() = 0;
@@ -58,7 +65,10 @@ public:
     void PlayTalkLine(CVeyQelTalkElm* line);
     void OnStartClicked();
     void OnVoiceDone();
-    void OnTimer(int id);
+    // The one-shot pause after a line has run out: the walk goes on.
+    void OnNextLineTimer();
+    // The music watch, every second: a track that stopped starts again.
+    void OnMusicWatchTimer();
     void OnListDoubleClick(int row);
     // The window is closing: no walk, no music, no clip.
     void OnDestroy();
@@ -84,11 +94,11 @@ private:
 // The pause after a silent line, in milliseconds a timer can hold.
 int SilentPauseMs(std::int32_t waitTenths);
 
-// The talk text as the text box shows it: every "$R" becomes lineBreak.
-std::string TalkTextForDisplay(std::string_view talkText, std::string_view lineBreak = "\r\n");
+// The talk text as the text box shows it: every "$R" becomes "\n".
+std::string TalkTextForDisplay(std::string_view talkText);
 
-// The clip kind a line plays with under the play mode (0 "Default" takes the
-// line's own kind, 1 "Short", 2 "Long"); 0 when the line is silent.
-int ClipKindFor(int playMode, int voiceKind);
+// The clip kind a line plays with under the play mode: kDefault takes the
+// line's own kind (kSilent for a silent line), the others their archive.
+ClipKind_T ClipKindFor(PlayMode_T playMode, std::int32_t voiceKind);
 
 }  // namespace tarnwick

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "host/host_path.h"
+#include "app/game_folder.h"
 #include "app/line_export.h"
 #include "host/cp932_text.h"
 #include "host/windows_path.h"
@@ -85,7 +86,7 @@ TEST_F(StartupTest, FreshStartAsksForTheGameAndCancelWritesNothing)
     EXPECT_EQ(r.initialFileName, "vey.exe");
     EXPECT_EQ(r.title, "Select application install folder.");
     EXPECT_EQ(r.defaultExtension, ".exe");
-    EXPECT_EQ(r.filter, "Exe File (*.exe)|*.exe|All files (*)|*||");
+    EXPECT_EQ(r.filters, (std::vector<FileFilter_T>{{"Exe File", {"*.exe"}}, {"All files", {"*"}}}));
     EXPECT_EQ(r.initialFolder, home.Path());  // no Wine prefix anywhere
     EXPECT_EQ(ui.dialogRuns, 0);
     EXPECT_FALSE(SettingsExist());
@@ -114,7 +115,7 @@ TEST_F(StartupTest, AnyFileInTheGameFolderIsAcceptedAndRemembered)
         for (const bool early : {false, true}) {
             SCOPED_TRACE(std::string(complete ? "complete" : "archive 50 missing") + (early ? ", early" : ""));
             ScriptedUi again;
-            again.onDialog = [&](CTarnwickApp& running) { lines[early] = running.talkCatalogue.GetCount(); };
+            again.onDialog = [&](CTarnwickApp& running) { lines[early] = running.Talk().GetCount(); };
             CTarnwickApp second(Paths(), env);
             if (early)
                 second.BeginOpeningStoredGame();
@@ -142,10 +143,10 @@ TEST_F(StartupTest, AFolderMissingOneArchiveIsRefusedAndEveryArchiveReopened)
     ui.answers.push_back(game / "vey.exe");
     ui.onDialog = [](CTarnwickApp& app) {
         std::uint32_t length = 0;
-        ASSERT_TRUE(app.archiveSet.ReadEntry(0, "marker.txt", &length));
-        EXPECT_EQ(std::string(reinterpret_cast<const char*>(app.archiveSet.Buffer()), length), "good");
+        ASSERT_TRUE(app.Archives().ReadEntry(0, "marker.txt", &length));
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(app.Archives().Buffer()), length), "good");
         for (int n = 0; n < kArchiveCount; ++n)
-            EXPECT_TRUE(app.archiveSet.IsOpen(n)) << n;
+            EXPECT_TRUE(app.Archives().IsOpen(n)) << n;
     };
     CTarnwickApp app(Paths(), env);
     app.InitInstance(ui);
@@ -165,14 +166,14 @@ TEST_F(StartupTest, AGameInAProtonPrefixIsFoundWithoutAskingAndRemembered)
     program.Write("tarnwick.ini", "[SYSTEM]\nVeyAppPath=/moved/away\n");
     ui.onDialog = [](CTarnwickApp& app) {
         std::uint32_t length = 0;
-        ASSERT_TRUE(app.archiveSet.ReadEntry(0, "marker.txt", &length));
-        EXPECT_EQ(std::string(reinterpret_cast<const char*>(app.archiveSet.Buffer()), length), "proton");
+        ASSERT_TRUE(app.Archives().ReadEntry(0, "marker.txt", &length));
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(app.Archives().Buffer()), length), "proton");
     };
     CTarnwickApp app(Paths(), env);
     app.InitInstance(ui);
     EXPECT_TRUE(ui.requests.empty());
     EXPECT_EQ(ui.dialogRuns, 1);
-    EXPECT_EQ(app.archiveSet.GameFolder(), installed);
+    EXPECT_EQ(app.Archives().GameFolder(), installed);
     EXPECT_EQ(Settings(), "[SYSTEM]\nVeyAppPath=" + installed + "\nVolumeBGM=0\nPlayMode=2\n");
 }
 
@@ -233,8 +234,8 @@ TEST_F(StartupTest, SettingsAreBroughtIntoRangeAndWrittenBackAfterTheDialog)
         int seenVolume = 1;
         int seenMode = -1;
         scripted.onDialog = [&](CTarnwickApp& app) {
-            seenVolume = app.volumeBgm;
-            seenMode = app.playMode;
+            seenVolume = app.Settings().volumeBgm;
+            seenMode = static_cast<int>(app.Settings().playMode);
         };
         CTarnwickApp app(Paths(), env);
         app.InitInstance(scripted);
@@ -251,9 +252,9 @@ TEST_F(StartupTest, ChangesMadeWhileTheDialogRunsAreSaved)
     WriteTestGame(game.Path());
     program.Write("tarnwick.ini", "; kept\n[System]\nveyapppath = " + game.Path() + "\nEnableBGM=0\n");
     ui.onDialog = [](CTarnwickApp& app) {
-        EXPECT_FALSE(app.enableBgm);
-        app.volumeBgm = -2500;
-        app.playMode = 1;
+        EXPECT_FALSE(app.Settings().enableBgm);
+        app.SetMusicVolume(-2500);
+        app.SetPlayMode(PlayMode_T::kShort);
     };
     CTarnwickApp app(Paths(), env);
     app.InitInstance(ui);
@@ -268,7 +269,7 @@ TEST_F(StartupTest, OnlyWhatThisRunChangedIsSavedOverAnotherWindowsSettings)
     ui.onDialog = [&](CTarnwickApp& app) {
         // Another window on the same file closes first, with its volume.
         CProfileFile(program / "tarnwick.ini").WriteProfileInt("SYSTEM", "VolumeBGM", -700);
-        app.playMode = 2;
+        app.SetPlayMode(PlayMode_T::kLong);
     };
     CTarnwickApp app(Paths(), env);
     app.InitInstance(ui);
@@ -285,9 +286,9 @@ TEST_F(StartupTest, ASettingsFileTooLargeIsReportedOnceAndNeverWritten)
         ScriptedUi scripted;
         scripted.answers.push_back(game / "vey.exe");  // the stored folder is not known
         scripted.onDialog = [&](CTarnwickApp& app) {
-            EXPECT_EQ(app.volumeBgm, 0);
-            app.volumeBgm = -500;
-            app.placeKnown = true;
+            EXPECT_EQ(app.Settings().volumeBgm, 0);
+            app.SetMusicVolume(-500);
+            app.KeepPlace(app.Settings().place);
             Failure_T why;
             EXPECT_FALSE(app.ChooseGameFolder(game / "vey.exe", why));
         };
@@ -312,7 +313,7 @@ TEST_F(StartupTest, AStoredWindowsFolderOpensUnderWineAndIsKeptAsWritten)
     app.InitInstance(ui);
     EXPECT_TRUE(ui.requests.empty());
     EXPECT_EQ(ui.dialogRuns, 1);
-    EXPECT_EQ(app.archiveSet.GameFolder(), wine / "drive_c/Games/Sorvalia");
+    EXPECT_EQ(app.Archives().GameFolder(), wine / "drive_c/Games/Sorvalia");
     EXPECT_EQ(Settings(), "[SYSTEM]\r\nVeyAppPath=C:\\GAMES\\sorvalia\r\nVolumeBGM=0\r\nPlayMode=2\r\n");
 }
 
@@ -324,12 +325,95 @@ TEST_F(StartupTest, LooseOverridesBesideTheProgramAreUsed)
     std::string seen;
     ui.onDialog = [&](CTarnwickApp& app) {
         std::uint32_t length = 0;
-        ASSERT_TRUE(app.archiveSet.ReadEntry(kTableArchive, "another_aa_talk.csv", &length));
-        seen.assign(reinterpret_cast<const char*>(app.archiveSet.Buffer()), length);
+        ASSERT_TRUE(app.Archives().ReadEntry(kTableArchive, "another_aa_talk.csv", &length));
+        seen.assign(reinterpret_cast<const char*>(app.Archives().Buffer()), length);
     };
     CTarnwickApp app(Paths(), env);
     app.InitInstance(ui);
     EXPECT_EQ(seen, "from the program folder");
+}
+
+// Opening a game stops at the first step that fails, names it and says why;
+// the catalogue holds the table only once every archive opened.
+TEST(GameFolderTest, TheFirstFailingStepIsNamedWithItsReason)
+{
+    TempFolder broken;
+    WriteTestGame(broken.Path(), {.missingArchives = {50}});
+    TempFolder noTable;
+    WriteTestGame(noTable.Path(), {.withTalkTable = false});
+    TempFolder game;
+    WriteTestGame(game.Path());
+    game.Write("folder.xml/inner", "x");
+    game.Write("large.xml", "");
+    std::filesystem::resize_file(game / "large.xml", kMaxCaptureListBytes + 1);
+    std::string hed50 = ArchiveHedPaths()[50];
+    std::replace(hed50.begin(), hed50.end(), '\\', '/');
+
+    const struct {
+        std::string folder;
+        std::vector<int> archives;
+        std::optional<std::string> captureList;
+        GameStep step;
+        int archive;
+        std::string reason;
+        std::size_t talkLines;
+    } cases[] = {
+        {broken.Path(), {}, {}, GameStep::kArchive, 50, hed50 + ": No such file or directory", 0},
+        {broken.Path(), {kTableArchive, 50, 0}, {}, GameStep::kArchive, 50, hed50 + ": No such file or directory", 0},
+        {noTable.Path(), {}, {}, GameStep::kTalkTable, -1, "another_aa_talk.csv is not in archive 1", 0},
+        {game.Path(), {kTableArchive}, game / "none.xml", GameStep::kCaptureList, -1,
+         game / "none.xml: No such file or directory", 1},
+        {game.Path(), {kTableArchive}, game / "folder.xml", GameStep::kCaptureList, -1,
+         game / "folder.xml: Is a directory", 1},
+        {game.Path(), {kTableArchive}, game / "large.xml", GameStep::kCaptureList, -1,
+         game / "large.xml: larger than 64 MiB", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reason);
+        CArchiveSet set;
+        CVeyQelTalk talk;
+        GameFailure_T failed;
+        EXPECT_FALSE(OpenGame({c.folder, "", c.archives, true, c.captureList}, set, talk, failed));
+        EXPECT_EQ(failed.step, c.step);
+        EXPECT_EQ(failed.archive, c.archive);
+        EXPECT_EQ(failed.why.Describe(), c.reason);
+        EXPECT_EQ(talk.GetCount(), c.talkLines);
+        // Named archives are opened in their order, none after a failure.
+        EXPECT_EQ(set.IsOpen(0), c.archives.empty());
+    }
+}
+
+TEST(GameFolderTest, TheDemoGameOpensWholeOrAsTheExportNeedsIt)
+{
+    // All archives, as start-up opens them, with the capture list given.
+    const std::string demo = test::DemoGameFolder();
+    CArchiveSet all;
+    CVeyQelTalk talk;
+    GameFailure_T failed;
+    ASSERT_TRUE(OpenGame({demo, "", {}, true, demo + "/CaptureList.xml"}, all, talk, failed))
+        << failed.why.Describe();
+    for (int n = 0; n < kArchiveCount; ++n)
+        EXPECT_TRUE(all.IsOpen(n)) << n;
+    EXPECT_GT(talk.GetCount(), 0u);
+    EXPECT_GT(talk.CaptureNameCount(), 0u);
+
+    // The same table from the archives the export reads, the catalogue's
+    // program folder list standing in for a given one.
+    CArchiveSet some;
+    CVeyQelTalk fromSome;
+    fromSome.SetProgramFolder(demo);
+    ASSERT_TRUE(OpenGame({demo, "", {kTableArchive, kFaceArchive}, true, {}}, some, fromSome, failed));
+    EXPECT_FALSE(some.IsOpen(0));
+    EXPECT_TRUE(some.IsOpen(kFaceArchive));
+    EXPECT_EQ(fromSome.GetCount(), talk.GetCount());
+    EXPECT_EQ(fromSome.CaptureNameCount(), talk.CaptureNameCount());
+
+    // Archives alone leave the catalogue as it was.
+    CVeyQelTalk untouched;
+    untouched.SetProgramFolder(demo);
+    ASSERT_TRUE(OpenGame({demo, "", {kTableArchive}, false, {}}, some, untouched, failed));
+    EXPECT_EQ(untouched.GetCount(), 0u);
+    EXPECT_EQ(untouched.CaptureNameCount(), 0u);
 }
 
 // RFC 4180 read strictly: LF record ends only, every record ended, quotes
@@ -406,7 +490,7 @@ TEST_F(LineExportTest, AFolderThatFailsStopsTheRunWithOneFailure)
     std::filesystem::create_directories(elsewhere);
     std::filesystem::create_directories(out / "export");
     std::filesystem::create_symlink(elsewhere, out / "export/voice");
-    CLineExport exporter(set, out / "export", rows, 2, VoiceFileFormat::kOgg);
+    CLineExport exporter(set, out / "export", rows, PlayMode_T::kLong, VoiceFileFormat::kOgg);
     Failure_T why;
     ASSERT_TRUE(exporter.Begin(why));
     while (exporter.Step()) {
@@ -419,13 +503,13 @@ TEST_F(LineExportTest, AFolderThatFailsStopsTheRunWithOneFailure)
     EXPECT_FALSE(std::filesystem::exists(out / "export/lines.csv"));
     EXPECT_TRUE(std::filesystem::is_empty(elsewhere));
     // The game folder is only read, even when the output folder holds it.
-    CLineExport intoGame(set, set.GameFolder() + "/voice-out", rows, 2, VoiceFileFormat::kOgg);
+    CLineExport intoGame(set, set.GameFolder() + "/voice-out", rows, PlayMode_T::kLong, VoiceFileFormat::kOgg);
     EXPECT_FALSE(intoGame.Begin(why));
 }
 
 TEST_F(LineExportTest, TheDemoGameExportsAsOggFilesPicturesAndAStrictCsv)
 {
-    CLineExport exporter(set, out / "export", rows, 2, VoiceFileFormat::kOgg);
+    CLineExport exporter(set, out / "export", rows, PlayMode_T::kLong, VoiceFileFormat::kOgg);
     // An earlier export's list goes first: it describes other files.
     out.Write("export/lines.csv", "talk_id\n1\n");
     Failure_T why;
@@ -491,7 +575,8 @@ TEST_F(LineExportTest, TheDemoGameExportsAsOggFilesPicturesAndAStrictCsv)
 TEST_F(LineExportTest, FilesThatCannotBeWrittenAreFailuresAndTheRestGoesOn)
 {
     out.Write("taken", "a file where the folder should be");
-    CLineExport blocked(set, out / "taken", {rows.begin(), rows.begin() + 2}, 0, VoiceFileFormat::kWav);
+    CLineExport blocked(set, out / "taken", {rows.begin(), rows.begin() + 2}, PlayMode_T::kDefault,
+                        VoiceFileFormat::kWav);
     Failure_T why;
     EXPECT_FALSE(blocked.Begin(why));
     EXPECT_EQ(why.Describe(), out / "taken" + ": Not a directory");
@@ -501,7 +586,7 @@ TEST_F(LineExportTest, FilesThatCannotBeWrittenAreFailuresAndTheRestGoesOn)
     // failure, not as a missing picture, for every line that shows it.
     const std::string face = rows[0]->FaceEntryName();
     std::filesystem::create_directories(out / ("export/face/" + face));
-    CLineExport exporter(set, out / "export", rows, 0, VoiceFileFormat::kWav);
+    CLineExport exporter(set, out / "export", rows, PlayMode_T::kDefault, VoiceFileFormat::kWav);
     ASSERT_TRUE(exporter.Begin(why));
     while (exporter.Step()) {
     }
@@ -510,7 +595,7 @@ TEST_F(LineExportTest, FilesThatCannotBeWrittenAreFailuresAndTheRestGoesOn)
     ASSERT_EQ(exporter.Failures().size(), 1u);
     EXPECT_EQ(exporter.Failures()[0].Describe(), out / ("export/face/" + face) + ": Is a directory");
     EXPECT_EQ(exporter.Counts().linesDone, rows.size());
-    CLineExport clean(set, out / "clean", rows, 0, VoiceFileFormat::kOgg);
+    CLineExport clean(set, out / "clean", rows, PlayMode_T::kDefault, VoiceFileFormat::kOgg);
     ASSERT_TRUE(clean.Begin(why));
     while (clean.Step()) {
     }

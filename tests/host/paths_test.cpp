@@ -25,7 +25,7 @@
 #include "host/host_path.h"
 #include "host/mapped_memory.h"
 #include "host/wine_prefixes.h"
-#include "support/split_mix64.h"
+#include "devkit/split_mix64.h"
 #include "support/temp_folder.h"
 
 namespace tarnwick {
@@ -51,7 +51,7 @@ TEST(ProgramFolderTest, OnlyAPortableCopyKeepsItsFilesBesideItself)
     };
     const Case_T cases[] = {
         {dir.Path(), true},
-        {Folder(dir, "build/src/ui"), true},          // a build tree
+        {Folder(dir, "build/tools/tarnwick"), true},  // a build tree
         {Folder(dir, "tarnwick-1.0"), true},          // unpacked on its own
         {Folder(dir, "bin/tools"), true},             // "bin" only as the last component
         {Folder(dir, "binaries"), true},
@@ -207,7 +207,7 @@ TEST(WinePrefixesTest, LibraryListsAreReadWhateverTheirBytes)
     for (const Case_T& c : cases)
         EXPECT_EQ(ParseSteamLibraryFolders(c.text), c.folders) << c.text;
 
-    test::CSplitMix64 random(15);
+    CSplitMix64 random(15);
     for (int i = 0; i < 2000; ++i) {
         std::string junk(random.Below(200), '\0');
         for (char& b : junk)

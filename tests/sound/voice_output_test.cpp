@@ -160,7 +160,7 @@ protected:
             EXPECT_TRUE(set.OpenArchive(n));
     }
 
-    bool Play(std::string_view name, int kind) { return PlayVoiceClip(device, out, set, name, kind); }
+    bool Play(std::string_view name, ClipKind_T kind) { return PlayVoiceClip(device, out, set, name, kind); }
 
     static WaveFormat_T FormatOf(const Tone_T& tone)
     {
@@ -183,9 +183,9 @@ std::unique_ptr<test::TempFolder> VoiceOutputTest::game;
 
 TEST_F(VoiceOutputTest, DeviceFormatFollowsTheStream)
 {
-    ASSERT_TRUE(Play("tone.vc", 1));
+    ASSERT_TRUE(Play("tone.vc", ClipKind_T::kShort));
     CloseVoiceClip(out);
-    ASSERT_TRUE(Play("tone.vc", 2));
+    ASSERT_TRUE(Play("tone.vc", ClipKind_T::kLong));
     ASSERT_EQ(device.opened.size(), 2u);
     const WaveFormat_T& mono = device.opened[0];
     EXPECT_EQ(mono.formatTag, 1);
@@ -206,7 +206,7 @@ TEST_F(VoiceOutputTest, KindOneReadsShortClipsEveryOtherKindLongOnes)
     for (const int kind : {1, 2, -1, 0, 3, 107}) {
         SCOPED_TRACE(kind);
         device.opened.clear();
-        ASSERT_TRUE(Play("tone.vc", kind));
+        ASSERT_TRUE(Play("tone.vc", ClipKindOfNumber(kind)));
         CloseVoiceClip(out);
         ASSERT_EQ(device.opened.size(), 1u);
         EXPECT_EQ(device.opened[0], FormatOf(kind == 1 ? kShortTone : kLongTone));
@@ -215,7 +215,7 @@ TEST_F(VoiceOutputTest, KindOneReadsShortClipsEveryOtherKindLongOnes)
 
 TEST_F(VoiceOutputTest, WholeClipIsOneBufferOfSignedLittleEndianSamples)
 {
-    ASSERT_TRUE(Play("tone.vc", 1));
+    ASSERT_TRUE(Play("tone.vc", ClipKind_T::kShort));
     EXPECT_TRUE(out.IsPlaying());
     EXPECT_EQ(out.device, &device);
     EXPECT_EQ(device.writes, 1);
@@ -238,19 +238,19 @@ TEST_F(VoiceOutputTest, WholeClipIsOneBufferOfSignedLittleEndianSamples)
 TEST_F(VoiceOutputTest, BlockGrowsToExactlyTheLongestClipAndIsReused)
 {
     EXPECT_EQ(out.pcmCapacity, 10240);
-    ASSERT_TRUE(Play("brief.vc", 2));
+    ASSERT_TRUE(Play("brief.vc", ClipKind_T::kLong));
     EXPECT_EQ(device.lastLength, test::TonePcmBytes(kBrief));
     EXPECT_EQ(out.pcmCapacity, 10240);
     CloseVoiceClip(out);
 
-    ASSERT_TRUE(Play("second.vc", 2));
+    ASSERT_TRUE(Play("second.vc", ClipKind_T::kLong));
     EXPECT_EQ(out.pcmCapacity, static_cast<std::int32_t>(test::TonePcmBytes(kSecond)));
     EXPECT_EQ(device.lastLength, test::TonePcmBytes(kSecond));
     const std::uint8_t* block = out.pcm.get();
     CloseVoiceClip(out);
     EXPECT_EQ(out.pcm.get(), block);
 
-    ASSERT_TRUE(Play("half.vc", 2));
+    ASSERT_TRUE(Play("half.vc", ClipKind_T::kLong));
     EXPECT_EQ(device.lastLength, test::TonePcmBytes(kHalf));
     EXPECT_EQ(out.pcmCapacity, static_cast<std::int32_t>(test::TonePcmBytes(kSecond)));
     EXPECT_EQ(out.pcm.get(), block);
@@ -258,14 +258,14 @@ TEST_F(VoiceOutputTest, BlockGrowsToExactlyTheLongestClipAndIsReused)
 
 TEST_F(VoiceOutputTest, NothingTouchesAPlayingClip)
 {
-    ASSERT_TRUE(Play("tone.vc", 1));
+    ASSERT_TRUE(Play("tone.vc", ClipKind_T::kShort));
     const std::vector<std::uint8_t> playing(out.pcm.get(), out.pcm.get() + out.header.length);
     const WaveHeader_T header = out.header;
     const std::int32_t capacity = out.pcmCapacity;
 
-    EXPECT_FALSE(Play("missing.vc", 1));
-    EXPECT_FALSE(Play("second.vc", 2));  // longer: would grow the block
-    EXPECT_FALSE(Play("tone.vc", 2));
+    EXPECT_FALSE(Play("missing.vc", ClipKind_T::kShort));
+    EXPECT_FALSE(Play("second.vc", ClipKind_T::kLong));  // longer: would grow the block
+    EXPECT_FALSE(Play("tone.vc", ClipKind_T::kLong));
 
     EXPECT_TRUE(out.IsPlaying());
     EXPECT_EQ(out.device, &device);
@@ -282,7 +282,7 @@ TEST_F(VoiceOutputTest, ClipsTheDecoderRefusesAreSilent)
 {
     for (const char* name : {"garbage.vc", "empty.vc", "plain.vc", "missing.vc"}) {
         SCOPED_TRACE(name);
-        EXPECT_FALSE(Play(name, 2));
+        EXPECT_FALSE(Play(name, ClipKind_T::kLong));
         EXPECT_FALSE(out.IsPlaying());
         EXPECT_EQ(out.device, nullptr);
     }
@@ -294,20 +294,20 @@ TEST_F(VoiceOutputTest, ClipsTheDecoderRefusesAreSilent)
 TEST_F(VoiceOutputTest, DeviceThatCannotOpenMakesTheLineSilent)
 {
     device.failOpen = true;
-    EXPECT_FALSE(Play("second.vc", 2));
+    EXPECT_FALSE(Play("second.vc", ClipKind_T::kLong));
     EXPECT_EQ(device.opened.size(), 1u);
     EXPECT_EQ(device.writes, 0);
     EXPECT_FALSE(out.IsPlaying());
     EXPECT_EQ(out.device, nullptr);
 
     device.failOpen = false;  // nothing was left half open
-    EXPECT_TRUE(Play("second.vc", 2));
+    EXPECT_TRUE(Play("second.vc", ClipKind_T::kLong));
     EXPECT_EQ(device.lastLength, test::TonePcmBytes(kSecond));
 }
 
 TEST_F(VoiceOutputTest, DamagedPageLosesOnlyItsOwnSamples)
 {
-    ASSERT_TRUE(Play("damaged.vc", 2));
+    ASSERT_TRUE(Play("damaged.vc", ClipKind_T::kLong));
     const std::size_t full = test::TonePcmBytes(kDamaged);
     EXPECT_LT(device.lastLength, full);
     EXPECT_GT(device.lastLength, full * 3 / 4);  // decoding went on after the hole
@@ -320,7 +320,7 @@ TEST_F(VoiceOutputTest, StopResetsTheDeviceAndCloseEndsTheClip)
     CloseVoiceClip(out);
     EXPECT_EQ(device.resets + device.closes, 0);
 
-    ASSERT_TRUE(Play("tone.vc", 1));
+    ASSERT_TRUE(Play("tone.vc", ClipKind_T::kShort));
     StopVoiceClip(out);
     EXPECT_EQ(device.resets, 1);
     EXPECT_TRUE(out.IsPlaying());  // until the done arrives and closes it
@@ -338,7 +338,7 @@ TEST_F(VoiceOutputTest, DestroyingTheOutputClosesAnOpenClip)
 {
     {
         VoiceOutput gone;
-        ASSERT_TRUE(PlayVoiceClip(device, gone, set, "tone.vc", 1));
+        ASSERT_TRUE(PlayVoiceClip(device, gone, set, "tone.vc", ClipKind_T::kShort));
     }
     EXPECT_EQ(device.closes, 1);
     EXPECT_FALSE(device.IsOpen());
@@ -349,7 +349,7 @@ TEST_F(VoiceOutputTest, StatedFormatsNoOutputTakesAreSilentAndSavedClipsStayShor
     for (const StatedFormat_T& f : kStatedFormats) {
         SCOPED_TRACE(f.name);
         device.opened.clear();
-        EXPECT_EQ(Play(f.name, 2), f.playable);
+        EXPECT_EQ(Play(f.name, ClipKind_T::kLong), f.playable);
         EXPECT_EQ(out.IsPlaying(), f.playable);
         EXPECT_EQ(device.opened.size(), f.playable ? 1u : 0u);
         CloseVoiceClip(out);
@@ -358,10 +358,10 @@ TEST_F(VoiceOutputTest, StatedFormatsNoOutputTakesAreSilentAndSavedClipsStayShor
     // minutes: 600 of its 2205 frames.
     WaveFormat_T format;
     std::vector<std::uint8_t> pcm;
-    ASSERT_TRUE(DecodeVoiceClip(set, "1hz.vc", 2, format, pcm));
+    ASSERT_TRUE(DecodeVoiceClip(set, "1hz.vc", ClipKind_T::kLong, format, pcm));
     EXPECT_EQ(format.samplesPerSec, 1u);
     EXPECT_EQ(pcm.size(), 600u * 2);
-    ASSERT_TRUE(DecodeVoiceClip(set, "longer.vc", 2, format, pcm));
+    ASSERT_TRUE(DecodeVoiceClip(set, "longer.vc", ClipKind_T::kLong, format, pcm));
     EXPECT_EQ(pcm.size(), test::TonePcmBytes(kLonger));
     EXPECT_EQ(MaxVoicePcmBytes(FormatOf({8, 192000})), kMaxVoicePcmBytes);
 }
@@ -383,7 +383,7 @@ public:
 TEST_F(VoiceOutputTest, ALongClipStartsWithItsFirstSecondsAndIsDecodedWhileItPlays)
 {
     CSlicedDevice sliced;
-    ASSERT_TRUE(PlayVoiceClip(sliced, out, set, "longer.vc", 2));
+    ASSERT_TRUE(PlayVoiceClip(sliced, out, set, "longer.vc", ClipKind_T::kLong));
     const std::size_t perSecond = 22050 * 2;
     EXPECT_EQ(sliced.first, perSecond * kFirstVoiceSliceSeconds);
     EXPECT_EQ(out.pcmCapacity, static_cast<std::int32_t>(test::TonePcmBytes(kLonger)));
@@ -400,7 +400,7 @@ TEST_F(VoiceOutputTest, ALongClipStartsWithItsFirstSecondsAndIsDecodedWhileItPla
     CloseVoiceClip(out);
 
     // Closed halfway, the rest is never decoded.
-    ASSERT_TRUE(PlayVoiceClip(sliced, out, set, "longer.vc", 2));
+    ASSERT_TRUE(PlayVoiceClip(sliced, out, set, "longer.vc", ClipKind_T::kLong));
     CloseVoiceClip(out);
     EXPECT_FALSE(sliced.fill(ready));
     EXPECT_EQ(out.header.length, 0u);

@@ -234,6 +234,18 @@ TEST_F(SelectionTest, AFilterHidesRowsButNotTheirMarks)
     talkList.ShowAll();
     EXPECT_EQ(CheckedIds(), (Ids{15, 20}));
     EXPECT_EQ(talkList.CurrentRow(), -1);
+
+    // An export takes the marked rows shown, in list order.
+    const auto exported = [this] {
+        Ids ids;
+        for (const CVeyQelTalkElm* r : MarkedRows(talkList))
+            ids.push_back(r->talkId);
+        return ids;
+    };
+    ChooseItem(2);  // A: 10..15 then 10..40
+    EXPECT_EQ(exported(), (Ids{10, 10, 15, 20, 30, 40}));
+    talkList.Filter([](const CVeyQelTalkElm* r) { return r->talkId != 10 && r->talkId != 30; });
+    EXPECT_EQ(exported(), (Ids{15, 20, 40}));
 }
 
 TEST_F(SelectionTest, FillingFiftyThousandRows)

@@ -38,9 +38,9 @@ void OnNextDialog(Check check)
 
 TEST(QtStartupUiTest, FilterTextBecomesQtNameFilters)
 {
-    EXPECT_EQ(QtNameFilters("Exe File (*.exe)|*.exe||"), QStringLiteral("Exe File (*.exe)"));
-    EXPECT_EQ(QtNameFilters("A (*.a)|*.a|B (*.b)|*.b||"), QStringLiteral("A (*.a);;B (*.b)"));
-    EXPECT_EQ(QtNameFilters(""), QString());
+    EXPECT_EQ(QtNameFilters({{"Exe File", {"*.exe"}}}), QStringLiteral("Exe File (*.exe)"));
+    EXPECT_EQ(QtNameFilters({{"A", {"*.a"}}, {"B", {"*.b", "*.bb"}}}), QStringLiteral("A (*.a);;B (*.b *.bb)"));
+    EXPECT_EQ(QtNameFilters({}), QString());
 }
 
 TEST(QtStartupUiTest, FileDialogProposesTheGameExecutableAndReturnsTheChoice)
@@ -91,7 +91,7 @@ TEST(QtStartupUiTest, AGameInAProtonPrefixOpensTheWindowWithoutAnyDialog)
     bool shown = false;
     test::RunProgramWindow(program, {.withMusic = false, .home = home}, [&](CTarnwickDlg& dlg, CTarnwickApp& app) {
         shown = dlg.isVisible();
-        EXPECT_EQ(app.archiveSet.GameFolder(), installed);
+        EXPECT_EQ(app.Archives().GameFolder(), installed);
         EXPECT_GT(dlg.TalkRows().RowCount(), 0u);
     });
     EXPECT_TRUE(shown);

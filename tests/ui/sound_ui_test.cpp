@@ -89,7 +89,7 @@ protected:
         double seconds = 0;
         Loudness_T loudness;
     };
-    Decoded_T Decode(const char* name, int kind)
+    Decoded_T Decode(const char* name, ClipKind_T kind)
     {
         CWaveRecorder recorder;
         Decoded_T d;
@@ -107,7 +107,7 @@ protected:
         return d;
     }
 
-    bool Play(const char* name, int kind)
+    bool Play(const char* name, ClipKind_T kind)
     {
         recording->Mark();
         clock.start();
@@ -136,7 +136,7 @@ protected:
 };
 
 class QtWaveDeviceClipTest : public QtWaveDeviceTest,
-                             public ::testing::WithParamInterface<std::pair<const char*, int>> {};
+                             public ::testing::WithParamInterface<std::pair<const char*, ClipKind_T>> {};
 
 TEST_P(QtWaveDeviceClipTest, WholeClipComesOutAndThenItsEndArrives)
 {
@@ -160,17 +160,17 @@ TEST_P(QtWaveDeviceClipTest, WholeClipComesOutAndThenItsEndArrives)
 }
 
 INSTANTIATE_TEST_SUITE_P(DemoClips, QtWaveDeviceClipTest,
-                         ::testing::Values(std::make_pair("01001_0001.vc", 1),   // mono 22050 Hz
-                                           std::make_pair("02001_0001.vc", 2)),  // stereo 44100 Hz
-                         [](const auto& clip) { return clip.param.second == 1 ? "Mono" : "Stereo"; });
+                         ::testing::Values(std::make_pair("01001_0001.vc", ClipKind_T::kShort),  // mono 22050 Hz
+                                           std::make_pair("02001_0001.vc", ClipKind_T::kLong)),  // stereo 44100 Hz
+                         [](const auto& clip) { return clip.param.second == ClipKind_T::kShort ? "Mono" : "Stereo"; });
 
 TEST_F(QtWaveDeviceTest, StopCutsTheClipAndItsEndStillArrives)
 {
     SKIP_WITHOUT_SOUND_SERVER(recording);
-    const Decoded_T clip = Decode("02001_0001.vc", 2);
+    const Decoded_T clip = Decode("02001_0001.vc", ClipKind_T::kLong);
     ASSERT_GT(clip.seconds, 1.5);
 
-    ASSERT_TRUE(Play("02001_0001.vc", 2));
+    ASSERT_TRUE(Play("02001_0001.vc", ClipKind_T::kLong));
     QTest::qWait(500);
     const qint64 cutAt = clock.elapsed();
     StopVoiceClip(out);
@@ -187,8 +187,8 @@ TEST_F(QtWaveDeviceTest, StopCutsTheClipAndItsEndStillArrives)
 TEST_F(QtWaveDeviceTest, ClosingAtOnceSilencesTheClipAndDropsItsEnd)
 {
     SKIP_WITHOUT_SOUND_SERVER(recording);
-    const Decoded_T clip = Decode("02001_0001.vc", 2);
-    ASSERT_TRUE(Play("02001_0001.vc", 2));
+    const Decoded_T clip = Decode("02001_0001.vc", ClipKind_T::kLong);
+    ASSERT_TRUE(Play("02001_0001.vc", ClipKind_T::kLong));
     QTest::qWait(400);
     const qint64 cutAt = clock.elapsed();
     StopVoiceClip(out);  // the window's teardown: reset, then close without waiting
@@ -199,7 +199,7 @@ TEST_F(QtWaveDeviceTest, ClosingAtOnceSilencesTheClipAndDropsItsEnd)
     EXPECT_GT(heard.peak, kLoudLevel);
     EXPECT_LT(heard.Span(), SoundedUntil(cutAt, clip) + kCutSilentWithin);
 
-    ASSERT_TRUE(Play("01001_0001.vc", 1));  // the device opens again afterwards
+    ASSERT_TRUE(Play("01001_0001.vc", ClipKind_T::kShort));  // the device opens again afterwards
     ASSERT_TRUE(QTest::qWaitFor([&] { return dones > 0; }, 5000));
 }
 
@@ -207,7 +207,7 @@ TEST_F(QtWaveDeviceTest, WithoutAnOutputTheLineIsSilent)
 {
     if (HaveAudioOutput())
         GTEST_SKIP() << "an audio output is present";
-    EXPECT_FALSE(PlayVoiceClip(device, out, set, "01001_0001.vc", 1));
+    EXPECT_FALSE(PlayVoiceClip(device, out, set, "01001_0001.vc", ClipKind_T::kShort));
     EXPECT_FALSE(out.IsPlaying());
     QTest::qWait(100);
     EXPECT_EQ(dones, 0);

@@ -20,13 +20,13 @@
 #include <gtest/gtest.h>
 
 #include "app/tarnwick_app.h"
-#include "res/resources.h"
 #include "support/demo_game.h"
 #include "support/program_window.h"
 #include "support/temp_folder.h"
 #include "talk/selection_lists.h"
 #include "ui/about_dlg.h"
 #include "ui/dialog_units.h"
+#include "ui/res/resources.h"
 #include "ui/search_field.h"
 #include "ui/talk_list_view.h"
 
@@ -107,11 +107,11 @@ TEST_F(DialogTest, LayoutFollowsTheTemplateAtNinetySixDpi)
 TEST_F(DialogTest, OpensWithEveryLineListedAndMarked)
 {
     Run([](CTarnwickDlg& dlg, CTarnwickApp& app) {
-        EXPECT_EQ(dlg.TalkRows().RowCount(), app.talkCatalogue.GetCount());
+        EXPECT_EQ(dlg.TalkRows().RowCount(), app.Talk().GetCount());
         EXPECT_GT(dlg.TalkRows().RowCount(), 100u);
         EXPECT_EQ(CheckedRows(dlg), static_cast<int>(dlg.TalkRows().RowCount()));
         auto* capture = Child<QComboBox>(dlg, "captureCombo");
-        EXPECT_EQ(capture->count(), 1 + static_cast<int>(app.talkCatalogue.CaptureNameCount()));
+        EXPECT_EQ(capture->count(), 1 + static_cast<int>(app.Talk().CaptureNameCount()));
         EXPECT_EQ(capture->itemText(0), QStringLiteral("(すべて)"));
         auto* item = Child<QComboBox>(dlg, "itemCombo");
         EXPECT_EQ(item->itemText(0), QStringLiteral("(すべて選択)"));
@@ -139,8 +139,8 @@ TEST_F(DialogTest, ChoosingAGroupAnItemAndClearAll)
         EXPECT_EQ(CheckedRows(dlg), static_cast<int>(inGroup));
         EXPECT_EQ(item->count(), 2 + [&] {
             int n = 0;
-            for (std::size_t i = 0; i < app.talkCatalogue.CaptureItemCount(); ++i)
-                n += app.talkCatalogue.CaptureItemAt(i)->captureName == app.talkCatalogue.CaptureNameAt(0);
+            for (std::size_t i = 0; i < app.Talk().CaptureItemCount(); ++i)
+                n += app.Talk().CaptureItemAt(i)->captureName == app.Talk().CaptureNameAt(0);
             return n;
         }());
 
@@ -186,13 +186,13 @@ TEST_F(DialogTest, PlayModeAndVolumeAreKeptAndWrittenWhenTheWindowCloses)
         EXPECT_EQ(mode->itemText(2), QStringLiteral("Long"));
         mode->setFocus();
         QTest::keyClick(mode, Qt::Key_Down);
-        EXPECT_EQ(app.playMode, 1);
+        EXPECT_EQ(app.Settings().playMode, PlayMode_T::kShort);
         auto* slider = Child<QSlider>(dlg, "volumeSlider");
         EXPECT_EQ(slider->value(), -300);
         EXPECT_EQ(slider->pageStep(), 1000);
         slider->setFocus();
         QTest::keyClick(slider, Qt::Key_PageDown);
-        EXPECT_EQ(app.volumeBgm, -1300);
+        EXPECT_EQ(app.Settings().volumeBgm, -1300);
     });
     CProfileFile written(program / "tarnwick.ini");
     EXPECT_EQ(written.GetProfileInt("SYSTEM", "PlayMode", 9), 1);

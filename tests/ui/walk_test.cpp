@@ -55,7 +55,7 @@ protected:
         std::vector<int> rows;
         for (std::size_t i = static_cast<std::size_t>(after + 1); i < dlg.TalkRows().RowCount(); ++i) {
             const CVeyQelTalkElm& r = *dlg.TalkRows().RecordAt(i);
-            const bool hasClip = app.archiveSet.FindEntry(kShortVoiceArchive, r.VoiceEntryName()) != 0;
+            const bool hasClip = app.Archives().FindEntry(kShortVoiceArchive, r.VoiceEntryName()) != 0;
             if ((r.voiceKind != 0 && hasClip) == voiced && (voiced || r.voiceKind == 0)) {
                 rows.push_back(static_cast<int>(i));
                 if (rows.size() == count)
@@ -154,15 +154,15 @@ TEST_F(WalkTest, StopEndsTheWalkAndTheMusic)
         const int firstMusic = dlg.TalkRows().RecordAt(0)->bgmNo;
         EXPECT_EQ(dlg.Walker().currentBgmNo, firstMusic);
         if (firstMusic != 0 && HaveAudioOutput()) {
-            EXPECT_TRUE(app.bgmPlayer.IsOpen());
+            EXPECT_TRUE(app.BgmPlayer().IsOpen());
         }
         QTest::qWait(300);
         start->click();
         EXPECT_FALSE(dlg.Walker().walking);
         EXPECT_EQ(start->text(), QStringLiteral("再生"));
         EXPECT_EQ(dlg.Walker().currentBgmNo, 0);
-        if (app.bgmPlayer.IsOpen()) {
-            EXPECT_NE(app.bgmPlayer.Media()->Poll(), MediaPoll::kRunning);
+        if (app.BgmPlayer().IsOpen()) {
+            EXPECT_NE(app.BgmPlayer().Media()->Poll(), MediaPoll::kRunning);
         }
         // Nothing more plays after a stop.
         const int row = dlg.TalkRows().CurrentRow();
@@ -203,14 +203,14 @@ TEST_F(WalkTest, DoubleClickDuringAClipPlaysTheClickedLine)
             QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
         };
         doubleClick(voiced[0]);
-        ASSERT_TRUE(WaitUntil([&] { return app.voiceOutput.IsPlaying(); }, 2000));
+        ASSERT_TRUE(WaitUntil([&] { return app.Voice().IsPlaying(); }, 2000));
         QTest::qWait(300);
         doubleClick(voiced[1]);
         // The first clip is cut and the clicked line plays from its end.
         EXPECT_TRUE(WaitUntil([&] { return dlg.findChild<QLabel*>(QStringLiteral("castCaption"))->text() ==
                                            GameText(dlg.TalkRows().RecordAt(voiced[1])->castName()); },
                               2000));
-        EXPECT_TRUE(app.voiceOutput.IsPlaying());
+        EXPECT_TRUE(app.Voice().IsPlaying());
         EXPECT_FALSE(dlg.Walker().walking);
         EXPECT_EQ(dlg.Walker().currentBgmNo, 0);  // a single line starts no music
     });

@@ -20,7 +20,7 @@ namespace {
 class FakeHost : public IWalkerHost {
 public:
     std::map<std::string, int> clipMs;  // clips that exist, by entry name, and their length
-    int playMode = 0;
+    PlayMode_T playMode = PlayMode_T::kDefault;
     long now = 0;
     std::vector<std::string> played;  // "name@ms kind" of every clip started
     std::vector<std::string> lines;   // "voice-entry-name@ms" of every line shown
@@ -42,15 +42,15 @@ public:
         start = t;
         startTextSet = true;
     }
-    int PlayMode() const override { return playMode; }
+    PlayMode_T PlayMode() const override { return playMode; }
     void ArmNextLineTimer(int ms) override { timerDue = now + ms; }
     void StopNextLineTimer() override { timerDue = -1; }
 
-    bool PlayVoiceClip(const std::string& name, int kind) override
+    bool PlayVoiceClip(const std::string& name, ClipKind_T kind) override
     {
         if (clipEnd >= 0)
             ++secondClipAttempts;
-        const std::string entry = (kind == 1 ? "short/" : "long/") + name;
+        const std::string entry = (kind == ClipKind_T::kShort ? "short/" : "long/") + name;
         auto it = clipMs.find(entry);
         if (it == clipMs.end())
             return false;
@@ -84,7 +84,7 @@ public:
                 walker->OnVoiceDone();
             } else {
                 now = timerDue;
-                walker->OnTimer(kNextLineTimerId);
+                walker->OnNextLineTimer();
             }
         }
         now = until;
@@ -143,7 +143,7 @@ using Strings = std::vector<std::string>;
 
 TEST(WalkerTextTest, BreakMarksBecomeLineEnds)
 {
-    EXPECT_EQ(TalkTextForDisplay("a$Rb$R"), "a\r\nb\r\n");
+    EXPECT_EQ(TalkTextForDisplay("a$Rb$R"), "a\nb\n");
     EXPECT_EQ(TalkTextForDisplay("$r$"), "$r$");
 }
 
@@ -227,13 +227,13 @@ TEST_F(WalkerTest, PlayModeChoosesTheArchive)
     Load({{1, 0, 10, 0}, {2, 1, 10, 0}, {3, 2, 10, 0}});
     host.clipMs = {{Clip(1, true), 10}, {Clip(2, true), 10}, {Clip(3, true), 10},
                    {Clip(2), 10},       {Clip(3), 10}};
-    host.playMode = 1;  // Short: every line from the short archive, even kind 0
+    host.playMode = PlayMode_T::kShort;  // every line from the short archive, even kind 0
     walker.OnStartClicked();
     host.Advance(5000);
     EXPECT_EQ(host.played, (Strings{Clip(1, true) + "@0", Clip(2, true) + "@510", Clip(3, true) + "@1020"}));
 
     host.played.clear();
-    host.playMode = 0;  // Default: each line's own kind; kind 0 is silent
+    host.playMode = PlayMode_T::kDefault;  // each line's own kind; kind 0 is silent
     walker.OnStartClicked();
     EXPECT_EQ(host.mode, "Silent");
     host.Advance(5000);
@@ -255,10 +255,10 @@ TEST_F(WalkerTest, MusicWatchPollsOnlyTheNumberThatPlays)
 {
     Load({{1, 2, 1, 3}});
     host.clipMs = {{Clip(1), 5000}};
-    walker.OnTimer(kMusicWatchTimerId);
+    walker.OnMusicWatchTimer();
     EXPECT_TRUE(host.music.empty());
     walker.OnStartClicked();
-    walker.OnTimer(kMusicWatchTimerId);
+    walker.OnMusicWatchTimer();
     EXPECT_EQ(host.music, (Strings{"play 3", "poll 3"}));
 }
 

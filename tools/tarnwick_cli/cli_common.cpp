@@ -227,12 +227,21 @@ bool WriteAllStdout(std::span<const std::uint8_t> bytes)
     return true;
 }
 
+GameRequest_T GameRequestFor(const Context_T& context, const std::string& gameFolder)
+{
+    GameRequest_T request;
+    request.folder = HostFolderFor(gameFolder, context.environment);
+    request.programFolder = context.programFolder;
+    return request;
+}
+
 int OpenGameArchive(const Context_T& context, CArchiveSet& set, const std::string& gameFolder, int n)
 {
-    set.SetGameFolder(HostFolderFor(gameFolder, context.environment));
-    set.SetProgramFolder(context.programFolder);
-    if (!set.OpenArchive(n))
-        return Failure("cannot open archive " + std::to_string(n) + ": " + set.LastFailure().Describe());
+    GameRequest_T request = GameRequestFor(context, gameFolder);
+    request.archives = {n};
+    request.talkTable = false;
+    if (GameFailure_T failed; !OpenGameArchives(request, set, failed))
+        return Failure("cannot open archive " + std::to_string(n) + ": " + failed.why.Describe());
     return kExitOk;
 }
 

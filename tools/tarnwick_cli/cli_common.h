@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/game_folder.h"
 #include "host/failure.h"
 #include "host/host_environment.h"
 
@@ -63,6 +64,11 @@ int LoadCapturesOrFail(CVeyQelTalk& talk, const std::string& path);
 // order as the user would make it. Gives kExitOk or a usage error's status.
 int RunSelection(CVeyQelTalk& talk, const std::vector<std::string>& choices, CSelectorModel& captureCombo,
                  CSelectorModel& itemCombo, CTalkListModel& talkList);
+
+// What opening gameFolder asks as the user typed it (a Windows path is
+// looked for under Wine), with the program folder for loose overrides: all
+// archives and the talk table, until the caller says otherwise.
+GameRequest_T GameRequestFor(const Context_T& context, const std::string& gameFolder);
 
 // Points set at gameFolder (a Windows path is looked for under Wine) and the
 // program folder, and opens archive n. Gives kExitOk, or the exit status

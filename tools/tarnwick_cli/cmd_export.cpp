@@ -5,13 +5,12 @@
 #include <string>
 #include <vector>
 
+#include "app/game_folder.h"
 #include "app/line_export.h"
-#include "app/tarnwick_app.h"
 #include "archive/archive_set.h"
 #include "archive/archive_table.h"
 #include "cli_common.h"
 #include "commands.h"
-#include "host/windows_path.h"
 #include "talk/selection_lists.h"
 #include "talk/veyqel_talk.h"
 
@@ -23,7 +22,7 @@ struct ExportArgs_T {
     std::vector<std::string> positional;  // GAME_FOLDER OUT_DIR
     std::string capturesFile;
     std::vector<std::string> choices;
-    int playMode = 2;  // the program's default: long clips
+    PlayMode_T playMode = PlayMode_T::kLong;  // the program's default
     VoiceFileFormat format = VoiceFileFormat::kOgg;
 };
 
@@ -37,11 +36,11 @@ int ParseExportArgs(Args args, ExportArgs_T& out)
         } else if (a == "--mode" && hasValue) {
             const std::string& mode = args[++i];
             if (mode == "default")
-                out.playMode = 0;
+                out.playMode = PlayMode_T::kDefault;
             else if (mode == "short")
-                out.playMode = 1;
+                out.playMode = PlayMode_T::kShort;
             else if (mode == "long")
-                out.playMode = 2;
+                out.playMode = PlayMode_T::kLong;
             else
                 return UsageError("--mode takes default, short or long");
         } else if (a == "--wav") {
@@ -60,30 +59,20 @@ int ParseExportArgs(Args args, ExportArgs_T& out)
     return kExitOk;
 }
 
-// Points set at the game folder, opens the archives in order (all of them,
-// as start-up does, when none are named) and loads the talk table into talk. Gives kExitOk, or the exit status after saying
-// which step failed first and why.
-int OpenGame(const Context_T& context, CArchiveSet& set, const std::string& gameFolder,
-             const std::vector<int>& archives, CVeyQelTalk& talk)
+// Opens the archives of gameFolder in order (all of them, as start-up does,
+// when none are named) and loads the talk table into talk. Gives kExitOk, or
+// the exit status after saying which step failed first and why.
+int OpenGameOrFail(const Context_T& context, CArchiveSet& set, const std::string& gameFolder,
+                   const std::vector<int>& archives, CVeyQelTalk& talk)
 {
-    set.SetGameFolder(HostFolderFor(gameFolder, context.environment));
-    set.SetProgramFolder(context.programFolder);
-    int failed = -1;
-    // The talk table, read right after, is decoded while the archives open.
-    const ReadAhead_T talkTable = TalkTableEntry();
-    if (archives.empty())
-        failed = OpenAllArchives(set, &talkTable);
-    for (std::size_t i = 0; i < archives.size() && failed < 0; ++i) {
-        if (!set.OpenArchive(archives[i]))
-            failed = archives[i];
-    }
-    if (failed >= 0)
-        return Failure("archive " + std::to_string(failed) + ": " + set.LastFailure().Describe());
-    std::uint32_t length = 0;
-    if (!set.ReadEntry(talkTable.archive, talkTable.name, &length, talkTable.maxSize))
-        return Failure("talk table: " + set.LastFailure().Describe());
-    talk.LoadTable(set.Buffer(), length);
-    return kExitOk;
+    GameRequest_T request = GameRequestFor(context, gameFolder);
+    request.archives = archives;
+    GameFailure_T failed;
+    if (OpenGame(request, set, talk, failed))
+        return kExitOk;
+    if (failed.step == GameStep::kArchive)
+        return Failure("archive " + std::to_string(failed.archive) + ": " + failed.why.Describe());
+    return Failure("talk table: " + failed.why.Describe());
 }
 
 }  // namespace
@@ -99,7 +88,7 @@ int CmdExport(const Context_T& context, Args args)
     const auto set = std::make_unique<CArchiveSet>();
     const auto talk = std::make_unique<CVeyQelTalk>();
     const std::vector<int> archives{kTableArchive, kFaceArchive, kLongVoiceArchive, kShortVoiceArchive};
-    if (const int status = OpenGame(context, *set, gameFolder, archives, *talk); status != kExitOk)
+    if (const int status = OpenGameOrFail(context, *set, gameFolder, archives, *talk); status != kExitOk)
         return status;
     if (!options.capturesFile.empty()) {
         if (const int status = LoadCapturesOrFail(*talk, options.capturesFile); status != kExitOk)
@@ -111,11 +100,7 @@ int CmdExport(const Context_T& context, Args args)
     if (const int status = RunSelection(*talk, options.choices, captureCombo, itemCombo, talkList);
         status != kExitOk)
         return status;
-    std::vector<const CVeyQelTalkElm*> rows;
-    for (std::size_t i = 0; i < talkList.RowCount(); ++i) {
-        if (talkList.IsChecked(i))
-            rows.push_back(talkList.RecordAt(i));
-    }
+    std::vector<const CVeyQelTalkElm*> rows = MarkedRows(talkList);
     if (rows.empty())
         return Failure("no line is marked: nothing to export");
 
@@ -167,7 +152,7 @@ int CmdCheck(const Context_T& context, Args args)
 
     const auto set = std::make_unique<CArchiveSet>();
     const auto talk = std::make_unique<CVeyQelTalk>();
-    if (const int status = OpenGame(context, *set, gameFolder, {}, *talk); status != kExitOk)
+    if (const int status = OpenGameOrFail(context, *set, gameFolder, {}, *talk); status != kExitOk)
         return status;
     if (!capturesFile.empty()) {
         if (const int status = LoadCapturesOrFail(*talk, capturesFile); status != kExitOk)

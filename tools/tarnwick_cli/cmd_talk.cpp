@@ -4,8 +4,9 @@
 #include <memory>
 #include <string>
 
-#include "app/tarnwick_app.h"
+#include "app/game_folder.h"
 #include "archive/archive_set.h"
+#include "archive/archive_table.h"
 #include "cli_common.h"
 #include "commands.h"
 #include "talk/selection_lists.h"
@@ -74,13 +75,13 @@ int CmdTalks(const Context_T& context, Args args)
         return UsageError("talks takes GAME_FOLDER or --table FILE, and --raw");
 
     const auto set = std::make_unique<CArchiveSet>();
-    if (const int status = OpenGameArchive(context, *set, rest[0], kTableArchive); status != kExitOk)
-        return status;
-    const ReadAhead_T table = TalkTableEntry();
-    std::uint32_t length = 0;
-    if (!set->ReadEntry(table.archive, table.name, &length, table.maxSize))
-        return Failure(std::string(kTalkTableMissing) + ": " + set->LastFailure().Describe());
-    talk->Load(set->Buffer(), length);
+    GameRequest_T request = GameRequestFor(context, rest[0]);
+    request.archives = {kTableArchive};
+    if (GameFailure_T failed; !OpenGame(request, *set, *talk, failed)) {
+        if (failed.step == GameStep::kArchive)
+            return Failure("cannot open archive " + std::to_string(failed.archive) + ": " + failed.why.Describe());
+        return Failure(std::string(kTalkTableMissing) + ": " + failed.why.Describe());
+    }
     return PrintTalks(*talk, raw);
 }
 

@@ -31,18 +31,20 @@ int CmdVoice(const Context_T& context, Args args)
     }
     if (positional.size() != 3 || outPath.empty())
         return UsageError("voice takes GAME_FOLDER NAME KIND -o OUT.wav");
-    const std::optional<int> kind = ParseInt(positional[2]);
-    if (!kind)
+    const std::optional<int> number = ParseInt(positional[2]);
+    if (!number)
         return UsageError("KIND must be a whole number (1 short, any other long)");
+    // Every number asks for a clip here, 0 too: only 1 means the short one.
+    const ClipKind_T kind = *number == 1 ? ClipKind_T::kShort : ClipKind_T::kLong;
 
-    const int archive = VoiceArchiveFor(*kind);
+    const int archive = VoiceArchiveFor(kind);
     const auto set = std::make_unique<CArchiveSet>();
     if (const int status = OpenGameArchive(context, *set, positional[0], archive); status != kExitOk)
         return status;
 
     WaveFormat_T format;
     std::vector<std::uint8_t> pcm;
-    if (!DecodeVoiceClip(*set, positional[1], *kind, format, pcm))
+    if (!DecodeVoiceClip(*set, positional[1], kind, format, pcm))
         return Failure("no voice clip " + positional[1] + " in archive " + std::to_string(archive) +
                        " (missing, or not an Ogg Vorbis stream it can decode)");
     const std::vector<std::uint8_t> wav = WavFile(format, pcm);

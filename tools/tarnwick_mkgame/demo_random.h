@@ -7,11 +7,11 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "support/split_mix64.h"
+#include "devkit/split_mix64.h"
 
 namespace tarnwick::demo {
 
-class CDemoRandom : public test::CSplitMix64 {
+class CDemoRandom : public CSplitMix64 {
 public:
     explicit CDemoRandom(std::uint64_t seed) : CSplitMix64(seed) {}
 

@@ -1,11 +1,11 @@
-// The small random number generator every test, fuzz target, benchmark and
-// the demo game draw from: SplitMix64, fixed seed in, the same numbers on
+// The small random number generator the demo game, the tests, fuzz targets
+// and benchmarks draw from: SplitMix64, fixed seed in, the same numbers on
 // every machine (the standard distributions differ between libraries).
 #pragma once
 
 #include <cstdint>
 
-namespace tarnwick::test {
+namespace tarnwick {
 
 class CSplitMix64 {
 public:
@@ -29,4 +29,4 @@ private:
     std::uint64_t state;
 };
 
-}  // namespace tarnwick::test
+}  // namespace tarnwick

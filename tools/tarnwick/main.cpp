@@ -62,14 +62,14 @@ int main(int argc, char** argv)
     QGuiApplication::setDesktopFileName(QStringLiteral("tarnwick"));
 
     tarnwick::CQuitSignals quitSignals;
-    app->bgmPlayer.SetMediaPlayer(std::make_unique<tarnwick::CQtMediaPlayer>());
+    app->BgmPlayer().SetMediaPlayer(std::make_unique<tarnwick::CQtMediaPlayer>());
     {
         // A window built ahead and never shown goes here, before the
         // application it refers to.
         tarnwick::CQtStartupUi ui;
         app->InitInstance(ui);
     }
-    const bool restart = app->restartRequested;
+    const bool restart = app->RestartRequested();
     // Its media player goes while Qt is still there.
     app.reset();
     // A new game folder was chosen in the window and its settings are
