@@ -65,6 +65,8 @@ check "-v one line per file" 11 "$(wc -l <"$tmp/v.out")"
 check "-v escapes" "$tmp/v/ctrl\\x1B[31mRED" "$(grep -F ctrl "$tmp/v.out")"
 "$cli" cat "$game" 0 "$(printf 'no\x07such')" 2>"$tmp/err" >/dev/null
 check "messages escape" 'tarnwick-cli: cannot read entry: no\x07such is not in archive 0' "$(cat "$tmp/err")"
+"$cli" cat "$game" 0 "$(printf '\x83\x41\xff')" 2>"$tmp/err" >/dev/null
+check "messages show game names" 'tarnwick-cli: cannot read entry: ア\xFF is not in archive 0' "$(cat "$tmp/err")"
 
 # export: a link in place of voice/ stops the run with one message; the
 # lines.csv of an earlier export goes first.

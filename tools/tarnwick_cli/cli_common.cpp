@@ -62,7 +62,11 @@ int ReadToEnd(int fd, std::vector<std::uint8_t>& bytes, std::uint64_t limit)
             if (filled == bytes.size()) {
                 if (filled == most)
                     return tooLarge();
-                bytes.resize(std::min(bytes.size() * 2, most));
+                // Exactly what is wanted: a vector left to grow by itself
+                // would double past the limit.
+                const std::size_t next = std::min(bytes.size() * 2, most);
+                bytes.reserve(next);
+                bytes.resize(next);
             }
             const ssize_t n = ::read(fd, bytes.data() + filled, bytes.size() - filled);
             if (n < 0 && errno == EINTR)

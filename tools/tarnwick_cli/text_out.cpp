@@ -48,7 +48,20 @@ std::size_t Utf8Length(std::string_view text, std::size_t i)
     return n;
 }
 
-std::string Escape(std::string_view text, bool backslash, bool utf8)
+// Length of the code page 932 character at text[i] when it is one, 0 when
+// not: a game name inside a message shows as its characters.
+std::size_t Cp932Length(std::string_view text, std::size_t i)
+{
+    const auto b = static_cast<unsigned char>(text[i]);
+    if (b >= 0xA1 && b <= 0xDF)
+        return 1;
+    if (!IsCp932LeadByte(b) || i + 1 >= text.size())
+        return 0;
+    const auto t = static_cast<unsigned char>(text[i + 1]);
+    return (t >= 0x40 && t <= 0x7E) || (t >= 0x80 && t <= 0xFC) ? 2 : 0;
+}
+
+std::string Escape(std::string_view text, bool backslash, bool utf8, bool cp932 = false)
 {
     std::string out;
     out.reserve(text.size());
@@ -56,7 +69,12 @@ std::string Escape(std::string_view text, bool backslash, bool utf8)
         const auto c = static_cast<unsigned char>(text[i]);
         if (utf8 && c >= 0x80) {
             const std::size_t n = Utf8Length(text, i);
-            if (n == 0) {
+            const std::size_t m = n == 0 && cp932 ? Cp932Length(text, i) : 0;
+            const std::string character = m != 0 ? Cp932ToUtf8(text.substr(i, m)) : std::string();
+            if (m != 0 && character != "\xEF\xBF\xBD") {
+                out += character;
+                i += m;
+            } else if (n == 0) {
                 AppendHex(out, c);
                 ++i;
             } else {
@@ -105,7 +123,7 @@ std::string PathOut(std::string_view path)
 
 std::string MessageOut(std::string_view message)
 {
-    return Escape(message, false, true);
+    return Escape(message, false, true, true);
 }
 
 }  // namespace tarnwick::cli

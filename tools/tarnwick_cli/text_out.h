@@ -20,7 +20,8 @@ std::string NameOut(std::string_view storedName);
 // that are not UTF-8 as \xHH: one line of valid UTF-8 whatever it holds.
 std::string PathOut(std::string_view path);
 // A message for the terminal: as PathOut, but a backslash stays itself
-// (Windows paths read as they are written).
+// (Windows paths read as they are written), and a stored game name in it
+// (code page 932 where UTF-8 fails) shows as its characters.
 std::string MessageOut(std::string_view message);
 
 }  // namespace tarnwick::cli
