@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cmath>
 #include <optional>
+#include <utility>
 
 #include "archive/archive_set.h"
 #include "host/host_file.h"
@@ -16,9 +17,17 @@ void CBgmPlayer::SetMediaPlayer(std::unique_ptr<IMediaPlayer> player)
     media = std::move(player);
 }
 
+void CBgmPlayer::SetMediaFactory(MediaFactory factory)
+{
+    SetMediaPlayer(nullptr);
+    makeMedia = std::move(factory);
+}
+
 bool CBgmPlayer::Open(const std::string& path)
 {
     Close();
+    if (!media && makeMedia)
+        media = std::exchange(makeMedia, nullptr)();
     if (media)
         isOpen = media->Render(path);
     return isOpen;
@@ -67,6 +76,18 @@ void StopBgm(const BgmContext_T& music)
 {
     if (music.player.IsOpen())
         music.player.Media()->Stop();
+}
+
+void PauseBgm(const BgmContext_T& music)
+{
+    if (music.player.IsOpen())
+        music.player.Media()->Pause();
+}
+
+void ResumeBgm(const BgmContext_T& music)
+{
+    if (music.player.IsOpen())
+        music.player.Media()->Resume();
 }
 
 void SetBgmVolume(const BgmContext_T& music, int v)

@@ -4,6 +4,7 @@
 // from line to line.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -26,6 +27,9 @@ public:
     virtual void Release() = 0;
     virtual void Run() = 0;
     virtual void Stop() = 0;
+    // Holds a running track where it is; Resume runs it on from there.
+    virtual void Pause() = 0;
+    virtual void Resume() = 0;
     // Linear amplitude factor, 0 to 1.
     virtual void SetVolume(float linear) = 0;
     // Never waits. kNotRunning once the player has stopped, also at the end
@@ -36,6 +40,10 @@ public:
 
 class CBgmPlayer {
 public:
+    // Makes the platform's player; starting one takes a while, so it is
+    // made when the music first plays.
+    using MediaFactory = std::function<std::unique_ptr<IMediaPlayer>()>;
+
     CBgmPlayer() = default;
     explicit CBgmPlayer(std::unique_ptr<IMediaPlayer> player) : media(std::move(player)) {}
     ~CBgmPlayer() { Close(); }
@@ -45,6 +53,9 @@ public:
     // Closes what is open and takes the player to use from now on. Without
     // one every Open fails and the music stays silent.
     void SetMediaPlayer(std::unique_ptr<IMediaPlayer> player);
+    // Closes what is open and has the first Open from now on make the
+    // player to use.
+    void SetMediaFactory(MediaFactory factory);
 
     // Closes the current file and renders path; gives isOpen.
     bool Open(const std::string& path);
@@ -56,6 +67,7 @@ public:
 
 private:
     std::unique_ptr<IMediaPlayer> media;
+    MediaFactory makeMedia;
     bool isOpen = false;
 };
 
@@ -80,6 +92,9 @@ std::string BgmFileName(int n);
 void PlayBgm(const BgmContext_T& music, int n);
 // Stops an open track; it stays open.
 void StopBgm(const BgmContext_T& music);
+// Holds an open track where it is, and runs it on from there.
+void PauseBgm(const BgmContext_T& music);
+void ResumeBgm(const BgmContext_T& music);
 // Ignores v outside -10000..0; otherwise stores it in VolumeBGM and applies
 // it to an open track at once.
 void SetBgmVolume(const BgmContext_T& music, int v);

@@ -64,6 +64,10 @@ public:
     virtual void WriteGrowing(const std::uint8_t* data, std::size_t ready, FillHandler fill);
     // Cuts the playing buffer short; it then counts as done.
     virtual void Reset() = 0;
+    // Holds the playing buffer where it is, and lets it go on from there; a
+    // held buffer is not done. Either does nothing without a buffer.
+    virtual void Suspend() = 0;
+    virtual void Resume() = 0;
     // Stops at once and lets go of the buffer; a done not yet delivered is
     // dropped. Closing a device that is not open does nothing.
     virtual void Close() = 0;

@@ -47,6 +47,19 @@ void CQtMediaPlayer::Stop()
     player.stop();
 }
 
+void CQtMediaPlayer::Pause()
+{
+    if (player.playbackState() == QMediaPlayer::PlayingState)
+        player.pause();
+}
+
+void CQtMediaPlayer::Resume()
+{
+    // play() from the stopped state would start the track again.
+    if (player.playbackState() == QMediaPlayer::PausedState)
+        player.play();
+}
+
 void CQtMediaPlayer::SetVolume(float linear)
 {
     output.setVolume(linear);

@@ -22,6 +22,8 @@ public:
     void Release() override;
     void Run() override;
     void Stop() override;
+    void Pause() override;
+    void Resume() override;
     void SetVolume(float linear) override;
     // kNotRunning for a stopped player, also after the end of the track
     // (StoppedState with EndOfMedia); kFailed while the media is invalid,

@@ -149,9 +149,30 @@ void CQtWaveDevice::Reset()
         sink->stop();  // reports StoppedState, which owes the done
 }
 
+void CQtWaveDevice::Suspend()
+{
+    if (!sink || sink->state() == QAudio::StoppedState || sink->state() == QAudio::SuspendedState)
+        return;
+    // The sink's buffer holds still, so the wait for it to play out does too.
+    heldDrainMs = drainTimer.isActive() ? drainTimer.remainingTime() : -1;
+    drainTimer.stop();
+    sink->suspend();
+}
+
+void CQtWaveDevice::Resume()
+{
+    if (!sink || sink->state() != QAudio::SuspendedState)
+        return;
+    sink->resume();
+    if (heldDrainMs >= 0 && doneOwed)
+        drainTimer.start(heldDrainMs);
+    heldDrainMs = -1;
+}
+
 void CQtWaveDevice::Close()
 {
     ++clip;
+    heldDrainMs = -1;
     StopFilling();
     drainTimer.stop();
     doneOwed = false;

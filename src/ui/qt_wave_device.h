@@ -54,6 +54,8 @@ public:
     void Write(const std::uint8_t* data, std::size_t length) override;
     void WriteGrowing(const std::uint8_t* data, std::size_t ready, FillHandler fill) override;
     void Reset() override;
+    void Suspend() override;
+    void Resume() override;
     void Close() override;
 
 private:
@@ -69,6 +71,8 @@ private:
     // own buffer still holds them: the done waits for that buffer to play.
     QTimer drainTimer;
     int drainMs = 0;
+    // What was left of the drain when the clip was suspended, or -1.
+    int heldDrainMs = -1;
     // Fills a growing clip a slice at a time from the event loop.
     QTimer fillTimer;
     FillHandler fill;

@@ -13,6 +13,8 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QSlider>
+#include <QStyle>
+#include <QToolButton>
 
 #include "app/tarnwick_app.h"
 #include "talk/selection_lists.h"
@@ -41,11 +43,13 @@ CTarnwickDlg::CTarnwickDlg(CTarnwickApp& application, ControlsOnly_T, QWidget* p
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       app(application), appIcon(AppIcon()), waveDevice(std::make_unique<CQtWaveDevice>()),
-      walker(talkRows, *this)
+      // Playback takes the device's end of a clip, which comes queued from
+      // the event loop, never from inside a device call, so it may close
+      // the clip and start the next.
+      playback(talkRows, {*waveDevice, application.Voice(), application.Archives(), application.Faces(),
+                          application.Music(), nextLineTimer})
 {
-    // The end of a clip comes queued from the event loop, never from inside
-    // a device call, so the walker may close the clip and start the next.
-    waveDevice->SetDoneHandler([this] { walker.OnVoiceDone(); });
+    playback.AddView(*this);
     setObjectName(QStringLiteral("CTarnwickDlg"));
     setWindowTitle(QString::fromUtf8(kMainDialogCaption));
     setFont(DialogFont());
@@ -102,6 +106,7 @@ void CTarnwickDlg::CreateControls()
             r.setWidth(std::min(std::max(r.width(), w->sizeHint().width()), layoutSize.width() - r.x()));
         w->setGeometry(r);
     }
+    CreatePlayerButtons(du);
     // The search field takes the Start row's free width; its count sits at
     // the row's right end.
     searchField = new CSearchField(this);
@@ -136,6 +141,54 @@ void CTarnwickDlg::CreateControls()
     itemAdapter = std::make_unique<CSelectorCombo>(itemChoices, itemCombo);
 }
 
+void CTarnwickDlg::CreatePlayerButtons(const CDialogUnits& du)
+{
+    const auto make = [&](int index, QStyle::StandardPixmap icon, const QString& tip, const char* name) {
+        auto* b = new QToolButton(this);
+        b->setIcon(style()->standardIcon(icon));
+        b->setToolTip(tip);
+        b->setAccessibleName(tip);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setGeometry(du.Rect(kPlayerButtonLayout).translated(du.X(index * kPlayerButtonStep), 0));
+        return b;
+    };
+    previousButton = make(0, QStyle::SP_MediaSkipBackward, tr("Previous line (Alt+Left)"), "previousButton");
+    pauseButton = make(1, QStyle::SP_MediaPause, tr("Pause (Ctrl+P)"), "pauseButton");
+    nextButton = make(2, QStyle::SP_MediaSkipForward, tr("Next line (Alt+Right)"), "nextButton");
+    replayButton = make(3, QStyle::SP_BrowserReload, tr("Replay the line (Ctrl+R)"), "replayButton");
+    pauseButton->setEnabled(false);  // until something plays
+}
+
+void CTarnwickDlg::CreatePlayerShortcuts()
+{
+    const auto bind = [this](const QKeySequence& keys, auto command) {
+        auto* shortcut = new QShortcut(keys, this);
+        connect(shortcut, &QShortcut::activated, this, command);
+    };
+    bind(QKeySequence(Qt::CTRL | Qt::Key_P), [this] { TogglePause(); });
+    bind(QKeySequence(Qt::Key_MediaTogglePlayPause), [this] { playback.PlayPause(); });
+    bind(QKeySequence(Qt::Key_MediaPlay), [this] { playback.Play(); });
+    bind(QKeySequence(Qt::Key_MediaPause), [this] { playback.Pause(); });
+    bind(QKeySequence(Qt::Key_MediaStop), [this] { playback.Stop(); });
+    bind(QKeySequence(Qt::ALT | Qt::Key_Right), [this] { playback.Next(); });
+    bind(QKeySequence(Qt::Key_MediaNext), [this] { playback.Next(); });
+    bind(QKeySequence(Qt::ALT | Qt::Key_Left), [this] { playback.Previous(); });
+    bind(QKeySequence(Qt::Key_MediaPrevious), [this] { playback.Previous(); });
+    bind(QKeySequence(Qt::CTRL | Qt::Key_R), [this] { playback.Replay(); });
+    connect(previousButton, &QToolButton::clicked, this, [this] { playback.Previous(); });
+    connect(pauseButton, &QToolButton::clicked, this, &CTarnwickDlg::TogglePause);
+    connect(nextButton, &QToolButton::clicked, this, [this] { playback.Next(); });
+    connect(replayButton, &QToolButton::clicked, this, [this] { playback.Replay(); });
+}
+
+void CTarnwickDlg::TogglePause()
+{
+    if (playback.State() == PlaybackState_T::kPaused)
+        playback.Resume();
+    else
+        playback.Pause();
+}
+
 void CTarnwickDlg::OnInitDialog()
 {
     // The About item where a Linux user finds it: the window's context menu
@@ -149,11 +202,13 @@ void CTarnwickDlg::OnInitDialog()
     });
     auto* exportMarked = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_E), this);
     connect(exportMarked, &QShortcut::activated, this, &CTarnwickDlg::OnExportMarked);
+    CreatePlayerShortcuts();
     setWindowIcon(appIcon);
 
     sx = static_cast<float>(logicalDpiX()) / 96.0f;
     sy = static_cast<float>(logicalDpiY()) / 96.0f;
     faceFrame->resize(6 + static_cast<int>(90 * sx), 6 + static_cast<int>(90 * sy));
+    playback.SetFaceFrameSize(faceFrame->width(), faceFrame->height());
 
     QHeaderView* header = talkList->header();
     header->setMinimumSectionSize(1);
@@ -175,6 +230,8 @@ void CTarnwickDlg::OnInitDialog()
     playModeCombo->clear();
     playModeCombo->addItems({QStringLiteral("Default"), QStringLiteral("Short"), QStringLiteral("Long")});
     playModeCombo->setCurrentIndex(static_cast<int>(app.Settings().playMode));
+    playback.SetPlayMode(PlayMode());
+    playback.SetMusicEnabled(app.Settings().enableBgm);
 
     volumeSlider->setRange(-10000, 0);
     volumeSlider->setTickInterval(1000);
@@ -188,8 +245,8 @@ void CTarnwickDlg::OnInitDialog()
     connect(volumeSlider, &QSlider::valueChanged, this, &CTarnwickDlg::OnHScroll);
     connect(talkList, &CTalkListView::SelectedRowChanged, this, [this](int row) { talkRows.SetCurrentRow(row); });
     connect(talkModel.get(), &CTalkTableModel::CurrentRowChanged, talkList, &CTalkListView::SelectRow);
-    connect(startButton, &QPushButton::clicked, this, [this] { walker.OnStartClicked(); });
-    connect(talkList, &CTalkListView::RowDoubleClicked, this, [this](int row) { walker.OnListDoubleClick(row); });
+    connect(startButton, &QPushButton::clicked, this, [this] { playback.Start(); });
+    connect(talkList, &CTalkListView::RowDoubleClicked, this, [this](int row) { playback.PlayRow(row); });
     connect(talkModel.get(), &CTalkTableModel::CurrentRowChanged, this, &CTarnwickDlg::UpdateTitle);
     connect(searchField, &QLineEdit::textChanged, this, &CTarnwickDlg::OnSearchChanged);
     // Folding every line for the search takes a few tens of milliseconds on
@@ -203,9 +260,8 @@ void CTarnwickDlg::OnInitDialog()
     RestorePlace();
     FitToScreen();
 
-    nextLineTimer.setSingleShot(true);
-    connect(&nextLineTimer, &QTimer::timeout, this, [this] { walker.OnNextLineTimer(); });
-    connect(&musicWatchTimer, &QTimer::timeout, this, [this] { walker.OnMusicWatchTimer(); });
+    connect(&nextLineTimer.Timer(), &QTimer::timeout, this, [this] { playback.OnNextLineTimer(); });
+    connect(&musicWatchTimer, &QTimer::timeout, this, [this] { playback.OnMusicWatchTimer(); });
     musicWatchTimer.start(1000);
 }
 
@@ -216,6 +272,17 @@ void CTarnwickDlg::contextMenuEvent(QContextMenuEvent* event)
         menu.addAction(QString::fromUtf8(kExportMarkedMenu), this, &CTarnwickDlg::OnExportMarked);
     exportAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     menu.addAction(QString::fromUtf8(kChooseGameMenu), this, &CTarnwickDlg::OnChooseGameFolder);
+    menu.addSeparator();
+    const bool paused = playback.State() == PlaybackState_T::kPaused;
+    QAction* pause = menu.addAction(paused ? tr("Resume") : tr("Pause"), this, &CTarnwickDlg::TogglePause);
+    pause->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    pause->setEnabled(playback.State() != PlaybackState_T::kStopped);
+    menu.addAction(tr("Next line"), this, [this] { playback.Next(); })
+        ->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Right));
+    menu.addAction(tr("Previous line"), this, [this] { playback.Previous(); })
+        ->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Left));
+    menu.addAction(tr("Replay the line"), this, [this] { playback.Replay(); })
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
     menu.addSeparator();
     menu.addAction(QString::fromUtf8(kStringAboutMenu), this, &CTarnwickDlg::OnAbout);
     menu.exec(event->globalPos());
@@ -312,8 +379,8 @@ void CTarnwickDlg::ApplySearch()
 void CTarnwickDlg::UpdateTitle()
 {
     QString title = QString::fromUtf8(kMainDialogCaption);
-    if (walker.walking) {
-        const CTalkListModel::MarkedPlace_T at = talkRows.MarkedPlace(talkRows.CurrentRow());
+    {
+        const CTalkListModel::MarkedPlace_T at = playback.Position();
         if (at.position > 0)
             title += QStringLiteral(" \u2014 %1 / %2").arg(at.position).arg(at.count);
     }
@@ -335,6 +402,7 @@ void CTarnwickDlg::OnItemChanged()
 void CTarnwickDlg::OnPlayModeChanged(int index)
 {
     app.SetPlayMode(PlayModeOfNumber(index));
+    playback.SetPlayMode(PlayModeOfNumber(index));
 }
 
 void CTarnwickDlg::OnHScroll(int position)
@@ -344,9 +412,9 @@ void CTarnwickDlg::OnHScroll(int position)
 
 void CTarnwickDlg::done(int result)
 {
-    nextLineTimer.stop();
+    nextLineTimer.Stop();
     musicWatchTimer.stop();
-    walker.OnDestroy();
+    playback.OnDestroy();
     WindowPlace_T place = CurrentPlace(captureChoices, itemChoices, talkRows);
     place.search = searchField->text().toStdString();
     place.width = width();
@@ -355,10 +423,9 @@ void CTarnwickDlg::done(int result)
     QDialog::done(result);
 }
 
-bool CTarnwickDlg::DrawFace(const std::string& faceEntryName, int frameStyle)
+void CTarnwickDlg::ShowFace(const FaceFrame_T& frame)
 {
-    const CVeyFaceImage* face = app.Faces().GetFaceImage(app.Archives(), faceEntryName);
-    return face && faceFrame->ShowFace(frameStyle, face->image);
+    faceFrame->ShowFrame(frame);
 }
 
 void CTarnwickDlg::ShowTalkText(const std::string& text)
@@ -389,55 +456,20 @@ void CTarnwickDlg::ShowStartText(StartText_T text)
     UpdateTitle();
 }
 
+void CTarnwickDlg::ShowState(PlaybackState_T state)
+{
+    const bool paused = state == PlaybackState_T::kPaused;
+    pauseButton->setIcon(style()->standardIcon(paused ? QStyle::SP_MediaPlay : QStyle::SP_MediaPause));
+    const QString tip = paused ? tr("Resume (Ctrl+P)") : tr("Pause (Ctrl+P)");
+    pauseButton->setToolTip(tip);
+    pauseButton->setAccessibleName(tip);
+    pauseButton->setEnabled(state != PlaybackState_T::kStopped);
+    UpdateTitle();
+}
+
 PlayMode_T CTarnwickDlg::PlayMode() const
 {
     return PlayModeOfNumber(playModeCombo->currentIndex());
-}
-
-void CTarnwickDlg::ArmNextLineTimer(int milliseconds)
-{
-    nextLineTimer.start(milliseconds);
-}
-
-void CTarnwickDlg::StopNextLineTimer()
-{
-    nextLineTimer.stop();
-}
-
-bool CTarnwickDlg::PlayVoiceClip(const std::string& voiceEntryName, ClipKind_T kind)
-{
-    return tarnwick::PlayVoiceClip(*waveDevice, app.Voice(), app.Archives(), voiceEntryName, kind);
-}
-
-bool CTarnwickDlg::IsClipPlaying() const
-{
-    return app.Voice().IsPlaying();
-}
-
-void CTarnwickDlg::StopVoiceClip()
-{
-    tarnwick::StopVoiceClip(app.Voice());
-}
-
-void CTarnwickDlg::CloseVoiceClip()
-{
-    tarnwick::CloseVoiceClip(app.Voice());
-}
-
-void CTarnwickDlg::PlayBgm(int number)
-{
-    if (app.Settings().enableBgm)
-        tarnwick::PlayBgm(app.Music(), number);
-}
-
-void CTarnwickDlg::StopBgm()
-{
-    tarnwick::StopBgm(app.Music());
-}
-
-void CTarnwickDlg::PollBgm(int number)
-{
-    tarnwick::PollBgm(app.Music(), number);
 }
 
 }  // namespace tarnwick

@@ -1,7 +1,7 @@
 // The program's one window: the talk list with its selectors, the current
-// line's face, speaker and text, the play mode, the music volume and Start.
-// Its handlers turn widget signals into calls of the core and show what the
-// core reports.
+// line's face, speaker and text, the play mode, the music volume, Start and
+// the player's buttons. Its handlers turn widget signals into calls of the
+// core (the playback's commands) and show what the core reports.
 #pragma once
 
 #include <QDialog>
@@ -12,17 +12,20 @@
 
 #include "talk/line_search.h"
 #include "talk/selection_models.h"
-#include "walk/talk_walker.h"
+#include "ui/qt_line_timer.h"
+#include "walk/playback.h"
 
 class QComboBox;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 class QSlider;
+class QToolButton;
 
 namespace tarnwick {
 
 class CTarnwickApp;
+class CDialogUnits;
 class CFaceFrameWidget;
 class CQtWaveDevice;
 class CTalkListView;
@@ -30,7 +33,7 @@ class CTalkTableModel;
 class CSelectorCombo;
 class CSearchField;
 
-class CTarnwickDlg : public QDialog, private IWalkerHost {
+class CTarnwickDlg : public QDialog, private IPlaybackView {
     Q_OBJECT
 public:
     explicit CTarnwickDlg(CTarnwickApp& app, QWidget* parent = nullptr);
@@ -50,7 +53,8 @@ public:
     float ScaleY() const { return sy; }
 
     CTalkListModel& TalkRows() { return talkRows; }
-    CTalkWalker& Walker() { return walker; }
+    CPlayback& Playback() { return playback; }
+    const CTalkWalker& Walker() const { return playback.Walker(); }
     CSelectorModel& CaptureChoices() { return captureChoices; }
     CSelectorModel& ItemChoices() { return itemChoices; }
 
@@ -82,23 +86,20 @@ private:
     void OnPlayModeChanged(int index);
     void OnHScroll(int position);
 
-    // What the walker does through the window, the sound and the pictures.
-    bool DrawFace(const std::string& faceEntryName, int frameStyle) override;
+    PlayMode_T PlayMode() const;
+    // The player's buttons beside Start and their keys.
+    void CreatePlayerButtons(const CDialogUnits& du);
+    void CreatePlayerShortcuts();
+    void TogglePause();
+
+    // What playback shows in the window.
+    void ShowFace(const FaceFrame_T& frame) override;
     void ShowTalkText(const std::string& text) override;
     void ShowCast(std::string_view castName) override;
     void ShowWait(const std::string& wait) override;
     void ShowMode(const char* mode) override;
     void ShowStartText(StartText_T text) override;
-    PlayMode_T PlayMode() const override;
-    void ArmNextLineTimer(int milliseconds) override;
-    void StopNextLineTimer() override;
-    bool PlayVoiceClip(const std::string& voiceEntryName, ClipKind_T kind) override;
-    bool IsClipPlaying() const override;
-    void StopVoiceClip() override;
-    void CloseVoiceClip() override;
-    void PlayBgm(int number) override;
-    void StopBgm() override;
-    void PollBgm(int number) override;
+    void ShowState(PlaybackState_T state) override;
 
     CTarnwickApp& app;
 
@@ -122,6 +123,10 @@ private:
     QComboBox* playModeCombo = nullptr;
     QSlider* volumeSlider = nullptr;
     QPushButton* startButton = nullptr;
+    QToolButton* previousButton = nullptr;
+    QToolButton* pauseButton = nullptr;
+    QToolButton* nextButton = nullptr;
+    QToolButton* replayButton = nullptr;
     CSearchField* searchField = nullptr;
     QLabel* searchCount = nullptr;
     QIcon appIcon;
@@ -134,10 +139,10 @@ private:
     QRect searchLayout;
     QRect countLayout;
 
-    QTimer nextLineTimer;
+    CQtLineTimer nextLineTimer;
     QTimer musicWatchTimer;
     std::unique_ptr<CQtWaveDevice> waveDevice;
-    CTalkWalker walker;
+    CPlayback playback;
     float sx = 1.0f;
     float sy = 1.0f;
 };

@@ -156,6 +156,84 @@ void CTalkWalker::OnListDoubleClick(int row)
         PlayPendingLine();
 }
 
+int CTalkWalker::PreviousMarkedRow(int row) const
+{
+    for (int i = std::min(row, static_cast<int>(list.RowCount())) - 1; i >= 0; --i) {
+        if (list.IsChecked(static_cast<std::size_t>(i)))
+            return i;
+    }
+    return -1;
+}
+
+void CTalkWalker::JumpToRow(int row)
+{
+    SelectRow(row);
+    if (!walking) {
+        OnListDoubleClick(row);
+        return;
+    }
+    // Neither the pause after a clip nor a silent line's wait runs on.
+    host.StopNextLineTimer();
+    pendingLine = list.RecordAt(static_cast<std::size_t>(row));
+    PlayPendingLine();
+}
+
+void CTalkWalker::EndWalk()
+{
+    walking = false;
+    pendingLine = nullptr;
+    host.StopNextLineTimer();
+    host.ShowStartText(StartText_T::kPlayAgain);
+    if (host.IsClipPlaying())
+        host.StopVoiceClip();
+    host.StopBgm();
+    currentBgmNo = 0;
+}
+
+void CTalkWalker::OnNext()
+{
+    const int selected = list.CurrentRow();
+    // A walk whose selection was cleared is at its end; outside one, no
+    // selection starts from the top.
+    const int next = walking && selected < 0 ? -1 : NextMarkedRow(selected);
+    if (next >= 0)
+        JumpToRow(next);
+    else if (walking)
+        EndWalk();
+}
+
+void CTalkWalker::OnPrevious()
+{
+    const int selected = list.CurrentRow();
+    int row = PreviousMarkedRow(selected);
+    if (row < 0)
+        row = selected >= 0 && static_cast<std::size_t>(selected) < list.RowCount() && list.IsChecked(static_cast<std::size_t>(selected))
+                  ? selected
+                  : NextMarkedRow(-1);
+    if (row >= 0)
+        JumpToRow(row);
+}
+
+void CTalkWalker::OnReplay()
+{
+    const int selected = list.CurrentRow();
+    if (selected >= 0 && static_cast<std::size_t>(selected) < list.RowCount())
+        JumpToRow(selected);
+}
+
+void CTalkWalker::OnStop()
+{
+    if (walking) {
+        pendingLine = nullptr;
+        OnStartClicked();
+        return;
+    }
+    pendingLine = nullptr;
+    host.StopNextLineTimer();
+    if (host.IsClipPlaying())
+        host.StopVoiceClip();
+}
+
 void CTalkWalker::OnDestroy()
 {
     walking = false;

@@ -1,7 +1,7 @@
 // The talk walker: plays one line on demand, or walks through every marked
 // row of the talk list with face, text, voice, pauses and music. It has no
-// thread and no loop: the window calls its handlers from the Start button,
-// the one-shot pause timer, the end of a voice clip and list double-clicks,
+// thread and no loop: its owner (the playback) calls its handlers from the
+// player's commands, the one-shot pause timer and the end of a voice clip,
 // and it acts through its host. It knows nothing of widgets (no Qt here), so
 // tests drive it with a fake host and a fake clock.
 #pragma once
@@ -70,6 +70,17 @@ public:
     // The music watch, every second: a track that stopped starts again.
     void OnMusicWatchTimer();
     void OnListDoubleClick(int row);
+    // The player's controls. In a walk: the next marked row after the
+    // selection now (past the last the walk ends as it does by itself), the
+    // one before it (the first again on the first), the selected line again
+    // from its start; the walk goes on from there. Outside a walk the
+    // next or previous marked row is selected and played alone, as a
+    // double-click plays it. The clip is cut first: its end plays the line.
+    void OnNext();
+    void OnPrevious();
+    void OnReplay();
+    // Ends a walk as Start does, and a line playing alone.
+    void OnStop();
     // The window is closing: no walk, no music, no clip.
     void OnDestroy();
 
@@ -85,7 +96,13 @@ private:
     // The first marked row after row (from the first row when row is -1),
     // or -1.
     int NextMarkedRow(int row) const;
+    // The last marked row before row, or -1.
+    int PreviousMarkedRow(int row) const;
     void SelectRow(int row);
+    // Plays row's line now in place of whatever plays or waits.
+    void JumpToRow(int row);
+    // The walk's end: no walk, no music.
+    void EndWalk();
 
     CTalkListModel& list;
     IWalkerHost& host;

@@ -33,6 +33,8 @@ public:
     void Release() override { log.calls.push_back("release"); }
     void Run() override { log.calls.push_back("run"); }
     void Stop() override { log.calls.push_back("stop"); }
+    void Pause() override { log.calls.push_back("pause"); }
+    void Resume() override { log.calls.push_back("resume"); }
     void SetVolume(float linear) override { log.calls.push_back("volume " + std::to_string(linear)); }
     MediaPoll Poll() override
     {

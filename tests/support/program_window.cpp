@@ -58,7 +58,7 @@ void RunProgramWindow(const TempFolder& program, const ProgramWindowOptions_T& o
     const HostEnvironment_T env{.home = options.home.empty() ? program.Path() : options.home};
     CTarnwickApp app(ProgramPathsFor(program / "tarnwick", env), env);
     if (options.withMusic)
-        app.BgmPlayer().SetMediaPlayer(std::make_unique<CQtMediaPlayer>());
+        app.BgmPlayer().SetMediaFactory([] { return std::make_unique<CQtMediaPlayer>(); });
     // As the program starts: the game opens while the window is built.
     app.BeginOpeningStoredGame();
     WindowUi ui(test);

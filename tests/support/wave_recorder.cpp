@@ -24,9 +24,22 @@ void CWaveRecorder::Reset()
     ++resets;
 }
 
+void CWaveRecorder::Suspend()
+{
+    ++suspends;
+    suspended = open;
+}
+
+void CWaveRecorder::Resume()
+{
+    ++resumes;
+    suspended = false;
+}
+
 void CWaveRecorder::Close()
 {
     ++closes;
+    suspended = false;
     open = false;
     donePending = false;
 }

@@ -20,6 +20,8 @@ public:
     bool Open(const WaveFormat_T& format) override;
     void Write(const std::uint8_t* data, std::size_t length) override;
     void Reset() override;
+    void Suspend() override;
+    void Resume() override;
     void Close() override;
 
     // Delivers the done of the written buffer, once, unless the device was
@@ -27,6 +29,7 @@ public:
     bool FinishBuffer();
 
     bool IsOpen() const { return open; }
+    bool IsSuspended() const { return suspended; }
 
     // What the device was given and asked, for the caller to inspect.
     bool failOpen = false;  // Open gives false, as a machine without output would
@@ -37,11 +40,14 @@ public:
     int writes = 0;
     int resets = 0;
     int closes = 0;
+    int suspends = 0;
+    int resumes = 0;
 
 private:
     bool copyPcm;
     bool open = false;
     bool donePending = false;
+    bool suspended = false;
     DoneHandler done;
 };
 

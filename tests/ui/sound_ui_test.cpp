@@ -184,6 +184,25 @@ TEST_F(QtWaveDeviceTest, StopCutsTheClipAndItsEndStillArrives)
     EXPECT_LT(heard.Span(), SoundedUntil(cutAt, clip) + kCutSilentWithin);
 }
 
+TEST_F(QtWaveDeviceTest, SuspendHoldsTheClipAndItsEndUntilResume)
+{
+    SKIP_WITHOUT_SOUND_SERVER(recording);
+    const Decoded_T clip = Decode("02001_0001.vc", ClipKind_T::kLong);
+    ASSERT_TRUE(Play("02001_0001.vc", ClipKind_T::kLong));
+    QTest::qWait(400);
+    device.Suspend();
+    const qint64 heldAt = clock.elapsed();
+    QTest::qWait(static_cast<int>(clip.seconds * 1000) + 500);
+    EXPECT_EQ(dones, 0) << "a held clip is not done";
+    const qint64 resumedAt = clock.elapsed();
+    device.Resume();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dones > 0; }, static_cast<int>(clip.seconds * 1000) + 2000));
+    // The rest plays on after the hold: the end comes the clip's length
+    // after its start, plus the hold.
+    EXPECT_GT(doneAfter - playedAt, static_cast<qint64>(clip.seconds * 1000) + (resumedAt - heldAt) - 300);
+    EXPECT_GT(Recorded().peak, kLoudLevel);
+}
+
 TEST_F(QtWaveDeviceTest, ClosingAtOnceSilencesTheClipAndDropsItsEnd)
 {
     SKIP_WITHOUT_SOUND_SERVER(recording);
@@ -227,6 +246,8 @@ public:
     void Release() override { real.Release(); }
     void Run() override { real.Run(); }
     void Stop() override { real.Stop(); }
+    void Pause() override { real.Pause(); }
+    void Resume() override { real.Resume(); }
     void SetVolume(float linear) override { real.SetVolume(linear); }
     MediaPoll Poll() override { return real.Poll(); }
     CQtMediaPlayer real;
@@ -327,8 +348,16 @@ TEST_F(QtMediaPlayerTest, TrackPlaysFollowsTheVolumeAndStops)
     const double end = static_cast<double>(heard.size()) / 2 / 44100;
     EXPECT_GT(Rms(heard, end - 0.6, end - 0.1), 3 * tenth);
 
+    // Paused it is silent and polls as not running; a resume runs it on.
+    PauseBgm(music);
+    EXPECT_EQ(media->Poll(), MediaPoll::kNotRunning);
+    ResumeBgm(music);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return media->Poll() == MediaPoll::kRunning; }, 2000));
+
     StopBgm(music);
     EXPECT_TRUE(player.IsOpen());
+    EXPECT_EQ(media->Poll(), MediaPoll::kNotRunning);
+    ResumeBgm(music);  // a stopped track stays stopped
     EXPECT_EQ(media->Poll(), MediaPoll::kNotRunning);
     recording->Mark();
     QTest::qWait(1200);

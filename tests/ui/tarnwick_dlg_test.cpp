@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
+#include <QToolButton>
 #include <QTimer>
 #include <QtTest/QTest>
 
@@ -237,6 +238,37 @@ TEST_F(DialogTest, ASearchNarrowsTheListTheWalkAndComesBackNextTime)
         EXPECT_EQ(Child<CSearchField>(dlg, "searchField")->text(), QStringLiteral("ｶｲﾙ"));
         EXPECT_EQ(dlg.TalkRows().CurrentRow(), 2);
     }, true, false);
+}
+
+TEST_F(DialogTest, PlayerKeysAndButtonsReachThePlaybackAndThePauseKeepsTheTitle)
+{
+    Run([](CTarnwickDlg& dlg, CTarnwickApp&) {
+        const std::size_t marked = dlg.TalkRows().RowCount();
+        auto* pause = Child<QToolButton>(dlg, "pauseButton");
+        EXPECT_FALSE(pause->isEnabled()) << "nothing to pause yet";
+        Child<QPushButton>(dlg, "startButton")->click();
+        const QString first = QStringLiteral("Tarnwick \u2014 1 / %1").arg(marked);
+        ASSERT_EQ(dlg.windowTitle(), first);
+
+        dlg.activateWindow();
+        QTest::keyClick(&dlg, Qt::Key_P, Qt::ControlModifier);
+        EXPECT_EQ(dlg.Playback().State(), PlaybackState_T::kPaused);
+        EXPECT_EQ(dlg.windowTitle(), first);
+        EXPECT_TRUE(pause->toolTip().contains(QStringLiteral("Resume"))) << pause->toolTip().toStdString();
+
+        // Next leaves the pause and goes on at the next row; Alt+Left back.
+        Child<QToolButton>(dlg, "nextButton")->click();
+        EXPECT_EQ(dlg.Playback().State(), PlaybackState_T::kPlaying);
+        EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Tarnwick \u2014 2 / %1").arg(marked));
+        QTest::keyClick(&dlg, Qt::Key_Left, Qt::AltModifier);
+        EXPECT_EQ(dlg.TalkRows().CurrentRow(), 0);
+        pause->click();
+        EXPECT_EQ(dlg.Playback().State(), PlaybackState_T::kPaused);
+        QTest::keyClick(&dlg, Qt::Key_P, Qt::ControlModifier);
+        EXPECT_EQ(dlg.Playback().State(), PlaybackState_T::kPlaying);
+        EXPECT_TRUE(pause->toolTip().contains(QStringLiteral("Pause")));
+        EXPECT_TRUE(dlg.Walker().walking);
+    });
 }
 
 TEST_F(DialogTest, AFreshSettingsFileOpensInLongMode)

@@ -62,7 +62,7 @@ int main(int argc, char** argv)
     QGuiApplication::setDesktopFileName(QStringLiteral("tarnwick"));
 
     tarnwick::CQuitSignals quitSignals;
-    app->BgmPlayer().SetMediaPlayer(std::make_unique<tarnwick::CQtMediaPlayer>());
+    app->BgmPlayer().SetMediaFactory([] { return std::make_unique<tarnwick::CQtMediaPlayer>(); });
     {
         // A window built ahead and never shown goes here, before the
         // application it refers to.

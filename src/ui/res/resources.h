@@ -44,9 +44,15 @@ inline constexpr DialogControl_T kMainDialogControls[] = {
     {kIdTalkList, ControlKind_T::kList, "", 7, 110, 306, 138},
 };
 
+// The player's small buttons beside Start: previous, pause, next, replay,
+// each kPlayerButtonStep units right of the one before.
+inline constexpr DialogControl_T kPlayerButtonLayout = {-1, ControlKind_T::kButton, "", 61, 79, 14, 14};
+inline constexpr int kPlayerButtonStep = 15;
+inline constexpr int kPlayerButtonCount = 4;
+
 // The search field on the Start button's row, over the row's free width,
 // and the count of rows it shows at the row's right end.
-inline constexpr DialogControl_T kSearchFieldLayout = {-1, ControlKind_T::kEdit, "", 63, 79, 196, 14};
+inline constexpr DialogControl_T kSearchFieldLayout = {-1, ControlKind_T::kEdit, "", 122, 79, 137, 14};
 inline constexpr DialogControl_T kSearchCountLayout = {-1, ControlKind_T::kStatic, "", 261, 79, 52, 14};
 inline constexpr const char* kSearchPlaceholder = "検索 (Ctrl+F)";
 
