@@ -29,12 +29,23 @@ HostEnvironment_T HostEnvironment_T::FromProcess()
     }
     env.xdgConfigHome = Variable("XDG_CONFIG_HOME");
     env.winePrefix = Variable("WINEPREFIX");
+    env.xdgRuntimeDir = Variable("XDG_RUNTIME_DIR");
+    env.xdgCacheHome = Variable("XDG_CACHE_HOME");
     return env;
 }
 
 std::string HomeFolder(const HostEnvironment_T& env)
 {
     return IsAbsolutePath(env.home) ? env.home : "/";
+}
+
+std::string ScratchFolder(const HostEnvironment_T& env)
+{
+    if (IsAbsolutePath(env.xdgRuntimeDir))
+        return JoinPath(env.xdgRuntimeDir, "tarnwick");
+    if (IsAbsolutePath(env.xdgCacheHome))
+        return JoinPath(env.xdgCacheHome, "tarnwick");
+    return JoinPath(JoinPath(HomeFolder(env), ".cache"), "tarnwick");
 }
 
 }  // namespace tarnwick

@@ -17,19 +17,27 @@ CFaceFrameWidget::CFaceFrameWidget(QWidget* parent) : QFrame(parent)
     setPalette(black);
 }
 
-void CFaceFrameWidget::ShowFrame(const FaceFrame_T& frame)
+QImage FaceFrameImage(const FaceFrame_T& frame)
 {
     if (frame.IsEmpty())
-        return;
+        return {};
     QImage image(frame.width, frame.height, QImage::Format_RGB32);
     if (image.isNull())
-        return;
+        return {};
     for (int y = 0; y < frame.height; ++y) {
         const std::uint8_t* p = frame.Row(y);
         auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
         for (int x = 0; x < frame.width; ++x, p += 4)
             line[x] = qRgb(p[2], p[1], p[0]);
     }
+    return image;
+}
+
+void CFaceFrameWidget::ShowFrame(const FaceFrame_T& frame)
+{
+    QImage image = FaceFrameImage(frame);
+    if (image.isNull())
+        return;
     shown = std::move(image);
     update();
 }

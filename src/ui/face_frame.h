@@ -10,6 +10,9 @@
 
 namespace tarnwick {
 
+// The composed frame as an image; a null image for an empty frame.
+QImage FaceFrameImage(const FaceFrame_T& frame);
+
 class CFaceFrameWidget : public QFrame {
     Q_OBJECT
 

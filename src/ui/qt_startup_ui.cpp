@@ -1,5 +1,6 @@
 #include "ui/qt_startup_ui.h"
 
+#include "ui/mpris_player.h"
 #include "ui/tarnwick_dlg.h"
 
 #include <QDialog>
@@ -65,7 +66,12 @@ std::unique_ptr<CTarnwickDlg> CQtStartupUi::TakeMainDialog(CTarnwickApp& app)
 
 void CQtStartupUi::RunMainDialog(CTarnwickApp& app)
 {
-    TakeMainDialog(app)->exec();
+    const std::unique_ptr<CTarnwickDlg> dialog = TakeMainDialog(app);
+    // The controls go before the window they drive, their picture files with them.
+    std::unique_ptr<CMprisPlayer> controls;
+    if (!mediaArtFolder.isEmpty())
+        controls = std::make_unique<CMprisPlayer>(*dialog, mediaArtFolder);
+    dialog->exec();
 }
 
 }  // namespace tarnwick

@@ -25,11 +25,15 @@ public:
     // The window built ahead, or a new one, filled with the game's data and
     // not yet shown.
     std::unique_ptr<CTarnwickDlg> TakeMainDialog(CTarnwickApp& app);
+    // The window RunMainDialog shows is offered to the desktop's media
+    // controls, with its face pictures as files in artFolder.
+    void OfferMediaControls(const QString& artFolder) { mediaArtFolder = artFolder; }
 
 private:
     // Built ahead by PrepareMainDialog; it refers to the application, so
     // this object must go before the application does.
     std::unique_ptr<CTarnwickDlg> prepared;
+    QString mediaArtFolder;  // empty: no media controls
 };
 
 // {"Exe File", {"*.exe"}} becomes Qt's "Exe File (*.exe)"; several are

@@ -62,6 +62,11 @@ CTarnwickDlg::~CTarnwickDlg()
     tarnwick::CloseVoiceClip(app.Voice());
 }
 
+const QAbstractItemModel* CTarnwickDlg::TalkTable() const
+{
+    return talkModel.get();
+}
+
 void CTarnwickDlg::CreateControls()
 {
     const CDialogUnits du(font());

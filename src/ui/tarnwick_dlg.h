@@ -15,6 +15,7 @@
 #include "ui/qt_line_timer.h"
 #include "walk/playback.h"
 
+class QAbstractItemModel;
 class QComboBox;
 class QLabel;
 class QPlainTextEdit;
@@ -57,6 +58,8 @@ public:
     const CTalkWalker& Walker() const { return playback.Walker(); }
     CSelectorModel& CaptureChoices() { return captureChoices; }
     CSelectorModel& ItemChoices() { return itemChoices; }
+    // The list as Qt shows it: its signals tell of marks that change.
+    const QAbstractItemModel* TalkTable() const;
 
     CSearchField* SearchField() const { return searchField; }
     QLabel* SearchCount() const { return searchCount; }

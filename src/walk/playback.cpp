@@ -165,6 +165,9 @@ void CPlayback::Stop()
 {
     LeavePause(false);
     walker.OnStop();
+    // As with Start: a silent line's wait, or the pause after a clip, has
+    // nothing left to lead to.
+    devices.timer.Stop();
     ReportState();
 }
 
@@ -201,6 +204,12 @@ void CPlayback::OnDestroy()
     heldTimerMs = -1;
     devices.timer.Stop();
     walker.OnDestroy();
+}
+
+void CPlayback::ShowLine(const CVeyQelTalkElm& line)
+{
+    for (IPlaybackView* v : views)
+        v->ShowLine(line);
 }
 
 bool CPlayback::DrawFace(const std::string& faceEntryName, int frameStyle)

@@ -40,6 +40,9 @@ public:
 class IPlaybackView {
 public:
     virtual ~IPlaybackView() = default;
+    // The line that starts, before its face and text: for a view that
+    // names the line (its talk ID and number) rather than only shows it.
+    virtual void ShowLine(const CVeyQelTalkElm& /*line*/) {}
     virtual void ShowFace(const FaceFrame_T& frame) = 0;  // composed at the face frame's size
     virtual void ShowTalkText(const std::string& text) = 0;  // code page 932, LF breaks
     virtual void ShowCast(std::string_view castName) = 0;
@@ -105,6 +108,7 @@ public:
 
 private:
     // The walker's host: what a line does to the views and devices.
+    void ShowLine(const CVeyQelTalkElm& line) override;
     bool DrawFace(const std::string& faceEntryName, int frameStyle) override;
     void ShowTalkText(const std::string& text) override;
     void ShowCast(std::string_view castName) override;

@@ -41,6 +41,7 @@ CTalkWalker::CTalkWalker(CTalkListModel& l, IWalkerHost& h) : list(l), host(h) {
 
 void CTalkWalker::PlayTalkLine(CVeyQelTalkElm* line)
 {
+    host.ShowLine(*line);
     host.DrawFace(line->FaceEntryName(), line->frameStyle);
     host.ShowTalkText(TalkTextForDisplay(line->talkText()));
     host.ShowCast(line->castName());

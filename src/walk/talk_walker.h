@@ -38,6 +38,8 @@ public:
     // Fetches, composes and shows the line's face; false leaves the frame
     // as it was.
     virtual bool DrawFace(const std::string& faceEntryName, int frameStyle) = 0;
+    // The line that starts, before its face and text.
+    virtual void ShowLine(const CVeyQelTalkElm& /*line*/) {}
     virtual void ShowTalkText(const std::string& text) = 0;  // code page 932, LF breaks
     virtual void ShowCast(std::string_view castName) = 0;
     virtual void ShowWait(const std::string& wait) = 0;

@@ -77,6 +77,11 @@ TEST(ProgramFolderTest, TheUserConfigFolderFollowsXdgConfigHome)
     // A relative XDG_CONFIG_HOME is ignored, as the base directory rules say.
     EXPECT_EQ(UserConfigFolder({.home = "/home/u", .xdgConfigHome = "relative/path"}), "/home/u/.config/tarnwick");
     EXPECT_EQ(UserConfigFolder({.home = "", .xdgConfigHome = ""}), "/.config/tarnwick");
+    // Short-lived files: the runtime folder, else the cache, relative ones ignored.
+    EXPECT_EQ(ScratchFolder({.home = "/home/u", .xdgRuntimeDir = "/run/user/1", .xdgCacheHome = "/c"}),
+              "/run/user/1/tarnwick");
+    EXPECT_EQ(ScratchFolder({.home = "/home/u", .xdgRuntimeDir = "run", .xdgCacheHome = "/c"}), "/c/tarnwick");
+    EXPECT_EQ(ScratchFolder({.home = "/home/u", .xdgCacheHome = "cache"}), "/home/u/.cache/tarnwick");
 }
 
 TEST(ProgramFolderTest, SettingsFileIsNamedAfterTheExecutable)

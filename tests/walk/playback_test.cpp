@@ -68,6 +68,10 @@ private:
 class FakeView : public IPlaybackView {
 public:
     explicit FakeView(const FakeTimer& c) : clock(c) {}
+    void ShowLine(const CVeyQelTalkElm& line) override
+    {
+        named.push_back(std::to_string(line.talkId) + "_" + std::to_string(line.lineNo));
+    }
     void ShowFace(const FaceFrame_T&) override {}
     void ShowTalkText(const std::string& text) override { lines.push_back(text + "@" + std::to_string(clock.now)); }
     void ShowCast(std::string_view) override {}
@@ -77,6 +81,7 @@ public:
     void ShowState(PlaybackState_T s) override { states.push_back(s); }
 
     Strings lines;
+    Strings named;  // "talkId_lineNo" of each line started
     std::vector<PlaybackState_T> states;
     StartText_T start = StartText_T::kStart;
 
@@ -271,6 +276,20 @@ TEST_F(PlaybackTest, StopFromAPauseEndsEverythingWithoutResumingTheMusic)
     EXPECT_EQ(view.states.back(), PlaybackState_T::kStopped);
 }
 
+TEST_F(PlaybackTest, StopInASilentLinesWaitStopsAtOnce)
+{
+    Load({{1, 0, 30, 0}, {2, 0, 30, 0}});
+    playback->Start();
+    Advance(1000);
+    playback->Stop();
+    // The wait is dropped with the walk: nothing plays on after a Stop.
+    EXPECT_EQ(playback->State(), PlaybackState_T::kStopped);
+    EXPECT_EQ(view.states.back(), PlaybackState_T::kStopped);
+    EXPECT_EQ(timer.Remaining(), -1);
+    Advance(10000);
+    EXPECT_EQ(view.lines, (Strings{Line(1, 0)}));
+}
+
 TEST_F(PlaybackTest, OutsideAWalkNextAndPreviousPlayOneMarkedLine)
 {
     Load({{1, 2, 10, 3}, {2, 2, 10, 3}, {3, 2, 10, 3}});
@@ -287,6 +306,8 @@ TEST_F(PlaybackTest, OutsideAWalkNextAndPreviousPlayOneMarkedLine)
     ClipEnds(100);
     Advance(10000);
     EXPECT_EQ(view.lines, (Strings{Line(1, 0), Line(3, 100), Line(1, 200), Line(1, 300)}));
+    // Each line is named once, as it starts: a remote control tells them apart.
+    EXPECT_EQ(view.named, (Strings{"1_1", "3_1", "1_1", "1_1"}));
     EXPECT_FALSE(playback->Walker().walking);
     EXPECT_TRUE(media.empty()) << "a line alone plays no music";
 

@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QFile>
 #include <QProcess>
 
 #include <cstdio>
@@ -67,6 +68,7 @@ int main(int argc, char** argv)
         // A window built ahead and never shown goes here, before the
         // application it refers to.
         tarnwick::CQtStartupUi ui;
+        ui.OfferMediaControls(QFile::decodeName(tarnwick::ScratchFolder(environment).c_str()));
         app->InitInstance(ui);
     }
     const bool restart = app->RestartRequested();

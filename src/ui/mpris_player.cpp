@@ -1,0 +1,239 @@
+#include "ui/mpris_player.h"
+
+#include <QAbstractItemModel>
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QUrl>
+
+#include <utility>
+
+#include "talk/veyqel_talk.h"
+#include "ui/face_frame.h"
+#include "ui/game_text.h"
+#include "ui/tarnwick_dlg.h"
+
+namespace tarnwick {
+
+namespace {
+
+const QString kObjectPath = QStringLiteral("/org/mpris/MediaPlayer2");
+const QString kServiceName = QStringLiteral("org.mpris.MediaPlayer2.tarnwick");
+const QString kPlayerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
+
+// An object path element takes letters, digits and "_" only.
+QString PathNumber(std::int32_t n)
+{
+    return n < 0 ? QStringLiteral("m%1").arg(-static_cast<qint64>(n)) : QString::number(n);
+}
+
+}  // namespace
+
+CMprisPlayer::CMprisPlayer(CTarnwickDlg& w, const QString& folder, QObject* parent)
+    : QObject(parent), window(w), artFolder(folder)
+{
+    changes.setSingleShot(true);
+    changes.setInterval(0);
+    connect(&changes, &QTimer::timeout, this, &CMprisPlayer::SendChanges);
+    new CMprisRootAdaptor(*this);
+    new CMprisPlayerAdaptor(*this);
+
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return;
+    if (!bus.registerObject(kObjectPath, this, QDBusConnection::ExportAdaptors))
+        return;
+    // A second running copy takes a name of its own, as the interface allows.
+    serviceName = kServiceName;
+    if (!bus.registerService(serviceName)) {
+        serviceName = kServiceName + QStringLiteral(".instance%1").arg(QCoreApplication::applicationPid());
+        if (!bus.registerService(serviceName)) {
+            bus.unregisterObject(kObjectPath);
+            serviceName.clear();
+            return;
+        }
+    }
+    window.Playback().AddView(*this);
+    // Marks change the controls that are offered.
+    const QAbstractItemModel* table = window.TalkTable();
+    connect(table, &QAbstractItemModel::dataChanged, &changes, qOverload<>(&QTimer::start));
+    connect(table, &QAbstractItemModel::modelReset, &changes, qOverload<>(&QTimer::start));
+    announced = PlayerProperties();
+}
+
+CMprisPlayer::~CMprisPlayer()
+{
+    window.Playback().RemoveView(*this);
+    if (!serviceName.isEmpty()) {
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        bus.unregisterService(serviceName);
+        bus.unregisterObject(kObjectPath);
+    }
+    RemoveArtFile();
+}
+
+QString CMprisPlayer::PlaybackStatus() const
+{
+    switch (window.Playback().State()) {
+    case PlaybackState_T::kPlaying: return QStringLiteral("Playing");
+    case PlaybackState_T::kPaused: return QStringLiteral("Paused");
+    case PlaybackState_T::kStopped: break;
+    }
+    return QStringLiteral("Stopped");
+}
+
+QVariantMap CMprisPlayer::Metadata() const
+{
+    QVariantMap m;
+    if (!hasLine) {
+        m.insert(QStringLiteral("mpris:trackid"),
+                 QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack"))));
+        return m;
+    }
+    m.insert(QStringLiteral("mpris:trackid"),
+             QVariant::fromValue(QDBusObjectPath(QStringLiteral("/io/github/tarnwick/line/%1_%2")
+                                                     .arg(PathNumber(talkId), PathNumber(lineNo)))));
+    m.insert(QStringLiteral("xesam:title"), title);
+    m.insert(QStringLiteral("xesam:artist"), QStringList{cast});
+    m.insert(QStringLiteral("xesam:album"), album);
+    if (!artFile.isEmpty())
+        m.insert(QStringLiteral("mpris:artUrl"), QUrl::fromLocalFile(artFile).toString());
+    return m;
+}
+
+bool CMprisPlayer::HasMarkedRows() const
+{
+    return window.TalkRows().MarkedPlace(-1).count > 0;
+}
+
+void CMprisPlayer::Raise()
+{
+    // A minimized window comes back as it was before.
+    window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
+    window.show();
+    window.raise();
+    window.activateWindow();
+}
+
+void CMprisPlayer::Quit()
+{
+    // As the close button: the settings are written as the window closes.
+    // Queued, so the caller has its answer before the window goes.
+    QMetaObject::invokeMethod(&window, &QWidget::close, Qt::QueuedConnection);
+}
+
+void CMprisPlayer::Play()
+{
+    window.Playback().Play();
+}
+
+void CMprisPlayer::Pause()
+{
+    window.Playback().Pause();
+}
+
+void CMprisPlayer::PlayPause()
+{
+    window.Playback().PlayPause();
+}
+
+void CMprisPlayer::Stop()
+{
+    window.Playback().Stop();
+}
+
+void CMprisPlayer::Next()
+{
+    window.Playback().Next();
+}
+
+void CMprisPlayer::Previous()
+{
+    window.Playback().Previous();
+}
+
+void CMprisPlayer::ShowLine(const CVeyQelTalkElm& line)
+{
+    hasLine = true;
+    talkId = line.talkId;
+    lineNo = line.lineNo;
+    title = GameText(LineMarksReplaced(line.talkText(), "\n"));
+    cast = GameText(line.castName());
+    // The capture item that marked the lines names them as an album does.
+    const CSelectorModel& items = window.ItemChoices();
+    const int chosen = items.SelectedIndex();
+    album = chosen >= 0 && items.DataAt(chosen) ? GameText(items.TextAt(chosen)) : tr("Tarnwick");
+    changes.start();
+}
+
+void CMprisPlayer::ShowFace(const FaceFrame_T& frame)
+{
+    const QImage image = FaceFrameImage(frame);
+    if (image.isNull())
+        return;
+    // A new name for every face: clients that keep pictures by address
+    // load the new one, and the old file goes at once.
+    RemoveArtFile();
+    QDir().mkpath(artFolder);
+    const QString path = QDir(artFolder).filePath(
+        QStringLiteral("face-%1-%2.png").arg(QCoreApplication::applicationPid()).arg(++artCount));
+    if (image.save(path, "PNG"))
+        artFile = path;
+    else
+        QFile::remove(path);
+    changes.start();
+}
+
+void CMprisPlayer::RemoveArtFile()
+{
+    if (!artFile.isEmpty())
+        QFile::remove(std::exchange(artFile, QString()));
+}
+
+QVariantMap CMprisPlayer::PlayerProperties() const
+{
+    QVariantMap all{{QStringLiteral("PlaybackStatus"), PlaybackStatus()}, {QStringLiteral("Metadata"), Metadata()}};
+    const bool can = HasMarkedRows();
+    for (const char* name : {"CanPlay", "CanPause", "CanGoNext", "CanGoPrevious", "CanControl"})
+        all.insert(QString::fromLatin1(name), can);
+    return all;
+}
+
+void CMprisPlayer::SendChanges()
+{
+    if (serviceName.isEmpty())
+        return;
+    QVariantMap now = PlayerProperties();
+    QVariantMap changed;
+    for (auto it = now.cbegin(); it != now.cend(); ++it) {
+        if (announced.value(it.key()) != it.value())
+            changed.insert(it.key(), it.value());
+    }
+    if (changed.isEmpty())
+        return;
+    announced = std::move(now);
+    QDBusMessage signal = QDBusMessage::createSignal(kObjectPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                     QStringLiteral("PropertiesChanged"));
+    signal << kPlayerInterface << changed << QStringList();
+    QDBusConnection::sessionBus().send(signal);
+}
+
+CMprisRootAdaptor::CMprisRootAdaptor(CMprisPlayer& p) : QDBusAbstractAdaptor(&p), player(p) {}
+
+QString CMprisRootAdaptor::Identity() const
+{
+    return tr("Tarnwick");
+}
+
+QString CMprisRootAdaptor::DesktopEntry() const
+{
+    return QGuiApplication::desktopFileName();
+}
+
+CMprisPlayerAdaptor::CMprisPlayerAdaptor(CMprisPlayer& p) : QDBusAbstractAdaptor(&p), player(p) {}
+
+}  // namespace tarnwick

@@ -1,0 +1,169 @@
+// The desktop's media controls (a panel applet, playerctl, the media keys
+// of a desktop that takes them itself) reach the window through the MPRIS
+// D-Bus interfaces on the session bus. This layer only translates: the
+// interfaces' methods become the playback's commands, and what playback
+// reports becomes properties and their change signals.
+#pragma once
+
+#include <QDBusAbstractAdaptor>
+#include <QDBusObjectPath>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+#include <QVariantMap>
+
+#include <cstdint>
+
+#include "walk/playback.h"
+
+namespace tarnwick {
+
+class CTarnwickDlg;
+
+class CMprisPlayer : public QObject, private IPlaybackView {
+    Q_OBJECT
+public:
+    // Offers the window on the session bus when there is one; without it
+    // the window runs as it does anyway. Face pictures for the controls go
+    // as files into artFolder, which is made when missing.
+    CMprisPlayer(CTarnwickDlg& window, const QString& artFolder, QObject* parent = nullptr);
+    ~CMprisPlayer() override;
+    CMprisPlayer(const CMprisPlayer&) = delete;
+    CMprisPlayer& operator=(const CMprisPlayer&) = delete;
+
+    // The bus name taken, or empty when the window is not on the bus.
+    const QString& ServiceName() const { return serviceName; }
+
+    // What the interfaces answer.
+    QString PlaybackStatus() const;
+    QVariantMap Metadata() const;
+    bool HasMarkedRows() const;
+
+    // The interfaces' methods.
+    void Raise();
+    void Quit();
+    void Play();
+    void Pause();
+    void PlayPause();
+    void Stop();
+    void Next();
+    void Previous();
+
+private:
+    void ShowLine(const CVeyQelTalkElm& line) override;
+    void ShowFace(const FaceFrame_T& frame) override;
+    void ShowTalkText(const std::string&) override {}
+    void ShowCast(std::string_view) override {}
+    void ShowWait(const std::string&) override {}
+    void ShowMode(const char*) override {}
+    void ShowStartText(StartText_T) override { changes.start(); }
+    void ShowState(PlaybackState_T) override { changes.start(); }
+
+    // The player interface's properties that change, by name.
+    QVariantMap PlayerProperties() const;
+    // Sends one PropertiesChanged with whatever differs from what was
+    // last announced; a line's several reports make a single signal.
+    void SendChanges();
+    void RemoveArtFile();
+
+    CTarnwickDlg& window;
+    QString artFolder;
+    QString serviceName;
+    QTimer changes;  // single shot, at once: after the reports of one step
+
+    // The line shown, as the controls name it.
+    bool hasLine = false;
+    std::int32_t talkId = 0;
+    std::int32_t lineNo = 0;
+    QString title;
+    QString cast;
+    QString album;
+    QString artFile;
+    int artCount = 0;
+
+    QVariantMap announced;  // the player interface's properties as last sent
+};
+
+// org.mpris.MediaPlayer2: the application.
+class CMprisRootAdaptor : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2")
+    Q_PROPERTY(bool CanQuit READ CanQuit)
+    Q_PROPERTY(bool CanRaise READ CanRaise)
+    Q_PROPERTY(bool CanSetFullscreen READ CanSetFullscreen)
+    Q_PROPERTY(bool Fullscreen READ Fullscreen)
+    Q_PROPERTY(bool HasTrackList READ HasTrackList)
+    Q_PROPERTY(QString Identity READ Identity)
+    Q_PROPERTY(QString DesktopEntry READ DesktopEntry)
+    Q_PROPERTY(QStringList SupportedUriSchemes READ SupportedUriSchemes)
+    Q_PROPERTY(QStringList SupportedMimeTypes READ SupportedMimeTypes)
+public:
+    explicit CMprisRootAdaptor(CMprisPlayer& player);
+
+    bool CanQuit() const { return true; }
+    bool CanRaise() const { return true; }
+    bool CanSetFullscreen() const { return false; }
+    bool Fullscreen() const { return false; }
+    bool HasTrackList() const { return false; }
+    QString Identity() const;
+    QString DesktopEntry() const;
+    QStringList SupportedUriSchemes() const { return {}; }
+    QStringList SupportedMimeTypes() const { return {}; }
+
+public slots:
+    void Raise() { player.Raise(); }
+    void Quit() { player.Quit(); }
+
+private:
+    CMprisPlayer& player;
+};
+
+// org.mpris.MediaPlayer2.Player: the transport controls and the line shown.
+class CMprisPlayerAdaptor : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2.Player")
+    Q_PROPERTY(QString PlaybackStatus READ PlaybackStatus)
+    Q_PROPERTY(double Rate READ Rate)
+    Q_PROPERTY(double MinimumRate READ Rate)
+    Q_PROPERTY(double MaximumRate READ Rate)
+    Q_PROPERTY(double Volume READ Volume)
+    Q_PROPERTY(qlonglong Position READ Position)
+    Q_PROPERTY(QVariantMap Metadata READ Metadata)
+    Q_PROPERTY(bool CanGoNext READ CanControl)
+    Q_PROPERTY(bool CanGoPrevious READ CanControl)
+    Q_PROPERTY(bool CanPlay READ CanControl)
+    Q_PROPERTY(bool CanPause READ CanControl)
+    Q_PROPERTY(bool CanSeek READ CanSeek)
+    Q_PROPERTY(bool CanControl READ CanControl)
+public:
+    explicit CMprisPlayerAdaptor(CMprisPlayer& player);
+
+    QString PlaybackStatus() const { return player.PlaybackStatus(); }
+    double Rate() const { return 1.0; }
+    double Volume() const { return 1.0; }
+    qlonglong Position() const { return 0; }
+    QVariantMap Metadata() const { return player.Metadata(); }
+    bool CanControl() const { return player.HasMarkedRows(); }
+    bool CanSeek() const { return false; }
+
+public slots:
+    void Play() { player.Play(); }
+    void Pause() { player.Pause(); }
+    void PlayPause() { player.PlayPause(); }
+    void Stop() { player.Stop(); }
+    void Next() { player.Next(); }
+    void Previous() { player.Previous(); }
+    // Lines are not seekable, and the player opens nothing by address.
+    void Seek(qlonglong) {}
+    void SetPosition(const QDBusObjectPath&, qlonglong) {}
+    void OpenUri(const QString&) {}
+
+signals:
+    void Seeked(qlonglong position);
+
+private:
+    CMprisPlayer& player;
+};
+
+}  // namespace tarnwick

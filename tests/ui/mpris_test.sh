@@ -1,0 +1,123 @@
+#!/usr/bin/env bash
+# The desktop's media controls: the window on a session bus of its own,
+# driven by playerctl as a panel applet would drive it. Skipped (77) without
+# playerctl or dbus-run-session.
+set -u
+exe="$1"
+cli="$2"
+game="$3"
+
+if [[ "${TARNWICK_MPRIS_ON_BUS:-}" != 1 ]]; then
+  for tool in playerctl dbus-run-session dbus-send; do
+    command -v "$tool" >/dev/null || { echo "SKIP: no $tool"; exit 77; }
+  done
+  TARNWICK_MPRIS_ON_BUS=1 exec dbus-run-session -- bash "$0" "$@"
+fi
+
+dir="$(mktemp -d)"
+pids=()
+trap 'for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null; done; rm -rf "$dir"' EXIT
+fail() { echo "FAIL: $*"; for f in "$dir"/*.log; do echo "--- $f"; cat "$f"; done; exit 1; }
+
+# No sound server: every line is a silent one that waits its time, seconds
+# long, so the steps below never race the walk.
+export PULSE_SERVER="unix:$dir/no-sound-server"
+export XDG_RUNTIME_DIR="$dir/run"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+export QT_QPA_PLATFORM=offscreen
+
+# A portable copy of the program with its settings beside it.
+start_copy() {
+  local copy="$dir/$1"
+  mkdir "$copy"
+  cp "$exe" "$copy/tarnwick"
+  printf '[SYSTEM]\r\nVeyAppPath=%s\r\n' "$game" >"$copy/tarnwick.ini"
+  "$copy/tarnwick" >"$dir/$1.log" 2>&1 &
+  started=$!
+  pids+=("$started")
+}
+# Waits until playerctl lists a player matching the pattern.
+wait_listed() {
+  for _ in $(seq 1 300); do
+    playerctl -l 2>/dev/null | grep -qx "$1" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+ctl() { playerctl -p tarnwick "$@" 2>&1; }
+# playerctl shows an object path quoted.
+track() { ctl metadata mpris:trackid | tr -d "'"; }
+expect_status() {
+  local status
+  status="$(ctl status)"
+  [[ "$status" == "$1" ]] || fail "after $2: status '$status', not $1"
+}
+
+# The first marked line: the demo game's first talk line, every row marked.
+IFS=$'\t' read -r -a first < <("$cli" talks "$game" | head -n 1)
+first_id="${first[0]}_${first[1]}"
+first_cast="${first[13]}"
+first_text="${first[15]//\$R/$'\n'}"
+
+start_copy one
+wait_listed tarnwick || fail "playerctl -l does not list tarnwick: $(playerctl -l 2>&1)"
+main_pid="$started"
+
+entry="$(dbus-send --session --print-reply --dest=org.mpris.MediaPlayer2.tarnwick /org/mpris/MediaPlayer2 \
+  org.freedesktop.DBus.Properties.Get string:org.mpris.MediaPlayer2 string:DesktopEntry 2>&1)"
+[[ "$entry" == *'string "tarnwick"'* ]] || fail "DesktopEntry: $entry"
+
+# What a panel applet hears without asking: the change signals.
+dbus-monitor --session "type='signal',interface='org.freedesktop.DBus.Properties',member='PropertiesChanged'" \
+  >"$dir/signals.txt" 2>/dev/null &
+monitor=$!
+pids+=("$monitor")
+sleep 0.2
+ctl play >/dev/null
+expect_status Playing play
+trackid="$(track)"
+[[ "$trackid" == "/io/github/tarnwick/line/$first_id" ]] || fail "trackid '$trackid' of the first line"
+[[ "$(ctl metadata xesam:artist)" == "$first_cast" ]] || fail "artist '$(ctl metadata xesam:artist)', not $first_cast"
+[[ "$(ctl metadata xesam:title)" == "$first_text" ]] || fail "title '$(ctl metadata xesam:title)'"
+art="$(ctl metadata mpris:artUrl)"
+[[ "$art" == "file://$XDG_RUNTIME_DIR/tarnwick/"*.png ]] || fail "artUrl '$art'"
+art="${art#file://}"
+[[ "$(head -c 8 "$art" | od -An -tx1 | tr -d ' \n')" == 89504e470d0a1a0a ]] || fail "$art is no PNG"
+
+ctl next >/dev/null
+second="$(track)"
+[[ "$second" == /io/github/tarnwick/line/* && "$second" != "$trackid" ]] || fail "next: trackid '$second'"
+ctl previous >/dev/null
+[[ "$(track)" == "$trackid" ]] || fail "previous: trackid '$(track)'"
+[[ "$(find "$XDG_RUNTIME_DIR/tarnwick" -name '*.png' | wc -l)" == 1 ]] || fail "old faces kept: $(ls "$XDG_RUNTIME_DIR/tarnwick")"
+ctl pause >/dev/null
+expect_status Paused pause
+ctl play >/dev/null
+expect_status Playing "play when paused"
+ctl stop >/dev/null
+expect_status Stopped stop
+sleep 0.2
+kill "$monitor"
+for told in "object path \"$trackid\"" "object path \"$second\"" 'string "Paused"' 'string "Stopped"'; do
+  grep -qF -- "$told" "$dir/signals.txt" || fail "no change signal with $told: $(cat "$dir/signals.txt")"
+done
+
+# A second copy takes a name of its own; Quit closes it as its close button
+# would, settings written.
+start_copy two
+second_pid="$started"
+wait_listed "tarnwick.instance$second_pid" || fail "no second player: $(playerctl -l 2>&1)"
+dbus-send --session --print-reply --dest="org.mpris.MediaPlayer2.tarnwick.instance$second_pid" \
+  /org/mpris/MediaPlayer2 org.mpris.MediaPlayer2.Quit >/dev/null || fail "Quit refused"
+for _ in $(seq 1 100); do kill -0 "$second_pid" 2>/dev/null || break; sleep 0.05; done
+kill -0 "$second_pid" 2>/dev/null && fail "the second copy still runs after Quit"
+wait "$second_pid" || fail "the second copy ended with status $?"
+grep -q '^\[Tarnwick\]' "$dir/two/tarnwick.ini" || fail "Quit wrote no settings: $(cat -A "$dir/two/tarnwick.ini")"
+
+kill -TERM "$main_pid"
+for _ in $(seq 1 100); do kill -0 "$main_pid" 2>/dev/null || break; sleep 0.05; done
+kill -0 "$main_pid" 2>/dev/null && fail "still running after SIGTERM"
+wait "$main_pid" || fail "ended with status $?"
+left="$(find "$XDG_RUNTIME_DIR/tarnwick" -type f)"
+[[ -z "$left" ]] || fail "art files left: $left"
+echo "1 passed, 0 failed"
