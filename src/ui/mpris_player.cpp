@@ -1,6 +1,7 @@
 #include "ui/mpris_player.h"
 
 #include <QAbstractItemModel>
+#include <QBuffer>
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -12,6 +13,7 @@
 
 #include <utility>
 
+#include "host/file_writer.h"
 #include "talk/veyqel_talk.h"
 #include "ui/face_frame.h"
 #include "ui/game_text.h"
@@ -178,13 +180,19 @@ void CMprisPlayer::ShowFace(const FaceFrame_T& frame)
     // A new name for every face: clients that keep pictures by address
     // load the new one, and the old file goes at once.
     RemoveArtFile();
-    QDir().mkpath(artFolder);
     const QString path = QDir(artFolder).filePath(
         QStringLiteral("face-%1-%2.png").arg(QCoreApplication::applicationPid()).arg(++artCount));
-    if (image.save(path, "PNG"))
+    // Encoded first, then written the one way the program writes files:
+    // whole or not at all, never through a link already there.
+    QByteArray png;
+    QBuffer buffer(&png);
+    Failure_T why;
+    if (buffer.open(QIODevice::WriteOnly) && image.save(&buffer, "PNG") &&
+        MakeFolders(QFile::encodeName(artFolder).toStdString(), why) &&
+        WriteFileAtomically(QFile::encodeName(path).toStdString(),
+                            {reinterpret_cast<const std::uint8_t*>(png.constData()), static_cast<std::size_t>(png.size())},
+                            why))
         artFile = path;
-    else
-        QFile::remove(path);
     changes.start();
 }
 
