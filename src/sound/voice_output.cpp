@@ -201,6 +201,7 @@ bool PlayVoiceClip(IWaveDevice& device, VoiceOutput& out, CArchiveSet& archives,
     out.device = &device;
     out.decoding = std::move(decoder);
     out.pcmLimit = limit;
+    out.lengthMicroseconds = format.avgBytesPerSec != 0 ? std::uint64_t{limit} * 1000000 / format.avgBytesPerSec : 0;
     out.header.data = out.pcm.get();
     DecodeSlice(out, format.avgBytesPerSec * kFirstVoiceSliceSeconds);
     // Whole frames: the decoder gives no part of one, and a slice it cannot
@@ -251,6 +252,7 @@ void CloseVoiceClip(VoiceOutput& out)
         out.device->Close();
     out.device = nullptr;
     out.header = {};
+    out.lengthMicroseconds = 0;
     out.decoding.reset();
 }
 

@@ -87,6 +87,8 @@ public:
     // The open clip's decoder while samples are still to come.
     std::unique_ptr<CVoiceDecoder> decoding;
     std::uint32_t pcmLimit = 0;
+    // How long the open clip plays, in microseconds; 0 when none is open.
+    std::uint64_t lengthMicroseconds = 0;
 };
 
 // Plays entry name of the archive that kind selects. False (nothing opened,

@@ -104,6 +104,8 @@ QVariantMap CMprisPlayer::Metadata() const
     m.insert(QStringLiteral("xesam:album"), album);
     if (!artFile.isEmpty())
         m.insert(QStringLiteral("mpris:artUrl"), QUrl::fromLocalFile(artFile).toString());
+    if (lengthMicroseconds != 0)
+        m.insert(QStringLiteral("mpris:length"), static_cast<qlonglong>(lengthMicroseconds));
     return m;
 }
 
@@ -169,6 +171,12 @@ void CMprisPlayer::ShowLine(const CVeyQelTalkElm& line)
     const CSelectorModel& items = window.ItemChoices();
     const int chosen = items.SelectedIndex();
     album = chosen >= 0 && items.DataAt(chosen) ? GameText(items.TextAt(chosen)) : tr("Tarnwick");
+    changes.start();
+}
+
+void CMprisPlayer::ShowMode(const char*)
+{
+    lengthMicroseconds = window.Playback().ClipMicroseconds();
     changes.start();
 }
 

@@ -56,7 +56,8 @@ private:
     void ShowTalkText(const std::string&) override {}
     void ShowCast(std::string_view) override {}
     void ShowWait(const std::string&) override {}
-    void ShowMode(const char*) override {}
+    // Reported once the line's clip has started, so its length is known.
+    void ShowMode(const char*) override;
     void ShowStartText(StartText_T) override { changes.start(); }
     void ShowState(PlaybackState_T) override { changes.start(); }
 
@@ -74,6 +75,7 @@ private:
 
     // The line shown, as the controls name it.
     bool hasLine = false;
+    std::uint64_t lengthMicroseconds = 0;  // 0: a silent line, or not known
     std::int32_t talkId = 0;
     std::int32_t lineNo = 0;
     QString title;

@@ -243,6 +243,11 @@ void CPlayback::ShowWait(const std::string& wait)
         v->ShowWait(wait);
 }
 
+std::uint64_t CPlayback::ClipMicroseconds() const
+{
+    return devices.voice.IsPlaying() ? devices.voice.lengthMicroseconds : 0;
+}
+
 void CPlayback::ShowMode(const char* mode)
 {
     for (IPlaybackView* v : views)

@@ -102,6 +102,9 @@ public:
     void SetFaceFrameSize(int width, int height);
 
     PlaybackState_T State() const;
+    // How long the clip of the line shown plays, in microseconds; 0 while
+    // none is open.
+    std::uint64_t ClipMicroseconds() const;
     // Where a walk is among the marked rows shown; position 0 outside one.
     CTalkListModel::MarkedPlace_T Position() const;
     const CTalkWalker& Walker() const { return walker; }

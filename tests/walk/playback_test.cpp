@@ -193,6 +193,8 @@ TEST_F(PlaybackTest, PauseHoldsTheClipTheTimersRemainingTimeAndTheMusic)
 {
     Load({{1, 2, 10, 5}, {2, 0, 20, 5}, {3, 2, 10, 5}});
     playback->Start();
+    // The clip's length is known once it plays: a tenth of a second.
+    EXPECT_NEAR(static_cast<double>(playback->ClipMicroseconds()), 100000.0, 5000.0);
     Advance(200);
     playback->Pause();
     EXPECT_EQ(playback->State(), PlaybackState_T::kPaused);
