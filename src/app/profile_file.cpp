@@ -1,16 +1,14 @@
 #include "app/profile_file.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <filesystem>
 #include <initializer_list>
 #include <system_error>
 
+#include "host/file_lock.h"
 #include "host/file_writer.h"
 #include "host/host_file.h"
 #include "host/host_path.h"
@@ -244,41 +242,6 @@ void ApplyChange(std::string& text, const ProfileChange_T& change)
     text = std::move(content);
 }
 
-// An exclusive lock on the file at path, made if missing, held while the
-// object lives. The file stays afterwards: were it removed, one writer
-// could hold a lock on the old file while another locks a new one.
-class CProfileLock {
-public:
-    explicit CProfileLock(const std::string& path)
-    {
-        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW, 0666);
-        // Another user's lock file will do: locking needs no write access.
-        if (fd < 0 && errno == EACCES)
-            fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW);
-        if (fd < 0)
-            return;
-        while (::flock(fd, LOCK_EX) != 0) {
-            if (errno != EINTR) {
-                ::close(fd);
-                fd = -1;
-                return;
-            }
-        }
-    }
-    ~CProfileLock()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    CProfileLock(const CProfileLock&) = delete;
-    CProfileLock& operator=(const CProfileLock&) = delete;
-
-    bool Held() const { return fd >= 0; }
-
-private:
-    int fd = -1;
-};
-
 // Writes content beside path under a temporary name, synced, then renames
 // it over path, keeping the old file's owner, group and permissions.
 // Nothing is left behind when any step fails.
@@ -380,10 +343,10 @@ bool CProfileFile::WriteProfileStrings(std::span<const ProfileChange_T> changes)
     if (!MayReplace(target))
         return false;
     if (const std::string folder = ParentFolder(target); !folder.empty()) {
-        std::error_code ec;
-        std::filesystem::create_directories(folder, ec);
+        Failure_T ignored;  // a folder that cannot be made fails the lock below
+        MakeFolders(folder, ignored);
     }
-    const CProfileLock lock(target + ".lock");
+    const CFileLock lock(target + ".lock");
     if (!lock.Held())
         return false;
     // Under the lock the file is as the last writer left it: this save
