@@ -80,6 +80,11 @@ void CTarnwickApp::ReadDisplaySettings()
     settings.playMode = PlayModeOfNumber(profile.GetProfileInt(kSettingsSection, "PlayMode", 2));
     settings.enableBgm = profile.GetProfileInt(kSettingsSection, "EnableBGM", 1) != 0;
     settings.place = ReadWindowPlace(profile);
+    settings.exportFolder = profile.GetProfileString(kPlaceSection, "ExportFolder", "");
+    // A line end never reads back from the file, so it tells a missing key.
+    const std::string marks = profile.GetProfileString(kPlaceSection, "Marks", "\n");
+    if (marks != "\n" && profile.GetProfileString(kPlaceSection, "MarksGame", "") == archiveSet.GameFolder())
+        settings.keptMarks = marks;
 }
 
 void CTarnwickApp::KeepPlace(const WindowPlace_T& where)
@@ -103,6 +108,11 @@ void CTarnwickApp::SaveSettings()
     };
     if (settings.placeKnown)
         AddWindowPlace(settings.place, changes);
+    changes.push_back({kPlaceSection, "ExportFolder", settings.exportFolder});
+    if (settings.placeKnown && settings.keptMarks) {
+        changes.push_back({kPlaceSection, "Marks", *settings.keptMarks});
+        changes.push_back({kPlaceSection, "MarksGame", archiveSet.GameFolder()});
+    }
     // Only what this run changed: another window's settings stay.
     profile.WriteProfileStrings(profile.Differing(changes));
 }

@@ -54,6 +54,13 @@ struct AppSettings_T {
     // it and, when it closes, hands back the new one (placeKnown).
     WindowPlace_T place;
     bool placeKnown = false;
+    // The folder the last export from the window went to (a host path),
+    // where the next one's folder dialog starts; empty for none.
+    std::string exportFolder;
+    // The list's marks when the window last closed on this game (talk/
+    // mark_ranges), applied once the place is restored; nothing when none
+    // were kept, or they were kept for another game folder.
+    std::optional<std::string> keptMarks;
 };
 
 class CTarnwickApp;
@@ -111,6 +118,11 @@ public:
     void SetMusicVolume(int volume) { SetBgmVolume(Music(), volume); }
     // Where the window closed, to be saved with the settings.
     void KeepPlace(const WindowPlace_T& where);
+    void KeepExportFolder(std::string folder) { settings.exportFolder = std::move(folder); }
+    // The marks as the window closed, kept for this game folder.
+    void KeepMarks(std::string ranges) { settings.keptMarks = std::move(ranges); }
+    // Where a folder dialog starts when nothing better is known.
+    std::string HomeFolder() const { return tarnwick::HomeFolder(environment); }
 
     // A game folder the user picked while the window runs (any file in it):
     // true when all 108 archives open there; it is then stored as

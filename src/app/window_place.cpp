@@ -1,5 +1,10 @@
 #include "app/window_place.h"
 
+#include <algorithm>
+#include <charconv>
+#include <optional>
+
+#include "host/cp932_text.h"
 #include "talk/selection_lists.h"
 #include "talk/veyqel_talk.h"
 
@@ -12,15 +17,50 @@ bool Holds(const CSelectorModel& combo, int index, const std::string& name)
     return index >= 0 && index < combo.Count() && combo.TextAt(index) == name;
 }
 
+// A whole value that is a decimal int, nothing else.
+std::optional<int> StrictInt(const CProfileFile& profile, const char* key)
+{
+    const std::string text = profile.GetProfileString(kPlaceSection, key, "");
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [at, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || error != std::errc() || at != end)
+        return std::nullopt;
+    return value;
+}
+
+// A selector's index and name as stored; the index is dropped when the
+// name cannot be a selector's text, so that nothing is restored.
+void ReadName(const CProfileFile& profile, bool utf8, const char* indexKey, const char* nameKey, int& index,
+              std::string& name)
+{
+    index = profile.GetProfileInt(kPlaceSection, indexKey, -1);
+    name = profile.GetProfileString(kPlaceSection, nameKey, "");
+    if (!utf8)
+        return;
+    if (std::optional<std::string> bytes = Utf8ToCp932(name))
+        name = std::move(*bytes);
+    else {
+        index = -1;
+        name.clear();
+    }
+}
+
+// The overlap of [a, a + aLength) and [b, b + bLength), in 64 bits so that
+// no sum of ints overflows.
+std::int64_t Overlap(std::int64_t a, std::int64_t aLength, std::int64_t b, std::int64_t bLength)
+{
+    return std::min(a + aLength, b + bLength) - std::max(a, b);
+}
+
 }  // namespace
 
 WindowPlace_T ReadWindowPlace(const CProfileFile& profile)
 {
     WindowPlace_T p;
-    p.captureIndex = profile.GetProfileInt(kPlaceSection, "CaptureGroup", -1);
-    p.captureName = profile.GetProfileString(kPlaceSection, "CaptureGroupName", "");
-    p.itemIndex = profile.GetProfileInt(kPlaceSection, "CaptureItem", -1);
-    p.itemName = profile.GetProfileString(kPlaceSection, "CaptureItemName", "");
+    const bool utf8 = profile.GetProfileString(kPlaceSection, kPlaceEncodingKey, "") == kPlaceEncoding;
+    ReadName(profile, utf8, "CaptureGroup", "CaptureGroupName", p.captureIndex, p.captureName);
+    ReadName(profile, utf8, "CaptureItem", "CaptureItemName", p.itemIndex, p.itemName);
     const std::string row = profile.GetProfileString(kPlaceSection, "TalkID", "");
     p.hasRow = !row.empty();
     p.talkId = profile.GetProfileInt(kPlaceSection, "TalkID", 0);
@@ -28,6 +68,13 @@ WindowPlace_T ReadWindowPlace(const CProfileFile& profile)
     p.search = profile.GetProfileString(kPlaceSection, "Search", "");
     p.width = profile.GetProfileInt(kPlaceSection, "Width", 0);
     p.height = profile.GetProfileInt(kPlaceSection, "Height", 0);
+    const std::optional<int> x = StrictInt(profile, "X");
+    const std::optional<int> y = StrictInt(profile, "Y");
+    p.hasPosition = x && y;
+    if (p.hasPosition) {
+        p.x = *x;
+        p.y = *y;
+    }
     return p;
 }
 
@@ -36,15 +83,39 @@ void AddWindowPlace(const WindowPlace_T& p, std::vector<ProfileChange_T>& change
     const auto add = [&](const char* key, std::string value) {
         changes.push_back({kPlaceSection, key, std::move(value)});
     };
+    add(kPlaceEncodingKey, kPlaceEncoding);
     add("CaptureGroup", std::to_string(p.captureIndex));
-    add("CaptureGroupName", p.captureName);
+    add("CaptureGroupName", Cp932ToUtf8(p.captureName));
     add("CaptureItem", std::to_string(p.itemIndex));
-    add("CaptureItemName", p.itemName);
+    add("CaptureItemName", Cp932ToUtf8(p.itemName));
     add("TalkID", p.hasRow ? std::to_string(p.talkId) : "");
     add("LineNo", std::to_string(p.lineNo));
     add("Search", p.search);
     add("Width", std::to_string(p.width));
     add("Height", std::to_string(p.height));
+    if (p.hasPosition) {
+        add("X", std::to_string(p.x));
+        add("Y", std::to_string(p.y));
+    }
+}
+
+bool FitsOnScreens(int x, int y, int width, int height, std::span<const ScreenArea_T> screens)
+{
+    if (width <= 0 || height <= 0)
+        return false;
+    const int stripHeight = std::min(height, kTitleStripHeight);
+    // A window smaller than the grip needs only to be wholly on the screen.
+    const int needWidth = std::min(width, kGrabWidth);
+    const int needHeight = std::min(stripHeight, kGrabHeight);
+    return std::any_of(screens.begin(), screens.end(), [&](const ScreenArea_T& s) {
+        return s.width > 0 && s.height > 0 && Overlap(x, width, s.x, s.width) >= needWidth &&
+               Overlap(y, stripHeight, s.y, s.height) >= needHeight;
+    });
+}
+
+WindowSize_T SizeToStore(WindowSize_T stored, WindowSize_T opened, WindowSize_T now)
+{
+    return now == opened ? stored : now;
 }
 
 WindowPlace_T CurrentPlace(const CSelectorModel& captureCombo, const CSelectorModel& itemCombo,

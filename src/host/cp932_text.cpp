@@ -2,7 +2,10 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <vector>
 
 namespace tarnwick {
 
@@ -60,6 +63,109 @@ bool IsHexDigit(char c)
     return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
 }
 
+// The character at pos, moving pos past it; nothing for bytes that are not
+// UTF-8, overlong forms and surrogates included.
+std::optional<char32_t> NextUtf8(std::string_view s, std::size_t& pos)
+{
+    const unsigned char first = static_cast<unsigned char>(s[pos]);
+    if (first < 0x80) {
+        ++pos;
+        return first;
+    }
+    std::size_t length = 0;
+    char32_t ch = 0;
+    char32_t least = 0;
+    if ((first & 0xE0) == 0xC0) {
+        length = 2;
+        ch = first & 0x1F;
+        least = 0x80;
+    } else if ((first & 0xF0) == 0xE0) {
+        length = 3;
+        ch = first & 0x0F;
+        least = 0x800;
+    } else if ((first & 0xF8) == 0xF0) {
+        length = 4;
+        ch = first & 0x07;
+        least = 0x10000;
+    } else
+        return std::nullopt;
+    if (s.size() - pos < length)
+        return std::nullopt;
+    for (std::size_t i = 1; i < length; ++i) {
+        const unsigned char b = static_cast<unsigned char>(s[pos + i]);
+        if ((b & 0xC0) != 0x80)
+            return std::nullopt;
+        ch = (ch << 6) | (b & 0x3F);
+    }
+    if (ch < least || ch > 0x10FFFF || (ch >= 0xD800 && ch <= 0xDFFF))
+        return std::nullopt;
+    pos += length;
+    return ch;
+}
+
+struct Cp932Code_T {
+    char32_t ch;
+    std::uint16_t code;  // a single byte, or lead << 8 | trail
+};
+
+// Among the codes of one character, the lowest is the one Windows writes.
+int Preference(std::uint16_t code)
+{
+    const unsigned lead = code >> 8;
+    if (lead == 0x87)
+        return 1;  // NEC row 13
+    if (lead >= 0xFA)
+        return 2;  // IBM extensions
+    if (lead == 0xED || lead == 0xEE)
+        return 3;  // NEC's copy of the IBM extensions
+    return 0;
+}
+
+// The one character that bytes decode to, unless they give U+FFFD or more.
+std::optional<char32_t> SoleCharacter(std::string_view bytes)
+{
+    const std::string text = Cp932ToUtf8(bytes);
+    if (text.empty())
+        return std::nullopt;
+    std::size_t pos = 0;
+    const std::optional<char32_t> ch = NextUtf8(text, pos);
+    if (!ch || pos != text.size() || *ch == 0xFFFD)
+        return std::nullopt;
+    return ch;
+}
+
+// The decoder asked once about every byte and every lead and trail pair,
+// so that the encoder is its inverse whatever table the decoder uses.
+std::vector<Cp932Code_T> BuildReverseTable()
+{
+    std::vector<Cp932Code_T> table;
+    for (unsigned first = 0; first < 0x100; ++first) {
+        const char lead = static_cast<char>(first);
+        if (!IsCp932LeadByte(static_cast<unsigned char>(first))) {
+            if (const std::optional<char32_t> ch = SoleCharacter(std::string_view(&lead, 1)))
+                table.push_back({*ch, static_cast<std::uint16_t>(first)});
+            continue;
+        }
+        for (unsigned second = 0; second < 0x100; ++second) {
+            const char pair[2] = {lead, static_cast<char>(second)};
+            if (const std::optional<char32_t> ch = SoleCharacter(std::string_view(pair, 2)))
+                table.push_back({*ch, static_cast<std::uint16_t>(first << 8 | second)});
+        }
+    }
+    std::sort(table.begin(), table.end(), [](const Cp932Code_T& a, const Cp932Code_T& b) {
+        if (a.ch != b.ch)
+            return a.ch < b.ch;
+        if (Preference(a.code) != Preference(b.code))
+            return Preference(a.code) < Preference(b.code);
+        return a.code < b.code;
+    });
+    table.erase(std::unique(table.begin(), table.end(),
+                            [](const Cp932Code_T& a, const Cp932Code_T& b) { return a.ch == b.ch; }),
+                table.end());
+    table.shrink_to_fit();
+    return table;
+}
+
 }  // namespace
 
 std::string Cp932ToUtf8(std::string_view bytes)
@@ -92,6 +198,26 @@ std::string Cp932ToFileName(std::string_view bytes)
             out += '%';
         pos = mark + 1;
     }
+}
+
+std::optional<std::string> Utf8ToCp932(std::string_view utf8)
+{
+    static const std::vector<Cp932Code_T> table = BuildReverseTable();
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t pos = 0; pos < utf8.size();) {
+        const std::optional<char32_t> ch = NextUtf8(utf8, pos);
+        if (!ch)
+            return std::nullopt;
+        const auto at = std::lower_bound(table.begin(), table.end(), *ch,
+                                         [](const Cp932Code_T& c, char32_t wanted) { return c.ch < wanted; });
+        if (at == table.end() || at->ch != *ch)
+            return std::nullopt;
+        if (at->code > 0xFF)
+            out += static_cast<char>(at->code >> 8);
+        out += static_cast<char>(at->code & 0xFF);
+    }
+    return out;
 }
 
 }  // namespace tarnwick

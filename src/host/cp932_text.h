@@ -3,6 +3,7 @@
 // for what the window shows, so that all of them read a text alike.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,5 +24,13 @@ std::string Cp932ToUtf8(std::string_view bytes);
 // escape becomes "%25", so that distinct names give distinct files and the
 // stored name can be told from the file's.
 std::string Cp932ToFileName(std::string_view bytes);
+
+// UTF-8 back to code page 932, the exact inverse of Cp932ToUtf8: nothing
+// when the text is not valid UTF-8 or holds a character code page 932 has
+// not. A character code page 932 holds twice gets the code Windows gives
+// it (JIS X 0208 before NEC row 13, NEC row 13 before the IBM extensions,
+// those before NEC's copy of them), so the game's own texts come back as
+// they were.
+std::optional<std::string> Utf8ToCp932(std::string_view utf8);
 
 }  // namespace tarnwick

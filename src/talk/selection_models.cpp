@@ -1,5 +1,7 @@
 #include "talk/selection_models.h"
 
+#include "talk/veyqel_talk.h"
+
 namespace tarnwick {
 
 void CTalkListModel::BeginFill(std::size_t rowCount)
@@ -12,6 +14,7 @@ void CTalkListModel::BeginFill(std::size_t rowCount)
     shown.clear();
     shown.reserve(rowCount);
     currentRow = -1;
+    currentLine.reset();
 }
 
 void CTalkListModel::AppendRow(CVeyQelTalkElm* record)
@@ -31,15 +34,13 @@ void CTalkListModel::EndFill()
 
 void CTalkListModel::ResetShown(std::vector<std::uint32_t> indices)
 {
-    const std::uint32_t selected = currentRow >= 0 ? shown[static_cast<std::size_t>(currentRow)] : 0;
-    const bool hadSelection = currentRow >= 0;
     if (listener)
         listener->OnRowsAboutToReset();
     shown = std::move(indices);
     currentRow = -1;
-    if (hadSelection) {
-        const auto at = std::lower_bound(shown.begin(), shown.end(), selected);
-        if (at != shown.end() && *at == selected)
+    if (currentLine) {
+        const auto at = std::lower_bound(shown.begin(), shown.end(), *currentLine);
+        if (at != shown.end() && *at == *currentLine)
             currentRow = static_cast<int>(at - shown.begin());
     }
     if (listener) {
@@ -78,8 +79,53 @@ void CTalkListModel::SetCurrentRow(int row)
     if (row < -1 || row >= static_cast<int>(shown.size()) || row == currentRow)
         return;
     currentRow = row;
+    // Losing the selection to a filter or a click beside the rows keeps the
+    // line; choosing another row replaces it.
+    if (row >= 0)
+        currentLine = shown[static_cast<std::size_t>(row)];
     if (listener && !filling)
         listener->OnCurrentRowChanged(row);
+}
+
+int CTalkListModel::ShownRowNear(std::size_t index) const
+{
+    if (shown.empty())
+        return -1;
+    const auto at = std::lower_bound(shown.begin(), shown.end(), index);
+    return static_cast<int>(at == shown.end() ? shown.size() - 1 : static_cast<std::size_t>(at - shown.begin()));
+}
+
+std::vector<bool> CTalkListModel::Marks() const
+{
+    std::vector<bool> marks(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        marks[i] = rows[i].checked;
+    return marks;
+}
+
+void CTalkListModel::SetMarks(const std::vector<bool>& marks)
+{
+    if (marks.size() != rows.size())
+        return;
+    std::size_t first = rows.size();
+    std::size_t last = 0;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i].checked != marks[i]) {
+            rows[i].checked = marks[i];
+            first = std::min(first, i);
+            last = i;
+        }
+    }
+    if (first <= last && first < rows.size())
+        ReportChecks(first, last);
+}
+
+std::size_t CTalkListModel::MarkedShownCount() const
+{
+    std::size_t count = 0;
+    for (const std::uint32_t i : shown)
+        count += rows[i].checked ? 1 : 0;
+    return count;
 }
 
 CTalkListModel::MarkedPlace_T CTalkListModel::MarkedPlace(int row) const
@@ -103,6 +149,21 @@ std::vector<const CVeyQelTalkElm*> MarkedRows(const CTalkListModel& list)
             marked.push_back(list.RecordAt(i));
     }
     return marked;
+}
+
+std::string LinesAsText(const std::vector<const CVeyQelTalkElm*>& lines)
+{
+    std::string text;
+    for (const CVeyQelTalkElm* line : lines) {
+        if (!text.empty())
+            text += '\n';
+        text.append(line->IdText());
+        text += '\t';
+        text.append(line->castName());
+        text += '\t';
+        text += LineMarksReplaced(line->talkText(), "\n");
+    }
+    return text;
 }
 
 void CSelectorModel::Clear()

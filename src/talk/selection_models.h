@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -43,8 +44,9 @@ public:
     template <typename Keep>
     void Filter(Keep keep);
     void ShowAll() { Filter([](const CVeyQelTalkElm*) { return true; }); }
-    // Every row of the list, shown or not.
+    // Every row of the list, shown or not, by list index.
     std::size_t TotalRowCount() const { return rows.size(); }
+    CVeyQelTalkElm* ListRecordAt(std::size_t index) const { return rows[index].record; }
 
     // The shown rows.
     std::size_t RowCount() const { return shown.size(); }
@@ -58,9 +60,26 @@ public:
     template <typename Mark>
     void UpdateChecks(Mark mark);
 
-    // The selected row, -1 for none.
+    // Every row's mark in list order, shown or not: what a step of undo
+    // keeps. SetMarks takes such a vector back; one of another length (the
+    // list was refilled since) changes nothing.
+    std::vector<bool> Marks() const;
+    void SetMarks(const std::vector<bool>& marks);
+    // How many of the shown rows are marked: what Start plays.
+    std::size_t MarkedShownCount() const;
+
+    // The selected row, -1 for none. A row a filter hides stays the list's
+    // current line: it is selected again when a filter shows it. A refill
+    // forgets it.
     int CurrentRow() const { return currentRow; }
     void SetCurrentRow(int row);
+
+    // The shown row of the line at list index `index` (TotalRowCount
+    // numbering), or, when it is hidden, the first shown row after it, else
+    // the last shown row; -1 when nothing is shown.
+    int ShownRowNear(std::size_t index) const;
+    // The list index of shown row `row`.
+    std::size_t ListIndexOf(std::size_t row) const { return shown[row]; }
 
     // Where shown row `row` stands among the marked shown rows (1-based, 0
     // when it is not marked), and how many of those there are.
@@ -81,6 +100,8 @@ private:
     std::vector<Row_T> rows;
     std::vector<std::uint32_t> shown;  // indices into rows, in list order
     int currentRow = -1;
+    // The current line by list index, kept while a filter hides it.
+    std::optional<std::uint32_t> currentLine;
     bool filling = false;
     IListener* listener = nullptr;
 };
@@ -89,6 +110,10 @@ private:
 // export of the marked lines takes. A row hidden by a filter is left out,
 // however it is marked.
 std::vector<const CVeyQelTalkElm*> MarkedRows(const CTalkListModel& list);
+
+// Lines as text to paste elsewhere: one per line, "ID<TAB>cast<TAB>text"
+// with each "$R" of the text as a line break; code page 932, as the lines.
+std::string LinesAsText(const std::vector<const CVeyQelTalkElm*>& lines);
 
 // A drop-down list: entries in the order added, texts kept as the bytes they
 // were given (compared as bytes, converted only for display), each with an

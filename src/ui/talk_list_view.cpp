@@ -58,6 +58,10 @@ void CTalkListView::keyPressEvent(QKeyEvent* event)
         emit RowDoubleClicked(current.row());
         return;
     }
+    if (event->matches(QKeySequence::Copy)) {
+        emit CopyRequested();
+        return;
+    }
     if (event->key() == Qt::Key_Space && current.isValid() && model()) {
         const QModelIndex box = model()->index(current.row(), 0);
         const bool checked = box.data(Qt::CheckStateRole).toInt() == Qt::Checked;

@@ -1,7 +1,8 @@
 // The talk list: one row per talk line, full-row single selection that stays
 // visible, a check box per row. Double-clicks report the row under the
 // pointer, or -1 below the last row; Enter plays the current row as a
-// double-click would and Space toggles its mark.
+// double-click would, Space toggles its mark and the copy keys ask for the
+// row as text.
 #pragma once
 
 #include <QTreeView>
@@ -22,6 +23,8 @@ public:
 signals:
     void RowDoubleClicked(int row);
     void SelectedRowChanged(int row);
+    // Ctrl+C (the platform's copy keys) in the list.
+    void CopyRequested();
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;

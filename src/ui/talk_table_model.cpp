@@ -53,8 +53,12 @@ bool CTalkTableModel::setData(const QModelIndex& index, const QVariant& value, i
 {
     if (!index.isValid() || index.column() != 0 || role != Qt::CheckStateRole)
         return false;
-    rows.SetChecked(static_cast<std::size_t>(index.row()),
-                    static_cast<Qt::CheckState>(value.toInt()) == Qt::Checked);
+    const auto row = static_cast<std::size_t>(index.row());
+    const bool checked = static_cast<Qt::CheckState>(value.toInt()) == Qt::Checked;
+    if (row >= rows.RowCount() || rows.IsChecked(row) == checked)
+        return false;
+    rows.SetChecked(row, checked);
+    emit MarksEdited();
     return true;
 }
 

@@ -26,6 +26,8 @@ public:
 signals:
     // The core moved its current row (a walk, or a refill that cleared it).
     void CurrentRowChanged(int row);
+    // The user toggled a mark in the list (a click on a box, Space).
+    void MarksEdited();
 
 private:
     void OnRowsAboutToReset() override;

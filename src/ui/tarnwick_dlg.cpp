@@ -1,10 +1,13 @@
 #include "ui/tarnwick_dlg.h"
 
 #include <QAbstractItemView>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLocale>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QMessageBox>
@@ -17,6 +20,8 @@
 #include <QToolButton>
 
 #include "app/tarnwick_app.h"
+#include "host/cp932_text.h"
+#include "talk/mark_ranges.h"
 #include "talk/selection_lists.h"
 #include "ui/about_dlg.h"
 #include "ui/dialog_units.h"
@@ -208,6 +213,10 @@ void CTarnwickDlg::OnInitDialog()
     auto* exportMarked = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_E), this);
     connect(exportMarked, &QShortcut::activated, this, &CTarnwickDlg::OnExportMarked);
     CreatePlayerShortcuts();
+    auto* undo = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z), this);
+    connect(undo, &QShortcut::activated, this, &CTarnwickDlg::UndoMarks);
+    auto* redo = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), this);
+    connect(redo, &QShortcut::activated, this, &CTarnwickDlg::RedoMarks);
     setWindowIcon(appIcon);
 
     sx = static_cast<float>(logicalDpiX()) / 96.0f;
@@ -253,6 +262,10 @@ void CTarnwickDlg::OnInitDialog()
     connect(startButton, &QPushButton::clicked, this, [this] { playback.Start(); });
     connect(talkList, &CTalkListView::RowDoubleClicked, this, [this](int row) { playback.PlayRow(row); });
     connect(talkModel.get(), &CTalkTableModel::CurrentRowChanged, this, &CTarnwickDlg::UpdateTitle);
+    connect(talkModel.get(), &CTalkTableModel::MarksEdited, this, &CTarnwickDlg::CommitMarks);
+    connect(talkModel.get(), &QAbstractItemModel::dataChanged, this, &CTarnwickDlg::UpdateCount);
+    connect(talkModel.get(), &QAbstractItemModel::modelReset, this, &CTarnwickDlg::UpdateCount);
+    connect(talkList, &CTalkListView::CopyRequested, this, &CTarnwickDlg::CopyRows);
     connect(searchField, &QLineEdit::textChanged, this, &CTarnwickDlg::OnSearchChanged);
     // Folding every line for the search takes a few tens of milliseconds on
     // a full game: done when the field is entered, so typing never waits.
@@ -277,6 +290,16 @@ void CTarnwickDlg::contextMenuEvent(QContextMenuEvent* event)
         menu.addAction(QString::fromUtf8(kExportMarkedMenu), this, &CTarnwickDlg::OnExportMarked);
     exportAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     menu.addAction(QString::fromUtf8(kChooseGameMenu), this, &CTarnwickDlg::OnChooseGameFolder);
+    menu.addSeparator();
+    QAction* undo = menu.addAction(tr("Undo marks"), this, &CTarnwickDlg::UndoMarks);
+    undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    undo->setEnabled(markHistory.CanUndo());
+    QAction* redo = menu.addAction(tr("Redo marks"), this, &CTarnwickDlg::RedoMarks);
+    redo->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    redo->setEnabled(markHistory.CanRedo());
+    QAction* copy = menu.addAction(tr("Copy the line"), this, &CTarnwickDlg::CopyRows);
+    copy->setShortcut(QKeySequence::Copy);
+    copy->setEnabled(talkList->SelectedRow() >= 0);
     menu.addSeparator();
     const bool paused = playback.State() == PlaybackState_T::kPaused;
     QAction* pause = menu.addAction(paused ? tr("Resume") : tr("Pause"), this, &CTarnwickDlg::TogglePause);
@@ -353,12 +376,25 @@ void CTarnwickDlg::FitToScreen()
     if (place.width > 0 && place.height > 0)
         wanted = QSize(place.width, place.height).expandedTo(layoutSize);
     resize(wanted.boundedTo(room).expandedTo(minimumSize()));
+    openedSize = size();
+    if (!place.hasPosition)
+        return;
+    std::vector<ScreenArea_T> screens;
+    for (const QScreen* each : QGuiApplication::screens()) {
+        const QRect a = each->availableGeometry();
+        screens.push_back({a.x(), a.y(), a.width(), a.height()});
+    }
+    if (FitsOnScreens(place.x, place.y, width(), height(), screens))
+        move(place.x, place.y);
 }
 
 void CTarnwickDlg::RestorePlace()
 {
     const WindowPlace_T& place = app.Settings().place;
     RestoreSelection(place, captureChoices, itemChoices, talkRows, app.Talk());
+    if (const std::optional<std::string>& marks = app.Settings().keptMarks)
+        ApplyMarkRanges(*marks, talkRows);
+    markHistory.Reset(CurrentMarkState(captureChoices, itemChoices, talkRows));
     searchField->setText(QString::fromUtf8(place.search));
     ApplySearch();
     RestoreRow(place, talkRows);
@@ -372,13 +408,71 @@ void CTarnwickDlg::OnSearchChanged()
 void CTarnwickDlg::ApplySearch()
 {
     search.SetQuery(searchField->text().toStdString());
+    // The line at the top of the list, to stay in sight when the search
+    // hides the selected one.
+    std::optional<std::size_t> topLine;
+    if (const QModelIndex top = talkList->indexAt(QPoint(0, 0)); top.isValid())
+        topLine = talkRows.ListIndexOf(static_cast<std::size_t>(top.row()));
     if (search.IsEmpty()) {
         // A list just filled shows every row already: no second reset.
         if (talkRows.RowCount() != talkRows.TotalRowCount())
             talkRows.ShowAll();
     } else
         talkRows.Filter([this](const CVeyQelTalkElm* r) { return search.Matches(*r); });
-    searchCount->setText(QStringLiteral("%1 / %2").arg(talkRows.RowCount()).arg(talkRows.TotalRowCount()));
+    // A shown selected row has been scrolled into view already.
+    if (talkRows.CurrentRow() < 0 && topLine) {
+        if (const int row = talkRows.ShownRowNear(*topLine); row >= 0)
+            talkList->scrollTo(talkModel->index(row, 0), QAbstractItemView::PositionAtTop);
+    }
+    UpdateCount();
+}
+
+void CTarnwickDlg::UpdateCount()
+{
+    const QLocale numbers(QLocale::English);  // "4,301" in either language
+    searchCount->setText(tr("%1 / %2 · %3 marked")
+                             .arg(numbers.toString(static_cast<qulonglong>(talkRows.RowCount())),
+                                  numbers.toString(static_cast<qulonglong>(talkRows.TotalRowCount())),
+                                  numbers.toString(static_cast<qulonglong>(talkRows.MarkedShownCount()))));
+}
+
+void CTarnwickDlg::CommitMarks()
+{
+    markHistory.Commit(CurrentMarkState(captureChoices, itemChoices, talkRows));
+}
+
+void CTarnwickDlg::ApplyMarks(const MarkState_T& state)
+{
+    const int group = captureChoices.SelectedIndex();
+    ApplyMarkState(state, captureChoices, itemChoices, talkRows, app.Talk());
+    if (captureChoices.SelectedIndex() != group)
+        ApplySearch();
+}
+
+bool CTarnwickDlg::UndoMarks()
+{
+    const std::optional<MarkState_T> state = markHistory.Undo();
+    if (state)
+        ApplyMarks(*state);
+    return state.has_value();
+}
+
+bool CTarnwickDlg::RedoMarks()
+{
+    const std::optional<MarkState_T> state = markHistory.Redo();
+    if (state)
+        ApplyMarks(*state);
+    return state.has_value();
+}
+
+void CTarnwickDlg::CopyRows()
+{
+    std::vector<const CVeyQelTalkElm*> lines;
+    if (const int row = talkList->SelectedRow(); row >= 0 && static_cast<std::size_t>(row) < talkRows.RowCount())
+        lines.push_back(talkRows.RecordAt(static_cast<std::size_t>(row)));
+    if (lines.empty())
+        return;
+    QGuiApplication::clipboard()->setText(QString::fromStdString(Cp932ToUtf8(LinesAsText(lines))));
 }
 
 void CTarnwickDlg::UpdateTitle()
@@ -397,11 +491,13 @@ void CTarnwickDlg::OnCaptureChanged()
 {
     RefreshTalkList(captureChoices, talkRows, itemChoices, app.Talk());
     ApplySearch();
+    CommitMarks();
 }
 
 void CTarnwickDlg::OnItemChanged()
 {
     ApplyItemChoice(itemChoices, talkRows);
+    CommitMarks();
 }
 
 void CTarnwickDlg::OnPlayModeChanged(int index)
@@ -422,8 +518,16 @@ void CTarnwickDlg::done(int result)
     playback.OnDestroy();
     WindowPlace_T place = CurrentPlace(captureChoices, itemChoices, talkRows);
     place.search = searchField->text().toStdString();
-    place.width = width();
-    place.height = height();
+    app.KeepMarks(MarkRangesText(talkRows));
+    const WindowPlace_T& stored = app.Settings().place;
+    const WindowSize_T kept = SizeToStore({stored.width, stored.height}, {openedSize.width(), openedSize.height()},
+                                          {width(), height()});
+    place.width = kept.width;
+    place.height = kept.height;
+    // Wayland keeps a window's place to itself: pos() says nothing there.
+    place.hasPosition = QGuiApplication::platformName() != QLatin1String("wayland");
+    place.x = pos().x();
+    place.y = pos().y();
     app.KeepPlace(place);
     QDialog::done(result);
 }

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "talk/line_search.h"
+#include "talk/mark_history.h"
 #include "talk/selection_models.h"
 #include "ui/qt_line_timer.h"
 #include "walk/playback.h"
@@ -64,6 +65,13 @@ public:
     CSearchField* SearchField() const { return searchField; }
     QLabel* SearchCount() const { return searchCount; }
 
+    // Undo and redo of the marks (Ctrl+Z, Ctrl+Shift+Z); false when there
+    // was no step.
+    bool UndoMarks();
+    bool RedoMarks();
+    // The selected row as text on the clipboard (Ctrl+C in the list).
+    void CopyRows();
+
 public slots:
     void OnAbout();
     void OnChooseGameFolder();
@@ -83,6 +91,11 @@ private:
     void RestorePlace();
     void OnSearchChanged();
     void ApplySearch();
+    // "shown / in list · marked" beside the search.
+    void UpdateCount();
+    // A user action changed the marks: one step to undo.
+    void CommitMarks();
+    void ApplyMarks(const MarkState_T& state);
     void UpdateTitle();
     void OnCaptureChanged();
     void OnItemChanged();
@@ -134,10 +147,15 @@ private:
     QLabel* searchCount = nullptr;
     QIcon appIcon;
     CLineSearch search;
+    CMarkHistory markHistory;
 
     // Where the list and the search field lie at the layout's size: they
     // take whatever the window has beyond it.
     QSize layoutSize;
+    // The size the window opened at, the stored one as the screen allowed:
+    // kept in the settings in place of the stored one only once the user
+    // has resized the window.
+    QSize openedSize;
     QRect listLayout;
     QRect searchLayout;
     QRect countLayout;

@@ -329,6 +329,62 @@ TEST(FileWriterTest, StoredNamesGiveDistinctReversibleFileNames)
     EXPECT_EQ(std::adjacent_find(files.begin(), files.end()), files.end());
 }
 
+// Every code the decoder knows encodes to a code that decodes alike; the
+// JIS X 0208 ones (and NEC row 13's own characters) to their very bytes,
+// so the game's texts survive a trip through UTF-8.
+TEST(Cp932TextTest, EncodingUndoesDecoding)
+{
+    const auto isJis = [](unsigned char lead) { return lead != 0x87 && lead != 0xED && lead != 0xEE && lead < 0xFA; };
+    int checked = 0;
+    for (unsigned first = 0; first < 0x100; ++first) {
+        const bool pair = IsCp932LeadByte(static_cast<unsigned char>(first));
+        for (unsigned second = 0; second < (pair ? 0x100u : 1u); ++second) {
+            std::string bytes(1, static_cast<char>(first));
+            if (pair)
+                bytes += static_cast<char>(second);
+            const std::string text = Cp932ToUtf8(bytes);
+            if (text.find("\xEF\xBF\xBD") != std::string::npos)
+                continue;
+            ++checked;
+            const std::optional<std::string> back = Utf8ToCp932(text);
+            ASSERT_TRUE(back) << std::hex << first << ' ' << second;
+            EXPECT_EQ(Cp932ToUtf8(*back), text) << std::hex << first << ' ' << second;
+            const unsigned char backLead = static_cast<unsigned char>((*back)[0]);
+            if (isJis(static_cast<unsigned char>(first))) {
+                EXPECT_EQ(*back, bytes) << std::hex << first << ' ' << second;
+            } else if (first == 0x87) {  // unless JIS X 0208 has the character too
+                EXPECT_TRUE(*back == bytes || isJis(backLead)) << std::hex << first << ' ' << second;
+            }
+        }
+    }
+    EXPECT_GT(checked, 9000);  // single bytes, JIS X 0208, extensions, user-defined
+
+    const struct {
+        std::string_view utf8;
+        std::optional<std::string_view> cp932;
+    } cases[] = {
+        {"", ""},
+        {"\\~", "\\~"},
+        {"表ｶ", "\x95\x5c\xb6"},
+        {"\u2252", "\x81\xe0"},  // in NEC row 13 and JIS X 0208
+        {"\u2160", "\x87\x54"},  // in NEC row 13 and the IBM extensions
+        {"\u2170", "\xfa\x40"},  // in the IBM extensions and NEC's copy
+        {"\uffe2", "\x81\xca"},  // in all three
+        {"\ue000", "\xf0\x40"},  // user-defined
+        {"\u00e9", std::nullopt},
+        {"\U0001F600", std::nullopt},
+        {"\uFFFD", std::nullopt},
+        {"a\x95", std::nullopt},              // not UTF-8
+        {"\xc3", std::nullopt},               // cut off
+        {"\xc0\x80", std::nullopt},          // overlong
+        {"\xed\xa0\x80", std::nullopt},     // a surrogate
+        {"\xf4\x90\x80\x80", std::nullopt},  // beyond U+10FFFF
+        {"\xe8\xa1\xa8\xa8", std::nullopt},  // a stray continuation byte
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(Utf8ToCp932(c.utf8), c.cp932) << c.utf8;
+}
+
 // What is already in the target folder cannot send a write elsewhere: a
 // link where a file goes is replaced, a link where a folder goes is
 // refused, a refused folder is never written however the path reaches

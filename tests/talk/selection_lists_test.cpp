@@ -1,5 +1,8 @@
 #include "talk/selection_lists.h"
 
+#include "talk/mark_history.h"
+#include "talk/mark_ranges.h"
+
 #include <string>
 #include <vector>
 
@@ -235,6 +238,15 @@ TEST_F(SelectionTest, AFilterHidesRowsButNotTheirMarks)
     EXPECT_EQ(CheckedIds(), (Ids{15, 20}));
     EXPECT_EQ(talkList.CurrentRow(), -1);
 
+    // The selected line stays the list's while a filter hides it.
+    talkList.SetCurrentRow(3);  // 15
+    talkList.Filter([](const CVeyQelTalkElm* r) { return r->talkId != 15; });
+    EXPECT_EQ(talkList.CurrentRow(), -1);
+    EXPECT_EQ(talkList.ShownRowNear(3), 3);  // 20, the next shown line
+    talkList.SetCurrentRow(-1);
+    talkList.ShowAll();
+    EXPECT_EQ(talkList.CurrentRow(), 3);
+
     // An export takes the marked rows shown, in list order.
     const auto exported = [this] {
         Ids ids;
@@ -256,6 +268,132 @@ TEST_F(SelectionTest, FillingFiftyThousandRows)
     Load(table, "");
     EXPECT_EQ(talkList.RowCount(), 50000u);
     EXPECT_TRUE(talkList.IsChecked(49999));
+}
+
+}  // namespace
+}  // namespace tarnwick
+
+namespace tarnwick {
+namespace {
+
+// Marks as a string of the list's rows, "x" marked, "." not.
+std::string MarkPattern(const CTalkListModel& list)
+{
+    std::string p;
+    for (const bool m : list.Marks())
+        p += m ? 'x' : '.';
+    return p;
+}
+
+void SetPattern(CTalkListModel& list, const std::string& p)
+{
+    std::vector<bool> marks;
+    for (const char c : p)
+        marks.push_back(c == 'x');
+    list.SetMarks(marks);
+}
+
+TEST_F(SelectionTest, MarksKeptAsRangesFitTheListAtTheNextStart)
+{
+    // Lines (5,1) (10,1) (10,2) (15,1) (20,1) (30,1) (40,1), then (10,1) again.
+    Load("ID,x\r\n5,a\r\n10,b\r\n10,c\r\n15,d\r\n20,e\r\n30,f\r\n40,g\r\n10,h\r\n", "");
+    const struct {
+        const char* marks;
+        const char* text;
+    } cases[] = {
+        {"xxxxxxxx", "5:1-40:1"},
+        {"........", ""},
+        {"x.x.x.x.", "5:1,10:2,20:1,40:1"},
+        {".xxx...x", "10:1-15:1"},
+        // A line listed twice counts as marked when either row is.
+        {".......x", "10:1"},
+        {"xx.xx..x", "5:1-10:1,15:1-20:1"},
+    };
+    for (const auto& c : cases) {
+        SetPattern(talkList, c.marks);
+        const std::string text = MarkRangesText(talkList);
+        EXPECT_EQ(text, c.text) << c.marks;
+        ChooseGroup(0);  // refilled: every row marked
+        ASSERT_TRUE(ApplyMarkRanges(text, talkList));
+        std::string expected = c.marks;
+        expected[1] = expected[7] = (c.marks[1] == 'x' || c.marks[7] == 'x') ? 'x' : '.';
+        EXPECT_EQ(MarkPattern(talkList), expected) << c.marks;
+    }
+
+    // A filter hides nothing from what is kept; the text from another table
+    // marks the lines it still has; what does not read as ranges changes
+    // nothing, however long.
+    talkList.Filter([](const CVeyQelTalkElm* r) { return r->talkId == 5; });
+    ASSERT_TRUE(ApplyMarkRanges("15:1-99999:9,-3:1--1:2", talkList));
+    EXPECT_EQ(MarkPattern(talkList), "...xxxx.");
+    EXPECT_EQ(MarkRangesText(talkList), "15:1-40:1");
+    for (const std::string& bad : std::vector<std::string>{"15", "15:", "15:1-", "15:1,", "a:1", "15:1-10:1", "1:1;2:2", " 1:1",
+                                  "99999999999:1", std::string(100000, '9')}) {
+        EXPECT_FALSE(ApplyMarkRanges(bad, talkList)) << bad;
+        EXPECT_EQ(MarkPattern(talkList), "...xxxx.") << bad;
+    }
+}
+
+TEST_F(SelectionTest, UndoBringsBackMarksItemAndGroupStepByStep)
+{
+    Load(kTable, kList);
+    CMarkHistory history(2);
+    history.Reset(CurrentMarkState(captureCombo, itemCombo, talkList));
+    const auto commit = [&] { history.Commit(CurrentMarkState(captureCombo, itemCombo, talkList)); };
+    const auto undo = [&] {
+        const std::optional<MarkState_T> s = history.Undo();
+        if (s)
+            ApplyMarkState(*s, captureCombo, itemCombo, talkList, talk);
+        return s.has_value();
+    };
+    const auto redo = [&] {
+        const std::optional<MarkState_T> s = history.Redo();
+        if (s)
+            ApplyMarkState(*s, captureCombo, itemCombo, talkList, talk);
+        return s.has_value();
+    };
+    EXPECT_FALSE(undo());
+
+    talkList.SetChecked(0, false);  // every line: 5 unmarked
+    commit();
+    commit();  // nothing changed: no step
+    ChooseGroup(1);  // G: its items cover every line
+    commit();
+    ChooseItem(3);  // B
+    commit();
+    EXPECT_EQ(CheckedIds(), (Ids{15, 20, 30}));
+
+    ASSERT_TRUE(undo());
+    EXPECT_EQ(itemCombo.SelectedIndex(), 0);
+    EXPECT_EQ(CheckedIds(), (Ids{5, 10, 10, 15, 20, 30, 40}));
+    ASSERT_TRUE(undo());  // the group choice: the whole list, 5 unmarked
+    EXPECT_EQ(captureCombo.SelectedIndex(), 0);
+    EXPECT_EQ(ListedIds(), (Ids{5, 10, 10, 15, 20, 30, 40}));
+    EXPECT_EQ(CheckedIds(), (Ids{10, 10, 15, 20, 30, 40}));
+    ASSERT_TRUE(redo());
+    ASSERT_TRUE(redo());
+    EXPECT_EQ(captureCombo.SelectedIndex(), 1);
+    EXPECT_EQ(CheckedIds(), (Ids{15, 20, 30}));
+    EXPECT_FALSE(redo());
+
+    // A new change after an undo drops what could be redone; only the
+    // newest steps are kept.
+    ASSERT_TRUE(undo());
+    ChooseItem(1);
+    commit();
+    EXPECT_FALSE(redo());
+    EXPECT_TRUE(undo());
+    EXPECT_TRUE(undo());
+    EXPECT_FALSE(undo());
+    EXPECT_EQ(CheckedIds(), (Ids{10, 10, 15, 20, 30, 40}));
+    EXPECT_EQ(captureCombo.SelectedIndex(), 0);
+}
+
+TEST_F(SelectionTest, LinesAsTextAreTabSeparatedWithLineBreaks)
+{
+    Load("ID,f,v,cast,s,text\r\n0007,1,0,Ann,0,one$Rtwo\r\n8,1,0,\x83\x41,0,\r\n", "");
+    EXPECT_EQ(LinesAsText({talkList.RecordAt(0), talkList.RecordAt(1)}), "0007\tAnn\tone\ntwo\n8\t\x83\x41\t");
+    EXPECT_EQ(LinesAsText({}), "");
 }
 
 }  // namespace

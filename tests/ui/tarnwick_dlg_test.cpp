@@ -1,6 +1,7 @@
 #include "ui/tarnwick_dlg.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
@@ -10,6 +11,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSlider>
 #include <QToolButton>
 #include <QTimer>
@@ -211,7 +213,8 @@ TEST_F(DialogTest, ASearchNarrowsTheListTheWalkAndComesBackNextTime)
         const std::size_t shown = dlg.TalkRows().RowCount();
         ASSERT_GT(shown, 1u);
         ASSERT_LT(shown, all);
-        EXPECT_EQ(dlg.SearchCount()->text(), QStringLiteral("%1 / %2").arg(shown).arg(all));
+        EXPECT_EQ(dlg.SearchCount()->text(),
+                  QStringLiteral("%1 / %2 \u00B7 %1 marked").arg(shown).arg(QLocale(QLocale::English).toString(qulonglong(all))));
         // The cells show breaks as arrows, the tooltip the whole text.
         auto* list = Child<CTalkListView>(dlg, "talkList");
         EXPECT_FALSE(list->model()->index(0, 2).data().toString().contains(QStringLiteral("$R")));
@@ -238,6 +241,99 @@ TEST_F(DialogTest, ASearchNarrowsTheListTheWalkAndComesBackNextTime)
         EXPECT_EQ(Child<CSearchField>(dlg, "searchField")->text(), QStringLiteral("ｶｲﾙ"));
         EXPECT_EQ(dlg.TalkRows().CurrentRow(), 2);
     }, true, false);
+}
+
+TEST_F(DialogTest, MarksAreUndoneCopiedCountedAndKeptForTheNextStart)
+{
+    Run([](CTarnwickDlg& dlg, CTarnwickApp&) {
+        auto* list = Child<CTalkListView>(dlg, "talkList");
+        const std::size_t all = dlg.TalkRows().RowCount();
+        const auto count = [&] { return dlg.SearchCount()->text().section(QChar(0xB7), 1).trimmed(); };
+        list->setFocus();
+        list->SelectRow(3);
+        QTest::keyClick(list, Qt::Key_Space);
+        EXPECT_EQ(count(), QStringLiteral("%1 marked").arg(all - 1));
+        QTest::keyClick(list, Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_TRUE(dlg.TalkRows().IsChecked(3));
+        QTest::keyClick(list, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+        EXPECT_FALSE(dlg.TalkRows().IsChecked(3));
+
+        // "(すべて解除)" is one step, and so is undoing it.
+        auto* items = Child<QComboBox>(dlg, "itemCombo");
+        items->setFocus();
+        QTest::keyClick(items, Qt::Key_Down);
+        EXPECT_EQ(CheckedRows(dlg), 0);
+        EXPECT_EQ(count(), QStringLiteral("0 marked"));
+        QTest::keyClick(list, Qt::Key_Z, Qt::ControlModifier);
+        EXPECT_EQ(CheckedRows(dlg), static_cast<int>(all) - 1);
+        EXPECT_FALSE(dlg.TalkRows().IsChecked(3));
+
+        // Ctrl+C in the list: the row as UTF-8 text, "$R" as a line break.
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+        const CVeyQelTalkElm& line = *dlg.TalkRows().RecordAt(3);
+        const QStringList fields = QGuiApplication::clipboard()->text().split(QLatin1Char('\t'));
+        ASSERT_EQ(fields.size(), 3);
+        EXPECT_EQ(fields[0], QString::fromLatin1(line.IdText()));
+        EXPECT_FALSE(fields[2].contains(QStringLiteral("$R")));
+    });
+    Run([](CTarnwickDlg& dlg, CTarnwickApp&) {
+        EXPECT_FALSE(dlg.TalkRows().IsChecked(3));
+        EXPECT_EQ(CheckedRows(dlg), static_cast<int>(dlg.TalkRows().RowCount()) - 1);
+        EXPECT_FALSE(dlg.UndoMarks());  // the kept marks are where steps start
+    }, true, false);
+    // Another game folder starts with the item's marks.
+    std::string text = Settings();
+    const std::size_t at = text.find("MarksGame=");
+    ASSERT_NE(at, std::string::npos);
+    text.insert(at + 10, "/elsewhere");
+    program.Write("tarnwick.ini", text);
+    Run([](CTarnwickDlg& dlg, CTarnwickApp&) {
+        EXPECT_EQ(CheckedRows(dlg), static_cast<int>(dlg.TalkRows().RowCount()));
+    }, true, false);
+}
+
+TEST_F(DialogTest, ASearchThatHidesTheSelectedLineKeepsTheListWhereItWas)
+{
+    Run([](CTarnwickDlg& dlg, CTarnwickApp&) {
+        auto* list = Child<CTalkListView>(dlg, "talkList");
+        auto* field = Child<CSearchField>(dlg, "searchField");
+        const QString query = QStringLiteral("2");
+        Type(field, query);
+        std::vector<const CVeyQelTalkElm*> matching;
+        for (std::size_t i = 0; i < dlg.TalkRows().RowCount(); ++i)
+            matching.push_back(dlg.TalkRows().RecordAt(i));
+        field->clear();
+        ASSERT_GE(matching.size(), 40u);
+        // A line the search hides, far down the list but with many results
+        // after it: the list must not keep the old row number at the top.
+        int hidden = -1;
+        std::size_t above = 0;
+        for (std::size_t i = 0; i < dlg.TalkRows().RowCount() && hidden < 0; ++i) {
+            if (std::find(matching.begin(), matching.end(), dlg.TalkRows().RecordAt(i)) != matching.end())
+                ++above;
+            else if (i >= 60 && above + 30 <= matching.size())
+                hidden = static_cast<int>(i);
+        }
+        ASSERT_GT(hidden, 0);
+        list->SelectRow(hidden);
+        list->scrollTo(list->model()->index(hidden, 0), QAbstractItemView::PositionAtTop);
+
+        Type(field, query);
+        EXPECT_EQ(dlg.TalkRows().CurrentRow(), -1);
+        // The first line shown after the hidden one is in sight, at the top
+        // unless the list ends first.
+        const int near = dlg.TalkRows().ShownRowNear(static_cast<std::size_t>(hidden));
+        ASSERT_GE(near, 0);
+        EXPECT_GT(dlg.TalkRows().ListIndexOf(static_cast<std::size_t>(near)), static_cast<std::size_t>(hidden));
+        const QRect nearRect = list->visualRect(list->model()->index(near, 0));
+        EXPECT_TRUE(list->viewport()->rect().contains(nearRect.topLeft())) << near;
+        EXPECT_TRUE(nearRect.top() <= 0 || list->verticalScrollBar()->value() == list->verticalScrollBar()->maximum());
+
+        field->clear();
+        EXPECT_EQ(dlg.TalkRows().CurrentRow(), hidden);
+        EXPECT_TRUE(list->viewport()->rect().intersects(list->visualRect(list->model()->index(hidden, 0))));
+    });
 }
 
 TEST_F(DialogTest, PlayerKeysAndButtonsReachThePlaybackAndThePauseKeepsTheTitle)
