@@ -23,7 +23,109 @@ std::string WithExtension(const std::string& entryName, const char* extension)
     return entryName.substr(0, dot) + extension;
 }
 
+// Calls onField(record, column, field) for each field of text read as RFC
+// 4180 CSV (LF or CRLF line ends); false, part way, when text is not CSV.
+template <class OnField>
+bool ForEachCsvField(std::string_view text, OnField&& onField)
+{
+    std::size_t record = 0, column = 0, i = 0;
+    std::string field;
+    while (i < text.size()) {
+        field.clear();
+        if (text[i] == '"') {
+            for (++i;; ++i) {
+                if (i >= text.size())
+                    return false;  // the quote never closes
+                if (text[i] == '"') {
+                    if (i + 1 >= text.size() || text[i + 1] != '"')
+                        break;
+                    ++i;
+                }
+                field += text[i];
+            }
+            ++i;
+        } else {
+            for (; i < text.size() && text[i] != ',' && text[i] != '\n' && text[i] != '\r'; ++i) {
+                if (text[i] == '"')
+                    return false;
+                field += text[i];
+            }
+        }
+        onField(record, column, field);
+        if (i >= text.size())
+            return true;
+        if (text[i] == ',') {
+            ++column;
+            if (++i == text.size())
+                onField(record, column, std::string());
+            continue;
+        }
+        if (text[i] == '\r' && i + 1 < text.size())
+            ++i;
+        if (text[i] != '\n')
+            return false;  // text after a closing quote, or a lone CR
+        ++i;
+        ++record;
+        column = 0;
+    }
+    return true;
+}
+
+// Whether path is exactly folder + "/" + one plain name: a row can name
+// nothing above, beside or deeper than the export's own files.
+bool IsExportFileIn(std::string_view path, std::string_view folder)
+{
+    if (path.size() <= folder.size() + 1 || !path.starts_with(folder) || path[folder.size()] != '/')
+        return false;
+    const std::string_view name = path.substr(folder.size() + 1);
+    return name != "." && name != ".." && name.find('/') == std::string_view::npos &&
+           name.find('\0') == std::string_view::npos;
+}
+
 }  // namespace
+
+std::set<std::string> EarlierExportFiles(std::string_view text)
+{
+    constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+    std::size_t voiceColumn = kNone, faceColumn = kNone;
+    std::set<std::string> files;
+    auto take = [&](std::size_t record, std::size_t column, const std::string& field) {
+        if (record == 0) {
+            if (field == "voice_file" && voiceColumn == kNone)
+                voiceColumn = column;
+            else if (field == "face_file" && faceColumn == kNone)
+                faceColumn = column;
+        } else if ((column == voiceColumn && IsExportFileIn(field, kVoiceFolderName)) ||
+                   (column == faceColumn && IsExportFileIn(field, kFaceFolderName))) {
+            files.insert(field);
+        }
+    };
+    const bool wellFormed = ForEachCsvField(text, take);
+    // Not what this program writes: none of it is trusted.
+    if (!wellFormed)
+        files.clear();
+    return files;
+}
+
+ExportFolderState_T InspectExportFolder(const std::string& folder, Failure_T& why)
+{
+    CFolderListing listing;
+    if (!listing.Open(folder, why)) {
+        if (why.kind != FailureKind::kSystem || why.errorNumber != ENOENT)
+            return ExportFolderState_T::kFailed;
+        why = {};
+        return ExportFolderState_T::kEmpty;
+    }
+    PathKind list = PathKind::kMissing;
+    if (!listing.KindOf(kLinesCsvName, list, why))
+        return ExportFolderState_T::kFailed;
+    if (list == PathKind::kFile)
+        return ExportFolderState_T::kEarlierExport;
+    bool any = false;
+    if (!listing.HasEntries(any, why))
+        return ExportFolderState_T::kFailed;
+    return any ? ExportFolderState_T::kOtherFiles : ExportFolderState_T::kEmpty;
+}
 
 std::string CsvField(std::string_view text)
 {
@@ -54,7 +156,53 @@ bool CLineExport::Begin(Failure_T& why)
     out.Refuse(archives.GameFolder());
     if (!out.Open(outFolder, why))
         return false;
+    ReadEarlierList();
     return out.RemoveFile(kLinesCsvName, why);
+}
+
+void CLineExport::ReadEarlierList()
+{
+    Failure_T why;
+    PathKind kind = PathKind::kMissing;
+    std::string text;
+    if (!earlier.Open(out.Path(), why) || !earlier.KindOf(kLinesCsvName, kind, why)) {
+        removalFailures.push_back(std::move(why));
+        return;
+    }
+    // A link or a folder there was not written by an export.
+    if (kind != PathKind::kFile)
+        return;
+    if (!earlier.ReadFile(kLinesCsvName, kLinesCsvLimit, text, why)) {
+        removalFailures.push_back(std::move(why));
+        return;
+    }
+    earlierFiles = EarlierExportFiles(text);
+}
+
+bool CLineExport::IsNamed(const std::string& relative) const
+{
+    const std::size_t slash = relative.find('/');
+    const std::string folder = relative.substr(0, slash);
+    const std::map<std::string, Written_T>& files = folder == kVoiceFolderName ? voiceFiles : faceFiles;
+    const auto found = files.find(relative.substr(slash + 1));
+    return found != files.end() && found->second.shown == relative;
+}
+
+void CLineExport::RemoveEarlierFiles()
+{
+    for (auto file = earlierFiles.begin(); file != earlierFiles.end();) {
+        if (IsNamed(*file)) {
+            ++file;
+            continue;
+        }
+        // Only a regular file, as an export leaves it: a link the user put
+        // there, or a folder, is not the earlier export's.
+        Failure_T why;
+        PathKind kind = PathKind::kMissing;
+        if (!earlier.KindOf(*file, kind, why) || (kind == PathKind::kFile && !out.RemoveFile(*file, why)))
+            removalFailures.push_back(std::move(why));
+        file = earlierFiles.erase(file);
+    }
 }
 
 bool CLineExport::Step()
@@ -181,6 +329,9 @@ bool CLineExport::Finish()
 {
     if (stopped || !out.IsOpen())
         return false;
+    // Removed first: a run cut short here leaves no list rather than one
+    // that leaves out files the folder still holds.
+    RemoveEarlierFiles();
     std::string text = std::string(CsvHeader()) + "\n" + csv;
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
     Failure_T why;

@@ -1,18 +1,22 @@
 // Talk lines kept as ordinary files: each line's voice clip as an Ogg (or
 // WAV) file, each face picture once as its PNG, and lines.csv with one row
 // per line. Driven one line at a time, so a window can show progress and
-// stop between lines; Finish writes the rows of the lines done.
+// stop between lines; Finish writes the rows of the lines done. An earlier
+// export in the same folder is replaced whole, its files that the new list
+// leaves out removed.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "host/failure.h"
 #include "host/file_writer.h"
+#include "host/folder_listing.h"
 #include "walk/talk_walker.h"
 
 namespace tarnwick {
@@ -23,6 +27,19 @@ class CVeyQelTalkElm;
 inline constexpr const char* kLinesCsvName = "lines.csv";
 inline constexpr const char* kVoiceFolderName = "voice";
 inline constexpr const char* kFaceFolderName = "face";
+// An earlier export's lines.csv larger than this is not read: a list of
+// even a million lines stays far below it.
+inline constexpr std::uint64_t kLinesCsvLimit = std::uint64_t{64} << 20;
+
+// What a chosen output folder holds, for deciding whether to ask first.
+enum class ExportFolderState_T {
+    kEmpty,          // not there yet, or holding nothing
+    kEarlierExport,  // a lines.csv (a regular file, not a link): replaced whole
+    kOtherFiles,     // something else only: the user's own files
+    kFailed,         // not a folder, or it cannot be read: why says
+};
+
+ExportFolderState_T InspectExportFolder(const std::string& folder, Failure_T& why);
 
 struct LineExportCounts_T {
     std::size_t linesDone = 0;            // rows lines.csv will hold
@@ -48,22 +65,30 @@ public:
     // folder goes...): nothing more is written.
     bool IsStopped() const { return stopped; }
 
-    // Opens the output folder, making it when missing, and removes the
-    // lines.csv of an earlier export there, so that the folder never holds
-    // one that describes other files. Files that would land inside the
-    // game folder are refused.
+    // Opens the output folder, making it when missing, reads the lines.csv
+    // of an earlier export there and removes it, so that the folder never
+    // holds one that describes other files. Files that would land inside
+    // the game folder are refused.
     bool Begin(Failure_T& why);
     // Writes the next line's clip and picture (each file once) and records
     // its row. False when every line was done already, or the run stopped.
     // A file that cannot be written goes into Failures(); the line still
     // gets its row.
     bool Step();
-    // Writes lines.csv, last, with the rows of the lines done so far; not
-    // after the run stopped.
+    // Replaces the earlier export whole: removes the voice and face files
+    // that its lines.csv listed and the new rows do not, then writes
+    // lines.csv, last, with the rows of the lines done so far. Nothing but
+    // a regular file at "voice/NAME" or "face/NAME" is removed. After the
+    // run stopped nothing is removed and no list written: the folder is
+    // left as the failure found it, for the user to look at.
     bool Finish();
 
     const LineExportCounts_T& Counts() const { return counts; }
+    // Files that could not be written.
     const std::vector<Failure_T>& Failures() const { return failures; }
+    // The earlier export's files that stay although the new list does not
+    // name them (or its list that could not be read). They stop nothing.
+    const std::vector<Failure_T>& RemovalFailures() const { return removalFailures; }
 
     // The header of lines.csv, without its line end.
     static const char* CsvHeader();
@@ -74,6 +99,9 @@ private:
     bool WriteUnder(const char* folder, const std::string& name, const std::uint8_t* bytes, std::size_t length);
     void AddFailure(Failure_T why, const std::string& file);
     void AppendRow(const CVeyQelTalkElm& line, const std::string& voiceFile, const std::string& faceFile);
+    void ReadEarlierList();
+    bool IsNamed(const std::string& relative) const;
+    void RemoveEarlierFiles();
 
     CArchiveSet& archives;
     std::string outFolder;
@@ -93,10 +121,21 @@ private:
     std::map<std::string, Written_T> faceFiles;
     LineExportCounts_T counts;
     std::vector<Failure_T> failures;
+    // What the earlier export's lines.csv listed ("voice/NAME", "face/NAME"),
+    // looked at through earlier, which follows no link below the folder.
+    std::set<std::string> earlierFiles;
+    CFolderListing earlier;
+    std::vector<Failure_T> removalFailures;
 };
 
 // A CSV field as RFC 4180 has it: quoted, with quotes doubled, when it holds
 // a comma, a double quote, CR or LF.
 std::string CsvField(std::string_view text);
+
+// The files an earlier export's lines.csv names in its voice_file and
+// face_file columns (found by the header's names), each only when it is
+// exactly "voice/NAME" or "face/NAME" with NAME one plain component.
+// Nothing at all from text that is not RFC 4180 CSV.
+std::set<std::string> EarlierExportFiles(std::string_view text);
 
 }  // namespace tarnwick

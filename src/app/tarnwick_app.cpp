@@ -108,7 +108,9 @@ void CTarnwickApp::SaveSettings()
     };
     if (settings.placeKnown)
         AddWindowPlace(settings.place, changes);
-    changes.push_back({kPlaceSection, "ExportFolder", settings.exportFolder});
+    // Only once an export has gone somewhere: a run without one adds nothing.
+    if (settings.exportFolder != profile.GetProfileString(kPlaceSection, "ExportFolder", ""))
+        changes.push_back({kPlaceSection, "ExportFolder", settings.exportFolder});
     if (settings.placeKnown && settings.keptMarks) {
         changes.push_back({kPlaceSection, "Marks", *settings.keptMarks});
         changes.push_back({kPlaceSection, "MarksGame", archiveSet.GameFolder()});

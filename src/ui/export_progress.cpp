@@ -1,10 +1,13 @@
 #include "ui/export_progress.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QTimer>
@@ -37,29 +40,115 @@ std::unique_ptr<CArchiveSet> ExportArchives(const CTarnwickApp& app, Failure_T& 
     return set;
 }
 
+// The texts of the export's dialogs, under a translation context of their own.
+struct ExportTexts_T {
+    Q_DECLARE_TR_FUNCTIONS(ExportTexts_T)
+};
+
+QString HostText(const std::string& bytes)
+{
+    return QFile::decodeName(QByteArray::fromStdString(bytes));
+}
+
+// Where the folder dialog starts: the last export's folder while it is
+// still there, else home; never the process's working folder, which a
+// desktop launcher leaves at the root.
+QString StartFolder(const CTarnwickApp& app)
+{
+    const QString last = HostText(app.Settings().exportFolder);
+    if (QDir::isAbsolutePath(last) && QFileInfo(last).isDir())
+        return last;
+    return HostText(app.HomeFolder());
+}
+
+// Whether the widget-based dialog answered with the folder it shows for a
+// name typed that matches nothing there: it does, rather than saying so,
+// and a dialog started in the working folder would then give the root.
+bool IsShownFolderForTypedName(const QFileDialog& dialog, const QString& folder)
+{
+    const auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    QString typed = edit ? edit->text().trimmed() : QString();
+    const QString shown = QDir::cleanPath(dialog.directory().absolutePath());
+    if (typed.isEmpty() || QDir::cleanPath(folder) != shown)
+        return false;
+    if (typed == QLatin1String("~") || typed.startsWith(QLatin1String("~/")))
+        typed = QDir::homePath() + typed.mid(1);
+    return QDir::cleanPath(dialog.directory().absoluteFilePath(typed)) != shown;
+}
+
+// The folder the user chose, absolute and existing; empty when the dialog
+// was cancelled or gave anything else (said so first).
+QString AskForFolder(QWidget* parent, const CTarnwickApp& app, const QString& title)
+{
+    QFileDialog dialog(parent, title, StartFolder(app));
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    const QStringList chosen = dialog.selectedFiles();
+    const QString folder = chosen.size() == 1 ? chosen.front() : QString();
+    if (!QDir::isAbsolutePath(folder) || !QFileInfo(folder).isDir() || IsShownFolderForTypedName(dialog, folder)) {
+        QMessageBox::warning(parent, title,
+                             ExportTexts_T::tr("Nothing was written: no existing folder was chosen.\nThe folder "
+                                               "dialog gave:\n%1\nPick a folder in the list, or type the path "
+                                               "of one that exists.")
+                                 .arg(chosen.join(QLatin1Char('\n'))));
+        return {};
+    }
+    return QDir::cleanPath(folder);
+}
+
+// Whether the lines may go into folder: asked when it holds other files
+// and no earlier export, No being the answer Enter gives.
+bool MayWriteInto(QWidget* parent, const QString& title, const QString& folder, const std::string& hostPath)
+{
+    Failure_T why;
+    switch (InspectExportFolder(hostPath, why)) {
+    case ExportFolderState_T::kEmpty:
+    case ExportFolderState_T::kEarlierExport:
+        return true;
+    case ExportFolderState_T::kOtherFiles: {
+        const QString question = ExportTexts_T::tr("The folder is not empty:\n%1\nIt holds other files and no "
+                                                   "earlier export. Write the lines into it anyway?");
+        return QMessageBox::question(parent, title, question.arg(folder), QMessageBox::Yes | QMessageBox::No,
+                                     QMessageBox::No) == QMessageBox::Yes;
+    }
+    case ExportFolderState_T::kFailed:
+        break;
+    }
+    QMessageBox::warning(parent, title,
+                         ExportTexts_T::tr("The lines cannot go into this folder:\n%1")
+                             .arg(QString::fromLocal8Bit(why.Describe())));
+    return false;
+}
+
 QString Summary(const CLineExport& exporter, bool cancelled, const QString& folder)
 {
     const LineExportCounts_T& c = exporter.Counts();
     QString text;
     if (exporter.IsStopped())
-        text = QStringLiteral("Stopped: the folder %1 cannot take more files (%2 of %3 lines were done).")
+        text = ExportTexts_T::tr("Stopped: the folder %1 cannot take more files (%2 of %3 lines were done).")
                    .arg(folder)
                    .arg(c.linesDone)
                    .arg(exporter.LineCount());
     else if (cancelled)
-        text = QStringLiteral("Cancelled: %1 of %2 lines were written to %3.")
+        text = ExportTexts_T::tr("Cancelled: %1 of %2 lines were written to %3.")
                    .arg(c.linesDone)
                    .arg(exporter.LineCount())
                    .arg(folder);
     else
-        text = QStringLiteral("%1 lines were written to %2.").arg(c.linesDone).arg(folder);
-    text += QStringLiteral("\n%1 had no voice clip, %2 had no face picture.")
+        text = ExportTexts_T::tr("%1 lines were written to %2.").arg(c.linesDone).arg(folder);
+    text += ExportTexts_T::tr("\n%1 had no voice clip, %2 had no face picture.")
                 .arg(c.linesWithoutClip)
                 .arg(c.linesWithoutPicture);
     if (!exporter.Failures().empty())
-        text += QStringLiteral("\n%1 files could not be written, the first: %2")
+        text += ExportTexts_T::tr("\n%1 files could not be written, the first: %2")
                     .arg(exporter.Failures().size())
                     .arg(QString::fromLocal8Bit(exporter.Failures().front().Describe()));
+    if (!exporter.RemovalFailures().empty())
+        text += ExportTexts_T::tr("\n%1 files of the earlier export could not be removed, the first: %2")
+                    .arg(exporter.RemovalFailures().size())
+                    .arg(QString::fromLocal8Bit(exporter.RemovalFailures().front().Describe()));
     return text;
 }
 
@@ -68,13 +157,16 @@ QString Summary(const CLineExport& exporter, bool cancelled, const QString& fold
 void RunLineExport(QWidget* parent, CTarnwickApp& app, std::vector<const CVeyQelTalkElm*> rows,
                    PlayMode_T playMode)
 {
-    const QString title = QStringLiteral("Export marked lines");
+    const QString title = ExportTexts_T::tr("Export marked lines");
     if (rows.empty()) {
-        QMessageBox::information(parent, title, QStringLiteral("No marked lines are shown in the list."));
+        QMessageBox::information(parent, title, ExportTexts_T::tr("No marked lines are shown in the list."));
         return;
     }
-    const QString folder = QFileDialog::getExistingDirectory(parent, title);
+    const QString folder = AskForFolder(parent, app, title);
     if (folder.isEmpty())
+        return;
+    const std::string hostPath = QFile::encodeName(folder).toStdString();
+    if (!MayWriteInto(parent, title, folder, hostPath))
         return;
     Failure_T why;
     std::unique_ptr<CArchiveSet> archives = ExportArchives(app, why);
@@ -82,14 +174,13 @@ void RunLineExport(QWidget* parent, CTarnwickApp& app, std::vector<const CVeyQel
         QMessageBox::warning(parent, title, QString::fromLocal8Bit(why.Describe()));
         return;
     }
-    CLineExport exporter(*archives, QFile::encodeName(folder).toStdString(), std::move(rows), playMode,
-                         VoiceFileFormat::kOgg);
+    CLineExport exporter(*archives, hostPath, std::move(rows), playMode, VoiceFileFormat::kOgg);
     if (!exporter.Begin(why)) {
         QMessageBox::warning(parent, title, QString::fromLocal8Bit(why.Describe()));
         return;
     }
 
-    QProgressDialog progress(QStringLiteral("Writing lines to %1").arg(folder), QStringLiteral("Cancel"), 0,
+    QProgressDialog progress(ExportTexts_T::tr("Writing lines to %1").arg(folder), ExportTexts_T::tr("Cancel"), 0,
                              static_cast<int>(exporter.LineCount()), parent);
     progress.setWindowTitle(title);
     progress.setWindowModality(Qt::WindowModal);
@@ -105,7 +196,7 @@ void RunLineExport(QWidget* parent, CTarnwickApp& app, std::vector<const CVeyQel
         while (!progress.wasCanceled() && !exporter.IsDone() && !exporter.IsStopped() && clock.elapsed() < 15)
             exporter.Step();
         progress.setValue(static_cast<int>(exporter.Counts().linesDone));
-        progress.setLabelText(QStringLiteral("Writing lines to %1: %2 / %3")
+        progress.setLabelText(ExportTexts_T::tr("Writing lines to %1: %2 / %3")
                                   .arg(folder)
                                   .arg(exporter.Counts().linesDone)
                                   .arg(exporter.LineCount()));
@@ -119,7 +210,8 @@ void RunLineExport(QWidget* parent, CTarnwickApp& app, std::vector<const CVeyQel
 
     // What was done is kept: lines.csv lists exactly the lines written.
     const bool cancelled = !exporter.IsDone();
-    exporter.Finish();
+    if (exporter.Finish())
+        app.KeepExportFolder(hostPath);
     progress.close();
     QMessageBox::information(parent, title, Summary(exporter, cancelled, folder));
 }

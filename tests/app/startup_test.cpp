@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -601,6 +602,113 @@ TEST_F(LineExportTest, FilesThatCannotBeWrittenAreFailuresAndTheRestGoesOn)
     }
     EXPECT_EQ(exporter.Counts().linesWithoutPicture, clean.Counts().linesWithoutPicture);
     EXPECT_EQ(exporter.Counts().faceFiles + 1, clean.Counts().faceFiles);
+}
+
+TEST_F(LineExportTest, TheFolderIsInspectedWithoutFollowingALinkAtItsList)
+{
+    out.Write("elsewhere/lines.csv", "talk_id\n");
+    struct Case_T {
+        const char* name;
+        std::function<void(const std::string&)> make;
+        ExportFolderState_T state;
+    };
+    const std::vector<Case_T> cases{
+        {"missing", [](const std::string&) {}, ExportFolderState_T::kEmpty},
+        {"empty", [](const std::string& f) { std::filesystem::create_directory(f); }, ExportFolderState_T::kEmpty},
+        {"earlier export",
+         [&](const std::string& f) {
+             out.Write(std::string(std::filesystem::path(f).filename()) + "/lines.csv", "talk_id\n");
+             out.Write(std::string(std::filesystem::path(f).filename()) + "/notes.txt", "mine");
+         },
+         ExportFolderState_T::kEarlierExport},
+        {"other files",
+         [&](const std::string& f) { out.Write(std::string(std::filesystem::path(f).filename()) + "/.hidden", ""); },
+         ExportFolderState_T::kOtherFiles},
+        {"linked list",
+         [&](const std::string& f) {
+             std::filesystem::create_directory(f);
+             std::filesystem::create_symlink(out / "elsewhere/lines.csv", f + "/lines.csv");
+         },
+         ExportFolderState_T::kOtherFiles},
+        {"list folder", [](const std::string& f) { std::filesystem::create_directories(f + "/lines.csv"); },
+         ExportFolderState_T::kOtherFiles},
+        {"a file", [&](const std::string& f) { out.Write(std::filesystem::path(f).filename().string(), "x"); },
+         ExportFolderState_T::kFailed},
+    };
+    for (const Case_T& c : cases) {
+        const std::string folder = out / (std::string("case-") + c.name);
+        c.make(folder);
+        Failure_T why;
+        EXPECT_EQ(InspectExportFolder(folder, why), c.state) << c.name;
+        EXPECT_EQ(why.Describe(), c.state == ExportFolderState_T::kFailed ? folder + ": Not a directory" : "")
+            << c.name;
+    }
+}
+
+// An export into an earlier one replaces it whole: what only the old list
+// named goes, and nothing else, whatever the old list says.
+TEST_F(LineExportTest, AnEarlierExportIsReplacedWholeAndNothingElseIsTouched)
+{
+    auto run = [&](const std::string& folder, std::size_t lines) {
+        CLineExport exporter(set, folder, rows, PlayMode_T::kLong, VoiceFileFormat::kOgg);
+        Failure_T why;
+        EXPECT_TRUE(exporter.Begin(why)) << why.Describe();
+        for (std::size_t i = 0; i < lines && exporter.Step(); ++i) {
+        }
+        EXPECT_TRUE(exporter.Finish());
+        EXPECT_TRUE(exporter.Failures().empty());
+        return exporter.RemovalFailures().size();
+    };
+    auto listed = [&](const std::string& folder) {
+        std::set<std::string> files;
+        const auto csv = ParseCsvStrictly(ReadFileText(folder + "/lines.csv"));
+        for (std::size_t i = 1; csv && i < csv->size(); ++i)
+            for (const std::string& file : {(*csv)[i][8], (*csv)[i][9]})
+                if (!file.empty())
+                    files.insert(file);
+        return files;
+    };
+    const std::string folder = out / "export";
+    EXPECT_EQ(run(folder, rows.size()), 0u);
+    const std::set<std::string> before = listed(folder);
+    out.Write("export/notes.txt", "mine");
+    out.Write("export/voice/mine.ogg", "mine");
+    // Cancelled after a few lines: the new list names only those.
+    EXPECT_EQ(run(folder, 5), 0u);
+    const std::set<std::string> after = listed(folder);
+    ASSERT_FALSE(after.empty());
+    ASSERT_LT(after.size(), before.size());
+    for (const std::string& file : before)
+        EXPECT_EQ(std::filesystem::exists(folder + "/" + file), after.count(file) == 1) << file;
+    EXPECT_TRUE(std::filesystem::exists(folder + "/notes.txt"));
+    EXPECT_TRUE(std::filesystem::exists(folder + "/voice/mine.ogg"));
+
+    // A hostile list, columns in another order, quoting and line ends
+    // inside quotes as RFC 4180 has them.
+    out.Write("outside", "victim");
+    out.Write("hostile/x", "beside");
+    out.Write("hostile/face/sub/keep", "a folder is never removed");
+    out.Write("hostile/voice/a,\"b.ogg", "listed: goes");
+    out.Write("hostile/voice/named-in-text.ogg", "other column: stays");
+    std::filesystem::create_symlink(out / "outside", out / "hostile/voice/link.ogg");
+    out.Write("hostile/lines.csv", "face_file,text,voice_file\r\n"
+                                   "face/sub,voice/named-in-text.ogg,../outside\r\n"
+                                   "/etc/passwd,\"two\nlines, \"\"quoted\"\"\",voice/../x\r\n"
+                                   "face/,,\"voice/a,\"\"b.ogg\"\r\n"
+                                   "face/..,,voice/link.ogg\r\n"
+                                   ",,voice/" + out / "outside\r\n");
+    EXPECT_EQ(run(out / "hostile", 1), 0u);
+    EXPECT_FALSE(std::filesystem::exists(out / "hostile/voice/a,\"b.ogg"));
+    EXPECT_EQ(ReadFileText(out / "outside"), "victim");
+    EXPECT_EQ(ReadFileText(out / "hostile/x"), "beside");
+    EXPECT_TRUE(std::filesystem::exists(out / "hostile/face/sub/keep"));
+    EXPECT_TRUE(std::filesystem::exists(out / "hostile/voice/named-in-text.ogg"));
+    EXPECT_TRUE(std::filesystem::is_symlink(out / "hostile/voice/link.ogg"));
+    // Text that is not CSV is no list at all.
+    out.Write("broken/voice/a.ogg", "stays");
+    out.Write("broken/lines.csv", "voice_file\nvoice/a.ogg\nvoice/\"b\n");
+    EXPECT_EQ(run(out / "broken", 1), 0u);
+    EXPECT_TRUE(std::filesystem::exists(out / "broken/voice/a.ogg"));
 }
 
 }  // namespace

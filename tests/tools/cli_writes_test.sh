@@ -79,6 +79,21 @@ check "export says why once" "tarnwick-cli: cannot write $tmp/exp/voice: a symbo
 check "export leaves no stale list" "" "$(ls "$tmp/exp/lines.csv" 2>/dev/null)"
 check "export wrote nothing outside" "victim" "$(ls -A "$tmp/outside" | xargs)"
 
+# export again with fewer lines: the clips and faces only the earlier list
+# named go, what the new list names and the user's own files stay.
+"$cli" export "$demo" "$tmp/again" >/dev/null 2>&1; check "first export" 0 $?
+printf 'mine' >"$tmp/again/notes.txt"
+printf 'mine' >"$tmp/again/voice/mine.ogg"
+before="$(ls "$tmp/again/voice" "$tmp/again/face" | wc -l)"
+"$cli" export "$demo" "$tmp/again" --captures "$demo/CaptureList.xml" capture=1 >/dev/null 2>"$tmp/err"
+check "second export" 0 $?
+listed() { grep -o -E '(voice|face)/[0-9_]+\.(ogg|png)' "$tmp/again/lines.csv" | sort -u | xargs; }
+present() { (cd "$tmp/again" && ls -d voice/* face/* | grep -v -x voice/mine.ogg | sort | xargs); }
+check "only the new list's files stay" "$(listed)" "$(present)"
+check "fewer files than before" 1 "$(($(present | wc -w) + 1 < before))"
+check "own files stay" "mine mine" "$(cat "$tmp/again/notes.txt") $(cat "$tmp/again/voice/mine.ogg")"
+check "only the summary line" "1 1" "$(grep -c -E '^export: [0-9]+ lines, .*, 0 failures$' "$tmp/err") $(wc -l <"$tmp/err")"
+
 # Interrupted: SIGTERM while a large file is written leaves no temporary
 # and exits with 128 + 15.
 mkdir -p "$game/unpack/data/effect/effect.dat"

@@ -126,13 +126,16 @@ int CmdExport(const Context_T& context, Args args)
     exporter.Finish();
     reportFailures();
     progress.Clear();
+    for (const Failure_T& why : exporter.RemovalFailures())
+        Failure("cannot clear the earlier export: " + why.Describe());
+    const std::size_t failures = exporter.Failures().size() + exporter.RemovalFailures().size();
     const LineExportCounts_T& counts = exporter.Counts();
     std::fprintf(stderr,
                  "export: %zu lines, %zu voice files, %zu face files, %zu lines without clip, "
                  "%zu without picture, %zu failures\n",
                  counts.linesDone, counts.voiceFiles, counts.faceFiles, counts.linesWithoutClip,
-                 counts.linesWithoutPicture, exporter.Failures().size());
-    return exporter.Failures().empty() ? kExitOk : kExitFailed;
+                 counts.linesWithoutPicture, failures);
+    return failures == 0 ? kExitOk : kExitFailed;
 }
 
 int CmdCheck(const Context_T& context, Args args)
