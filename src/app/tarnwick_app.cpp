@@ -50,6 +50,12 @@ void CTarnwickApp::BeginOpeningStoredGame()
     }
 }
 
+std::string CTarnwickApp::LanguageSetting()
+{
+    LoadSettings();
+    return profile.GetProfileString(kPlaceSection, "Language", "");
+}
+
 bool CTarnwickApp::OpenGameFolder(const std::string& folder, bool& tableLoaded)
 {
     // All archives, the talk table decoded while they open.

@@ -101,6 +101,11 @@ public:
     // run then goes on with defaults and leaves that file alone.
     bool InitInstance(IStartupUi& ui);
 
+    // The settings' Language value ("ja", "en"; empty when none), read
+    // from the settings file, loaded now when it is not yet: the window's
+    // language is settled before any window is built.
+    std::string LanguageSetting();
+
     const std::string& ProgramFolder() const { return programFolder; }
     CProfileFile& Profile() { return profile; }
 

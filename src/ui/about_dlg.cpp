@@ -19,7 +19,7 @@ QIcon AppIcon()
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
 {
-    setWindowTitle(QString::fromUtf8(kAboutDialogCaption));
+    setWindowTitle(tr("About Tarnwick"));
     setFont(DialogFont());
     const CDialogUnits du(font());
     setFixedSize(du.X(kAboutDialogWidth), du.Y(kAboutDialogHeight));
@@ -30,12 +30,12 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
             icon->setPixmap(AppIcon().pixmap(r.size().boundedTo(QSize(48, 48))));
             icon->setGeometry(r.x(), r.y(), std::max(r.width(), 48), std::max(r.height(), 48));
         } else if (c.kind == ControlKind_T::kButton) {
-            auto* ok = new QPushButton(QString::fromUtf8(c.text), this);
+            auto* ok = new QPushButton(tr(c.text), this);
             ok->setGeometry(r);
             ok->setDefault(true);
             connect(ok, &QPushButton::clicked, this, &QDialog::accept);
         } else {
-            QString text = QString::fromUtf8(c.text);
+            QString text = tr(c.text);
             if (c.id == kIdAboutName)
                 text = text.arg(QStringLiteral(TARNWICK_VERSION));
             auto* label = new QLabel(text, this);

@@ -1,5 +1,6 @@
 #include "ui/face_frame.h"
 
+#include <QAccessibleWidget>
 #include <QPainter>
 #include <QPalette>
 
@@ -8,8 +9,25 @@
 
 namespace tarnwick {
 
+namespace {
+
+// Screen readers take the frame for the picture it is, not a border.
+QAccessibleInterface* FacePictureAccessible(const QString& key, QObject* object)
+{
+    if (key != QLatin1String(CFaceFrameWidget::staticMetaObject.className()) || !object->isWidgetType())
+        return nullptr;
+    return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Graphic);
+}
+
+}  // namespace
+
 CFaceFrameWidget::CFaceFrameWidget(QWidget* parent) : QFrame(parent)
 {
+    static const bool accessibleAsPicture = [] {
+        QAccessible::installFactory(FacePictureAccessible);
+        return true;
+    }();
+    (void)accessibleAsPicture;
     setFrameStyle(QFrame::Box | QFrame::Plain);
     setLineWidth(1);
     QPalette black = palette();

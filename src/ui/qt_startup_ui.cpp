@@ -3,13 +3,99 @@
 #include "ui/mpris_player.h"
 #include "ui/tarnwick_dlg.h"
 
+#include <QCoreApplication>
 #include <QDialog>
 #include <QFile>
 #include <QFileDialog>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QStringList>
 
+#include "app/game_folder.h"
+
 namespace tarnwick {
+
+namespace {
+
+constexpr const char* kStartupContext = "tarnwick::CQtStartupUi";
+
+struct StartupText_T {
+    const char* text;
+    bool prefix;  // followed by a path, which stays as it is
+};
+
+// The core's fixed texts that start-up shows.
+constexpr StartupText_T kStartupTexts[] = {
+    {QT_TRANSLATE_NOOP("tarnwick::CQtStartupUi", "Failed to read another_aa_talk.csv"), false},
+    {QT_TRANSLATE_NOOP("tarnwick::CQtStartupUi", "settings file too large, not used: "), true},
+    {QT_TRANSLATE_NOOP("tarnwick::CQtStartupUi", "Select application install folder."), false},
+    {QT_TRANSLATE_NOOP("tarnwick::CQtStartupUi", "Exe File"), false},
+    {QT_TRANSLATE_NOOP("tarnwick::CQtStartupUi", "All files"), false},
+};
+static_assert(std::string_view(kStartupTexts[0].text) == kTalkTableMissing);
+static_assert(std::string_view(kStartupTexts[1].text) == kSettingsTooLarge);
+
+// The leading letters of a locale name: "ja" of "ja_JP.UTF-8" or "ja-JP".
+QString LanguageCode(const QString& name)
+{
+    qsizetype end = 0;
+    while (end < name.size() && name.at(end).isLetter())
+        ++end;
+    return name.left(end);
+}
+
+}  // namespace
+
+UiLanguage_T ChooseUiLanguage(const QStringList& uiLanguages, std::string_view setting)
+{
+    if (setting == "ja")
+        return UiLanguage_T::kJapanese;
+    if (setting == "en")
+        return UiLanguage_T::kEnglish;
+    for (const QString& name : uiLanguages) {
+        const QString code = LanguageCode(name);
+        if (code.compare(QLatin1String("C"), Qt::CaseInsensitive) == 0 ||
+            code.compare(QLatin1String("POSIX"), Qt::CaseInsensitive) == 0)
+            return UiLanguage_T::kEnglish;
+        const QLocale::Language language = code.isEmpty() ? QLocale::AnyLanguage : QLocale::codeToLanguage(code);
+        if (language == QLocale::AnyLanguage)
+            continue;  // not a language: the next entry says
+        return language == QLocale::Japanese ? UiLanguage_T::kJapanese : UiLanguage_T::kEnglish;
+    }
+    return UiLanguage_T::kEnglish;
+}
+
+CUiTranslation::CUiTranslation(UiLanguage_T language)
+{
+    const bool japanese = language == UiLanguage_T::kJapanese;
+    // English has its own file too: it gives the plural forms.
+    loaded = program.load(japanese ? QStringLiteral(":/i18n/tarnwick_ja.qm") : QStringLiteral(":/i18n/tarnwick_en.qm"));
+    if (loaded)
+        QCoreApplication::installTranslator(&program);
+    // Qt's own texts are English as they are.
+    if (japanese && qtBase.load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qtBase);
+}
+
+CUiTranslation::~CUiTranslation()
+{
+    QCoreApplication::removeTranslator(&qtBase);
+    QCoreApplication::removeTranslator(&program);
+}
+
+QString StartupText(std::string_view text)
+{
+    for (const StartupText_T& known : kStartupTexts) {
+        const std::string_view source(known.text);
+        if (known.prefix ? text.starts_with(source) : text == source) {
+            const std::string_view rest = text.substr(source.size());
+            return QCoreApplication::translate(kStartupContext, known.text) +
+                   QString::fromUtf8(rest.data(), static_cast<qsizetype>(rest.size()));
+        }
+    }
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 QString QtNameFilters(const std::vector<FileFilter_T>& filters)
 {
@@ -18,14 +104,14 @@ QString QtNameFilters(const std::vector<FileFilter_T>& filters)
         QStringList patterns;
         for (const std::string& p : f.patterns)
             patterns << QString::fromUtf8(p);
-        shown << QStringLiteral("%1 (%2)").arg(QString::fromUtf8(f.name), patterns.join(QLatin1Char(' ')));
+        shown << QStringLiteral("%1 (%2)").arg(StartupText(f.name), patterns.join(QLatin1Char(' ')));
     }
     return shown.join(QStringLiteral(";;"));
 }
 
 std::optional<std::string> CQtStartupUi::AskForFile(const FileDialogRequest_T& request)
 {
-    QFileDialog dialog(nullptr, QString::fromUtf8(request.title),
+    QFileDialog dialog(nullptr, StartupText(request.title),
                        QString::fromStdString(request.initialFolder), QtNameFilters(request.filters));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::AnyFile);  // the file itself need not exist
@@ -41,7 +127,7 @@ std::optional<std::string> CQtStartupUi::AskForFile(const FileDialogRequest_T& r
 
 void CQtStartupUi::ShowMessage(const std::string& text)
 {
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Tarnwick"), QString::fromUtf8(text),
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Tarnwick"), StartupText(text),
                     QMessageBox::Ok);
     box.exec();
 }

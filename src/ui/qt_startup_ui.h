@@ -2,14 +2,45 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
+#include <QTranslator>
 
 #include <memory>
+#include <string_view>
 
 #include "app/tarnwick_app.h"
 
 namespace tarnwick {
 
 class CTarnwickDlg;
+
+// The languages the window speaks; its source texts are English.
+enum class UiLanguage_T { kEnglish, kJapanese };
+
+// The settings' Language value ("ja" or "en") decides; any other value
+// leaves it to the first usable entry of the locale's ui languages (as
+// QLocale::uiLanguages gives them): Japanese for Japanese, English for
+// every other language and for the C locale.
+UiLanguage_T ChooseUiLanguage(const QStringList& uiLanguages, std::string_view setting);
+
+// The window's texts, and Qt's own (standard buttons, file dialogs), in
+// language for as long as this lives. Needs the application object, and
+// must be made before any window is.
+class CUiTranslation {
+public:
+    explicit CUiTranslation(UiLanguage_T language);
+    ~CUiTranslation();
+    CUiTranslation(const CUiTranslation&) = delete;
+    CUiTranslation& operator=(const CUiTranslation&) = delete;
+
+    // False when the program's own translation was not found.
+    bool Loaded() const { return loaded; }
+
+private:
+    QTranslator program;
+    QTranslator qtBase;
+    bool loaded = false;
+};
 
 class CQtStartupUi : public IStartupUi {
 public:
@@ -37,7 +68,12 @@ private:
 };
 
 // {"Exe File", {"*.exe"}} becomes Qt's "Exe File (*.exe)"; several are
-// joined by ";;".
+// joined by ";;". Names start-up knows are translated.
 QString QtNameFilters(const std::vector<FileFilter_T>& filters);
+
+// A fixed English text of the start-up (a message, a file dialog's title or
+// type) in the window's language: the known texts are translated, a path
+// after a known beginning stays as it is, anything else is shown as it is.
+QString StartupText(std::string_view text);
 
 }  // namespace tarnwick

@@ -1,12 +1,18 @@
 #include "ui/search_field.h"
 
 #include <QKeyEvent>
+#include <QToolButton>
 
 namespace tarnwick {
 
 CSearchField::CSearchField(QWidget* parent) : QLineEdit(parent)
 {
     setClearButtonEnabled(true);
+    // The clear button Qt adds is a control of its own to screen readers.
+    for (QToolButton* clear : findChildren<QToolButton*>()) {
+        clear->setAccessibleName(tr("Clear the search"));
+        clear->setToolTip(tr("Clear the search (Escape)"));
+    }
 }
 
 bool CSearchField::event(QEvent* event)
@@ -31,7 +37,9 @@ void CSearchField::focusInEvent(QFocusEvent* event)
 
 void CSearchField::keyPressEvent(QKeyEvent* event)
 {
-    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    // Escape empties the field first; an empty field leaves it to the
+    // window (stop what plays, or close).
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier && !text().isEmpty()) {
         clear();
         event->accept();
         return;

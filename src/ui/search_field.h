@@ -1,4 +1,4 @@
-// The talk list's search field: Escape empties it instead of closing the
+// The talk list's search field: Escape empties it before it reaches the
 // window, and the window's own shortcuts (Ctrl+E) reach the window even
 // while typing.
 #pragma once

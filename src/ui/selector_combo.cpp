@@ -4,9 +4,26 @@
 #include <QSignalBlocker>
 #include <QStandardItemModel>
 
+#include "talk/selection_lists.h"
 #include "ui/game_text.h"
 
 namespace tarnwick {
+
+const char* ProgramEntrySource(const CSelectorModel& model, int index)
+{
+    // The core adds them first, without a capture item.
+    if (index < 0 || index > 1 || index >= model.Count() || model.DataAt(index) != nullptr)
+        return nullptr;
+    const std::string& text = model.TextAt(index);
+    if (index == 0 && text == kAllTalksText)
+        return QT_TRANSLATE_NOOP("tarnwick::CSelectorCombo", "(all)");
+    if (index == 0 && text == kCheckAllText)
+        return QT_TRANSLATE_NOOP("tarnwick::CSelectorCombo", "(mark all)");
+    // Second only after "(mark all)": a capture group's name stays a name.
+    if (index == 1 && text == kClearAllText && model.TextAt(0) == kCheckAllText && model.DataAt(0) == nullptr)
+        return QT_TRANSLATE_NOOP("tarnwick::CSelectorCombo", "(unmark all)");
+    return nullptr;
+}
 
 int CSelectorListModel::rowCount(const QModelIndex& parent) const
 {
@@ -17,8 +34,11 @@ QVariant CSelectorListModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= shown || index.row() >= model.Count())
         return {};
-    if (role == Qt::DisplayRole || role == Qt::EditRole)
+    if (role == Qt::DisplayRole || role == Qt::EditRole) {
+        if (const char* source = ProgramEntrySource(model, index.row()))
+            return CSelectorCombo::tr(source);
         return GameText(model.TextAt(index.row()));
+    }
     return {};
 }
 

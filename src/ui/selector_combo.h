@@ -15,6 +15,14 @@
 
 namespace tarnwick {
 
+// The English source text of an entry the program adds itself ("(all)" for
+// the capture selector's first entry, "(mark all)", "(unmark all)" for the
+// item selector's first two), or null for an entry of the game's data. The
+// model keeps those entries in their code page 932 form, which the settings
+// store, so they are recognised by place and content, never by what a
+// translation made of them.
+const char* ProgramEntrySource(const CSelectorModel& model, int index);
+
 // The entries of a selector model as a Qt list model. Entries added one by
 // one are announced together, before the next selection or at the next
 // turn of the event loop, so that filling stays one step for the widget.

@@ -19,7 +19,7 @@ CTalkListView::CTalkListView(QWidget* parent) : QTreeView(parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     header()->setSectionsClickable(false);
     header()->setSectionsMovable(false);
-    header()->setStretchLastSection(false);
+    header()->setStretchLastSection(true);  // the talk column takes the rest
     header()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
 }
 

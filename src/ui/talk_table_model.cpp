@@ -32,10 +32,24 @@ QVariant CTalkTableModel::data(const QModelIndex& index, int role) const
     const std::size_t row = static_cast<std::size_t>(index.row());
     if (role == Qt::CheckStateRole && index.column() == 0)
         return rows.IsChecked(row) ? Qt::Checked : Qt::Unchecked;
-    if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole && role != Qt::AccessibleTextRole)
         return {};
     // Texts are decoded only for the rows on screen, so filling stays cheap.
     const CVeyQelTalkElm& r = *rows.RecordAt(row);
+    if (role == Qt::AccessibleTextRole) {
+        // A screen reader reads the row from its first cell: ID, cast, the
+        // whole text and the mark.
+        const QString text = TalkTextShown(r.talkText(), QStringLiteral(" "), kTalkTooltipBytes);
+        switch (index.column()) {
+        case 0:
+            return tr("%1, %2, %3, %4")
+                .arg(GameText(r.IdText()), GameText(r.castName()), text,
+                     rows.IsChecked(row) ? tr("marked") : tr("unmarked"));
+        case 1: return GameText(r.castName());
+        case 2: return text;
+        default: return {};
+        }
+    }
     switch (index.column()) {
     case 0: return GameText(r.IdText());
     case 1: return GameText(r.castName());
@@ -77,9 +91,9 @@ QVariant CTalkTableModel::headerData(int section, Qt::Orientation orientation, i
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
     switch (section) {
-    case 0: return QStringLiteral("ID");
-    case 1: return QStringLiteral("Cast");
-    case 2: return QStringLiteral("Talk");
+    case 0: return tr("ID");
+    case 1: return tr("Cast");
+    case 2: return tr("Talk");
     default: return {};
     }
 }

@@ -5,19 +5,23 @@
 #include <QGuiApplication>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QResizeEvent>
 #include <QScreen>
 #include <QShortcut>
 #include <QSlider>
 #include <QStyle>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 #include "app/tarnwick_app.h"
 #include "host/cp932_text.h"
@@ -72,101 +76,227 @@ const QAbstractItemModel* CTarnwickDlg::TalkTable() const
     return talkModel.get();
 }
 
+namespace {
+
+// The music volume: a slider that shows its focus, which the styles leave
+// out for sliders.
+class CVolumeSlider : public QSlider {
+public:
+    explicit CVolumeSlider(QWidget* parent) : QSlider(Qt::Horizontal, parent) { setFocusPolicy(Qt::StrongFocus); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        QSlider::paintEvent(event);
+        if (!hasFocus())
+            return;
+        QPainter painter(this);
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 1, Qt::SolidLine));
+        painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    }
+};
+
+// The width the label needs for the widest of the texts: a caption that
+// shows each in turn keeps the room of the longest.
+int WidestText(QLabel* label, std::initializer_list<QString> texts)
+{
+    const QString shown = label->text();
+    int widest = 0;
+    for (const QString& text : texts) {
+        label->setText(text);
+        widest = std::max(widest, label->sizeHint().width());
+    }
+    label->setText(shown);
+    return widest;
+}
+
+template <typename W>
+W* Named(W* widget, const char* name)
+{
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+}  // namespace
+
 void CTarnwickDlg::CreateControls()
 {
     const CDialogUnits du(font());
     layoutSize = QSize(du.X(kMainDialogWidth), du.Y(kMainDialogHeight));
-    resize(layoutSize);
-    // Created in layout order, which Qt takes as the tab order.
-    for (const DialogControl_T& c : kMainDialogControls) {
-        const QString text = QString::fromUtf8(c.text);
-        QWidget* w = nullptr;
-        switch (c.id) {
-        case kIdCastCaption: w = castCaption = new QLabel(text, this); break;
-        case kIdModeCaption: w = modeCaption = new QLabel(text, this); break;
-        case kIdWaitCaption: w = waitCaption = new QLabel(text, this); break;
-        case kIdFaceFrame: w = faceFrame = new CFaceFrameWidget(this); break;
-        case kIdTalkTextBox:
-            talkTextBox = new QPlainTextEdit(this);
-            talkTextBox->setReadOnly(true);
-            talkTextBox->setLineWrapMode(QPlainTextEdit::NoWrap);  // long lines scroll sideways
-            talkTextBox->setTabChangesFocus(true);
-            w = talkTextBox;
-            break;
-        case kIdPlayModeCombo: w = playModeCombo = new QComboBox(this); break;
-        case kIdVolumeSlider: w = volumeSlider = new QSlider(Qt::Horizontal, this); break;
-        case kIdStart:
-            startButton = new QPushButton(text, this);
-            startButton->setAutoDefault(false);
-            w = startButton;
-            break;
-        case kIdCaptureCombo: w = captureCombo = new QComboBox(this); break;
-        case kIdItemCombo: w = itemCombo = new QComboBox(this); break;
-        case kIdTalkList: w = talkList = new CTalkListView(this); break;
-        default: w = new QLabel(text, this); break;
-        }
-        QRect r = du.Rect(c);
-        // A drop-down's layout height is that of its open list; the
-        // closed control is as tall as its font needs.
-        if (c.kind == ControlKind_T::kCombo)
-            r.setHeight(w->sizeHint().height());
-        // A fixed label whose text is wider in this font than in the one the
-        // layout was drawn with may use the free room to its right.
-        if (c.id < 0)
-            r.setWidth(std::min(std::max(r.width(), w->sizeHint().width()), layoutSize.width() - r.x()));
-        w->setGeometry(r);
+    sx = static_cast<float>(logicalDpiX()) / 96.0f;
+    sy = static_cast<float>(logicalDpiY()) / 96.0f;
+
+    QGridLayout* line = CreateLineControls(du);
+    QHBoxLayout* startRow = CreateStartRow(du);
+    auto* selectors = new QHBoxLayout;
+    selectors->setSpacing(du.X(7));
+    captureCombo = Named(new QComboBox(this), "captureCombo");
+    itemCombo = Named(new QComboBox(this), "itemCombo");
+    for (QComboBox* combo : {captureCombo, itemCombo}) {
+        // A long group or item name widens the open list, not the window.
+        combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        combo->setMinimumWidth(du.X(80));
+        selectors->addWidget(combo, 1);
     }
-    CreatePlayerButtons(du);
-    // The search field takes the Start row's free width; its count sits at
-    // the row's right end.
-    searchField = new CSearchField(this);
-    searchField->setPlaceholderText(QString::fromUtf8(kSearchPlaceholder));
-    searchLayout = du.Rect(kSearchFieldLayout);
-    searchLayout.setHeight(std::max(searchLayout.height(), searchField->sizeHint().height()));
-    searchField->setGeometry(searchLayout);
-    searchCount = new QLabel(this);
-    searchCount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    countLayout = du.Rect(kSearchCountLayout);
-    countLayout.moveTop(searchLayout.top());
-    countLayout.setHeight(searchLayout.height());
-    searchCount->setGeometry(countLayout);
-    listLayout = talkList->geometry();
-    searchField->setObjectName(QStringLiteral("searchField"));
-    searchCount->setObjectName(QStringLiteral("searchCount"));
-    faceFrame->setObjectName(QStringLiteral("faceFrame"));
-    talkTextBox->setObjectName(QStringLiteral("talkTextBox"));
-    castCaption->setObjectName(QStringLiteral("castCaption"));
-    waitCaption->setObjectName(QStringLiteral("waitCaption"));
-    modeCaption->setObjectName(QStringLiteral("modeCaption"));
-    talkList->setObjectName(QStringLiteral("talkList"));
-    captureCombo->setObjectName(QStringLiteral("captureCombo"));
-    itemCombo->setObjectName(QStringLiteral("itemCombo"));
-    playModeCombo->setObjectName(QStringLiteral("playModeCombo"));
-    volumeSlider->setObjectName(QStringLiteral("volumeSlider"));
-    startButton->setObjectName(QStringLiteral("startButton"));
+    talkList = Named(new CTalkListView(this), "talkList");
+    talkList->setMinimumHeight(6 * talkList->fontMetrics().height());
+
+    auto* window = new QVBoxLayout(this);
+    window->setContentsMargins(du.X(7), du.Y(7), du.X(7), du.Y(7));
+    window->setSpacing(du.Y(4));
+    // Beyond its default size the window gives a quarter of its new height
+    // to the face and text, the rest to the list.
+    window->addLayout(line, 1);
+    window->addSpacing(du.Y(5));
+    window->addLayout(startRow);
+    window->addLayout(selectors);
+    window->addWidget(talkList, 3);
+    DescribeControls();
 
     talkModel = std::make_unique<CTalkTableModel>(talkRows);
     talkList->setModel(talkModel.get());
     captureAdapter = std::make_unique<CSelectorCombo>(captureChoices, captureCombo);
     itemAdapter = std::make_unique<CSelectorCombo>(itemChoices, itemCombo);
+    resize(layoutSize.expandedTo(minimumSizeHint()));
 }
 
-void CTarnwickDlg::CreatePlayerButtons(const CDialogUnits& du)
+QGridLayout* CTarnwickDlg::CreateLineControls(const CDialogUnits& du)
 {
-    const auto make = [&](int index, QStyle::StandardPixmap icon, const QString& tip, const char* name) {
-        auto* b = new QToolButton(this);
+    castCaption = Named(new QLabel(tr("(Cast)"), this), "castCaption");
+    modeCaption = Named(new QLabel(tr("(Play mode)"), this), "modeCaption");
+    auto* waitLabel = Named(new QLabel(tr("Wait"), this), "waitLabel");
+    waitCaption = Named(new QLabel(this), "waitCaption");
+    auto* waitUnit = Named(new QLabel(tr("x0.1s"), this), "waitUnitLabel");
+    faceFrame = Named(new CFaceFrameWidget(this), "faceFrame");
+    faceFrame->setFixedSize(6 + static_cast<int>(90 * sx), 6 + static_cast<int>(90 * sy));
+    talkTextBox = Named(new QPlainTextEdit(this), "talkTextBox");
+    talkTextBox->setReadOnly(true);
+    talkTextBox->setLineWrapMode(QPlainTextEdit::NoWrap);  // long lines scroll sideways
+    talkTextBox->setTabChangesFocus(true);
+    // The text box takes what the window has; it asks for no more room than
+    // the face beside it.
+    talkTextBox->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    talkTextBox->setMinimumSize(du.X(60), faceFrame->height());
+    auto* playModeLabel = Named(new QLabel(tr("Play mode"), this), "playModeLabel");
+    playModeCombo = Named(new QComboBox(this), "playModeCombo");
+    auto* volumeLabel = Named(new QLabel(tr("Music volume"), this), "volumeLabel");
+    volumeSlider = Named(new CVolumeSlider(this), "volumeSlider");
+    volumeSlider->setMinimumWidth(du.X(80));
+    playModeLabel->setBuddy(playModeCombo);
+    volumeLabel->setBuddy(volumeSlider);
+    // The captions change with every line: they keep the room of their
+    // longest text rather than resize the window.
+    waitCaption->setFixedWidth(std::max(du.X(23), WidestText(waitCaption, {QStringLiteral("0000")})));
+    modeCaption->setFixedWidth(WidestText(modeCaption, {modeCaption->text(), tr("Silent"), tr("Short"), tr("Long")}));
+    castCaption->setMinimumWidth(castCaption->sizeHint().width());
+
+    // Face, text and the right-hand column of settings, under their captions.
+    auto* grid = new QGridLayout;
+    grid->setHorizontalSpacing(du.X(4));
+    grid->setVerticalSpacing(du.Y(2));
+    auto* captions = new QHBoxLayout;
+    captions->addWidget(castCaption, 1);
+    captions->addWidget(modeCaption);
+    grid->addLayout(captions, 0, 0, 1, 2);
+    grid->addWidget(waitLabel, 0, 2);
+    auto* wait = new QHBoxLayout;
+    wait->addWidget(waitCaption);
+    wait->addWidget(waitUnit);
+    wait->addStretch(1);
+    grid->addLayout(wait, 0, 3);
+    grid->addWidget(faceFrame, 1, 0, 4, 1, Qt::AlignTop);
+    grid->addWidget(talkTextBox, 1, 1, 4, 1);
+    grid->addWidget(playModeLabel, 1, 2);
+    grid->addWidget(playModeCombo, 1, 3);
+    grid->addWidget(volumeLabel, 2, 2, 1, 2);
+    grid->addWidget(volumeSlider, 3, 2, 1, 2);
+    grid->setRowStretch(4, 1);
+    grid->setColumnStretch(1, 1);
+    return grid;
+}
+
+QHBoxLayout* CTarnwickDlg::CreateStartRow(const CDialogUnits& du)
+{
+    // Start, the player's buttons, and the search over the row's free width
+    // with its count at the end.
+    auto* row = new QHBoxLayout;
+    row->setSpacing(du.X(1));
+    startButton = Named(new QPushButton(tr("Start"), this), "startButton");
+    startButton->setAutoDefault(false);
+    startButton->setMinimumSize(du.X(50), du.Y(14));
+    row->addWidget(startButton);
+    row->addSpacing(du.X(3));
+    CreatePlayerButtons(du, row);
+    row->addSpacing(du.X(1));
+    searchField = Named(new CSearchField(this), "searchField");
+    searchField->setPlaceholderText(tr("Search (Ctrl+F)"));
+    searchField->setMinimumWidth(
+        std::max(du.X(40), searchField->fontMetrics().horizontalAdvance(searchField->placeholderText()) + du.X(12)));
+    row->addWidget(searchField, 1);
+    row->addSpacing(du.X(2));
+    searchCount = Named(new QLabel(this), "searchCount");
+    searchCount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    row->addWidget(searchCount);
+    return row;
+}
+
+void CTarnwickDlg::CreatePlayerButtons(const CDialogUnits& du, QLayout* row)
+{
+    const QSize side(du.X(kPlayerButtonSide), du.Y(kPlayerButtonSide));
+    const auto make = [&](QStyle::StandardPixmap icon, const QString& name, const QString& tip,
+                          const char* objectName) {
+        auto* b = Named(new QToolButton(this), objectName);
         b->setIcon(style()->standardIcon(icon));
         b->setToolTip(tip);
-        b->setAccessibleName(tip);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setGeometry(du.Rect(kPlayerButtonLayout).translated(du.X(index * kPlayerButtonStep), 0));
+        b->setAccessibleName(name);
+        b->setFixedSize(side.expandedTo(b->sizeHint()));
+        row->addWidget(b);
         return b;
     };
-    previousButton = make(0, QStyle::SP_MediaSkipBackward, tr("Previous line (Alt+Left)"), "previousButton");
-    pauseButton = make(1, QStyle::SP_MediaPause, tr("Pause (Ctrl+P)"), "pauseButton");
-    nextButton = make(2, QStyle::SP_MediaSkipForward, tr("Next line (Alt+Right)"), "nextButton");
-    replayButton = make(3, QStyle::SP_BrowserReload, tr("Replay the line (Ctrl+R)"), "replayButton");
+    previousButton = make(QStyle::SP_MediaSkipBackward, tr("Previous line"), tr("Previous line (Alt+Left)"),
+                          "previousButton");
+    pauseButton = make(QStyle::SP_MediaPause, tr("Pause"), tr("Pause (Ctrl+P)"), "pauseButton");
+    nextButton = make(QStyle::SP_MediaSkipForward, tr("Next line"), tr("Next line (Alt+Right)"), "nextButton");
+    replayButton = make(QStyle::SP_BrowserReload, tr("Replay the line"), tr("Replay the line (Ctrl+R)"),
+                        "replayButton");
     pauseButton->setEnabled(false);  // until something plays
+}
+
+void CTarnwickDlg::DescribeControls()
+{
+    // Keyboard order: what the list shows, the list, then what plays it.
+    QWidget* const order[] = {captureCombo, itemCombo,  searchField,    talkList,     startButton, previousButton,
+                              pauseButton,  nextButton, replayButton, playModeCombo, volumeSlider, talkTextBox};
+    for (std::size_t i = 1; i < std::size(order); ++i)
+        setTabOrder(order[i - 1], order[i]);
+
+    faceFrame->setAccessibleName(tr("Face picture"));
+    faceFrame->setToolTip(tr("Face of the speaker"));
+    talkTextBox->setAccessibleName(tr("Talk text"));
+    talkTextBox->setToolTip(tr("Text of the line shown"));
+    castCaption->setAccessibleName(tr("Cast"));
+    castCaption->setToolTip(tr("Speaker of the line shown"));
+    waitCaption->setAccessibleName(tr("Wait after the line"));
+    waitCaption->setToolTip(tr("Wait after the line, in tenths of a second"));
+    modeCaption->setAccessibleName(tr("Line's play mode"));
+    modeCaption->setToolTip(tr("How the line shown plays"));
+    playModeCombo->setAccessibleName(tr("Play mode"));
+    playModeCombo->setToolTip(tr("How the lines play: Default, Short or Long"));
+    volumeSlider->setAccessibleName(tr("Music volume"));
+    volumeSlider->setToolTip(tr("Music volume (arrow keys; Page Up and Page Down by 10 dB)"));
+    captureCombo->setAccessibleName(tr("Capture group"));
+    captureCombo->setToolTip(tr("The capture group whose lines the list shows"));
+    itemCombo->setAccessibleName(tr("Capture item"));
+    itemCombo->setToolTip(tr("Marks the lines of a capture item, or marks or clears them all"));
+    searchField->setAccessibleName(tr("Search"));
+    searchField->setToolTip(tr("Shows the lines whose ID, cast or text holds every word (Ctrl+F; Escape empties it)"));
+    searchCount->setToolTip(tr("Lines shown / lines in the list \u00B7 marked lines shown"));
+    startButton->setToolTip(tr("Start or stop the walk through the marked lines (Space on the button)"));
+    startButton->setAccessibleDescription(tr("Starts or stops the walk through the marked lines"));
+    talkList->setAccessibleName(tr("Talk lines"));
+    talkList->setAccessibleDescription(tr("Space marks or unmarks the line, Enter plays it"));
+    talkList->setToolTip(tr("Talk lines: Space marks or unmarks, Enter plays, Ctrl+C copies "
+                            "(Shift+F10 for more)"));
 }
 
 void CTarnwickDlg::CreatePlayerShortcuts()
@@ -219,16 +349,18 @@ void CTarnwickDlg::OnInitDialog()
     connect(redo, &QShortcut::activated, this, &CTarnwickDlg::RedoMarks);
     setWindowIcon(appIcon);
 
-    sx = static_cast<float>(logicalDpiX()) / 96.0f;
-    sy = static_cast<float>(logicalDpiY()) / 96.0f;
-    faceFrame->resize(6 + static_cast<int>(90 * sx), 6 + static_cast<int>(90 * sy));
+    // Closing by keys goes the close button's way, through done().
+    for (const QKeySequence& keys : {QKeySequence(Qt::CTRL | Qt::Key_Q), QKeySequence(Qt::CTRL | Qt::Key_W)})
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, &QWidget::close);
+    for (const QKeySequence& keys : {QKeySequence(Qt::SHIFT | Qt::Key_F10), QKeySequence(Qt::Key_Menu)})
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, &CTarnwickDlg::OpenContextMenuFromKeys);
     playback.SetFaceFrameSize(faceFrame->width(), faceFrame->height());
 
+    // The talk column takes the width the first two leave.
     QHeaderView* header = talkList->header();
     header->setMinimumSectionSize(1);
     header->resizeSection(0, static_cast<int>(sx * 80));
     header->resizeSection(1, static_cast<int>(sx * 160));
-    header->resizeSection(2, static_cast<int>(sx * 400));
 
     // Drop-down heights: the whole control, edit part and list together.
     const auto setDropHeight = [](QComboBox* combo, int height) {
@@ -242,7 +374,7 @@ void CTarnwickDlg::OnInitDialog()
 
     setDropHeight(playModeCombo, static_cast<int>(sy * 100));
     playModeCombo->clear();
-    playModeCombo->addItems({QStringLiteral("Default"), QStringLiteral("Short"), QStringLiteral("Long")});
+    playModeCombo->addItems({tr("Default"), tr("Short"), tr("Long")});
     playModeCombo->setCurrentIndex(static_cast<int>(app.Settings().playMode));
     playback.SetPlayMode(PlayMode());
     playback.SetMusicEnabled(app.Settings().enableBgm);
@@ -252,6 +384,7 @@ void CTarnwickDlg::OnInitDialog()
     volumeSlider->setTickPosition(QSlider::TicksBothSides);
     volumeSlider->setPageStep(1000);
     volumeSlider->setValue(app.Settings().volumeBgm);
+    ShowVolume(volumeSlider->value());
 
     connect(captureAdapter.get(), &CSelectorCombo::Chosen, this, &CTarnwickDlg::OnCaptureChanged);
     connect(itemAdapter.get(), &CSelectorCombo::Chosen, this, &CTarnwickDlg::OnItemChanged);
@@ -281,15 +414,17 @@ void CTarnwickDlg::OnInitDialog()
     connect(&nextLineTimer.Timer(), &QTimer::timeout, this, [this] { playback.OnNextLineTimer(); });
     connect(&musicWatchTimer, &QTimer::timeout, this, [this] { playback.OnMusicWatchTimer(); });
     musicWatchTimer.start(1000);
+    // The keys go to the list first: Space marks, Enter plays.
+    talkList->setFocus(Qt::OtherFocusReason);
 }
 
 void CTarnwickDlg::contextMenuEvent(QContextMenuEvent* event)
 {
     QMenu menu(this);
     QAction* exportAction =
-        menu.addAction(QString::fromUtf8(kExportMarkedMenu), this, &CTarnwickDlg::OnExportMarked);
+        menu.addAction(tr("Export marked lines…"), this, &CTarnwickDlg::OnExportMarked);
     exportAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
-    menu.addAction(QString::fromUtf8(kChooseGameMenu), this, &CTarnwickDlg::OnChooseGameFolder);
+    menu.addAction(tr("Choose game folder…"), this, &CTarnwickDlg::OnChooseGameFolder);
     menu.addSeparator();
     QAction* undo = menu.addAction(tr("Undo marks"), this, &CTarnwickDlg::UndoMarks);
     undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
@@ -312,7 +447,18 @@ void CTarnwickDlg::contextMenuEvent(QContextMenuEvent* event)
     menu.addAction(tr("Replay the line"), this, [this] { playback.Replay(); })
         ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
     menu.addSeparator();
-    menu.addAction(QString::fromUtf8(kStringAboutMenu), this, &CTarnwickDlg::OnAbout);
+    QAction* about = menu.addAction(tr("&About Tarnwick..."), this, &CTarnwickDlg::OnAbout);
+    // Each entry's tooltip names its keys, as the controls' do.
+    about->setShortcut(QKeySequence::HelpContents);
+    for (QAction* action : menu.actions()) {
+        if (action->isSeparator())
+            continue;
+        QString tip = action->text().remove(QLatin1Char('&'));
+        if (!action->shortcut().isEmpty())
+            tip += QStringLiteral(" (%1)").arg(action->shortcut().toString(QKeySequence::NativeText));
+        action->setToolTip(tip);
+    }
+    menu.setToolTipsVisible(true);
     menu.exec(event->globalPos());
 }
 
@@ -337,7 +483,7 @@ void CTarnwickDlg::OnChooseGameFolder()
     Failure_T why;
     if (!app.ChooseGameFolder(*chosen, why)) {
         QMessageBox::warning(this, QString::fromUtf8(kMainDialogCaption),
-                             QStringLiteral("The game does not open there:\n%1")
+                             tr("The game does not open there:\n%1")
                                  .arg(QString::fromLocal8Bit(why.Describe())));
         return;
     }
@@ -347,20 +493,29 @@ void CTarnwickDlg::OnChooseGameFolder()
     accept();
 }
 
-void CTarnwickDlg::resizeEvent(QResizeEvent* event)
+void CTarnwickDlg::keyPressEvent(QKeyEvent* event)
 {
-    QDialog::resizeEvent(event);
-    if (!talkList)
+    if (event->matches(QKeySequence::Cancel) && playback.State() != PlaybackState_T::kStopped) {
+        playback.Stop();
+        event->accept();
         return;
-    const int dw = width() - layoutSize.width();
-    const int dh = height() - layoutSize.height();
-    // On a screen smaller than the layout the list gives up its height
-    // first, down to a few rows.
-    const int minListHeight = std::min(listLayout.height(), 4 * talkList->fontMetrics().height());
-    talkList->setGeometry(listLayout.x(), listLayout.y(), std::max(1, listLayout.width() + dw),
-                          std::max(minListHeight, listLayout.height() + dh));
-    searchField->setGeometry(searchLayout.adjusted(0, 0, dw, 0));
-    searchCount->setGeometry(countLayout.translated(dw, 0));
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void CTarnwickDlg::OpenContextMenuFromKeys()
+{
+    QWidget* target = focusWidget() ? focusWidget() : this;
+    QPoint at = target->rect().center();
+    if (target == talkList && talkList->currentIndex().isValid()) {
+        const QRect row = talkList->visualRect(talkList->currentIndex());
+        at = talkList->viewport()->mapTo(talkList, row.bottomLeft() + QPoint(row.height(), 0));
+    } else if (target == talkTextBox) {
+        at = talkTextBox->viewport()->mapTo(talkTextBox, talkTextBox->cursorRect().bottomRight());
+    }
+    // A control without a menu of its own passes the event on to the window.
+    QContextMenuEvent event(QContextMenuEvent::Keyboard, at, target->mapToGlobal(at));
+    QCoreApplication::sendEvent(target, &event);
 }
 
 void CTarnwickDlg::FitToScreen()
@@ -370,11 +525,17 @@ void CTarnwickDlg::FitToScreen()
         return;
     // Room for the window manager's frame around the client area.
     const QSize room = s->availableGeometry().size() - QSize(16, 48);
-    setMinimumSize(layoutSize.boundedTo(room).expandedTo(QSize(1, 1)));
+    // The layout keeps the window at least as large as its texts need; only
+    // a screen smaller than that sets a smaller minimum.
+    const QSize least = minimumSizeHint();
+    layoutSize = layoutSize.expandedTo(least);
+    if (!room.expandedTo(least).boundedTo(room).isValid() || least.width() > room.width() ||
+        least.height() > room.height())
+        setMinimumSize(least.boundedTo(room).expandedTo(QSize(1, 1)));
     QSize wanted = layoutSize;
     const WindowPlace_T& place = app.Settings().place;
     if (place.width > 0 && place.height > 0)
-        wanted = QSize(place.width, place.height).expandedTo(layoutSize);
+        wanted = QSize(place.width, place.height);
     resize(wanted.boundedTo(room).expandedTo(minimumSize()));
     openedSize = size();
     if (!place.hasPosition)
@@ -430,10 +591,14 @@ void CTarnwickDlg::ApplySearch()
 void CTarnwickDlg::UpdateCount()
 {
     const QLocale numbers(QLocale::English);  // "4,301" in either language
-    searchCount->setText(tr("%1 / %2 · %3 marked")
-                             .arg(numbers.toString(static_cast<qulonglong>(talkRows.RowCount())),
-                                  numbers.toString(static_cast<qulonglong>(talkRows.TotalRowCount())),
-                                  numbers.toString(static_cast<qulonglong>(talkRows.MarkedShownCount()))));
+    // Room for the count's longest text in this list, so that typing never
+    // resizes the row.
+    const QString total = numbers.toString(static_cast<qulonglong>(talkRows.TotalRowCount()));
+    const QString count = tr("%1 / %2 · %3 marked")
+                              .arg(numbers.toString(static_cast<qulonglong>(talkRows.RowCount())), total,
+                                   numbers.toString(static_cast<qulonglong>(talkRows.MarkedShownCount())));
+    searchCount->setMinimumWidth(WidestText(searchCount, {tr("%1 / %2 · %3 marked").arg(total, total, total), count}));
+    searchCount->setText(count);
 }
 
 void CTarnwickDlg::CommitMarks()
@@ -509,6 +674,12 @@ void CTarnwickDlg::OnPlayModeChanged(int index)
 void CTarnwickDlg::OnHScroll(int position)
 {
     app.SetMusicVolume(position);
+    ShowVolume(position);
+}
+
+void CTarnwickDlg::ShowVolume(int hundredthsOfDb)
+{
+    volumeSlider->setAccessibleDescription(tr("%1 dB").arg(hundredthsOfDb / 100.0, 0, 'f', 1));
 }
 
 void CTarnwickDlg::done(int result)
@@ -544,24 +715,29 @@ void CTarnwickDlg::ShowTalkText(const std::string& text)
 
 void CTarnwickDlg::ShowCast(std::string_view castName)
 {
-    castCaption->setText(GameText(castName));
+    const QString cast = GameText(castName);
+    castCaption->setText(cast);
+    castCaption->setAccessibleName(tr("Cast: %1").arg(cast));
+    faceFrame->setAccessibleName(cast.isEmpty() ? tr("Face picture") : tr("Face of %1").arg(cast));
 }
 
 void CTarnwickDlg::ShowWait(const std::string& wait)
 {
     waitCaption->setText(QString::fromStdString(wait));
+    waitCaption->setAccessibleName(tr("Wait: %1 tenths of a second").arg(waitCaption->text()));
 }
 
 void CTarnwickDlg::ShowMode(const char* mode)
 {
-    modeCaption->setText(QString::fromLatin1(mode));
+    modeCaption->setText(tr(mode));  // the walker names it in English
+    modeCaption->setAccessibleName(tr("Line's play mode: %1").arg(modeCaption->text()));
 }
 
 void CTarnwickDlg::ShowStartText(StartText_T text)
 {
-    const char* shown = text == StartText_T::kStop ? kStopText
-                        : text == StartText_T::kPlayAgain ? kPlayAgainText : kStartText;
-    startButton->setText(QString::fromUtf8(shown));
+    startButton->setText(text == StartText_T::kStop        ? tr("Stop")
+                         : text == StartText_T::kPlayAgain ? tr("Play again")
+                                                           : tr("Start"));
     UpdateTitle();
 }
 
@@ -571,7 +747,7 @@ void CTarnwickDlg::ShowState(PlaybackState_T state)
     pauseButton->setIcon(style()->standardIcon(paused ? QStyle::SP_MediaPlay : QStyle::SP_MediaPause));
     const QString tip = paused ? tr("Resume (Ctrl+P)") : tr("Pause (Ctrl+P)");
     pauseButton->setToolTip(tip);
-    pauseButton->setAccessibleName(tip);
+    pauseButton->setAccessibleName(paused ? tr("Resume") : tr("Pause"));
     pauseButton->setEnabled(state != PlaybackState_T::kStopped);
     UpdateTitle();
 }

@@ -18,6 +18,10 @@
 
 class QAbstractItemModel;
 class QComboBox;
+class QGridLayout;
+class QHBoxLayout;
+class QKeyEvent;
+class QLayout;
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
@@ -79,15 +83,25 @@ public slots:
 
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
+    // Escape stops what plays; with nothing playing it closes the window.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void CreateControls();
+    // The line's face, text and captions with the settings beside them.
+    QGridLayout* CreateLineControls(const CDialogUnits& du);
+    // Start, the player's buttons, the search and its count.
+    QHBoxLayout* CreateStartRow(const CDialogUnits& du);
+    // Tab order, tooltips and accessible names of the controls.
+    void DescribeControls();
     void OnInitDialog();
     // The window opens at its layout size or the stored one, never larger
-    // than the screen; it may grow, and shrink only below the layout on a
-    // screen too small for it.
+    // than the screen; it may shrink to its layout's minimum, or below it
+    // on a screen too small for that.
     void FitToScreen();
+    // The menu key and Shift+F10: the focused control's context menu, or
+    // the window's, at the control.
+    void OpenContextMenuFromKeys();
     void RestorePlace();
     void OnSearchChanged();
     void ApplySearch();
@@ -101,10 +115,12 @@ private:
     void OnItemChanged();
     void OnPlayModeChanged(int index);
     void OnHScroll(int position);
+    // The volume as a screen reader tells it, in decibels.
+    void ShowVolume(int hundredthsOfDb);
 
     PlayMode_T PlayMode() const;
     // The player's buttons beside Start and their keys.
-    void CreatePlayerButtons(const CDialogUnits& du);
+    void CreatePlayerButtons(const CDialogUnits& du, QLayout* row);
     void CreatePlayerShortcuts();
     void TogglePause();
 
@@ -149,16 +165,13 @@ private:
     CLineSearch search;
     CMarkHistory markHistory;
 
-    // Where the list and the search field lie at the layout's size: they
-    // take whatever the window has beyond it.
+    // The window's default size: the layout's drawn size, or its minimum
+    // where the texts need more.
     QSize layoutSize;
     // The size the window opened at, the stored one as the screen allowed:
     // kept in the settings in place of the stored one only once the user
     // has resized the window.
     QSize openedSize;
-    QRect listLayout;
-    QRect searchLayout;
-    QRect countLayout;
 
     CQtLineTimer nextLineTimer;
     QTimer musicWatchTimer;

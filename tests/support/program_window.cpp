@@ -55,6 +55,8 @@ void RunProgramWindow(const TempFolder& program, const ProgramWindowOptions_T& o
     if (options.withCaptures)
         std::filesystem::copy_file(DemoGameFolder() + "/CaptureList.xml", program / "CaptureList.xml",
                                    std::filesystem::copy_options::overwrite_existing);
+    // The window's texts as the tests check them, whatever the machine's locale.
+    const CUiTranslation translation(UiLanguage_T::kJapanese);
     const HostEnvironment_T env{.home = options.home.empty() ? program.Path() : options.home};
     CTarnwickApp app(ProgramPathsFor(program / "tarnwick", env), env);
     if (options.withMusic)

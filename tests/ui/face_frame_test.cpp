@@ -1,5 +1,6 @@
 #include "ui/face_frame.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QImage>
 #include <QPixmap>
@@ -68,6 +69,10 @@ TEST_F(FaceFrameTest, ThinBlackFrameUntilTheFirstFace)
     EXPECT_EQ(empty.pixel(95, 40), qRgb(0, 0, 0));
     EXPECT_NE(empty.pixel(1, 1), qRgb(0, 0, 0));
     EXPECT_NE(empty.pixel(48, 48), qRgb(0, 0, 0));
+    // Screen readers hear of a picture, not of a border.
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&widget);
+    ASSERT_NE(accessible, nullptr);
+    EXPECT_EQ(accessible->role(), QAccessible::Graphic);
 }
 
 TEST_F(FaceFrameTest, FaceSurvivesRepaintsAndBeingHidden)

@@ -2,10 +2,13 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QComboBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTimer>
+#include <QTranslator>
 #include <QtTest/QTest>
 
 #include <filesystem>
@@ -16,6 +19,11 @@
 #include "support/demo_game.h"
 #include "support/program_window.h"
 #include "support/temp_folder.h"
+#include "talk/capture_list.h"
+#include "talk/selection_lists.h"
+#include "ui/about_dlg.h"
+#include "ui/res/resources.h"
+#include "ui/selector_combo.h"
 #include "ui/tarnwick_dlg.h"
 
 namespace tarnwick {
@@ -78,6 +86,118 @@ TEST(QtStartupUiTest, MessageBoxShowsTheTextWithAnOkButton)
     });
     ui.ShowMessage("Failed to read another_aa_talk.csv");
     EXPECT_EQ(text, QStringLiteral("Failed to read another_aa_talk.csv"));
+}
+
+TEST(QtStartupUiTest, LanguageFollowsTheSettingThenTheFirstUsableUiLanguage)
+{
+    using enum UiLanguage_T;
+    const struct {
+        QStringList uiLanguages;
+        const char* setting;
+        UiLanguage_T expected;
+    } cases[] = {
+        {{"ja-JP", "ja"}, "", kJapanese},
+        {{"ja_JP.UTF-8"}, "", kJapanese},
+        {{"en-US", "ja"}, "", kEnglish},
+        {{"de-DE", "ja-JP"}, "", kEnglish},
+        {{"C"}, "", kEnglish},
+        {{"POSIX", "ja"}, "", kEnglish},
+        {{}, "", kEnglish},
+        {{"", "@x", "ja"}, "", kJapanese},  // nothing of a language: the next says
+        {{"C"}, "ja", kJapanese},
+        {{"ja-JP"}, "en", kEnglish},
+        {{"ja-JP"}, "JA", kJapanese},  // not a value the key takes: the locale says
+        {{"en-GB"}, "fr", kEnglish},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ChooseUiLanguage(c.uiLanguages, c.setting), c.expected)
+            << c.uiLanguages.join(QLatin1Char(',')).toStdString() << " / " << c.setting;
+}
+
+TEST(QtStartupUiTest, EachTranslationGivesTheWindowItsTexts)
+{
+    // The program's own entry as the core adds it, in the selector's widget.
+    CSelectorModel captures;
+    QComboBox box;
+    const CSelectorCombo adapter(captures, &box);
+    captures.Add(kAllTalksText);
+    captures.Select(0);
+    const struct {
+        UiLanguage_T language;
+        const char* start;
+        const char* all;
+        const char* languageLine;
+    } cases[] = {
+        {UiLanguage_T::kJapanese, "開始", "(すべて)", "言語: 日本語"},
+        {UiLanguage_T::kEnglish, "Start", "(all)", "Language: English"},
+    };
+    for (const auto& c : cases) {
+        const CUiTranslation translation(c.language);
+        ASSERT_TRUE(translation.Loaded());
+        EXPECT_EQ(CTarnwickDlg::tr("Start"), QString::fromUtf8(c.start));
+        EXPECT_EQ(box.itemText(0), QString::fromUtf8(c.all));
+        const CAboutDlg about;
+        const auto* line = about.findChild<QLabel*>(QStringLiteral("about%1").arg(kIdAboutLanguage));
+        ASSERT_NE(line, nullptr);
+        EXPECT_EQ(line->text(), QString::fromUtf8(c.languageLine));
+    }
+}
+
+// Marks every text it translates, so that what went through translation shows.
+class CMarkingTranslator : public QTranslator {
+public:
+    QString translate(const char* context, const char* source, const char*, int) const override
+    {
+        return QStringLiteral("<%1|%2>").arg(QLatin1String(context), QString::fromUtf8(source));
+    }
+    bool isEmpty() const override { return false; }
+};
+
+TEST(QtStartupUiTest, StartupTranslatesTheCoresFixedTextsOnly)
+{
+    CMarkingTranslator marking;
+    QCoreApplication::installTranslator(&marking);
+    const FileDialogRequest_T request = GameFolderRequest("/g");
+    const auto marked = [](const char* text) { return QStringLiteral("<tarnwick::CQtStartupUi|%1>").arg(text); };
+    EXPECT_EQ(StartupText(request.title), marked("Select application install folder."));
+    EXPECT_EQ(QtNameFilters(request.filters),
+              marked("Exe File") + QStringLiteral(" (*.exe);;") + marked("All files") + QStringLiteral(" (*)"));
+    EXPECT_EQ(StartupText(kTalkTableMissing), marked(kTalkTableMissing));
+    // The path after the known beginning stays as it is.
+    EXPECT_EQ(StartupText(std::string(kSettingsTooLarge) + "/home/a b/tarnwick.ini"),
+              marked(kSettingsTooLarge) + QStringLiteral("/home/a b/tarnwick.ini"));
+    EXPECT_EQ(StartupText("Exe File (*.exe)"), QStringLiteral("Exe File (*.exe)"));
+    EXPECT_EQ(StartupText("something else"), QStringLiteral("something else"));
+    QCoreApplication::removeTranslator(&marking);
+}
+
+TEST(QtStartupUiTest, OnlyTheProgramsOwnSelectorEntriesAreTranslated)
+{
+    CCaptureElm item;
+    const struct {
+        std::vector<std::pair<const char*, CCaptureElm*>> entries;
+        std::vector<const char*> expected;  // source text per entry, null for data
+    } cases[] = {
+        // The capture selector: a group may be named like the program's entries.
+        {{{kAllTalksText, nullptr}, {kClearAllText, nullptr}, {kAllTalksText, nullptr}}, {"(all)", nullptr, nullptr}},
+        // The item selector: items carry their capture item, whatever their name.
+        {{{kCheckAllText, nullptr}, {kClearAllText, nullptr}, {kCheckAllText, &item}},
+         {"(mark all)", "(unmark all)", nullptr}},
+        // Only at their places: a game's name first is data.
+        {{{"(all)", nullptr}, {kClearAllText, nullptr}}, {nullptr, nullptr}},
+        {{{kCheckAllText, &item}, {kClearAllText, nullptr}}, {nullptr, nullptr}},
+    };
+    for (const auto& c : cases) {
+        CSelectorModel model;
+        for (const auto& [text, data] : c.entries)
+            model.Add(text, data);
+        for (int i = 0; i < model.Count(); ++i) {
+            const char* source = ProgramEntrySource(model, i);
+            EXPECT_STREQ(source, c.expected[static_cast<std::size_t>(i)]) << "entry " << i;
+        }
+        EXPECT_EQ(ProgramEntrySource(model, model.Count()), nullptr);
+        EXPECT_EQ(ProgramEntrySource(model, -1), nullptr);
+    }
 }
 
 TEST(QtStartupUiTest, AGameInAProtonPrefixOpensTheWindowWithoutAnyDialog)

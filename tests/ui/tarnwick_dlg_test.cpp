@@ -10,9 +10,11 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSlider>
+#include <QStyleOptionComboBox>
 #include <QToolButton>
 #include <QTimer>
 #include <QtTest/QTest>
@@ -29,6 +31,7 @@
 #include "talk/selection_lists.h"
 #include "ui/about_dlg.h"
 #include "ui/dialog_units.h"
+#include "ui/qt_startup_ui.h"
 #include "ui/res/resources.h"
 #include "ui/search_field.h"
 #include "ui/talk_list_view.h"
@@ -77,34 +80,95 @@ protected:
     std::string settings;
 };
 
-TEST_F(DialogTest, LayoutFollowsTheTemplateAtNinetySixDpi)
+// Every visible control of the window at its own place: none covers
+// another, and no label, button or drop-down is narrower than its text.
+void ExpectEveryTextFitsAndNothingOverlaps(CTarnwickDlg& dlg, const std::string& where)
 {
-    Run([](CTarnwickDlg& dlg, CTarnwickApp&) {
-        ASSERT_FLOAT_EQ(dlg.ScaleX(), 1.0f) << "the offscreen screen should be 96 dpi";
-        const CDialogUnits du(dlg.font());
-        EXPECT_EQ(dlg.size(), QSize(du.X(kMainDialogWidth), du.Y(kMainDialogHeight)));
-        EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Tarnwick"));
+    std::vector<QWidget*> shown;
+    for (QWidget* w : dlg.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (w->isVisible() && !w->isWindow())
+            shown.push_back(w);
+    ASSERT_GE(shown.size(), 19u) << where;
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        const QWidget* w = shown[i];
+        EXPECT_TRUE(dlg.rect().contains(w->geometry())) << where << ": " << w->objectName().toStdString();
+        for (std::size_t j = i + 1; j < shown.size(); ++j) {
+            EXPECT_FALSE(w->geometry().intersects(shown[j]->geometry()))
+                << where << ": " << w->objectName().toStdString() << " and " << shown[j]->objectName().toStdString();
+        }
+        if (qobject_cast<const QLabel*>(w) || qobject_cast<const QPushButton*>(w)) {
+            EXPECT_GE(w->width(), w->sizeHint().width()) << where << ": " << w->objectName().toStdString();
+        }
+        if (const auto* combo = qobject_cast<const QComboBox*>(w)) {
+            QStyleOptionComboBox option;
+            option.initFrom(combo);
+            const QRect field = combo->style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                               QStyle::SC_ComboBoxEditField, combo);
+            EXPECT_GE(field.width(), combo->fontMetrics().horizontalAdvance(combo->currentText()))
+                << where << ": " << combo->objectName().toStdString();
+        }
+    }
+}
 
-        auto* face = Child<QFrame>(dlg, "faceFrame");
-        EXPECT_EQ(face->geometry(), QRect(du.X(7), du.Y(22), 96, 96));
-        auto* list = Child<CTalkListView>(dlg, "talkList");
-        EXPECT_EQ(list->geometry(), QRect(du.X(7), du.Y(110), du.X(306), du.Y(138)));
-        EXPECT_EQ(list->header()->sectionSize(0), 80);
-        EXPECT_EQ(list->header()->sectionSize(1), 160);
-        EXPECT_EQ(list->header()->sectionSize(2), 400);
-        EXPECT_EQ(Child<QPushButton>(dlg, "startButton")->geometry(), QRect(du.X(7), du.Y(79), du.X(50), du.Y(14)));
-        EXPECT_EQ(Child<QComboBox>(dlg, "itemCombo")->geometry().topLeft(), QPoint(du.X(140), du.Y(97)));
-        EXPECT_EQ(Child<QSlider>(dlg, "volumeSlider")->geometry(), QRect(du.X(219), du.Y(49), du.X(87), du.Y(19)));
-
-        // Texts as the template has them.
-        EXPECT_EQ(Child<QLabel>(dlg, "castCaption")->text(), QStringLiteral("（キャスト）"));
-        EXPECT_EQ(Child<QLabel>(dlg, "modeCaption")->text(), QStringLiteral("（再生モード）"));
-        EXPECT_EQ(Child<QPushButton>(dlg, "startButton")->text(), QStringLiteral("開始"));
-
-        QDir().mkpath(QString::fromStdString(test::ArtifactsFolder()));
-        const QString shot = QString::fromStdString(test::ArtifactsFolder() + "/tarnwick-window.png");
+// The window at its default size, at 1400x900 and at its smallest: the
+// face keeps its size, the list and text box take the rest, the talk column
+// the list's width beyond the first two.
+void ExpectTheLayoutFits(CTarnwickDlg& dlg, const std::string& language)
+{
+    ASSERT_FLOAT_EQ(dlg.ScaleX(), 1.0f) << "the offscreen screen should be 96 dpi";
+    const CDialogUnits du(dlg.font());
+    // The default size is the layout's drawn one unless the texts need more.
+    EXPECT_EQ(dlg.size(), QSize(du.X(kMainDialogWidth), du.Y(kMainDialogHeight)).expandedTo(dlg.minimumSize()));
+    EXPECT_LE(dlg.minimumSize().width(), du.X(kMainDialogWidth)) << language;
+    auto* face = dlg.findChild<QFrame*>(QStringLiteral("faceFrame"));
+    auto* list = dlg.findChild<CTalkListView*>(QStringLiteral("talkList"));
+    auto* text = dlg.findChild<QWidget*>(QStringLiteral("talkTextBox"));
+    ASSERT_TRUE(face && list && text);
+    QDir().mkpath(QString::fromStdString(test::ArtifactsFolder()));
+    struct Size_T {
+        const char* name;
+        QSize size;
+    };
+    QSize listBefore;
+    QSize textBefore;
+    for (const Size_T& size : {Size_T{"default", dlg.size()}, Size_T{"large", QSize(1400, 900)},
+                               Size_T{"smallest", QSize(1, 1)}}) {
+        dlg.resize(size.size);
+        const std::string where = language + " " + size.name;
+        ExpectEveryTextFitsAndNothingOverlaps(dlg, where);
+        EXPECT_EQ(face->size(), QSize(96, 96)) << where;
+        EXPECT_EQ(list->header()->sectionSize(0), 80) << where;
+        EXPECT_EQ(list->header()->sectionSize(1), 160) << where;
+        EXPECT_EQ(list->header()->sectionSize(2), list->viewport()->width() - 240) << where;
+        if (listBefore.isValid() && dlg.width() > 1000) {
+            EXPECT_GT(list->width(), listBefore.width() + 600) << where;
+            EXPECT_GT(list->height(), listBefore.height() + 200) << where;
+            EXPECT_GT(text->width(), textBefore.width() + 600) << where;
+            EXPECT_GT(text->height(), textBefore.height()) << where;
+        }
+        listBefore = list->size();
+        textBefore = text->size();
+        const QString shot = QString::fromStdString(test::ArtifactsFolder() + "/tarnwick-window-" + language + "-" +
+                                                    size.name + ".png");
         EXPECT_TRUE(dlg.grab().save(shot));
-    });
+    }
+}
+
+TEST_F(DialogTest, LayoutFitsItsTextsInEitherLanguageAndGivesTheListAndTextTheRoom)
+{
+    // Japanese, as the program runs on the demo game.
+    Run([](CTarnwickDlg& dlg, CTarnwickApp&) { ExpectTheLayoutFits(dlg, "ja"); });
+    // English, on a window with no game: the same controls, the list empty.
+    const CUiTranslation english(UiLanguage_T::kEnglish);
+    ASSERT_TRUE(english.Loaded());
+    const HostEnvironment_T env{.home = program.Path()};
+    CTarnwickApp app(ProgramPathsFor(program / "tarnwick", env), env);
+    CTarnwickDlg dlg(app);
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
+    EXPECT_EQ(Child<QPushButton>(dlg, "startButton")->text(), QStringLiteral("Start"));
+    ExpectTheLayoutFits(dlg, "en");
+    dlg.close();
 }
 
 TEST_F(DialogTest, OpensWithEveryLineListedAndMarked)
@@ -214,7 +278,7 @@ TEST_F(DialogTest, ASearchNarrowsTheListTheWalkAndComesBackNextTime)
         ASSERT_GT(shown, 1u);
         ASSERT_LT(shown, all);
         EXPECT_EQ(dlg.SearchCount()->text(),
-                  QStringLiteral("%1 / %2 \u00B7 %1 marked").arg(shown).arg(QLocale(QLocale::English).toString(qulonglong(all))));
+                  QStringLiteral("%1 / %2 \u00B7 \u5370 %1 \u4EF6").arg(shown).arg(QLocale(QLocale::English).toString(qulonglong(all))));
         // The cells show breaks as arrows, the tooltip the whole text.
         auto* list = Child<CTalkListView>(dlg, "talkList");
         EXPECT_FALSE(list->model()->index(0, 2).data().toString().contains(QStringLiteral("$R")));
@@ -252,7 +316,7 @@ TEST_F(DialogTest, MarksAreUndoneCopiedCountedAndKeptForTheNextStart)
         list->setFocus();
         list->SelectRow(3);
         QTest::keyClick(list, Qt::Key_Space);
-        EXPECT_EQ(count(), QStringLiteral("%1 marked").arg(all - 1));
+        EXPECT_EQ(count(), QStringLiteral("\u5370 %1 \u4EF6").arg(all - 1));
         QTest::keyClick(list, Qt::Key_Z, Qt::ControlModifier);
         EXPECT_TRUE(dlg.TalkRows().IsChecked(3));
         QTest::keyClick(list, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
@@ -263,7 +327,7 @@ TEST_F(DialogTest, MarksAreUndoneCopiedCountedAndKeptForTheNextStart)
         items->setFocus();
         QTest::keyClick(items, Qt::Key_Down);
         EXPECT_EQ(CheckedRows(dlg), 0);
-        EXPECT_EQ(count(), QStringLiteral("0 marked"));
+        EXPECT_EQ(count(), QStringLiteral("\u5370 0 \u4EF6"));
         QTest::keyClick(list, Qt::Key_Z, Qt::ControlModifier);
         EXPECT_EQ(CheckedRows(dlg), static_cast<int>(all) - 1);
         EXPECT_FALSE(dlg.TalkRows().IsChecked(3));
@@ -365,6 +429,81 @@ TEST_F(DialogTest, PlayerKeysAndButtonsReachThePlaybackAndThePauseKeepsTheTitle)
         EXPECT_TRUE(pause->toolTip().contains(QStringLiteral("Pause")));
         EXPECT_TRUE(dlg.Walker().walking);
     });
+}
+
+TEST_F(DialogTest, KeysStopTheWalkCloseTheWindowMoveInOrderAndOpenTheMenu)
+{
+    Run([](CTarnwickDlg& dlg, CTarnwickApp&) {
+        dlg.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+        auto* slider = Child<QSlider>(dlg, "volumeSlider");
+        const QImage unfocused = slider->grab().toImage();
+        // Tab walks from the selectors through the list to what plays it;
+        // the pause button waits until something plays.
+        Child<QComboBox>(dlg, "captureCombo")->setFocus(Qt::TabFocusReason);
+        QStringList visited;
+        for (int i = 0; i < 12; ++i) {
+            QWidget* focus = QApplication::focusWidget();
+            ASSERT_NE(focus, nullptr);
+            visited << focus->objectName();
+            if (focus == slider) {
+                EXPECT_NE(slider->grab().toImage(), unfocused) << "the slider shows no focus";
+            }
+            QTest::keyClick(focus, Qt::Key_Tab);
+        }
+        EXPECT_EQ(visited.join(QLatin1Char(' ')).toStdString(),
+                  "captureCombo itemCombo searchField talkList startButton previousButton nextButton "
+                  "replayButton playModeCombo volumeSlider talkTextBox captureCombo");
+
+        // Shift+F10 or the menu key in the list: the window's menu, at the
+        // current row.
+        auto* list = Child<CTalkListView>(dlg, "talkList");
+        list->setFocus();
+        list->SelectRow(2);
+        for (const QKeyCombination keys : {Qt::SHIFT | Qt::Key_F10, QKeyCombination(Qt::Key_Menu)}) {
+            QStringList entries;
+            QPoint menuAt;
+            QTimer::singleShot(50, [&] {
+                if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+                    for (const QAction* action : menu->actions())
+                        entries << action->toolTip();
+                    menuAt = menu->pos();
+                    menu->close();
+                }
+            });
+            QTest::keyClick(list, keys.key(), keys.keyboardModifiers());
+            // Its entries' tooltips name their keys: export and About among them.
+            const QString tips = entries.join(QLatin1Char('|'));
+            EXPECT_TRUE(tips.contains(QStringLiteral(" (Ctrl+E)|")) && tips.endsWith(QStringLiteral(" (F1)")))
+                << tips.toStdString();
+            EXPECT_TRUE(list->rect().contains(list->mapFromGlobal(menuAt))) << "the menu opens at the list";
+        }
+
+        // Escape stops a walk and the window stays; with nothing playing it
+        // closes the window.
+        Child<QPushButton>(dlg, "startButton")->click();
+        ASSERT_NE(dlg.Playback().State(), PlaybackState_T::kStopped);
+        QTest::keyClick(list, Qt::Key_Escape);
+        // A device that really played the clip tells of its end from the
+        // event loop.
+        for (int i = 0; i < 400 && dlg.Playback().State() != PlaybackState_T::kStopped; ++i)
+            QTest::qWait(5);
+        EXPECT_EQ(dlg.Playback().State(), PlaybackState_T::kStopped);
+        EXPECT_TRUE(dlg.isVisible());
+        QTest::keyClick(list, Qt::Key_Escape);
+        EXPECT_FALSE(dlg.isVisible());
+    });
+    // Ctrl+W and Ctrl+Q close it as its close button does: the place kept.
+    for (const Qt::Key key : {Qt::Key_W, Qt::Key_Q}) {
+        std::string kept;
+        Run([&](CTarnwickDlg& dlg, CTarnwickApp&) {
+            dlg.TalkRows().SetCurrentRow(5);
+            kept = "\nTalkID=" + std::to_string(dlg.TalkRows().RecordAt(5)->talkId);
+            QTest::keyClick(&dlg, key, Qt::ControlModifier);
+            EXPECT_FALSE(dlg.isVisible()) << QKeySequence(key).toString().toStdString();
+        });
+        EXPECT_NE(Settings().find(kept), std::string::npos) << Settings();
+    }
 }
 
 TEST_F(DialogTest, AFreshSettingsFileOpensInLongMode)

@@ -1,10 +1,12 @@
 #include <QApplication>
 #include <QFile>
+#include <QLocale>
 #include <QProcess>
 
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "host/host_environment.h"
 #include "host/program_folder.h"
@@ -53,6 +55,9 @@ int main(int argc, char** argv)
     const tarnwick::HostEnvironment_T environment = tarnwick::HostEnvironment_T::FromProcess();
     auto app = std::make_unique<tarnwick::CTarnwickApp>(
         tarnwick::ProgramPathsFor(tarnwick::RunningExecutablePath(), environment), environment);
+    // The settings may name the window's language; read before the game
+    // starts opening on its own thread.
+    const std::string languageSetting = app->LanguageSetting();
     // The game opens while Qt starts.
     app->BeginOpeningStoredGame();
 
@@ -62,6 +67,9 @@ int main(int argc, char** argv)
     // Lets a Wayland compositor match the window to the menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("tarnwick"));
 
+    // Before any window or dialog: they take their texts as they are built.
+    const tarnwick::CUiTranslation translation(
+        tarnwick::ChooseUiLanguage(QLocale::system().uiLanguages(), languageSetting));
     tarnwick::CQuitSignals quitSignals;
     app->BgmPlayer().SetMediaFactory([] { return std::make_unique<tarnwick::CQtMediaPlayer>(); });
     {

@@ -1,0 +1,445 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="en">
+<context>
+    <name>ExportTexts_T</name>
+    <message>
+        <source>Nothing was written: no existing folder was chosen.
+The folder dialog gave:
+%1
+Pick a folder in the list, or type the path of one that exists.</source>
+        <translation>Nothing was written: no existing folder was chosen.
+The folder dialog gave:
+%1
+Pick a folder in the list, or type the path of one that exists.</translation>
+    </message>
+    <message>
+        <source>The folder is not empty:
+%1
+It holds other files and no earlier export. Write the lines into it anyway?</source>
+        <translation>The folder is not empty:
+%1
+It holds other files and no earlier export. Write the lines into it anyway?</translation>
+    </message>
+    <message>
+        <source>The lines cannot go into this folder:
+%1</source>
+        <translation>The lines cannot go into this folder:
+%1</translation>
+    </message>
+    <message>
+        <source>Stopped: the folder %1 cannot take more files (%2 of %3 lines were done).</source>
+        <translation>Stopped: the folder %1 cannot take more files (%2 of %3 lines were done).</translation>
+    </message>
+    <message>
+        <source>Cancelled: %1 of %2 lines were written to %3.</source>
+        <translation>Cancelled: %1 of %2 lines were written to %3.</translation>
+    </message>
+    <message>
+        <source>%1 lines were written to %2.</source>
+        <translation>%1 lines were written to %2.</translation>
+    </message>
+    <message>
+        <source>
+%1 had no voice clip, %2 had no face picture.</source>
+        <translation>
+%1 had no voice clip, %2 had no face picture.</translation>
+    </message>
+    <message>
+        <source>
+%1 files could not be written, the first: %2</source>
+        <translation>
+%1 files could not be written, the first: %2</translation>
+    </message>
+    <message>
+        <source>
+%1 files of the earlier export could not be removed, the first: %2</source>
+        <translation>
+%1 files of the earlier export could not be removed, the first: %2</translation>
+    </message>
+    <message>
+        <source>Export marked lines</source>
+        <translation>Export marked lines</translation>
+    </message>
+    <message>
+        <source>No marked lines are shown in the list.</source>
+        <translation>No marked lines are shown in the list.</translation>
+    </message>
+    <message>
+        <source>Writing lines to %1</source>
+        <translation>Writing lines to %1</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>Writing lines to %1: %2 / %3</source>
+        <translation>Writing lines to %1: %2 / %3</translation>
+    </message>
+</context>
+<context>
+    <name>tarnwick::CAboutDlg</name>
+    <message>
+        <source>About Tarnwick</source>
+        <translation>About Tarnwick</translation>
+    </message>
+    <message>
+        <source>Tarnwick, Version %1</source>
+        <translation>Tarnwick, Version %1</translation>
+    </message>
+    <message>
+        <source>Copyright (C) 2026 The Tarnwick developers.
+Released under the MIT license; no warranty.</source>
+        <translation>Copyright (C) 2026 The Tarnwick developers.
+Released under the MIT license; no warranty.</translation>
+    </message>
+    <message>
+        <source>Language: English</source>
+        <translation>Language: English</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>tarnwick::CMprisPlayer</name>
+    <message>
+        <source>Tarnwick</source>
+        <translation>Tarnwick</translation>
+    </message>
+</context>
+<context>
+    <name>tarnwick::CMprisRootAdaptor</name>
+    <message>
+        <source>Tarnwick</source>
+        <translation>Tarnwick</translation>
+    </message>
+</context>
+<context>
+    <name>tarnwick::CQtStartupUi</name>
+    <message>
+        <source>Failed to read another_aa_talk.csv</source>
+        <translation>Failed to read another_aa_talk.csv</translation>
+    </message>
+    <message>
+        <source>settings file too large, not used: </source>
+        <translation>settings file too large, not used: </translation>
+    </message>
+    <message>
+        <source>Select application install folder.</source>
+        <translation>Select application install folder.</translation>
+    </message>
+    <message>
+        <source>Exe File</source>
+        <translation>Exe File</translation>
+    </message>
+    <message>
+        <source>All files</source>
+        <translation>All files</translation>
+    </message>
+</context>
+<context>
+    <name>tarnwick::CSearchField</name>
+    <message>
+        <source>Clear the search</source>
+        <translation>Clear the search</translation>
+    </message>
+    <message>
+        <source>Clear the search (Escape)</source>
+        <translation>Clear the search (Escape)</translation>
+    </message>
+</context>
+<context>
+    <name>tarnwick::CSelectorCombo</name>
+    <message>
+        <source>(all)</source>
+        <translation>(all)</translation>
+    </message>
+    <message>
+        <source>(mark all)</source>
+        <translation>(mark all)</translation>
+    </message>
+    <message>
+        <source>(unmark all)</source>
+        <translation>(unmark all)</translation>
+    </message>
+</context>
+<context>
+    <name>tarnwick::CTalkTableModel</name>
+    <message>
+        <source>ID</source>
+        <translation>ID</translation>
+    </message>
+    <message>
+        <source>Cast</source>
+        <translation>Cast</translation>
+    </message>
+    <message>
+        <source>Talk</source>
+        <translation>Talk</translation>
+    </message>
+    <message>
+        <source>%1, %2, %3, %4</source>
+        <translation>%1, %2, %3, %4</translation>
+    </message>
+    <message>
+        <source>marked</source>
+        <translation>marked</translation>
+    </message>
+    <message>
+        <source>unmarked</source>
+        <translation>unmarked</translation>
+    </message>
+</context>
+<context>
+    <name>tarnwick::CTarnwickDlg</name>
+    <message>
+        <source>(Cast)</source>
+        <translation>(Cast)</translation>
+    </message>
+    <message>
+        <source>(Play mode)</source>
+        <translation>(Play mode)</translation>
+    </message>
+    <message>
+        <source>Wait</source>
+        <translation>Wait</translation>
+    </message>
+    <message>
+        <source>x0.1s</source>
+        <translation>x0.1s</translation>
+    </message>
+    <message>
+        <source>Play mode</source>
+        <translation>Play mode</translation>
+    </message>
+    <message>
+        <source>Music volume</source>
+        <translation>Music volume</translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>Silent</source>
+        <translation>Silent</translation>
+    </message>
+    <message>
+        <source>Short</source>
+        <translation>Short</translation>
+    </message>
+    <message>
+        <source>Long</source>
+        <translation>Long</translation>
+    </message>
+    <message>
+        <source>Search (Ctrl+F)</source>
+        <translation>Search (Ctrl+F)</translation>
+    </message>
+    <message>
+        <source>Previous line</source>
+        <translation>Previous line</translation>
+    </message>
+    <message>
+        <source>Previous line (Alt+Left)</source>
+        <translation>Previous line (Alt+Left)</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>Pause (Ctrl+P)</source>
+        <translation>Pause (Ctrl+P)</translation>
+    </message>
+    <message>
+        <source>Next line</source>
+        <translation>Next line</translation>
+    </message>
+    <message>
+        <source>Next line (Alt+Right)</source>
+        <translation>Next line (Alt+Right)</translation>
+    </message>
+    <message>
+        <source>Replay the line</source>
+        <translation>Replay the line</translation>
+    </message>
+    <message>
+        <source>Replay the line (Ctrl+R)</source>
+        <translation>Replay the line (Ctrl+R)</translation>
+    </message>
+    <message>
+        <source>Face picture</source>
+        <translation>Face picture</translation>
+    </message>
+    <message>
+        <source>Face of the speaker</source>
+        <translation>Face of the speaker</translation>
+    </message>
+    <message>
+        <source>Talk text</source>
+        <translation>Talk text</translation>
+    </message>
+    <message>
+        <source>Text of the line shown</source>
+        <translation>Text of the line shown</translation>
+    </message>
+    <message>
+        <source>Cast</source>
+        <translation>Cast</translation>
+    </message>
+    <message>
+        <source>Speaker of the line shown</source>
+        <translation>Speaker of the line shown</translation>
+    </message>
+    <message>
+        <source>Wait after the line, in tenths of a second</source>
+        <translation>Wait after the line, in tenths of a second</translation>
+    </message>
+    <message>
+        <source>Line&apos;s play mode</source>
+        <translation>Line&apos;s play mode</translation>
+    </message>
+    <message>
+        <source>How the line shown plays</source>
+        <translation>How the line shown plays</translation>
+    </message>
+    <message>
+        <source>How the lines play: Default, Short or Long</source>
+        <translation>How the lines play: Default, Short or Long</translation>
+    </message>
+    <message>
+        <source>Music volume (arrow keys; Page Up and Page Down by 10 dB)</source>
+        <translation>Music volume (arrow keys; Page Up and Page Down by 10 dB)</translation>
+    </message>
+    <message>
+        <source>Capture group</source>
+        <translation>Capture group</translation>
+    </message>
+    <message>
+        <source>The capture group whose lines the list shows</source>
+        <translation>The capture group whose lines the list shows</translation>
+    </message>
+    <message>
+        <source>Capture item</source>
+        <translation>Capture item</translation>
+    </message>
+    <message>
+        <source>Marks the lines of a capture item, or marks or clears them all</source>
+        <translation>Marks the lines of a capture item, or marks or clears them all</translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation>Search</translation>
+    </message>
+    <message>
+        <source>Shows the lines whose ID, cast or text holds every word (Ctrl+F; Escape empties it)</source>
+        <translation>Shows the lines whose ID, cast or text holds every word (Ctrl+F; Escape empties it)</translation>
+    </message>
+    <message>
+        <source>Lines shown / lines in the list · marked lines shown</source>
+        <translation>Lines shown / lines in the list · marked lines shown</translation>
+    </message>
+    <message>
+        <source>Start or stop the walk through the marked lines (Space on the button)</source>
+        <translation>Start or stop the walk through the marked lines (Space on the button)</translation>
+    </message>
+    <message>
+        <source>Starts or stops the walk through the marked lines</source>
+        <translation>Starts or stops the walk through the marked lines</translation>
+    </message>
+    <message>
+        <source>Talk lines</source>
+        <translation>Talk lines</translation>
+    </message>
+    <message>
+        <source>Talk lines: Space marks or unmarks, Enter plays, Ctrl+C copies (Shift+F10 for more)</source>
+        <translation>Talk lines: Space marks or unmarks, Enter plays, Ctrl+C copies (Shift+F10 for more)</translation>
+    </message>
+    <message>
+        <source>Default</source>
+        <translation>Default</translation>
+    </message>
+    <message>
+        <source>Export marked lines…</source>
+        <translation>Export marked lines…</translation>
+    </message>
+    <message>
+        <source>Choose game folder…</source>
+        <translation>Choose game folder…</translation>
+    </message>
+    <message>
+        <source>Undo marks</source>
+        <translation>Undo marks</translation>
+    </message>
+    <message>
+        <source>Redo marks</source>
+        <translation>Redo marks</translation>
+    </message>
+    <message>
+        <source>Copy the line</source>
+        <translation>Copy the line</translation>
+    </message>
+    <message>
+        <source>Resume</source>
+        <translation>Resume</translation>
+    </message>
+    <message>
+        <source>&amp;About Tarnwick...</source>
+        <translation>&amp;About Tarnwick...</translation>
+    </message>
+    <message>
+        <source>The game does not open there:
+%1</source>
+        <translation>The game does not open there:
+%1</translation>
+    </message>
+    <message>
+        <source>%1 / %2 · %3 marked</source>
+        <translation>%1 / %2 · %3 marked</translation>
+    </message>
+    <message>
+        <source>%1 dB</source>
+        <translation>%1 dB</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>Play again</source>
+        <translation>Play again</translation>
+    </message>
+    <message>
+        <source>Resume (Ctrl+P)</source>
+        <translation>Resume (Ctrl+P)</translation>
+    </message>
+    <message>
+        <source>Space marks or unmarks the line, Enter plays it</source>
+        <translation>Space marks or unmarks the line, Enter plays it</translation>
+    </message>
+    <message>
+        <source>Cast: %1</source>
+        <translation>Cast: %1</translation>
+    </message>
+    <message>
+        <source>Face of %1</source>
+        <translation>Face of %1</translation>
+    </message>
+    <message>
+        <source>Wait: %1 tenths of a second</source>
+        <translation>Wait: %1 tenths of a second</translation>
+    </message>
+    <message>
+        <source>Line&apos;s play mode: %1</source>
+        <translation>Line&apos;s play mode: %1</translation>
+    </message>
+    <message>
+        <source>Wait after the line</source>
+        <translation>Wait after the line</translation>
+    </message>
+</context>
+</TS>
