@@ -26,6 +26,10 @@ fail() { echo "FAIL: $*"; for f in "$dir"/*.log; do echo "--- $f"; cat "$f"; don
 export XDG_RUNTIME_DIR="$dir/run"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 export PULSE_SERVER="unix:$dir/no-sound-server"
+# On a real X server the keyboard library hands strndup a counted name
+# without its NUL, which strict string checks of a sanitizer build take
+# for an overflow of ours.
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}strict_string_checks=0"
 
 # The accessibility bus, as a desktop session starts it.
 "$launcher" --launch-immediately >"$dir/bus.log" 2>&1 &

@@ -313,6 +313,8 @@ TEST_F(DialogTest, MarksAreUndoneCopiedCountedAndKeptForTheNextStart)
         auto* list = Child<CTalkListView>(dlg, "talkList");
         const std::size_t all = dlg.TalkRows().RowCount();
         const auto count = [&] { return dlg.SearchCount()->text().section(QChar(0xB7), 1).trimmed(); };
+        dlg.activateWindow();  // the undo keys are the window's
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
         list->setFocus();
         list->SelectRow(3);
         QTest::keyClick(list, Qt::Key_Space);
@@ -461,17 +463,29 @@ TEST_F(DialogTest, KeysStopTheWalkCloseTheWindowMoveInOrderAndOpenTheMenu)
         list->setFocus();
         list->SelectRow(2);
         for (const QKeyCombination keys : {Qt::SHIFT | Qt::Key_F10, QKeyCombination(Qt::Key_Menu)}) {
+            // Closing a menu leaves no window active on some platforms.
+            dlg.activateWindow();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+            list->setFocus();
             QStringList entries;
             QPoint menuAt;
-            QTimer::singleShot(50, [&] {
-                if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            bool seen = false;
+            // Looked for until it is there: a loaded machine may take a while
+            // to show it.
+            QTimer look;
+            QObject::connect(&look, &QTimer::timeout, [&] {
+                if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget()); menu && !seen) {
                     for (const QAction* action : menu->actions())
                         entries << action->toolTip();
                     menuAt = menu->pos();
+                    seen = true;
                     menu->close();
                 }
             });
+            look.start(20);
             QTest::keyClick(list, keys.key(), keys.keyboardModifiers());
+            EXPECT_TRUE(QTest::qWaitFor([&] { return seen; }, 10000));
+            look.stop();
             // Its entries' tooltips name their keys: export and About among them.
             const QString tips = entries.join(QLatin1Char('|'));
             EXPECT_TRUE(tips.contains(QStringLiteral(" (Ctrl+E)|")) && tips.endsWith(QStringLiteral(" (F1)")))
@@ -499,6 +513,8 @@ TEST_F(DialogTest, KeysStopTheWalkCloseTheWindowMoveInOrderAndOpenTheMenu)
         Run([&](CTarnwickDlg& dlg, CTarnwickApp&) {
             dlg.TalkRows().SetCurrentRow(5);
             kept = "\nTalkID=" + std::to_string(dlg.TalkRows().RecordAt(5)->talkId);
+            dlg.activateWindow();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
             QTest::keyClick(&dlg, key, Qt::ControlModifier);
             EXPECT_FALSE(dlg.isVisible()) << QKeySequence(key).toString().toStdString();
         });
