@@ -1,10 +1,10 @@
 #include "app/window_place.h"
 
 #include <algorithm>
-#include <charconv>
 #include <optional>
 
 #include "host/cp932_text.h"
+#include "talk/decimal_value.h"
 #include "talk/selection_lists.h"
 #include "talk/veyqel_talk.h"
 
@@ -20,13 +20,7 @@ bool Holds(const CSelectorModel& combo, int index, const std::string& name)
 // A whole value that is a decimal int, nothing else.
 std::optional<int> StrictInt(const CProfileFile& profile, const char* key)
 {
-    const std::string text = profile.GetProfileString(kPlaceSection, key, "");
-    int value = 0;
-    const char* end = text.data() + text.size();
-    const auto [at, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || error != std::errc() || at != end)
-        return std::nullopt;
-    return value;
+    return WholeDecimalInt(profile.GetProfileString(kPlaceSection, key, ""));
 }
 
 // A selector's index and name as stored; the index is dropped when the

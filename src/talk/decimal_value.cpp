@@ -1,5 +1,7 @@
 #include "talk/decimal_value.h"
 
+#include <charconv>
+
 #include <climits>
 
 namespace tarnwick {
@@ -21,6 +23,16 @@ std::int32_t DecimalValue(std::string_view text)
     if (negative)
         value = -value;
     return static_cast<std::int32_t>(value > INT_MAX ? INT_MAX : value);
+}
+
+std::optional<int> WholeDecimalInt(std::string_view text)
+{
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [at, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || error != std::errc() || at != end)
+        return std::nullopt;
+    return value;
 }
 
 }  // namespace tarnwick

@@ -18,6 +18,7 @@
 #include "host/file_writer.h"
 #include "host/host_path.h"
 #include "host/windows_path.h"
+#include "talk/decimal_value.h"
 #include "talk/selection_lists.h"
 #include "talk/veyqel_talk.h"
 #include "text_out.h"
@@ -319,12 +320,7 @@ void CProgressLine::Clear()
 
 std::optional<int> ParseInt(std::string_view text)
 {
-    int value = 0;
-    const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (text.empty() || ec != std::errc() || ptr != end)
-        return std::nullopt;
-    return value;
+    return WholeDecimalInt(text);
 }
 
 std::optional<std::uint64_t> ParseUnsigned(std::string_view text, std::uint64_t max)
