@@ -1,6 +1,14 @@
 #include "app/line_export.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <limits>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
 
 #include "archive/archive_set.h"
 #include "archive/archive_table.h"
@@ -156,6 +164,9 @@ bool CLineExport::Begin(Failure_T& why)
     out.Refuse(archives.GameFolder());
     if (!out.Open(outFolder, why))
         return false;
+    // Each line's clip and picture are found by name.
+    for (const int n : {kLongVoiceArchive, kShortVoiceArchive, kFaceArchive})
+        archives.IndexNames(n);
     ReadEarlierList();
     return out.RemoveFile(kLinesCsvName, why);
 }
@@ -205,114 +216,267 @@ void CLineExport::RemoveEarlierFiles()
     }
 }
 
+CLineExport::LinePlan_T CLineExport::PlanLine(const CVeyQelTalkElm& line, std::vector<FileJob_T>& jobs)
+{
+    LinePlan_T plan;
+    plan.firstJob = jobs.size();
+    const ClipKind_T kind = ClipKindFor(playMode, line.voiceKind);
+    if (kind != ClipKind_T::kSilent) {
+        const std::string entry = line.VoiceEntryName();
+        std::string file = WithExtension(entry, format == VoiceFileFormat::kWav ? ".wav" : ".ogg");
+        // A clip shared by several rows is written for the first of them.
+        const auto [known, added] = voiceFiles.try_emplace(file);
+        plan.voice = &known->second;
+        plan.newVoice = added;
+        if (added)
+            jobs.push_back({false, kind, entry, std::move(file)});
+    }
+    std::string face = line.FaceEntryName();
+    const auto [known, added] = faceFiles.try_emplace(face);
+    plan.face = &known->second;
+    plan.newFace = added;
+    if (added)
+        jobs.push_back({true, kind, face, std::move(face)});
+    return plan;
+}
+
 bool CLineExport::Step()
 {
     if (IsDone() || stopped || !out.IsOpen())
         return false;
     const CVeyQelTalkElm& line = *rows[counts.linesDone];
-    const std::string voiceFile = ExportVoice(line);
-    const std::string faceFile = ExportFace(line);
-    AppendRow(line, voiceFile, faceFile);
-    ++counts.linesDone;
+    std::vector<FileJob_T> jobs;
+    const LinePlan_T plan = PlanLine(line, jobs);
+    std::vector<FileResult_T> results;
+    for (const FileJob_T& job : jobs)
+        results.push_back(Produce(job, archives, pcm));
+    CommitLine(line, plan, jobs, results);
     return !stopped;
 }
 
-void CLineExport::AddFailure(Failure_T why, const std::string& file)
+namespace {
+
+// Claimed past every job: no worker takes another.
+constexpr std::size_t kNoMoreJobs = std::numeric_limits<std::size_t>::max() / 2;
+constexpr auto kProgressEvery = std::chrono::milliseconds(50);
+// More threads than this only wait on the disk.
+constexpr unsigned kMostJobs = 64;
+
+}  // namespace
+
+bool CLineExport::Run(unsigned jobs, const std::function<bool(std::size_t)>& progress)
 {
-    // What is wrong with one file's place (a folder or device where it
-    // goes, a name too long) spares the others; a failure of the folder or
-    // its file system would only repeat for every line.
+    if (IsDone() || stopped || !out.IsOpen())
+        return IsDone();
+    // Every remaining line planned first, so that each file is one job,
+    // written once, for the first line that names it. A line's new files
+    // are one group: a worker takes a whole group, and groups are taken in
+    // list order, so the groups done are always the first ones and every
+    // file written belongs to a line that can be listed.
+    std::vector<LinePlan_T> plans;
+    std::vector<FileJob_T> files;
+    std::vector<std::size_t> groupLine;  // the plan each group belongs to
+    plans.reserve(rows.size() - counts.linesDone);
+    for (std::size_t i = counts.linesDone; i < rows.size(); ++i) {
+        plans.push_back(PlanLine(*rows[i], files));
+        if (plans.back().JobCount() != 0)
+            groupLine.push_back(plans.size() - 1);
+    }
+    std::vector<FileResult_T> results(files.size());
+    const auto done = std::make_unique<std::atomic<bool>[]>(groupLine.size());
+    std::atomic<std::size_t> nextGroup{0};
+    unsigned working = 0;  // threads not yet gone, under mutex
+    std::mutex mutex;
+    std::condition_variable ended;  // a worker is gone
+    auto work = [&](CArchiveSet& reader) {
+        std::vector<std::uint8_t> block;  // this thread's decoded clip
+        for (std::size_t g = nextGroup++; g < groupLine.size(); g = nextGroup++) {
+            const LinePlan_T& plan = plans[groupLine[g]];
+            bool stops = false;
+            for (std::size_t j = plan.firstJob; j < plan.firstJob + plan.JobCount(); ++j) {
+                results[j] = Produce(files[j], reader, block);
+                stops = stops || results[j].stops;
+            }
+            // The lines after this one will not be listed.
+            if (stops)
+                nextGroup = kNoMoreJobs;
+            done[g].store(true, std::memory_order_release);
+        }
+        const std::lock_guard<std::mutex> lock(mutex);
+        --working;
+        ended.notify_one();
+    };
+
+    jobs = std::clamp(jobs, 1u, kMostJobs);
+    std::vector<std::unique_ptr<CArchiveSet>> readers;
+    std::vector<std::thread> threads;
+    for (unsigned t = 0; t < jobs && t < groupLine.size(); ++t) {
+        try {
+            auto reader = std::make_unique<CArchiveSet>();
+            reader->ReadThrough(archives);
+            reader->KeepDataFileOpen(true);
+            readers.push_back(std::move(reader));
+            const std::lock_guard<std::mutex> lock(mutex);
+            threads.emplace_back(work, std::ref(*readers.back()));
+            ++working;
+        } catch (const std::exception&) {
+            break;  // no thread: the ones running do the rest
+        }
+    }
+    if (threads.empty() && !groupLine.empty()) {
+        // Not even one thread: this one does it all.
+        working = 1;
+        work(archives);
+    }
+
+    // Lines are listed here, in order, as their groups are done: from time
+    // to time while the workers go on (waking for each file would cost
+    // more than the file), and all the rest once they are gone.
+    std::size_t line = 0, group = 0;
+    auto commitDone = [&] {
+        for (; line < plans.size() && !stopped; ++line) {
+            const LinePlan_T& plan = plans[line];
+            const std::size_t count = plan.JobCount();
+            if (count != 0 && !done[group].load(std::memory_order_acquire))
+                break;
+            group += count != 0;
+            CommitLine(*rows[counts.linesDone], plan, std::span(files).subspan(plan.firstJob, count),
+                       std::span(results).subspan(plan.firstJob, count));
+        }
+    };
+    bool cancelled = false;
+    for (;;) {
+        if (!cancelled && progress && !progress(counts.linesDone)) {
+            cancelled = true;
+            nextGroup = kNoMoreJobs;
+        }
+        std::unique_lock<std::mutex> lock(mutex);
+        const bool gone = ended.wait_for(lock, kProgressEvery, [&] { return working == 0; });
+        lock.unlock();
+        commitDone();
+        if (gone)
+            break;
+    }
+    nextGroup = kNoMoreJobs;
+    for (std::thread& thread : threads)
+        thread.join();
+    // Files planned for lines not listed are not known to be written: a
+    // later Step writes them afresh.
+    for (std::size_t g = group; g < groupLine.size(); ++g) {
+        const LinePlan_T& plan = plans[groupLine[g]];
+        for (std::size_t j = plan.firstJob; j < plan.firstJob + plan.JobCount(); ++j)
+            (files[j].face ? faceFiles : voiceFiles).erase(files[j].file);
+    }
+    return IsDone();
+}
+
+void CLineExport::CommitLine(const CVeyQelTalkElm& line, const LinePlan_T& plan, std::span<FileJob_T> jobs,
+                             std::span<FileResult_T> results)
+{
+    std::size_t next = 0;
+    std::string voiceFile, faceFile;
+    if (!plan.voice) {
+        ++counts.linesWithoutClip;
+    } else {
+        if (plan.newVoice) {
+            Apply(jobs[next], results[next], *plan.voice, counts.voiceFiles);
+            ++next;
+        }
+        if (plan.voice->missing)
+            ++counts.linesWithoutClip;
+        voiceFile = plan.voice->shown;
+    }
+    if (plan.newFace)
+        Apply(jobs[next], results[next], *plan.face, counts.faceFiles);
+    if (plan.face->missing)
+        ++counts.linesWithoutPicture;
+    faceFile = plan.face->shown;
+    AppendRow(line, voiceFile, faceFile);
+    ++counts.linesDone;
+}
+
+void CLineExport::Apply(const FileJob_T& job, FileResult_T& result, Written_T& file, std::size_t& written)
+{
+    for (Failure_T& why : result.failures)
+        failures.push_back(std::move(why));
+    stopped = stopped || result.stops;
+    if (result.written) {
+        ++written;
+        file.shown = std::string(job.face ? kFaceFolderName : kVoiceFolderName) + "/" + job.file;
+    } else if (result.missing) {
+        file.missing = true;
+    }
+}
+
+namespace {
+
+// What is wrong with one file's place (a folder or device where it goes, a
+// name too long) spares the others; a failure of the folder or its file
+// system would only repeat for every line.
+bool StopsRun(const Failure_T& why, const std::string& file)
+{
     const bool fileOnly = why.kind == FailureKind::kSystem && why.subject == file &&
                           (why.errorNumber == 0 || why.errorNumber == EISDIR || why.errorNumber == ENAMETOOLONG ||
                            why.errorNumber == ETXTBSY || why.errorNumber == EFBIG);
-    stopped = stopped || !fileOnly;
+    return !fileOnly;
+}
+
+}  // namespace
+
+void CLineExport::AddFailure(Failure_T why, const std::string& file)
+{
+    stopped = stopped || StopsRun(why, file);
     failures.push_back(std::move(why));
 }
 
-bool CLineExport::WriteUnder(const char* folder, const std::string& name, const std::uint8_t* bytes,
-                             std::size_t length)
+bool CLineExport::WriteUnder(const char* folder, const std::string& name, std::span<const std::uint8_t> head,
+                             std::span<const std::uint8_t> bytes, FileResult_T& result)
 {
     const std::string relative = std::string(folder) + "/" + name;
     Failure_T why;
-    if (!WriteFileAtomically(out, relative, {bytes, length}, why)) {
-        AddFailure(std::move(why), JoinPath(outFolder, relative));
+    CAtomicFile file;
+    if (!file.Open(out, relative, why) || !file.Write(head, why) || !file.Write(bytes, why) || !file.Commit(why)) {
+        result.stops = result.stops || StopsRun(why, JoinPath(outFolder, relative));
+        result.failures.push_back(std::move(why));
         return false;
     }
     return true;
 }
 
-std::string CLineExport::ExportVoice(const CVeyQelTalkElm& line)
+CLineExport::FileResult_T CLineExport::Produce(const FileJob_T& job, CArchiveSet& reader,
+                                               std::vector<std::uint8_t>& block)
 {
-    const ClipKind_T kind = ClipKindFor(playMode, line.voiceKind);
-    if (kind == ClipKind_T::kSilent) {
-        ++counts.linesWithoutClip;
-        return {};
+    FileResult_T result;
+    std::uint32_t length = 0;
+    if (job.face) {
+        if (reader.ReadEntry(kFaceArchive, job.entry, &length)) {
+            result.written = WriteUnder(kFaceFolderName, job.file, {}, {reader.Buffer(), length}, result);
+        } else if (reader.LastFailure().kind == FailureKind::kNotFound) {
+            result.missing = true;
+        } else {
+            result.failures.push_back(reader.LastFailure());
+        }
+        return result;
     }
-    const std::string entry = line.VoiceEntryName();
-    const std::string file = WithExtension(entry, format == VoiceFileFormat::kWav ? ".wav" : ".ogg");
-    // A clip shared by several rows is written for the first of them.
-    if (const auto known = voiceFiles.find(file); known != voiceFiles.end()) {
-        if (known->second.missing)
-            ++counts.linesWithoutClip;
-        return known->second.shown;
-    }
-    Written_T& result = voiceFiles[file];
-
-    bool written = false;
     if (format == VoiceFileFormat::kOgg) {
-        std::uint32_t length = 0;
-        if (archives.ReadEntry(VoiceArchiveFor(kind), entry, &length)) {
-            InvertVoiceBytes(archives.Buffer(), length);
-            written = WriteUnder(kVoiceFolderName, file, archives.Buffer(), length);
+        if (reader.ReadEntry(VoiceArchiveFor(job.kind), job.entry, &length)) {
+            InvertVoiceBytes(reader.Buffer(), length);
+            result.written = WriteUnder(kVoiceFolderName, job.file, {}, {reader.Buffer(), length}, result);
         }
     } else {
         WaveFormat_T wave;
-        std::vector<std::uint8_t> pcm;
-        if (DecodeVoiceClip(archives, entry, kind, wave, pcm)) {
-            const std::vector<std::uint8_t> wav = WavFile(wave, pcm);
-            written = WriteUnder(kVoiceFolderName, file, wav.data(), wav.size());
-        } else if (!archives.LastFailure()) {
-            failures.push_back(Failure_T::Damaged(entry, "not an Ogg Vorbis stream it can decode"));
+        if (DecodeVoiceClip(reader, job.entry, job.kind, wave, block)) {
+            const std::vector<std::uint8_t> header = WavHeader(wave, block.size());
+            result.written = WriteUnder(kVoiceFolderName, job.file, header, block, result);
+        } else if (!reader.LastFailure()) {
+            result.failures.push_back(Failure_T::Damaged(job.entry, "not an Ogg Vorbis stream it can decode"));
         }
     }
-    const Failure_T& why = archives.LastFailure();
+    const Failure_T& why = reader.LastFailure();
     if (why && why.kind != FailureKind::kNotFound)
-        failures.push_back(why);
-    if (written) {
-        ++counts.voiceFiles;
-        result.shown = std::string(kVoiceFolderName) + "/" + file;
-    } else if (why.kind == FailureKind::kNotFound) {
-        ++counts.linesWithoutClip;
-        result.missing = true;
-    }
-    return result.shown;
-}
-
-std::string CLineExport::ExportFace(const CVeyQelTalkElm& line)
-{
-    const std::string file = line.FaceEntryName();
-    if (const auto known = faceFiles.find(file); known != faceFiles.end()) {
-        if (known->second.missing)
-            ++counts.linesWithoutPicture;
-        return known->second.shown;
-    }
-    Written_T& result = faceFiles[file];
-    std::uint32_t length = 0;
-    if (!archives.ReadEntry(kFaceArchive, file, &length)) {
-        const Failure_T& why = archives.LastFailure();
-        if (why.kind == FailureKind::kNotFound) {
-            ++counts.linesWithoutPicture;
-            result.missing = true;
-        } else {
-            failures.push_back(why);
-        }
-        return result.shown;
-    }
-    if (WriteUnder(kFaceFolderName, file, archives.Buffer(), length)) {
-        ++counts.faceFiles;
-        result.shown = std::string(kFaceFolderName) + "/" + file;
-    }
-    return result.shown;
+        result.failures.push_back(why);
+    result.missing = !result.written && why.kind == FailureKind::kNotFound;
+    return result;
 }
 
 void CLineExport::AppendRow(const CVeyQelTalkElm& line, const std::string& voiceFile, const std::string& faceFile)

@@ -1,15 +1,17 @@
 // Talk lines kept as ordinary files: each line's voice clip as an Ogg (or
 // WAV) file, each face picture once as its PNG, and lines.csv with one row
 // per line. Driven one line at a time, so a window can show progress and
-// stop between lines; Finish writes the rows of the lines done. An earlier
-// export in the same folder is replaced whole, its files that the new list
-// leaves out removed.
+// stop between lines, or all at once on several threads; Finish writes the
+// rows of the lines done. An earlier export in the same folder is replaced
+// whole, its files that the new list leaves out removed.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <set>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +19,7 @@
 #include "host/failure.h"
 #include "host/file_writer.h"
 #include "host/folder_listing.h"
+#include "sound/voice_output.h"
 #include "walk/talk_walker.h"
 
 namespace tarnwick {
@@ -75,6 +78,18 @@ public:
     // A file that cannot be written goes into Failures(); the line still
     // gets its row.
     bool Step();
+    // Does the rest of the lines as Step would one after the other, with
+    // jobs threads (at least one) reading and writing files at once, each
+    // with its own reading state over the same archives. Rows, counts and
+    // Failures() come out in list order exactly as from Step: a run that
+    // stops keeps the lines up to the one whose file stopped it. progress
+    // is called on the calling thread, first at the start, then from time
+    // to time, with the lines done; false from it cancels, keeping the
+    // lines whose files are written, as stopping the Step calls would. A
+    // run that stops may leave the files of the few lines other threads
+    // had in hand, unlisted, as if interrupted there. True when every line
+    // is done; then, or after a cancel, Finish writes the list.
+    bool Run(unsigned jobs, const std::function<bool(std::size_t linesDone)>& progress);
     // Replaces the earlier export whole: removes the voice and face files
     // that its lines.csv listed and the new rows do not, then writes
     // lines.csv, last, with the rows of the lines done so far. Nothing but
@@ -94,9 +109,45 @@ public:
     static const char* CsvHeader();
 
 private:
-    std::string ExportVoice(const CVeyQelTalkElm& line);
-    std::string ExportFace(const CVeyQelTalkElm& line);
-    bool WriteUnder(const char* folder, const std::string& name, const std::uint8_t* bytes, std::size_t length);
+    // Output file name to what a row names: the relative path, or "" when
+    // the file is missing (missing is true) or could not be written.
+    struct Written_T {
+        std::string shown;
+        bool missing = false;
+    };
+    // A file the first line that names it writes: its clip or picture.
+    struct FileJob_T {
+        bool face = false;
+        ClipKind_T kind = ClipKind_T::kSilent;  // of a clip
+        std::string entry;                      // in its archive
+        std::string file;                       // under voice/ or face/
+    };
+    // What writing one gave, taken into the counts in list order.
+    struct FileResult_T {
+        bool written = false;
+        bool missing = false;  // no such entry
+        bool stops = false;    // one of failures stops the run
+        std::vector<Failure_T> failures;
+    };
+    // A line's files; its new ones are jobs firstJob on, clip first.
+    struct LinePlan_T {
+        Written_T* voice = nullptr;  // null: silent in the mode
+        Written_T* face = nullptr;
+        std::size_t firstJob = 0;
+        bool newVoice = false;
+        bool newFace = false;
+        std::size_t JobCount() const { return std::size_t{newVoice} + std::size_t{newFace}; }
+    };
+
+    LinePlan_T PlanLine(const CVeyQelTalkElm& line, std::vector<FileJob_T>& jobs);
+    // Reads and writes one file through reader; safe on several threads at
+    // once, each with its own reader and pcm block.
+    FileResult_T Produce(const FileJob_T& job, CArchiveSet& reader, std::vector<std::uint8_t>& pcm);
+    bool WriteUnder(const char* folder, const std::string& name, std::span<const std::uint8_t> head,
+                    std::span<const std::uint8_t> bytes, FileResult_T& result);
+    void CommitLine(const CVeyQelTalkElm& line, const LinePlan_T& plan, std::span<FileJob_T> jobs,
+                    std::span<FileResult_T> results);
+    void Apply(const FileJob_T& job, FileResult_T& result, Written_T& file, std::size_t& written);
     void AddFailure(Failure_T why, const std::string& file);
     void AppendRow(const CVeyQelTalkElm& line, const std::string& voiceFile, const std::string& faceFile);
     void ReadEarlierList();
@@ -111,12 +162,8 @@ private:
     PlayMode_T playMode;
     VoiceFileFormat format;
     std::string csv;
-    // Output file name to what a row names: the relative path, or "" when
-    // the file is missing (missing is true) or could not be written.
-    struct Written_T {
-        std::string shown;
-        bool missing = false;
-    };
+    std::vector<std::uint8_t> pcm;  // Step's decoded clip
+    // Output file name to what a row names.
     std::map<std::string, Written_T> voiceFiles;
     std::map<std::string, Written_T> faceFiles;
     LineExportCounts_T counts;

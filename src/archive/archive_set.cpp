@@ -175,6 +175,11 @@ int CArchiveSet::OpenAllArchives(const ReadAhead_T* readAhead)
     // one by one.
     failure = {};
     aheadEntry = {};
+    OwnTables();
+    for (int n = 0; n < kArchiveCount; ++n) {
+        nameIndexes[n].reset();
+        indexFor[n] = nullptr;
+    }
     AheadEntry_T ahead;  // written by the one thread that opens its archive
     // The entry's stored bytes decoded as ReadIndexedEntry would; anything
     // unusual (absent, stored plain, too large, damaged) is left to it.
@@ -250,6 +255,33 @@ int CArchiveSet::OpenAllArchives(const ReadAhead_T* readAhead)
     return -1;
 }
 
+void CArchiveSet::ReadThrough(const CArchiveSet& owner)
+{
+    tables = owner.tables;
+    for (int n = 0; n < kArchiveCount; ++n) {
+        nameIndexes[n].reset();
+        indexFor[n] = owner.indexFor[n];
+    }
+    gameFolder = owner.gameFolder;
+    programFolder = owner.programFolder;
+    aheadEntry = {};
+    keptDat.reset();
+    failure = {};
+}
+
+// Back to reading its own archives, after ReadThrough: the indexes made
+// over another set's tables go.
+void CArchiveSet::OwnTables()
+{
+    if (tables == archives)
+        return;
+    tables = archives;
+    for (int n = 0; n < kArchiveCount; ++n) {
+        nameIndexes[n].reset();
+        indexFor[n] = nullptr;
+    }
+}
+
 void CArchiveSet::KeepDataFileOpen(bool keep)
 {
     keepDataFile = keep;
@@ -288,22 +320,22 @@ bool CArchiveSet::Fail(Failure_T why)
 
 bool CArchiveSet::IsOpen(int n) const
 {
-    return IsArchiveNumber(n) && archives[n].indexTable != nullptr;
+    return IsArchiveNumber(n) && tables[n].indexTable != nullptr;
 }
 
 std::uint32_t CArchiveSet::NameCount(int n) const
 {
-    return IsOpen(n) ? archives[n].nameCount : 0;
+    return IsOpen(n) ? tables[n].nameCount : 0;
 }
 
 std::string_view CArchiveSet::NameAt(int n, std::uint32_t i) const
 {
-    return i < NameCount(n) ? archives[n].Name(i) : std::string_view();
+    return i < NameCount(n) ? tables[n].Name(i) : std::string_view();
 }
 
 const HedRecord_T* CArchiveSet::Record(int n, std::uint32_t k) const
 {
-    return IsOpen(n) && k < archives[n].recordCount ? &archives[n].indexTable[k] : nullptr;
+    return IsOpen(n) && k < tables[n].recordCount ? &tables[n].indexTable[k] : nullptr;
 }
 
 bool CArchiveSet::OpenArchive(int n)
@@ -311,6 +343,9 @@ bool CArchiveSet::OpenArchive(int n)
     failure = {};
     if (!IsArchiveNumber(n))
         return Fail(Failure_T::NotFound("archive " + std::to_string(n), "the archive table (0 to 107)"));
+    OwnTables();
+    nameIndexes[n].reset();
+    indexFor[n] = nullptr;
     archives[n] = ArchiveInfo_T();
     aheadEntry = {};
     if (keptDatArchive == n)
@@ -327,7 +362,27 @@ std::uint32_t CArchiveSet::FindEntry(int n, std::string_view name) const
 {
     if (!IsOpen(n))
         return 0;
-    return archives[n].Find(name);
+    if (const NameIndex_T* index = indexFor[n]) {
+        const auto found = index->find(LowerAscii(name));
+        return found == index->end() ? 0 : found->second;
+    }
+    return tables[n].Find(name);
+}
+
+void CArchiveSet::IndexNames(int n)
+{
+    if (!IsOpen(n) || indexFor[n])
+        return;
+    try {
+        auto index = std::make_unique<NameIndex_T>();
+        index->reserve(tables[n].nameCount);
+        // The first of names equal but for case is the one a walk finds.
+        for (std::uint32_t i = 0; i < tables[n].nameCount; ++i)
+            index->try_emplace(LowerAscii(tables[n].Name(i)), i + 1);
+        nameIndexes[n] = std::move(index);
+        indexFor[n] = nameIndexes[n].get();
+    } catch (const std::bad_alloc&) {
+    }
 }
 
 bool CArchiveSet::ReadEntry(int n, std::string_view name, std::uint32_t* length)
@@ -432,7 +487,7 @@ bool CArchiveSet::CopyFoundEntry(int n, std::uint32_t k, std::string_view name, 
         return CopyFileBytes(file, 0, file.Size(), shown, sink);
     }
 
-    const HedRecord_T& r = archives[n].indexTable[k];
+    const HedRecord_T& r = tables[n].indexTable[k];
     if (r.storedSize & kStoredCompressed) {
         // The decoder needs the whole of its output at once.
         std::uint32_t length = 0;
@@ -494,7 +549,7 @@ bool CArchiveSet::ReadIndexedEntry(std::uint32_t k, int n, std::uint32_t* length
         return false;
     CHostFile& dat = *file;
     const std::string shown = ShownPath(ArchiveDatPaths()[n]);
-    const HedRecord_T& r = archives[n].indexTable[k];
+    const HedRecord_T& r = tables[n].indexTable[k];
     if (r.fullSize > maxSize)
         return Fail(TooLarge(std::string(NameAt(n, k - 1)) + " in archive " + std::to_string(n), r.fullSize,
                              maxSize));

@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "archive/archive_index.h"
 #include "archive/archive_table.h"
@@ -89,6 +90,13 @@ public:
     // The same for entry k (1-based), as ReadEntryNumber finds it.
     bool CopyEntryNumber(int n, std::uint32_t k, const EntrySink& sink, std::uint64_t maxDecoded,
                          std::uint64_t* size = nullptr);
+    // Reads entries through owner's open archives (their tables, and its
+    // game and program folders as they are now), with a buffer, decoder and
+    // files of its own: each thread that reads beside others takes one.
+    // owner must outlive this set and open no archive while it reads here.
+    // Opening an archive here makes the set its own again, holding only
+    // what it opens.
+    void ReadThrough(const CArchiveSet& owner);
     // A tool reading many entries keeps each archive's .dat open from one
     // read to the next instead of opening it per read. The window does not:
     // a game folder replaced while it runs is then read afresh.
@@ -106,6 +114,12 @@ public:
     // 1-based entry number of the first name matching case-insensitively,
     // 0 when absent.
     std::uint32_t FindEntry(int n, std::string_view name) const;
+    // Makes FindEntry in archive n a hash look-up instead of a walk through
+    // its names, for a run that reads thousands of entries by name; the
+    // index goes when the archive is opened again. Without the memory for
+    // it, names are walked as before. Sets reading through this one use it
+    // too: make it before they read.
+    void IndexNames(int n);
 
     // Read-only views of an open archive, for tools.
     bool IsOpen(int n) const;
@@ -139,6 +153,15 @@ private:
     bool ReserveBuffer(std::uint64_t size);
 
     ArchiveInfo_T archives[kArchiveCount];
+    // What reads look at: archives, or another set's (ReadThrough).
+    const ArchiveInfo_T* tables = archives;
+    // Lower-case name to its first entry number, where IndexNames made one
+    // (over tables); indexFor is what FindEntry uses: these, or the ones
+    // of the set read through.
+    using NameIndex_T = std::unordered_map<std::string, std::uint32_t>;
+    std::unique_ptr<NameIndex_T> nameIndexes[kArchiveCount];
+    const NameIndex_T* indexFor[kArchiveCount] = {};
+    void OwnTables();
     std::string gameFolder;
     std::unique_ptr<std::uint8_t[]> buffer;
     std::uint32_t capacity = 0;

@@ -97,6 +97,30 @@ Failure_T FolderFailure(int parent, const std::string& component, const std::str
     return Failure_T::System(shown, error);
 }
 
+// Removes the temporaries in the folder fd whose writer is gone: another
+// run may be writing here right now.
+void SweepTemporaries(int fd)
+{
+    const int listing = ::openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listing < 0)
+        return;
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::fdopendir(listing), ::closedir);
+    if (!dir) {
+        ::close(listing);
+        return;
+    }
+    const long self = ::getpid();
+    while (const dirent* e = ::readdir(dir.get())) {
+        long pid = 0;
+        if (!IsTemporaryName(e->d_name, &pid) || pid == self || ::kill(static_cast<pid_t>(pid), 0) == 0 ||
+            errno != ESRCH)
+            continue;
+        struct stat file;
+        if (::fstatat(fd, e->d_name, &file, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(file.st_mode))
+            ::unlinkat(fd, e->d_name, 0);
+    }
+}
+
 }  // namespace
 
 bool MakeFolders(const std::string& folder, Failure_T& failure)
@@ -160,14 +184,23 @@ void CWriteFolder::Refuse(const std::string& folder)
         refused.emplace_back(st.st_dev, st.st_ino);
 }
 
-bool CWriteFolder::IsRefused(int fd) const
+bool CWriteFolder::IsRefused(const struct stat& st) const
 {
-    struct stat st;
-    return ::fstat(fd, &st) == 0 && std::find(refused.begin(), refused.end(), Identity(st.st_dev, st.st_ino)) != refused.end();
+    return std::find(refused.begin(), refused.end(), Identity(st.st_dev, st.st_ino)) != refused.end();
+}
+
+void CWriteFolder::Forget()
+{
+    const std::lock_guard<std::shared_mutex> lock(mutex);
+    held.clear();
+    retired.clear();
+    rootSwept = false;
+    rootMade = false;
 }
 
 bool CWriteFolder::Open(const std::string& folder, Failure_T& failure)
 {
+    Forget();
     root.Reset();
     path = folder.empty() ? "." : folder;
     // The nearest folder that exists, and each one above it, is checked
@@ -185,17 +218,23 @@ bool CWriteFolder::Open(const std::string& folder, Failure_T& failure)
         at.Reset(::open(existing.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     }
     for (int depth = 0; at.IsOpen() && depth < 4096; ++depth) {
-        if (IsRefused(at.Get())) {
+        struct stat here, there;
+        if (::fstat(at.Get(), &here) != 0)
+            break;
+        if (IsRefused(here)) {
             failure = Refusal(path, "inside a folder that is only read");
             return false;
         }
         CFileDescriptor up(::openat(at.Get(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        struct stat here, there;
-        if (!up.IsOpen() || ::fstat(at.Get(), &here) != 0 || ::fstat(up.Get(), &there) != 0 ||
+        if (!up.IsOpen() || ::fstat(up.Get(), &there) != 0 ||
             (here.st_dev == there.st_dev && here.st_ino == there.st_ino))
             break;
         at = std::move(up);
     }
+    // Made here, the folder holds only what this run puts there.
+    std::error_code made;
+    rootMade = std::filesystem::create_directories(path, made) && !made;
+    rootSwept = rootMade;
     if (!MakeFolders(path, failure))
         return false;
     root.Reset(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -208,94 +247,147 @@ bool CWriteFolder::Open(const std::string& folder, Failure_T& failure)
 
 bool CWriteFolder::OpenFolder(std::string_view relative, CFileDescriptor& folder, Failure_T& failure)
 {
-    if (!root.IsOpen()) {
-        failure = Failure_T::System(path, EBADF);
+    const int fd = HeldFolder(relative, failure);
+    if (fd < 0)
         return false;
-    }
-    CFileDescriptor current(::dup(root.Get()));
-    std::string shown = path;
-    std::size_t pos = 0;
-    while (current.IsOpen() && pos < relative.size()) {
-        std::size_t end = relative.find('/', pos);
-        if (end == std::string_view::npos)
-            end = relative.size();
-        const std::string component(relative.substr(pos, end - pos));
-        pos = end + 1;
-        shown = JoinPath(shown, component);
-        if (component.empty() || component == "." || component == "..") {
-            failure = Refusal(shown, "not a name that can be written");
-            return false;
-        }
-        constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-        int next = ::openat(current.Get(), component.c_str(), kFlags);
-        if (next < 0 && errno == ENOENT) {
-            if (::mkdirat(current.Get(), component.c_str(), 0777) != 0 && errno != EEXIST) {
-                failure = Failure_T::System(shown, errno);
-                return false;
-            }
-            next = ::openat(current.Get(), component.c_str(), kFlags);
-        }
-        if (next < 0) {
-            failure = FolderFailure(current.Get(), component, shown, errno);
-            return false;
-        }
-        current.Reset(next);
-        if (IsRefused(next)) {
-            failure = Refusal(shown, "inside a folder that is only read");
-            return false;
-        }
-    }
-    if (!current.IsOpen()) {
-        failure = Failure_T::System(shown, errno);
-        return false;
-    }
-    SweepOnce(current.Get());
-    folder = std::move(current);
-    return true;
-}
-
-bool CWriteFolder::RemoveFile(std::string_view relative, Failure_T& failure)
-{
-    const std::size_t slash = relative.find_last_of('/');
-    const std::string leaf(slash == std::string_view::npos ? relative : relative.substr(slash + 1));
-    CFileDescriptor folder;
-    if (!OpenFolder(slash == std::string_view::npos ? std::string_view() : relative.substr(0, slash), folder, failure))
-        return false;
-    struct stat st;
-    if (::fstatat(folder.Get(), leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || S_ISDIR(st.st_mode))
-        return true;
-    if (::unlinkat(folder.Get(), leaf.c_str(), 0) != 0 && errno != ENOENT) {
+    folder.Reset(::dup(fd));
+    if (!folder.IsOpen()) {
         failure = Failure_T::System(JoinPath(path, relative), errno);
         return false;
     }
     return true;
 }
 
-void CWriteFolder::SweepOnce(int fd)
+int CWriteFolder::HeldFolder(std::string_view relative, Failure_T& failure, bool* made)
 {
+    if (made)
+        *made = false;
+    {
+        // The usual case, a folder held and swept already, lets other
+        // threads in at the same time.
+        const std::shared_lock<std::shared_mutex> lock(mutex);
+        if (const int fd = StillHeld(relative, made); fd >= 0)
+            return fd;
+    }
+    const std::lock_guard<std::shared_mutex> lock(mutex);
+    if (!root.IsOpen()) {
+        failure = Failure_T::System(path, EBADF);
+        return -1;
+    }
+    int current = root.Get();
+    bool* swept = &rootSwept;
+    if (made)
+        *made = rootMade;
+    std::string shown = path;
+    std::size_t pos = 0;
+    while (pos < relative.size()) {
+        std::size_t end = relative.find('/', pos);
+        if (end == std::string_view::npos)
+            end = relative.size();
+        const std::string component(relative.substr(pos, end - pos));
+        const std::string_view prefix = relative.substr(0, end);
+        pos = end + 1;
+        shown = JoinPath(shown, component);
+        if (component.empty() || component == "." || component == "..") {
+            failure = Refusal(shown, "not a name that can be written");
+            return -1;
+        }
+        struct stat st;
+        const auto known = held.find(prefix);
+        if (known != held.end()) {
+            // Still the folder held: one look instead of opening it again.
+            if (::fstatat(current, component.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode) &&
+                Identity(st.st_dev, st.st_ino) == known->second.identity) {
+                current = known->second.fd.Get();
+                swept = &known->second.swept;
+                if (made)
+                    *made = known->second.made;
+                continue;
+            }
+            retired.push_back(std::move(known->second.fd));
+            held.erase(known);
+        }
+        constexpr int kFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+        int next = ::openat(current, component.c_str(), kFlags);
+        bool madeHere = false;
+        if (next < 0 && errno == ENOENT) {
+            madeHere = ::mkdirat(current, component.c_str(), 0777) == 0;
+            if (!madeHere && errno != EEXIST) {
+                failure = Failure_T::System(shown, errno);
+                return -1;
+            }
+            next = ::openat(current, component.c_str(), kFlags);
+        }
+        if (next < 0) {
+            failure = FolderFailure(current, component, shown, errno);
+            return -1;
+        }
+        CFileDescriptor opened(next);
+        if (::fstat(next, &st) != 0) {
+            failure = Failure_T::System(shown, errno);
+            return -1;
+        }
+        if (IsRefused(st)) {
+            failure = Refusal(shown, "inside a folder that is only read");
+            return -1;
+        }
+        Held_T& entry = held[std::string(prefix)];
+        entry = Held_T{std::move(opened), Identity(st.st_dev, st.st_ino), madeHere, madeHere};
+        current = next;
+        swept = &entry.swept;
+        if (made)
+            *made = madeHere;
+    }
+    if (!*swept) {
+        *swept = true;
+        SweepTemporaries(current);
+    }
+    return current;
+}
+
+int CWriteFolder::StillHeld(std::string_view relative, bool* made) const
+{
+    if (!root.IsOpen() || (relative.empty() && !rootSwept))
+        return -1;
+    int current = root.Get();
+    if (made)
+        *made = rootMade;
+    for (std::size_t pos = 0; pos < relative.size();) {
+        std::size_t end = relative.find('/', pos);
+        if (end == std::string_view::npos)
+            end = relative.size();
+        const auto known = held.find(relative.substr(0, end));
+        if (known == held.end() || (end == relative.size() && !known->second.swept))
+            return -1;
+        const std::string component(relative.substr(pos, end - pos));
+        struct stat st;
+        if (::fstatat(current, component.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode) ||
+            Identity(st.st_dev, st.st_ino) != known->second.identity)
+            return -1;
+        current = known->second.fd.Get();
+        if (made)
+            *made = known->second.made;
+        pos = end + 1;
+    }
+    return current;
+}
+
+bool CWriteFolder::RemoveFile(std::string_view relative, Failure_T& failure)
+{
+    const std::size_t slash = relative.find_last_of('/');
+    const std::string leaf(slash == std::string_view::npos ? relative : relative.substr(slash + 1));
+    const int folder =
+        HeldFolder(slash == std::string_view::npos ? std::string_view() : relative.substr(0, slash), failure);
+    if (folder < 0)
+        return false;
     struct stat st;
-    if (::fstat(fd, &st) != 0 || !swept.emplace(st.st_dev, st.st_ino).second)
-        return;
-    const int listing = ::openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (listing < 0)
-        return;
-    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::fdopendir(listing), ::closedir);
-    if (!dir) {
-        ::close(listing);
-        return;
+    if (::fstatat(folder, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || S_ISDIR(st.st_mode))
+        return true;
+    if (::unlinkat(folder, leaf.c_str(), 0) != 0 && errno != ENOENT) {
+        failure = Failure_T::System(JoinPath(path, relative), errno);
+        return false;
     }
-    const long self = ::getpid();
-    while (const dirent* e = ::readdir(dir.get())) {
-        long pid = 0;
-        // Only files whose writer is gone: another run may be writing here
-        // right now.
-        if (!IsTemporaryName(e->d_name, &pid) || pid == self || ::kill(static_cast<pid_t>(pid), 0) == 0 ||
-            errno != ESRCH)
-            continue;
-        struct stat file;
-        if (::fstatat(fd, e->d_name, &file, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(file.st_mode))
-            ::unlinkat(fd, e->d_name, 0);
-    }
+    return true;
 }
 
 CAtomicFile::~CAtomicFile()
@@ -306,11 +398,12 @@ CAtomicFile::~CAtomicFile()
 void CAtomicFile::Abandon()
 {
     fd.Reset();
-    if (!tempName.empty() && folderFd.IsOpen())
-        ::unlinkat(folderFd.Get(), tempName.c_str(), 0);
+    if (!tempName.empty() && folderFd >= 0)
+        ::unlinkat(folderFd, tempName.c_str(), 0);
     UnregisterTemp(slot);
     tempName.clear();
-    folderFd.Reset();
+    folderFd = -1;
+    ownFolder.Reset();
 }
 
 bool CAtomicFile::Fail(Failure_T& failure, int error)
@@ -330,10 +423,11 @@ bool CAtomicFile::Open(const std::string& path, Failure_T& failure)
         return Fail(failure, EISDIR);
     // The folder part is the user's own path: links in it are followed.
     const std::string parent = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    CFileDescriptor folder(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!folder.IsOpen())
+    ownFolder.Reset(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!ownFolder.IsOpen())
         return Fail(failure, errno);
-    return OpenIn(std::move(folder), leaf, failure);
+    folderFd = ownFolder.Get();
+    return OpenIn(leaf, false, failure);
 }
 
 bool CAtomicFile::Open(CWriteFolder& under, std::string_view relative, Failure_T& failure)
@@ -344,18 +438,21 @@ bool CAtomicFile::Open(CWriteFolder& under, std::string_view relative, Failure_T
     const std::string leaf(slash == std::string_view::npos ? relative : relative.substr(slash + 1));
     if (leaf.empty() || leaf == "." || leaf == "..")
         return Fail(failure, EISDIR);
-    CFileDescriptor folder;
-    if (!under.OpenFolder(slash == std::string_view::npos ? std::string_view() : relative.substr(0, slash), folder,
-                          failure))
+    bool fresh = false;
+    folderFd = under.HeldFolder(slash == std::string_view::npos ? std::string_view() : relative.substr(0, slash),
+                                failure, &fresh);
+    if (folderFd < 0)
         return false;
-    return OpenIn(std::move(folder), leaf, failure);
+    return OpenIn(leaf, fresh, failure);
 }
 
-bool CAtomicFile::OpenIn(CFileDescriptor folder, const std::string& leaf, Failure_T& failure)
+bool CAtomicFile::OpenIn(const std::string& leaf, bool fresh, Failure_T& failure)
 {
     struct stat st;
     keepMode = false;
-    if (::fstatat(folder.Get(), leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (fresh) {
+        // Nothing of anyone else's to keep or refuse.
+    } else if (::fstatat(folderFd, leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
         if (S_ISDIR(st.st_mode))
             return Fail(failure, EISDIR);
         if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
@@ -370,19 +467,18 @@ bool CAtomicFile::OpenIn(CFileDescriptor folder, const std::string& leaf, Failur
     } else if (errno != ENOENT) {
         return Fail(failure, errno);
     }
-    folderFd = std::move(folder);
     name = leaf;
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
         const std::string temp = TempNameFor(name);
         // A file that replaces another starts private, then takes the old
         // one's owner and mode before any byte is written; a new one
         // follows the umask.
-        const int f = ::openat(folderFd.Get(), temp.c_str(),
+        const int f = ::openat(folderFd, temp.c_str(),
                                O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW, keepMode ? 0600 : 0666);
         if (f >= 0) {
             fd.Reset(f);
             tempName = temp;
-            slot = RegisterTemp(folderFd.Get(), tempName);
+            slot = RegisterTemp(folderFd, tempName);
             if (keepMode) {
                 if (owner != ::geteuid() || group != ::getegid())
                     static_cast<void>(::fchown(f, owner, group));  // only root may give a file away
@@ -426,14 +522,15 @@ bool CAtomicFile::Commit(Failure_T& failure, bool sync)
         return Fail(failure, errno);
     // The rename replaces whatever name is now, a link included; it never
     // writes through one.
-    if (::renameat(folderFd.Get(), tempName.c_str(), folderFd.Get(), name.c_str()) != 0)
+    if (::renameat(folderFd, tempName.c_str(), folderFd, name.c_str()) != 0)
         return Fail(failure, errno);
     // The rename itself lasts through a crash once the folder is on disk.
     if (sync)
-        ::fsync(folderFd.Get());
+        ::fsync(folderFd);
     tempName.clear();
     UnregisterTemp(slot);
-    folderFd.Reset();
+    folderFd = -1;
+    ownFolder.Reset();
     return true;
 }
 

@@ -6,10 +6,12 @@
 // replaced, not written through, as tar does when it extracts.
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstdint>
-#include <set>
+#include <map>
+#include <shared_mutex>
 #include <span>
 #include <string>
 #include <string_view>
@@ -47,7 +49,11 @@ private:
 
 // The folder a run writes under, opened once; every file is then placed
 // relative to it. The folder itself, and the path to it, may hold links
-// the user made; nothing below it is followed.
+// the user made; nothing below it is followed. Folders below it are opened
+// once and held: each later use checks, one name at a time, that the name
+// still leads to the folder held, so a link or another folder put in its
+// place meanwhile is walked afresh (and refused) as on first use. Safe to
+// use from several threads at once, except Refuse and Open.
 class CWriteFolder {
 public:
     // Files that would land in folder, or anywhere below it, are refused:
@@ -67,6 +73,10 @@ public:
     // that an earlier, interrupted run of this program left there are
     // removed.
     bool OpenFolder(std::string_view relative, CFileDescriptor& folder, Failure_T& failure);
+    // The same, giving the descriptor this object holds: valid until it is
+    // opened again or goes; -1 on failure. made (may be null) tells whether
+    // this object made the folder, so that what is in it is its own.
+    int HeldFolder(std::string_view relative, Failure_T& failure, bool* made = nullptr);
 
     // Removes the file (or link) relative when it is there; a folder there
     // is left alone. False only when one was there and stays.
@@ -74,13 +84,28 @@ public:
 
 private:
     using Identity = std::pair<dev_t, ino_t>;
-    bool IsRefused(int fd) const;
-    void SweepOnce(int fd);
+    struct Held_T {
+        CFileDescriptor fd;
+        Identity identity;
+        bool swept = false;
+        bool made = false;
+    };
+    bool IsRefused(const struct stat& st) const;
+    // The held folder relative when every name on the way still leads to
+    // it and it was swept; -1 when it needs the full walk.
+    int StillHeld(std::string_view relative, bool* made) const;
+    void Forget();
 
     CFileDescriptor root;
+    bool rootSwept = false;
+    bool rootMade = false;
     std::string path;
     std::vector<Identity> refused;
-    std::set<Identity> swept;
+    std::shared_mutex mutex;  // over held, retired and the swept marks
+    std::map<std::string, Held_T, std::less<>> held;
+    // Held folders whose name came to lead elsewhere: another thread may
+    // still be writing through them, so they stay open until Open or the end.
+    std::vector<CFileDescriptor> retired;
 };
 
 // One file being written. A target that exists and is a folder, FIFO or
@@ -99,7 +124,11 @@ public:
     // silently.
     bool Open(const std::string& path, Failure_T& failure);
     // The same for relative ("voice/a.ogg") under folder, making the
-    // folders on the way as CWriteFolder::OpenFolder does.
+    // folders on the way as CWriteFolder::OpenFolder does. The file uses
+    // the folder's held descriptor: folder must outlive it. In a folder
+    // that folder made during this run the target is not looked at first:
+    // what is there is its own (or comes from a writer racing this one, and
+    // is replaced without being followed, or stops the rename if a folder).
     bool Open(CWriteFolder& folder, std::string_view relative, Failure_T& failure);
     bool Write(std::span<const std::uint8_t> bytes, Failure_T& failure);
     // Closes the file and renames it over the target. With sync the bytes
@@ -111,11 +140,12 @@ public:
     const std::string& Path() const { return target; }
 
 private:
-    bool OpenIn(CFileDescriptor folder, const std::string& name, Failure_T& failure);
+    bool OpenIn(const std::string& name, bool fresh, Failure_T& failure);
     bool Fail(Failure_T& failure, int error);
 
     CFileDescriptor fd;
-    CFileDescriptor folderFd;  // where the temporary and the target lie
+    int folderFd = -1;  // where the temporary and the target lie
+    CFileDescriptor ownFolder;  // folderFd, when no CWriteFolder holds it
     std::string target;        // the path as given, for messages
     std::string name;          // the target's name in its folder
     std::string tempName;

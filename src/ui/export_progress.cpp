@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
@@ -12,7 +11,10 @@
 #include <QProgressDialog>
 #include <QTimer>
 
+#include <algorithm>
+#include <atomic>
 #include <memory>
+#include <thread>
 
 #include "app/game_folder.h"
 #include "app/line_export.h"
@@ -154,6 +156,80 @@ QString Summary(const CLineExport& exporter, bool cancelled, const QString& fold
 
 }  // namespace
 
+LineExportOutcome_T ExportLinesInto(QWidget* parent, CTarnwickApp& app, std::vector<const CVeyQelTalkElm*> rows,
+                                    PlayMode_T playMode, const QString& folder)
+{
+    const QString title = ExportTexts_T::tr("Export marked lines");
+    const std::string hostPath = QFile::encodeName(folder).toStdString();
+    Failure_T why;
+    std::unique_ptr<CArchiveSet> archives = ExportArchives(app, why);
+    if (!archives)
+        return {QString::fromLocal8Bit(why.Describe()), true};
+    archives->KeepDataFileOpen(true);  // the export's own set, read from end to end
+    CLineExport exporter(*archives, hostPath, std::move(rows), playMode, VoiceFileFormat::kOgg);
+    const int lineCount = static_cast<int>(exporter.LineCount());
+
+    QProgressDialog progress(ExportTexts_T::tr("Writing lines to %1").arg(folder), ExportTexts_T::tr("Cancel"), 0,
+                             lineCount, parent);
+    progress.setWindowTitle(title);
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(300);
+    // Cancel only asks the worker to stop, and the last line done does not
+    // close the dialog: it stays up, keeping the window modal, until the
+    // worker has ended and written the list. (Qt joins these by name.)
+    QObject::disconnect(&progress, SIGNAL(canceled()), &progress, SLOT(cancel()));
+    progress.setAutoReset(false);
+
+    // The lines are read and written on a thread of their own; the window's
+    // thread only shows how far it got, so the window answers throughout.
+    QEventLoop loop;
+    std::atomic<std::size_t> linesDone{0};
+    std::atomic<bool> cancel{false};
+    std::atomic<bool> ended{false};
+    bool begun = false;
+    bool finished = false;
+    std::thread worker([&] {
+        begun = exporter.Begin(why);
+        if (begun) {
+            exporter.Run(std::max(1u, std::thread::hardware_concurrency()), [&](std::size_t done) {
+                linesDone.store(done, std::memory_order_relaxed);
+                return !cancel.load(std::memory_order_relaxed);
+            });
+            finished = exporter.Finish();
+        }
+        ended.store(true);
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        const std::size_t done = linesDone.load(std::memory_order_relaxed);
+        progress.setValue(static_cast<int>(done));
+        progress.setLabelText(
+            ExportTexts_T::tr("Writing lines to %1: %2 / %3").arg(folder).arg(done).arg(lineCount));
+    });
+    // The worker stops after the lines in hand; Escape counts as Cancel.
+    QObject::connect(&progress, &QProgressDialog::canceled, &loop, [&] { cancel.store(true); });
+    QObject::connect(&progress, &QDialog::rejected, &loop, [&] { cancel.store(true); });
+    poll.start(50);
+    // The loop also ends when the application quits: the worker is then
+    // cancelled and awaited, so nothing it uses goes before it.
+    while (!ended.load())
+        if (loop.exec() != 0 || QCoreApplication::closingDown())
+            break;
+    poll.stop();
+    if (!ended.load())
+        cancel.store(true);
+    worker.join();
+    progress.close();
+    if (!begun)
+        return {QString::fromLocal8Bit(why.Describe()), true};
+    if (finished)
+        app.KeepExportFolder(hostPath);
+    // What was done is kept: lines.csv lists exactly the lines written.
+    const bool cancelled = !exporter.IsDone();
+    return {Summary(exporter, cancelled, folder), false};
+}
+
 void RunLineExport(QWidget* parent, CTarnwickApp& app, std::vector<const CVeyQelTalkElm*> rows,
                    PlayMode_T playMode)
 {
@@ -165,55 +241,13 @@ void RunLineExport(QWidget* parent, CTarnwickApp& app, std::vector<const CVeyQel
     const QString folder = AskForFolder(parent, app, title);
     if (folder.isEmpty())
         return;
-    const std::string hostPath = QFile::encodeName(folder).toStdString();
-    if (!MayWriteInto(parent, title, folder, hostPath))
+    if (!MayWriteInto(parent, title, folder, QFile::encodeName(folder).toStdString()))
         return;
-    Failure_T why;
-    std::unique_ptr<CArchiveSet> archives = ExportArchives(app, why);
-    if (!archives) {
-        QMessageBox::warning(parent, title, QString::fromLocal8Bit(why.Describe()));
-        return;
-    }
-    CLineExport exporter(*archives, hostPath, std::move(rows), playMode, VoiceFileFormat::kOgg);
-    if (!exporter.Begin(why)) {
-        QMessageBox::warning(parent, title, QString::fromLocal8Bit(why.Describe()));
-        return;
-    }
-
-    QProgressDialog progress(ExportTexts_T::tr("Writing lines to %1").arg(folder), ExportTexts_T::tr("Cancel"), 0,
-                             static_cast<int>(exporter.LineCount()), parent);
-    progress.setWindowTitle(title);
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(300);
-
-    // Lines are written in slices of about a frame, so the window repaints,
-    // the walk goes on and Cancel is heard between them.
-    QEventLoop loop;
-    QTimer slice;
-    QObject::connect(&slice, &QTimer::timeout, &loop, [&] {
-        QElapsedTimer clock;
-        clock.start();
-        while (!progress.wasCanceled() && !exporter.IsDone() && !exporter.IsStopped() && clock.elapsed() < 15)
-            exporter.Step();
-        progress.setValue(static_cast<int>(exporter.Counts().linesDone));
-        progress.setLabelText(ExportTexts_T::tr("Writing lines to %1: %2 / %3")
-                                  .arg(folder)
-                                  .arg(exporter.Counts().linesDone)
-                                  .arg(exporter.LineCount()));
-        if (progress.wasCanceled() || exporter.IsDone() || exporter.IsStopped())
-            loop.quit();
-    });
-    QObject::connect(&progress, &QProgressDialog::canceled, &loop, &QEventLoop::quit);
-    slice.start(0);
-    loop.exec();
-    slice.stop();
-
-    // What was done is kept: lines.csv lists exactly the lines written.
-    const bool cancelled = !exporter.IsDone();
-    if (exporter.Finish())
-        app.KeepExportFolder(hostPath);
-    progress.close();
-    QMessageBox::information(parent, title, Summary(exporter, cancelled, folder));
+    const LineExportOutcome_T outcome = ExportLinesInto(parent, app, std::move(rows), playMode, folder);
+    if (outcome.warning)
+        QMessageBox::warning(parent, title, outcome.message);
+    else
+        QMessageBox::information(parent, title, outcome.message);
 }
 
 }  // namespace tarnwick

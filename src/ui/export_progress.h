@@ -1,7 +1,9 @@
 // The window's export of the marked lines: a folder asked for, the lines
-// written one at a time from the event loop under a progress dialog with
-// Cancel, and one message at the end. The window answers throughout.
+// written on a thread of their own under a progress dialog with Cancel, and
+// one message at the end. The window answers throughout.
 #pragma once
+
+#include <QString>
 
 #include <string>
 #include <vector>
@@ -15,8 +17,21 @@ namespace tarnwick {
 class CTarnwickApp;
 class CVeyQelTalkElm;
 
-// Exports rows (in this order) in playMode as the window plays them.
+// Exports rows (in this order) in playMode as the window plays them, after
+// asking for the folder.
 void RunLineExport(QWidget* parent, CTarnwickApp& app, std::vector<const CVeyQelTalkElm*> rows,
                    PlayMode_T playMode);
+
+// What an export ends with: the message for the user, a warning when
+// nothing could be written.
+struct LineExportOutcome_T {
+    QString message;
+    bool warning = false;
+};
+
+// The export once folder (absolute, existing, agreed to) is chosen, under
+// a progress dialog with Cancel; RunLineExport's own, and the bench's.
+LineExportOutcome_T ExportLinesInto(QWidget* parent, CTarnwickApp& app, std::vector<const CVeyQelTalkElm*> rows,
+                                    PlayMode_T playMode, const QString& folder);
 
 }  // namespace tarnwick

@@ -5,6 +5,7 @@
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -709,6 +710,114 @@ TEST_F(LineExportTest, AnEarlierExportIsReplacedWholeAndNothingElseIsTouched)
     out.Write("broken/lines.csv", "voice_file\nvoice/a.ogg\nvoice/\"b\n");
     EXPECT_EQ(run(out / "broken", 1), 0u);
     EXPECT_TRUE(std::filesystem::exists(out / "broken/voice/a.ogg"));
+}
+
+// Run on several threads gives what Step gives line by line: the same files
+// with the same bytes, the same lines.csv, counts and failures in list
+// order, whether the run completes, skips a file it cannot write or stops
+// at a folder that fails; a cancel lists every file it wrote.
+TEST_F(LineExportTest, RunOnThreadsWritesWhatStepWrites)
+{
+    struct Outcome_T {
+        std::size_t lines = 0, voices = 0, faces = 0, withoutClip = 0, withoutPicture = 0;
+        bool stopped = false;
+        std::vector<std::string> failures;  // the folder's own path left out
+        std::map<std::string, std::string> files;
+        bool operator==(const Outcome_T&) const = default;
+    };
+    // jobs 0: Step after Step.
+    auto exportInto = [&](const std::string& folder, unsigned jobs, PlayMode_T mode, VoiceFileFormat format,
+                          const std::function<void(const std::string&)>& prepare) {
+        prepare(folder);
+        CLineExport exporter(set, folder, rows, mode, format);
+        Failure_T why;
+        EXPECT_TRUE(exporter.Begin(why)) << why.Describe();
+        if (jobs == 0) {
+            while (exporter.Step()) {
+            }
+        } else {
+            const bool all = exporter.Run(jobs, {});
+            EXPECT_EQ(all, !exporter.IsStopped());
+        }
+        exporter.Finish();
+        Outcome_T o{exporter.Counts().linesDone, exporter.Counts().voiceFiles, exporter.Counts().faceFiles,
+                    exporter.Counts().linesWithoutClip, exporter.Counts().linesWithoutPicture, exporter.IsStopped()};
+        for (const Failure_T& f : exporter.Failures()) {
+            std::string text = f.Describe();
+            if (text.starts_with(folder))
+                text.erase(0, folder.size());
+            o.failures.push_back(text);
+        }
+        for (const auto& e : std::filesystem::recursive_directory_iterator(folder))
+            if (e.is_regular_file())
+                o.files[std::filesystem::relative(e.path(), folder).string()] = ReadFileText(e.path().string());
+        return o;
+    };
+    const auto nothing = [](const std::string&) {};
+    const auto faceFolder = [&](const std::string& folder) {
+        std::filesystem::create_directories(folder + "/face/" + rows[0]->FaceEntryName());
+    };
+    const auto linkedVoice = [&](const std::string& folder) {
+        std::filesystem::create_directories(folder);
+        std::filesystem::create_directories(out / "elsewhere");
+        std::filesystem::create_symlink(out / "elsewhere", folder + "/voice");
+    };
+    const struct {
+        const char* name;
+        PlayMode_T mode;
+        VoiceFileFormat format;
+        std::function<void(const std::string&)> prepare;
+    } cases[] = {
+        {"ogg", PlayMode_T::kLong, VoiceFileFormat::kOgg, nothing},
+        {"wav", PlayMode_T::kDefault, VoiceFileFormat::kWav, nothing},
+        {"a folder where a face goes", PlayMode_T::kShort, VoiceFileFormat::kOgg, faceFolder},
+        {"a link where voice/ goes", PlayMode_T::kLong, VoiceFileFormat::kOgg, linkedVoice},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Outcome_T stepped = exportInto(out / (std::string("step-") + c.name), 0, c.mode, c.format, c.prepare);
+        EXPECT_EQ(stepped.files.count("lines.csv"), stepped.stopped ? 0u : 1u);
+        for (const unsigned jobs : {1u, 3u}) {
+            Outcome_T run = exportInto(out / (c.name + std::to_string(jobs)), jobs, c.mode, c.format, c.prepare);
+            // Stopped, the lines other threads had in hand keep their files
+            // (as a run interrupted there would), unlisted.
+            if (run.stopped)
+                std::erase_if(run.files, [&](const auto& file) { return !stepped.files.contains(file.first); });
+            EXPECT_TRUE(run == stepped) << jobs << " jobs";
+        }
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(out / "elsewhere"));
+
+    // Cancelled at once: the lines listed are the ones whose files are
+    // there, and nothing else was written.
+    CLineExport cancelled(set, out / "cancelled", rows, PlayMode_T::kLong, VoiceFileFormat::kOgg);
+    Failure_T why;
+    ASSERT_TRUE(cancelled.Begin(why));
+    std::size_t calls = 0;
+    const bool all = cancelled.Run(2, [&](std::size_t done) {
+        EXPECT_EQ(done, cancelled.Counts().linesDone);
+        return ++calls > 1;
+    });
+    EXPECT_EQ(all, cancelled.IsDone());
+    EXPECT_EQ(calls, 1u);
+    ASSERT_TRUE(cancelled.Finish());
+    const auto csv = ParseCsvStrictly(ReadFileText(out / "cancelled/lines.csv"));
+    ASSERT_TRUE(csv);
+    EXPECT_EQ(csv->size(), cancelled.Counts().linesDone + 1);
+    std::set<std::string> listed, present;
+    for (std::size_t i = 1; i < csv->size(); ++i)
+        for (const std::string& file : {(*csv)[i][8], (*csv)[i][9]})
+            if (!file.empty())
+                listed.insert(file);
+    for (const auto& e : std::filesystem::recursive_directory_iterator(out / "cancelled"))
+        if (e.is_regular_file() && e.path().filename() != "lines.csv")
+            present.insert(std::filesystem::relative(e.path(), out / "cancelled").string());
+    EXPECT_EQ(present, listed);
+    // What the cancel left, Step goes on from, as the window's dialog may.
+    while (cancelled.Step()) {
+    }
+    EXPECT_TRUE(cancelled.IsDone());
+    EXPECT_TRUE(cancelled.Failures().empty());
 }
 
 }  // namespace

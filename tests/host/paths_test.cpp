@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <limits>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -457,6 +458,51 @@ TEST(FileWriterTest, HostileTargetFoldersGetNothingOutside)
     EXPECT_FALSE(inside.Open(game + "/made/here", why));
     EXPECT_EQ(why.Describe(), game + "/made/here: inside a folder that is only read");
     EXPECT_FALSE(std::filesystem::exists(game + "/made"));
+}
+
+// Folders are opened once and then shared by threads writing at once; a
+// folder that another takes the place of is walked afresh, not written
+// through the one held, and in a folder made by the run a folder put where
+// a file goes still stops that file.
+TEST(FileWriterTest, HeldFoldersServeManyThreadsAndFollowReplacement)
+{
+    TempFolder root;
+    CWriteFolder out;
+    Failure_T why;
+    ASSERT_TRUE(out.Open(root / "out", why)) << why.Describe();
+    std::vector<std::thread> threads;
+    std::vector<int> failed(4, 0);
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 40; ++i) {
+                const std::string text = std::to_string(t) + "-" + std::to_string(i);
+                const std::string relative = (i % 2 ? "a/b/" : "c/") + text;
+                Failure_T failure;
+                failed[t] += !WriteFileAtomically(
+                    out, relative, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, failure);
+            }
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(failed, std::vector<int>(4, 0));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(root / "out/a/b"), {}), 80);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(root / "out/c"), {}), 80);
+    EXPECT_EQ(test::ReadFileText(root / "out/a/b/3-39"), "3-39");
+
+    std::filesystem::rename(root / "out/a", root / "out/moved");
+    std::filesystem::create_directories(root / "out/a/b");
+    const std::string bytes = "late";
+    const std::span<const std::uint8_t> late{reinterpret_cast<const std::uint8_t*>(bytes.data()), 4};
+    ASSERT_TRUE(WriteFileAtomically(out, "a/b/late", late, why)) << why.Describe();
+    EXPECT_EQ(test::ReadFileText(root / "out/a/b/late"), "late");
+    EXPECT_FALSE(std::filesystem::exists(root / "out/moved/b/late"));
+
+    std::filesystem::create_directories(root / "out/c/taken");
+    EXPECT_FALSE(WriteFileAtomically(out, "c/taken", late, why));
+    EXPECT_EQ(why.Describe(), root / "out/c/taken: Is a directory");
+    for (const auto& e : std::filesystem::directory_iterator(root / "out/c"))
+        EXPECT_FALSE(IsTemporaryName(e.path().filename().string())) << e.path();
 }
 
 // A writer interrupted by a signal leaves no temporary file, and exits with

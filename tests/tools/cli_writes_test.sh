@@ -94,6 +94,15 @@ check "fewer files than before" 1 "$(($(present | wc -w) + 1 < before))"
 check "own files stay" "mine mine" "$(cat "$tmp/again/notes.txt") $(cat "$tmp/again/voice/mine.ogg")"
 check "only the summary line" "1 1" "$(grep -c -E '^export: [0-9]+ lines, .*, 0 failures$' "$tmp/err") $(wc -l <"$tmp/err")"
 
+# --jobs: on one thread or three, the same files with the same bytes and
+# the same list; a count that is no number of threads is refused.
+"$cli" export "$demo" "$tmp/one" --jobs 1 >/dev/null 2>&1; check "export on one thread" 0 $?
+"$cli" export "$demo" "$tmp/three" --jobs 3 >/dev/null 2>&1; check "export on three threads" 0 $?
+check "the same export on any number of threads" "" "$(diff -r "$tmp/one" "$tmp/three" 2>&1)"
+for jobs in 0 -1 x 2x; do
+  "$cli" export "$demo" "$tmp/none" --jobs "$jobs" >/dev/null 2>&1; check "--jobs $jobs refused" 2 $?
+done
+
 # Interrupted: SIGTERM while a large file is written leaves no temporary
 # and exits with 128 + 15.
 mkdir -p "$game/unpack/data/effect/effect.dat"

@@ -1,5 +1,7 @@
 #include <QApplication>
+#include <QDBusConnection>
 #include <QFile>
+#include <QFontDatabase>
 #include <QLocale>
 #include <QProcess>
 
@@ -7,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "host/host_environment.h"
 #include "host/program_folder.h"
@@ -66,6 +69,13 @@ int main(int argc, char** argv)
     QApplication::setApplicationVersion(QStringLiteral(TARNWICK_VERSION));
     // Lets a Wayland compositor match the window to the menu entry and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("tarnwick"));
+    // What the window's first controls wait for is readied on threads of
+    // their own while the translations load and the window is built: the
+    // font list its font is chosen from, and the session bus that the
+    // accessibility bridge asks for with the first text (and the media
+    // controls after it), whose handshake may even start a bus.
+    const std::jthread fontList([] { QFontDatabase::families(); });
+    const std::jthread sessionBus([] { QDBusConnection::sessionBus(); });
 
     // Before any window or dialog: they take their texts as they are built.
     const tarnwick::CUiTranslation translation(

@@ -1,8 +1,11 @@
 // export and check: the marked talk lines kept as ordinary files, and a game
 // folder opened as start-up opens it, without a window.
+#include <algorithm>
+#include <charconv>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/game_folder.h"
@@ -24,7 +27,16 @@ struct ExportArgs_T {
     std::vector<std::string> choices;
     PlayMode_T playMode = PlayMode_T::kLong;  // the program's default
     VoiceFileFormat format = VoiceFileFormat::kOgg;
+    unsigned jobs = 0;  // 0: one per core
 };
+
+// A whole number from 1 to 1024, nothing around it.
+bool ParseJobCount(const std::string& text, unsigned& jobs)
+{
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, jobs);
+    return error == std::errc() && stop == end && jobs >= 1 && jobs <= 1024;
+}
 
 int ParseExportArgs(Args args, ExportArgs_T& out)
 {
@@ -43,6 +55,9 @@ int ParseExportArgs(Args args, ExportArgs_T& out)
                 out.playMode = PlayMode_T::kLong;
             else
                 return UsageError("--mode takes default, short or long");
+        } else if (a == "--jobs" && hasValue) {
+            if (!ParseJobCount(args[++i], out.jobs))
+                return UsageError("--jobs takes a number of threads from 1 to 1024");
         } else if (a == "--wav") {
             out.format = VoiceFileFormat::kWav;
         } else if (a.starts_with("capture=") || a.starts_with("item=")) {
@@ -55,7 +70,7 @@ int ParseExportArgs(Args args, ExportArgs_T& out)
     }
     if (out.positional.size() != 2)
         return UsageError("export takes GAME_FOLDER OUT_DIR [--captures FILE] [CHOICE...] "
-                          "[--mode default|short|long] [--wav]");
+                          "[--mode default|short|long] [--wav] [--jobs N]");
     return kExitOk;
 }
 
@@ -118,11 +133,12 @@ int CmdExport(const Context_T& context, Args args)
             Failure("cannot write " + exporter.Failures()[reported].Describe());
         }
     };
-    while (exporter.Step()) {
+    const unsigned jobs = options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
+    exporter.Run(jobs, [&](std::size_t linesDone) {
         reportFailures();
-        if (exporter.Counts().linesDone % 16 == 0)
-            progress.Show(exporter.Counts().linesDone);
-    }
+        progress.Show(linesDone);
+        return true;
+    });
     exporter.Finish();
     reportFailures();
     progress.Clear();

@@ -1,8 +1,14 @@
 // extract: an archive's entries as ordinary files, the archive opened once.
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -82,58 +88,65 @@ std::optional<std::string> ExtractPathFor(std::string_view storedName, bool voic
     }
 }
 
+// Writes the entries on several threads, each reading with its own state
+// over the same archive; what each gave is taken in list order on the
+// calling thread, so messages, counts and -v lines come as from one
+// thread.
 class CExtractRun {
 public:
     CExtractRun(CArchiveSet& s, int a, const ExtractArgs_T& o) : set(s), archive(a), args(o) {}
 
-    // Writes entry k (1-based) under the stored name that names its file.
-    void WriteEntry(std::uint32_t k)
+    void WriteAll(const std::vector<std::uint32_t>& entries, unsigned jobs)
     {
-        const std::string_view stored = set.NameAt(archive, k - 1);
-        const bool voiceClip = !args.raw && (archive == kLongVoiceArchive || archive == kShortVoiceArchive) &&
-                               EndsWithNoCase(stored, ".vc");
-        const std::string entry = "entry " + std::to_string(k) + " (" + Cp932ToFileName(stored) + ")";
-        const std::optional<std::string> relative = ExtractPathFor(stored, voiceClip);
-        if (!relative)
-            return Fail(entry + ": not a name that can be written under " + args.folder);
-        // Names that differ as stored may still give one file (code page
-        // 932 has characters twice): the first keeps it.
-        if (const auto [first, added] = written.emplace(*relative, k); !added)
-            return Fail(entry + ": " + *relative + " was written for entry " + std::to_string(first->second));
-        const std::string folder = ParentFolder(*relative);
-        if (refusedFolders.contains(folder)) {
-            ++failures;  // said once for the folder
-            return;
+        std::vector<Task_T> tasks;
+        tasks.reserve(entries.size());
+        for (const std::uint32_t k : entries)
+            tasks.push_back(Plan(k));
+        std::vector<Outcome_T> outcomes(tasks.size());
+        const auto done = std::make_unique<std::atomic<bool>[]>(tasks.size());
+        std::atomic<std::size_t> next{0};
+        std::mutex mutex;
+        std::condition_variable ended;
+        unsigned working = 0;
+        auto work = [&](CArchiveSet& reader) {
+            for (std::size_t i = next++; i < tasks.size(); i = next++) {
+                if (tasks[i].message.empty())
+                    outcomes[i] = Write(reader, tasks[i]);
+                done[i].store(true, std::memory_order_release);
+            }
+            const std::lock_guard<std::mutex> lock(mutex);
+            --working;
+            ended.notify_one();
+        };
+        std::vector<std::unique_ptr<CArchiveSet>> readers;
+        std::vector<std::thread> threads;
+        for (unsigned t = 0; t < jobs && t < tasks.size(); ++t) {
+            try {
+                readers.push_back(std::make_unique<CArchiveSet>());
+                readers.back()->ReadThrough(set);
+                readers.back()->KeepDataFileOpen(true);
+                const std::lock_guard<std::mutex> lock(mutex);
+                threads.emplace_back(work, std::ref(*readers.back()));
+                ++working;
+            } catch (const std::exception&) {
+                break;  // the threads running do the rest
+            }
         }
-        Failure_T why;
-        CAtomicFile file;
-        if (!file.Open(out, *relative, why)) {
-            if (why.subject != JoinPath(args.folder, *relative))
-                refusedFolders.insert(folder);
-            return Fail("cannot write " + why.Describe());
+        if (threads.empty()) {
+            working = 1;
+            work(set);
         }
-        std::uint64_t length = 0;
-        bool writeFailed = false;
-        const bool copied = set.CopyEntryNumber(
-            archive, k,
-            [&](std::span<std::uint8_t> block) {
-                length += block.size();
-                if (voiceClip)
-                    InvertVoiceBytes(block.data(), static_cast<std::uint32_t>(block.size()));
-                writeFailed = !file.Write(block, why);
-                return !writeFailed;
-            },
-            kMaxCopyDecodedBytes);
-        if (writeFailed)
-            return Fail("cannot write " + why.Describe());
-        if (!copied)
-            return Fail("cannot read entry: " + set.LastFailure().Describe());
-        if (!file.Commit(why))
-            return Fail("cannot write " + why.Describe());
-        ++fileCount;
-        byteCount += length;
-        if (args.verbose)
-            std::printf("%s\n", PathOut(JoinPath(args.folder, *relative)).c_str());
+        std::size_t taken = 0;
+        for (bool gone = false; !gone;) {
+            std::unique_lock<std::mutex> lock(mutex);
+            gone = ended.wait_for(lock, std::chrono::milliseconds(50), [&] { return working == 0; });
+            lock.unlock();
+            for (; taken < tasks.size() && done[taken].load(std::memory_order_acquire); ++taken)
+                Take(tasks[taken], outcomes[taken]);
+            progress.Show(taken);
+        }
+        for (std::thread& thread : threads)
+            thread.join();
     }
 
     void Fail(const std::string& message)
@@ -147,13 +160,102 @@ public:
     int archive;
     const ExtractArgs_T& args;
     CWriteFolder out;
-    std::unordered_map<std::string, std::uint32_t> written;  // file to the entry it holds
-    std::unordered_set<std::string> refusedFolders;
     CProgressLine progress{"extract", 0};
     std::size_t fileCount = 0;
     std::uint64_t byteCount = 0;
     std::size_t failures = 0;
     std::size_t repeatedNames = 0;
+
+private:
+    // Entry k and the file it goes to, or why it gets none.
+    struct Task_T {
+        std::uint32_t k = 0;
+        bool voiceClip = false;
+        std::string relative;
+        std::string message;
+    };
+    struct Outcome_T {
+        std::string message;         // empty: written
+        bool folderRefused = false;  // the failure is its folder's
+        std::uint64_t length = 0;
+    };
+
+    // Names are checked in list order, before any thread writes.
+    Task_T Plan(std::uint32_t k)
+    {
+        Task_T task{k};
+        const std::string_view stored = set.NameAt(archive, k - 1);
+        task.voiceClip = !args.raw && (archive == kLongVoiceArchive || archive == kShortVoiceArchive) &&
+                         EndsWithNoCase(stored, ".vc");
+        const std::string entry = "entry " + std::to_string(k) + " (" + Cp932ToFileName(stored) + ")";
+        const std::optional<std::string> relative = ExtractPathFor(stored, task.voiceClip);
+        if (!relative) {
+            task.message = entry + ": not a name that can be written under " + args.folder;
+            return task;
+        }
+        // Names that differ as stored may still give one file (code page
+        // 932 has characters twice): the first keeps it.
+        if (const auto [first, added] = written.emplace(*relative, k); !added) {
+            task.message = entry + ": " + *relative + " was written for entry " + std::to_string(first->second);
+            return task;
+        }
+        task.relative = *relative;
+        return task;
+    }
+
+    // Writes entry k under the stored name that names its file; safe on
+    // several threads, each with its own reader.
+    Outcome_T Write(CArchiveSet& reader, const Task_T& task)
+    {
+        Outcome_T outcome;
+        Failure_T why;
+        CAtomicFile file;
+        if (!file.Open(out, task.relative, why)) {
+            outcome.folderRefused = why.subject != JoinPath(args.folder, task.relative);
+            outcome.message = "cannot write " + why.Describe();
+            return outcome;
+        }
+        bool writeFailed = false;
+        const bool copied = reader.CopyEntryNumber(
+            archive, task.k,
+            [&](std::span<std::uint8_t> block) {
+                outcome.length += block.size();
+                if (task.voiceClip)
+                    InvertVoiceBytes(block.data(), static_cast<std::uint32_t>(block.size()));
+                writeFailed = !file.Write(block, why);
+                return !writeFailed;
+            },
+            kMaxCopyDecodedBytes);
+        if (writeFailed)
+            outcome.message = "cannot write " + why.Describe();
+        else if (!copied)
+            outcome.message = "cannot read entry: " + reader.LastFailure().Describe();
+        else if (!file.Commit(why))
+            outcome.message = "cannot write " + why.Describe();
+        return outcome;
+    }
+
+    void Take(const Task_T& task, const Outcome_T& outcome)
+    {
+        if (!task.message.empty())
+            return Fail(task.message);
+        const std::string folder = ParentFolder(task.relative);
+        if (refusedFolders.contains(folder)) {
+            ++failures;  // said once for the folder
+            return;
+        }
+        if (outcome.folderRefused)
+            refusedFolders.insert(folder);
+        if (!outcome.message.empty())
+            return Fail(outcome.message);
+        ++fileCount;
+        byteCount += outcome.length;
+        if (args.verbose)
+            std::printf("%s\n", PathOut(JoinPath(args.folder, task.relative)).c_str());
+    }
+
+    std::unordered_map<std::string, std::uint32_t> written;  // file to the entry it holds
+    std::unordered_set<std::string> refusedFolders;
 };
 
 }  // namespace
@@ -200,11 +302,7 @@ int CmdExtract(const Context_T& context, Args args)
     }
 
     run.progress = CProgressLine("extract", entries.size());
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        run.WriteEntry(entries[i]);
-        if (i % 64 == 0)
-            run.progress.Show(i);
-    }
+    run.WriteAll(entries, std::max(1u, std::thread::hardware_concurrency()));
     run.progress.Clear();
     const bool stdoutOk = std::fflush(stdout) == 0;
     std::fprintf(stderr, "extract: %zu files written, %llu bytes, %zu failures, %zu repeated names skipped\n",

@@ -50,10 +50,11 @@ const Command_T kCommands[] = {
                "                              bgmNo and the mark of every listed row",
      tarnwick::cli::CmdSelect},
     {"export", "export GAME_FOLDER OUT_DIR [--captures FILE] [capture=INDEX|item=INDEX]...\n"
-               "       [--mode default|short|long] [--wav]\n"
+               "       [--mode default|short|long] [--wav] [--jobs N]\n"
                "                              write the marked lines' voice clips (voice/, Ogg or WAV),\n"
                "                              face pictures (face/) and lines.csv into OUT_DIR; the mode\n"
-               "                              picks the clips as the window plays them (default long)",
+               "                              picks the clips as the window plays them (default long);\n"
+               "                              N threads read and write files (default: one per core)",
      tarnwick::cli::CmdExport},
     {"check", "check GAME_FOLDER [--captures FILE]\n"
               "                              open the game as start-up does and print the counts of\n"
