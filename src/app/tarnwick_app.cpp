@@ -184,7 +184,10 @@ bool CTarnwickApp::InitInstance(IStartupUi& ui)
             opened = OpenGameFolder(candidate, tableLoaded);
         }
     }
-    profile.WriteProfileString(kSettingsSection, "VeyAppPath", candidate);
+    // Written only when it changed: a start on the same folder leaves the
+    // file alone, and the window waits for no disk.
+    const ProfileChange_T folder{kSettingsSection, "VeyAppPath", candidate};
+    profile.WriteProfileStrings(profile.Differing({&folder, 1}));
 
     if (!tableLoaded) {
         ui.ShowMessage(kTalkTableMissing);

@@ -201,6 +201,8 @@ int CArchiveSet::OpenAllArchives(const ReadAhead_T* readAhead)
         if (!block || dat.ReadAt(r.offset, block.get() + r.fullSize, stored) != stored ||
             !DecodeExactly(l.decoder, block.get() + r.fullSize, stored, block.get(), r.fullSize))
             return;
+        if (readAhead->decoded)
+            readAhead->decoded({block.get(), r.fullSize});
         ahead = {n, k, std::move(block), static_cast<std::uint32_t>(total)};
     };
     // The tables of all the archives share one arena, which goes with the
@@ -393,6 +395,7 @@ bool CArchiveSet::ReadEntry(int n, std::string_view name, std::uint32_t* length)
 bool CArchiveSet::ReadEntry(int n, std::string_view name, std::uint32_t* length, std::uint64_t maxSize)
 {
     failure = {};
+    readFromAhead = false;
     if (length)
         *length = 0;
     const std::uint32_t k = FindEntry(n, name);
@@ -404,6 +407,7 @@ bool CArchiveSet::ReadEntry(int n, std::string_view name, std::uint32_t* length,
 bool CArchiveSet::ReadEntryNumber(int n, std::uint32_t k, std::uint32_t* length)
 {
     failure = {};
+    readFromAhead = false;
     if (length)
         *length = 0;
     if (k == 0 || k > NameCount(n))
@@ -574,6 +578,7 @@ bool CArchiveSet::ReadIndexedEntry(std::uint32_t k, int n, std::uint32_t* length
             } else {
                 std::memcpy(buffer.get(), ahead.block.get(), full);
             }
+            readFromAhead = true;
         } else {
             if (!ReserveBuffer(total))
                 return Fail(OutOfMemory(shown));

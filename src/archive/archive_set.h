@@ -106,6 +106,9 @@ public:
     // refused, an entry not found, or which check of the data failed.
     // Paths are relative to the folder they lie under, with "/".
     const Failure_T& LastFailure() const { return failure; }
+    // Whether the last ReadEntry gave the entry decoded while the archives
+    // opened: the bytes its ReadAhead_T::decoded was given.
+    bool ReadFromAhead() const { return readFromAhead; }
 
     std::uint8_t* Buffer() { return buffer.get(); }
     const std::uint8_t* Buffer() const { return buffer.get(); }
@@ -174,6 +177,7 @@ private:
     std::string keptDatFolder;
     CLooseFiles looseFiles;
     AheadEntry_T aheadEntry;  // until the next read
+    bool readFromAhead = false;
 };
 
 // Opens archives 0 to 107 in order, as start-up does, stopping at the first

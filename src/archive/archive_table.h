@@ -5,6 +5,8 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
 
 namespace tarnwick {
@@ -28,6 +30,11 @@ struct ReadAhead_T {
     int archive = -1;
     std::string name;
     std::uint64_t maxSize = 0;
+    // Given the decoded bytes on the thread that decoded them, while the
+    // other archives go on opening, so that what is made of them is made
+    // meanwhile; the bytes go when it returns. Not called when the entry
+    // is not decoded ahead (absent, stored plain, too large, damaged).
+    std::function<void(std::span<const std::uint8_t>)> decoded;
 };
 
 // The talk table's entry and the size above which reading it is refused:

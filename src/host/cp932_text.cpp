@@ -28,12 +28,18 @@ private:
     iconv_t cd;
 };
 
+// A converter keeps state between calls, so each thread has its own.
+CIconv& ThreadDecoder()
+{
+    thread_local CIconv conv;
+    return conv;
+}
+
 // Converts bytes, handing each byte that is not code page 932 to invalid.
 template <typename Invalid>
 std::string Convert(std::string_view bytes, Invalid invalid)
 {
-    // A converter keeps state between calls, so each thread has its own.
-    thread_local CIconv conv;
+    CIconv& conv = ThreadDecoder();
     if (!conv.IsOpen())
         return std::string(bytes);
     ::iconv(conv.Get(), nullptr, nullptr, nullptr, nullptr);
@@ -134,24 +140,89 @@ std::optional<char32_t> SoleCharacter(std::string_view bytes)
     return ch;
 }
 
-// The decoder asked once about every byte and every lead and trail pair,
-// so that the encoder is its inverse whatever table the decoder uses.
+// Codes of one length (one byte, or a lead and a trail) back to back,
+// each one's character added to table, the decoder asked once for a run of
+// codes rather than once per code. Codes that do not give exactly one
+// character (a byte the decoder refuses, U+FFFD, anything unexpected) are
+// asked about one by one, as SoleCharacter asks.
+void AddCharacters(std::string_view codes, std::size_t width, std::vector<Cp932Code_T>& table)
+{
+    const auto codeAt = [&](std::size_t at) {
+        return static_cast<std::uint16_t>(width == 1 ? static_cast<unsigned char>(codes[at])
+                                                     : static_cast<unsigned char>(codes[at]) << 8 |
+                                                           static_cast<unsigned char>(codes[at + 1]));
+    };
+    const auto oneByOne = [&](std::size_t from, std::size_t to) {
+        for (std::size_t at = from; at < to; at += width) {
+            if (const std::optional<char32_t> ch = SoleCharacter(codes.substr(at, width)))
+                table.push_back({*ch, codeAt(at)});
+        }
+    };
+    CIconv& conv = ThreadDecoder();
+    if (!conv.IsOpen())
+        return oneByOne(0, codes.size());
+    char out[1024];
+    // The code page keeps no state from one character to the next: a reset
+    // before the first run is enough, a refused code leaving nothing behind.
+    ::iconv(conv.Get(), nullptr, nullptr, nullptr, nullptr);
+    for (std::size_t at = 0; at < codes.size();) {
+        char* in = const_cast<char*>(codes.data() + at);
+        std::size_t inLeft = std::min(codes.size() - at, sizeof out / 4 * width);
+        char* o = out;
+        std::size_t oLeft = sizeof out;
+        const bool stopped = ::iconv(conv.Get(), &in, &inLeft, &o, &oLeft) == static_cast<std::size_t>(-1);
+        const int why = stopped ? errno : 0;
+        const std::size_t used = static_cast<std::size_t>(in - (codes.data() + at));
+        // What came out must be one character per code taken, or the run
+        // is asked about code by code.
+        const std::string_view text(out, static_cast<std::size_t>(o - out));
+        const std::size_t before = table.size();
+        bool fits = used % width == 0;
+        for (std::size_t pos = 0, i = 0; fits && pos < text.size(); ++i) {
+            const std::optional<char32_t> ch = NextUtf8(text, pos);
+            fits = ch && *ch != 0xFFFD && i < used / width;
+            if (fits)
+                table.push_back({*ch, codeAt(at + i * width)});
+        }
+        if (!fits || table.size() - before != used / width) {
+            table.resize(before);
+            ::iconv(conv.Get(), nullptr, nullptr, nullptr, nullptr);
+            const std::size_t end = at + used + (stopped ? width - used % width : 0);
+            oneByOne(at, end);
+            at = end;
+            continue;
+        }
+        at += used;
+        // A code refused where it starts is no character, as it would be
+        // alone; anything else about it is asked alone.
+        if (why == EILSEQ)
+            at += width;
+        else if (stopped && why != E2BIG) {
+            oneByOne(at, at + width);
+            at += width;
+        }
+    }
+}
+
+// The decoder asked about every byte and every lead and trail pair, so
+// that the encoder is its inverse whatever table the decoder uses.
 std::vector<Cp932Code_T> BuildReverseTable()
 {
     std::vector<Cp932Code_T> table;
+    std::string singles;
+    std::string pairs;
     for (unsigned first = 0; first < 0x100; ++first) {
-        const char lead = static_cast<char>(first);
         if (!IsCp932LeadByte(static_cast<unsigned char>(first))) {
-            if (const std::optional<char32_t> ch = SoleCharacter(std::string_view(&lead, 1)))
-                table.push_back({*ch, static_cast<std::uint16_t>(first)});
+            singles += static_cast<char>(first);
             continue;
         }
         for (unsigned second = 0; second < 0x100; ++second) {
-            const char pair[2] = {lead, static_cast<char>(second)};
-            if (const std::optional<char32_t> ch = SoleCharacter(std::string_view(pair, 2)))
-                table.push_back({*ch, static_cast<std::uint16_t>(first << 8 | second)});
+            pairs += static_cast<char>(first);
+            pairs += static_cast<char>(second);
         }
     }
+    AddCharacters(singles, 1, table);
+    AddCharacters(pairs, 2, table);
     std::sort(table.begin(), table.end(), [](const Cp932Code_T& a, const Cp932Code_T& b) {
         if (a.ch != b.ch)
             return a.ch < b.ch;

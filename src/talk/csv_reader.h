@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace tarnwick {
@@ -29,18 +30,33 @@ public:
     void Parse(const std::uint8_t* data, std::size_t length);
 
     std::size_t GetCount() const { return records.size(); }
-    T* GetAt(std::size_t i) const { return records[i].get(); }
+    // The records are the reader's to hand out: a const reader still lets
+    // its users fill in what they keep in a record.
+    T* GetAt(std::size_t i) const { return &records[i]; }
 
 protected:
     // One byte more than the table: a last line without its CR LF gets its
     // terminating NUL there instead of past the end.
     std::unique_ptr<char[]> textCopy;
     std::size_t textLength = 0;
-    std::vector<std::unique_ptr<T>> records;  // after textCopy: they view it
+    // After textCopy, which they view; one block, counted before it is
+    // filled, so that no record moves once made.
+    mutable std::vector<T> records;
+
+    // Takes what another reader parsed, records and the text they view,
+    // leaving it this one's.
+    void SwapParsed(CCsvReader& other)
+    {
+        textCopy.swap(other.textCopy);
+        std::swap(textLength, other.textLength);
+        records.swap(other.records);
+    }
 
 private:
     static bool IsDataRow(const char* line, std::size_t n);
-    void Append(char* line, std::size_t n);
+    // Calls take(line, length) for every data row in order.
+    template <typename Take>
+    void ForEachRow(Take take);
 };
 
 template <typename T>
@@ -58,16 +74,6 @@ bool CCsvReader<T>::IsDataRow(const char* line, std::size_t n)
 }
 
 template <typename T>
-void CCsvReader<T>::Append(char* line, std::size_t n)
-{
-    // The record array grows a hundred slots at a time, or by its own size
-    // once larger: a long table is then not copied over and over.
-    if (records.size() == records.capacity())
-        records.reserve(records.size() + std::max<std::size_t>(100, records.size()));
-    records.push_back(std::make_unique<T>(line, n));
-}
-
-template <typename T>
 void CCsvReader<T>::Parse(const std::uint8_t* data, std::size_t length)
 {
     records.clear();  // they view the copy about to go
@@ -77,9 +83,20 @@ void CCsvReader<T>::Parse(const std::uint8_t* data, std::size_t length)
     textCopy[length] = '\0';
     if (length == 0 || textCopy[0] == '\0')
         return;
+    // The rows are counted first: a record changes only its own line, so
+    // the second walk finds the same rows.
+    std::size_t rows = 0;
+    ForEachRow([&rows](char*, std::size_t) { ++rows; });
+    records.reserve(rows);
+    ForEachRow([this](char* line, std::size_t n) { records.emplace_back(line, n); });
+}
 
+template <typename T>
+template <typename Take>
+void CCsvReader<T>::ForEachRow(Take take)
+{
     char* const begin = textCopy.get();
-    char* const end = begin + length;
+    char* const end = begin + textLength;
     char* p = begin;
     while (p < end) {
         // A CR or LF on its own is ordinary line content.
@@ -104,7 +121,7 @@ void CCsvReader<T>::Parse(const std::uint8_t* data, std::size_t length)
         }
         const std::size_t n = static_cast<std::size_t>(cr - p);
         if (n != 0 && IsDataRow(p, n))
-            Append(p, n);
+            take(p, n);
         if (!terminated)
             return;
         p = cr + 2;

@@ -29,8 +29,8 @@ std::size_t CVeyQelTalk::SelectTalks(const CaptureChoice_T& choice,
 {
     out.clear();
     if (!choice) {
-        for (const std::unique_ptr<CVeyQelTalkElm>& record : records)
-            out.push_back(record.get());
+        for (CVeyQelTalkElm& record : records)
+            out.push_back(&record);
         return out.size();
     }
 
@@ -53,7 +53,7 @@ std::size_t CVeyQelTalk::SelectTalks(const CaptureChoice_T& choice,
     for (std::size_t k = 0; k < byId.size(); ++k)
         byId[k] = k;
     std::stable_sort(byId.begin(), byId.end(),
-                     [this](std::size_t a, std::size_t b) { return records[a]->talkId < records[b]->talkId; });
+                     [this](std::size_t a, std::size_t b) { return records[a].talkId < records[b].talkId; });
 
     // The covering ranges so far, the winner on top; ranges that ended are
     // dropped when they come to the top.
@@ -62,7 +62,7 @@ std::size_t CVeyQelTalk::SelectTalks(const CaptureChoice_T& choice,
     std::vector<bool> matched(records.size(), false);
     std::size_t next = 0;
     for (const std::size_t k : byId) {
-        CVeyQelTalkElm& record = *records[k];
+        CVeyQelTalkElm& record = records[k];
         while (next < ranges.size() && ranges[next].range.firstId <= record.talkId)
             open.push(ranges[next++]);
         while (!open.empty() && open.top().range.lastId < record.talkId)
@@ -75,7 +75,7 @@ std::size_t CVeyQelTalk::SelectTalks(const CaptureChoice_T& choice,
     }
     for (std::size_t k = 0; k < records.size(); ++k) {
         if (matched[k])
-            out.push_back(records[k].get());
+            out.push_back(&records[k]);
     }
     return out.size();
 }

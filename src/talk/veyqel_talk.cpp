@@ -70,8 +70,8 @@ void CVeyQelTalk::NumberLines()
 {
     // Only neighbouring rows count: an ID that comes back later starts at 1.
     for (std::size_t i = 0; i < records.size(); ++i) {
-        CVeyQelTalkElm& r = *records[i];
-        r.lineNo = (i > 0 && records[i - 1]->talkId == r.talkId) ? records[i - 1]->lineNo + 1 : 1;
+        CVeyQelTalkElm& r = records[i];
+        r.lineNo = (i > 0 && records[i - 1].talkId == r.talkId) ? records[i - 1].lineNo + 1 : 1;
     }
 }
 

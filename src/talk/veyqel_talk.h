@@ -60,6 +60,9 @@ public:
     void Load(const std::uint8_t* data, std::size_t length);
     // The table part of Load alone: parse and number the lines.
     void LoadTable(const std::uint8_t* data, std::size_t length);
+    // The table that LoadTable made in parsed, as LoadTable of the same
+    // bytes would make it here; parsed gets this one's.
+    void TakeTable(CVeyQelTalk& parsed) { SwapParsed(parsed); }
     void LoadCaptureList();
     // Reads a capture list from a given file; false when it cannot be opened.
     bool LoadCaptureListFile(const std::string& path);

@@ -51,7 +51,7 @@ CTarnwickDlg::CTarnwickDlg(CTarnwickApp& application, QWidget* parent)
 CTarnwickDlg::CTarnwickDlg(CTarnwickApp& application, ControlsOnly_T, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      app(application), appIcon(AppIcon()), waveDevice(std::make_unique<CQtWaveDevice>()),
+      app(application), waveDevice(std::make_unique<CQtWaveDevice>()),
       // Playback takes the device's end of a clip, which comes queued from
       // the event loop, never from inside a device call, so it may close
       // the clip and start the next.
@@ -347,7 +347,6 @@ void CTarnwickDlg::OnInitDialog()
     connect(undo, &QShortcut::activated, this, &CTarnwickDlg::UndoMarks);
     auto* redo = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), this);
     connect(redo, &QShortcut::activated, this, &CTarnwickDlg::RedoMarks);
-    setWindowIcon(appIcon);
 
     // Closing by keys goes the close button's way, through done().
     for (const QKeySequence& keys : {QKeySequence(Qt::CTRL | Qt::Key_Q), QKeySequence(Qt::CTRL | Qt::Key_W)})
@@ -503,6 +502,15 @@ void CTarnwickDlg::keyPressEvent(QKeyEvent* event)
     QDialog::keyPressEvent(event);
 }
 
+void CTarnwickDlg::paintEvent(QPaintEvent* event)
+{
+    QDialog::paintEvent(event);
+    if (!std::exchange(iconPending, false))
+        return;
+    // After this paint has reached the screen.
+    QTimer::singleShot(0, this, [this] { setWindowIcon(AppIcon()); });
+}
+
 void CTarnwickDlg::OpenContextMenuFromKeys()
 {
     QWidget* target = focusWidget() ? focusWidget() : this;
@@ -570,9 +578,10 @@ void CTarnwickDlg::ApplySearch()
 {
     search.SetQuery(searchField->text().toStdString());
     // The line at the top of the list, to stay in sight when the search
-    // hides the selected one.
+    // hides the selected one. A list not shown yet has none: asking would
+    // lay out its rows ahead of their first paint.
     std::optional<std::size_t> topLine;
-    if (const QModelIndex top = talkList->indexAt(QPoint(0, 0)); top.isValid())
+    if (const QModelIndex top = talkList->isVisible() ? talkList->indexAt(QPoint(0, 0)) : QModelIndex(); top.isValid())
         topLine = talkRows.ListIndexOf(static_cast<std::size_t>(top.row()));
     if (search.IsEmpty()) {
         // A list just filled shows every row already: no second reset.

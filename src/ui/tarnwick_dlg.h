@@ -5,7 +5,6 @@
 #pragma once
 
 #include <QDialog>
-#include <QIcon>
 #include <QTimer>
 
 #include <memory>
@@ -85,6 +84,10 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     // Escape stops what plays; with nothing playing it closes the window.
     void keyPressEvent(QKeyEvent* event) override;
+    // The window's icon comes once the window has been painted: its
+    // pictures take milliseconds to decode that its first look need not
+    // wait for.
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void CreateControls();
@@ -161,7 +164,7 @@ private:
     QToolButton* replayButton = nullptr;
     CSearchField* searchField = nullptr;
     QLabel* searchCount = nullptr;
-    QIcon appIcon;
+    bool iconPending = true;
     CLineSearch search;
     CMarkHistory markHistory;
 

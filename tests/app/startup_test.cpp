@@ -9,9 +9,11 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "host/host_path.h"
 #include "app/game_folder.h"
@@ -29,6 +31,15 @@ using test::ReadFileText;
 using test::TempFolder;
 using test::TestGameOptions_T;
 using test::WriteTestGame;
+
+// The file as the system knows it: a replaced file is another file, even
+// with the same bytes.
+std::pair<ino_t, std::int64_t> FileIdentity(const std::string& path)
+{
+    struct stat st {};
+    EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+    return {st.st_ino, std::int64_t{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec};
+}
 
 // Answers start-up's questions from a script and records what was asked.
 class ScriptedUi : public IStartupUi {
@@ -107,6 +118,7 @@ TEST_F(StartupTest, AnyFileInTheGameFolderIsAcceptedAndRemembered)
     // The next start finds the game without asking, whether its archives
     // open while the window system starts or when start-up gets to them;
     // a stored folder that no longer opens is asked for again either way.
+    const auto written = FileIdentity(program / "tarnwick.ini");
     for (const bool complete : {true, false}) {
         if (!complete) {
             std::string hed = ArchiveHedPaths()[50];
@@ -130,6 +142,10 @@ TEST_F(StartupTest, AnyFileInTheGameFolderIsAcceptedAndRemembered)
             if (early)
                 steps.insert(steps.begin(), "prepare");
             EXPECT_EQ(again.steps, steps);
+            // Nothing changed, so nothing was written: not even the folder.
+            if (complete) {
+                EXPECT_EQ(FileIdentity(program / "tarnwick.ini"), written);
+            }
         }
         EXPECT_EQ(lines[0] != 0, complete);
         EXPECT_EQ(lines[0], lines[1]);
@@ -260,7 +276,8 @@ TEST_F(StartupTest, ChangesMadeWhileTheDialogRunsAreSaved)
     };
     CTarnwickApp app(Paths(), env);
     app.InitInstance(ui);
-    EXPECT_EQ(Settings(), "; kept\n[System]\nveyapppath=" + game.Path() +
+    // The folder's line is left as it was written: its value did not change.
+    EXPECT_EQ(Settings(), "; kept\n[System]\nveyapppath = " + game.Path() +
                               "\nEnableBGM=0\nVolumeBGM=-2500\nPlayMode=1\n");
 }
 
@@ -321,18 +338,21 @@ TEST_F(StartupTest, AStoredWindowsFolderOpensUnderWineAndIsKeptAsWritten)
 
 TEST_F(StartupTest, LooseOverridesBesideTheProgramAreUsed)
 {
-    WriteTestGame(game.Path(), {.talkTable = "from the archive"});
-    program.Write("unpack/data/xls/table.dat/another_aa_talk.csv", "from the program folder");
+    WriteTestGame(game.Path(), {.talkTable = "1001,1,0,From the archive\r\n"});
+    program.Write("unpack/data/xls/table.dat/another_aa_talk.csv", "4242,1,0,From the program folder\r\n");
     program.Write("tarnwick.ini", "[SYSTEM]\nVeyAppPath=" + game.Path() + "\n");
     std::string seen;
     ui.onDialog = [&](CTarnwickApp& app) {
+        // Not the archive's table, though it was parsed while the archives opened.
+        ASSERT_EQ(app.Talk().GetCount(), 1u);
+        EXPECT_EQ(app.Talk().GetAt(0)->talkId, 4242);
         std::uint32_t length = 0;
         ASSERT_TRUE(app.Archives().ReadEntry(kTableArchive, "another_aa_talk.csv", &length));
         seen.assign(reinterpret_cast<const char*>(app.Archives().Buffer()), length);
     };
     CTarnwickApp app(Paths(), env);
     app.InitInstance(ui);
-    EXPECT_EQ(seen, "from the program folder");
+    EXPECT_EQ(seen, "4242,1,0,From the program folder\r\n");
 }
 
 // Opening a game stops at the first step that fails, names it and says why;

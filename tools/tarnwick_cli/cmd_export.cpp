@@ -1,9 +1,9 @@
 // export and check: the marked talk lines kept as ordinary files, and a game
 // folder opened as start-up opens it, without a window.
 #include <algorithm>
-#include <charconv>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -33,9 +33,11 @@ struct ExportArgs_T {
 // A whole number from 1 to 1024, nothing around it.
 bool ParseJobCount(const std::string& text, unsigned& jobs)
 {
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, jobs);
-    return error == std::errc() && stop == end && jobs >= 1 && jobs <= 1024;
+    const std::optional<int> number = ParseInt(text);
+    if (!number || *number < 1 || *number > 1024)
+        return false;
+    jobs = static_cast<unsigned>(*number);
+    return true;
 }
 
 int ParseExportArgs(Args args, ExportArgs_T& out)
