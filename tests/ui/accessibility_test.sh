@@ -41,12 +41,17 @@ done
 dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress >/dev/null 2>&1 ||
   fail "the accessibility bus did not start"
 
-# Qt speaks AT-SPI only on a real window system, so an X server of our own.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$dir/display" >"$dir/xvfb.log" 2>&1 &
+# Qt speaks AT-SPI only on a real window system, so an X server of our own;
+# -noreset keeps it taking connections between one window and the next.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$dir/display" >"$dir/xvfb.log" 2>&1 &
 pids+=("$!")
 for _ in $(seq 1 100); do [[ -s "$dir/display" ]] && break; sleep 0.05; done
 [[ -s "$dir/display" ]] || fail "Xvfb did not start"
 export DISPLAY=":$(head -n 1 "$dir/display")"
+# The number comes as the server starts; the program needs it answering.
+if command -v xwininfo >/dev/null; then
+  for _ in $(seq 1 100); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.05; done
+fi
 export QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
 
 # Reads the tree of a portable copy of the program run in one language.
