@@ -1,6 +1,7 @@
 #include "app/line_export.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -23,6 +24,13 @@
 namespace tarnwick {
 
 namespace {
+
+// lines.csv's columns, in order.
+constexpr std::array<std::string_view, 10> kColumns{
+    "talk_id", "line_no", "cast", "text", "wait_tenths", "voice_kind", "frame_style", "bgm_no", "voice_file",
+    "face_file"};
+constexpr std::size_t kVoiceColumn = 8;
+constexpr std::size_t kFaceColumn = 9;
 
 // "01001_0001.vc" becomes "01001_0001" + extension.
 std::string WithExtension(const std::string& entryName, const char* extension)
@@ -92,27 +100,36 @@ bool IsExportFileIn(std::string_view path, std::string_view folder)
 
 }  // namespace
 
-std::set<std::string> EarlierExportFiles(std::string_view text)
+EarlierExport_T ReadEarlierExport(std::string_view text)
 {
-    constexpr std::size_t kNone = static_cast<std::size_t>(-1);
-    std::size_t voiceColumn = kNone, faceColumn = kNone;
-    std::set<std::string> files;
+    constexpr std::size_t kNone = kColumns.size();
+    std::vector<std::size_t> ours;  // each column's place in kColumns, or kNone
+    EarlierExport_T earlier;
+    std::size_t current = 0;  // the record earlier.rows.back() holds
     auto take = [&](std::size_t record, std::size_t column, const std::string& field) {
         if (record == 0) {
-            if (field == "voice_file" && voiceColumn == kNone)
-                voiceColumn = column;
-            else if (field == "face_file" && faceColumn == kNone)
-                faceColumn = column;
-        } else if ((column == voiceColumn && IsExportFileIn(field, kVoiceFolderName)) ||
-                   (column == faceColumn && IsExportFileIn(field, kFaceFolderName))) {
-            files.insert(field);
+            const auto known = std::find(kColumns.begin(), kColumns.end(), field);
+            const std::size_t place = known == kColumns.end() ? kNone : std::size_t(known - kColumns.begin());
+            // A name the header repeats is the first column's.
+            const bool repeated = place != kNone && std::find(ours.begin(), ours.end(), place) != ours.end();
+            ours.push_back(repeated ? kNone : place);
+            return;
         }
+        if (column >= ours.size() || ours[column] == kNone || field.empty())
+            return;
+        if (earlier.rows.empty() || current != record) {
+            earlier.rows.emplace_back(kColumns.size());
+            current = record;
+        }
+        earlier.rows.back()[ours[column]] = field;
+        if ((ours[column] == kVoiceColumn && IsExportFileIn(field, kVoiceFolderName)) ||
+            (ours[column] == kFaceColumn && IsExportFileIn(field, kFaceFolderName)))
+            earlier.files.insert(field);
     };
-    const bool wellFormed = ForEachCsvField(text, take);
     // Not what this program writes: none of it is trusted.
-    if (!wellFormed)
-        files.clear();
-    return files;
+    if (!ForEachCsvField(text, take))
+        return {};
+    return earlier;
 }
 
 ExportFolderState_T InspectExportFolder(const std::string& folder, Failure_T& why)
@@ -148,10 +165,36 @@ std::string CsvField(std::string_view text)
     return quoted + '"';
 }
 
-const char* CLineExport::CsvHeader()
+const std::string& CLineExport::CsvHeader()
 {
-    return "talk_id,line_no,cast,text,wait_tenths,voice_kind,frame_style,bgm_no,voice_file,face_file";
+    static const std::string header = [] {
+        std::string joined;
+        for (const std::string_view column : kColumns)
+            joined += std::string(joined.empty() ? "" : ",") + std::string(column);
+        return joined;
+    }();
+    return header;
 }
+
+namespace {
+
+// The row of one line as lines.csv holds it.
+std::string LineRow(const CVeyQelTalkElm& line, const std::string& voiceFile, const std::string& faceFile)
+{
+    std::string row = std::to_string(line.talkId) + "," + std::to_string(line.lineNo) + ",";
+    row += CsvField(Cp932ToUtf8(line.castName())) + ",";
+    row += CsvField(Cp932ToUtf8(TalkTextForDisplay(line.talkText()))) + ",";
+    for (const std::int32_t v : {line.waitTenths, line.voiceKind, line.frameStyle, line.bgmNo})
+        row += std::to_string(v) + ",";
+    return row + CsvField(voiceFile) + "," + CsvField(faceFile) + "\n";
+}
+
+std::string LineKey(const CVeyQelTalkElm& line)
+{
+    return std::to_string(line.talkId) + "," + std::to_string(line.lineNo);
+}
+
+}  // namespace
 
 CLineExport::CLineExport(CArchiveSet& a, std::string folder, std::vector<const CVeyQelTalkElm*> r, PlayMode_T mode,
                          VoiceFileFormat f)
@@ -168,7 +211,51 @@ bool CLineExport::Begin(Failure_T& why)
     for (const int n : {kLongVoiceArchive, kShortVoiceArchive, kFaceArchive})
         archives.IndexNames(n);
     ReadEarlierList();
-    return out.RemoveFile(kLinesCsvName, why);
+    voiceFiles.clear();
+    faceFiles.clear();
+    fileJobs.clear();
+    plans.clear();
+    plans.reserve(rows.size());
+    for (const CVeyQelTalkElm* line : rows)
+        plans.push_back(PlanLine(*line));
+    return WriteListAhead(why);
+}
+
+bool CLineExport::WriteListAhead(Failure_T& why)
+{
+    const std::string text = ListText(true);
+    listAhead = WriteFileAtomically(out, kLinesCsvName, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()},
+                                    why);
+    return listAhead;
+}
+
+std::string CLineExport::ListText(bool ahead) const
+{
+    std::string text = CsvHeader() + "\n" + csv;
+    std::set<std::string> newLines;
+    for (std::size_t i = 0; i < counts.linesDone; ++i)
+        newLines.insert(LineKey(*rows[i]));
+    for (std::size_t i = counts.linesDone; ahead && i < rows.size(); ++i) {
+        const LinePlan_T& plan = plans[i];
+        text += LineRow(*rows[i], plan.voice && !plan.voice->missing ? plan.voice->planned : std::string(),
+                        plan.face->missing ? std::string() : plan.face->planned);
+        newLines.insert(LineKey(*rows[i]));
+    }
+    // An earlier row stays while a file it names is still there and no new
+    // row names it, and, short of a complete export, while no new row is
+    // for its line.
+    const bool complete = !ahead && IsDone() && !stopped;
+    for (const std::vector<std::string>& row : earlierRows) {
+        bool ownsFile = false;
+        for (const std::size_t column : {kVoiceColumn, kFaceColumn})
+            ownsFile = ownsFile || (earlierFiles.contains(row[column]) && !IsNamed(row[column], ahead));
+        if (!ownsFile && (complete || newLines.contains(row[0] + "," + row[1])))
+            continue;
+        for (std::size_t c = 0; c < row.size(); ++c)
+            text += (c == 0 ? "" : ",") + CsvField(row[c]);
+        text += "\n";
+    }
+    return text;
 }
 
 void CLineExport::ReadEarlierList()
@@ -187,37 +274,46 @@ void CLineExport::ReadEarlierList()
         removalFailures.push_back(std::move(why));
         return;
     }
-    earlierFiles = EarlierExportFiles(text);
+    EarlierExport_T read = ReadEarlierExport(text);
+    earlierFiles = std::move(read.files);
+    earlierRows = std::move(read.rows);
 }
 
-bool CLineExport::IsNamed(const std::string& relative) const
+bool CLineExport::IsNamed(const std::string& relative, bool planned) const
 {
     const std::size_t slash = relative.find('/');
+    if (slash == std::string::npos)
+        return false;
     const std::string folder = relative.substr(0, slash);
     const std::map<std::string, Written_T>& files = folder == kVoiceFolderName ? voiceFiles : faceFiles;
     const auto found = files.find(relative.substr(slash + 1));
-    return found != files.end() && found->second.shown == relative;
+    return found != files.end() && (planned ? found->second.planned : found->second.shown) == relative;
 }
 
 void CLineExport::RemoveEarlierFiles()
 {
     for (auto file = earlierFiles.begin(); file != earlierFiles.end();) {
-        if (IsNamed(*file)) {
+        if (IsNamed(*file, false)) {
             ++file;
             continue;
         }
         // Only a regular file, as an export leaves it: a link the user put
-        // there, or a folder, is not the earlier export's.
+        // there, or a folder, is not the earlier export's. One that stays
+        // keeps its row.
         Failure_T why;
         PathKind kind = PathKind::kMissing;
-        if (!earlier.KindOf(*file, kind, why) || (kind == PathKind::kFile && !out.RemoveFile(*file, why)))
+        if (!earlier.KindOf(*file, kind, why) || (kind == PathKind::kFile && !out.RemoveFile(*file, why))) {
             removalFailures.push_back(std::move(why));
+            ++file;
+            continue;
+        }
         file = earlierFiles.erase(file);
     }
 }
 
-CLineExport::LinePlan_T CLineExport::PlanLine(const CVeyQelTalkElm& line, std::vector<FileJob_T>& jobs)
+CLineExport::LinePlan_T CLineExport::PlanLine(const CVeyQelTalkElm& line)
 {
+    std::vector<FileJob_T>& jobs = fileJobs;
     LinePlan_T plan;
     plan.firstJob = jobs.size();
     const ClipKind_T kind = ClipKindFor(playMode, line.voiceKind);
@@ -228,29 +324,45 @@ CLineExport::LinePlan_T CLineExport::PlanLine(const CVeyQelTalkElm& line, std::v
         const auto [known, added] = voiceFiles.try_emplace(file);
         plan.voice = &known->second;
         plan.newVoice = added;
-        if (added)
+        if (added) {
+            known->second.planned = std::string(kVoiceFolderName) + "/" + file;
             jobs.push_back({false, kind, entry, std::move(file)});
+        }
     }
     std::string face = line.FaceEntryName();
     const auto [known, added] = faceFiles.try_emplace(face);
     plan.face = &known->second;
     plan.newFace = added;
-    if (added)
+    if (added) {
+        known->second.planned = std::string(kFaceFolderName) + "/" + face;
         jobs.push_back({true, kind, face, std::move(face)});
+    }
     return plan;
+}
+
+bool CLineExport::EnsureListAhead()
+{
+    if (listAhead)
+        return true;
+    // After a Finish short of the end the list names only what is there.
+    Failure_T why;
+    if (WriteListAhead(why))
+        return true;
+    failures.push_back(std::move(why));
+    stopped = true;
+    return false;
 }
 
 bool CLineExport::Step()
 {
-    if (IsDone() || stopped || !out.IsOpen())
+    if (IsDone() || stopped || !out.IsOpen() || !EnsureListAhead())
         return false;
-    const CVeyQelTalkElm& line = *rows[counts.linesDone];
-    std::vector<FileJob_T> jobs;
-    const LinePlan_T plan = PlanLine(line, jobs);
+    const LinePlan_T& plan = plans[counts.linesDone];
+    const std::span<FileJob_T> jobs = std::span(fileJobs).subspan(plan.firstJob, plan.JobCount());
     std::vector<FileResult_T> results;
     for (const FileJob_T& job : jobs)
         results.push_back(Produce(job, archives, pcm));
-    CommitLine(line, plan, jobs, results);
+    CommitLine(*rows[counts.linesDone], plan, jobs, results);
     return !stopped;
 }
 
@@ -266,22 +378,20 @@ constexpr unsigned kMostJobs = 64;
 
 bool CLineExport::Run(unsigned jobs, const std::function<bool(std::size_t)>& progress)
 {
-    if (IsDone() || stopped || !out.IsOpen())
+    if (IsDone() || stopped || !out.IsOpen() || !EnsureListAhead())
         return IsDone();
-    // Every remaining line planned first, so that each file is one job,
-    // written once, for the first line that names it. A line's new files
-    // are one group: a worker takes a whole group, and groups are taken in
-    // list order, so the groups done are always the first ones and every
-    // file written belongs to a line that can be listed.
-    std::vector<LinePlan_T> plans;
-    std::vector<FileJob_T> files;
-    std::vector<std::size_t> groupLine;  // the plan each group belongs to
-    plans.reserve(rows.size() - counts.linesDone);
-    for (std::size_t i = counts.linesDone; i < rows.size(); ++i) {
-        plans.push_back(PlanLine(*rows[i], files));
-        if (plans.back().JobCount() != 0)
-            groupLine.push_back(plans.size() - 1);
+    // Each file is one job, written once, for the first line that names
+    // it. A line's new files are one group: a worker takes a whole group,
+    // and groups are taken in list order, so the groups done, once the
+    // workers are gone, are always the first ones and every file written
+    // belongs to a line that can be listed.
+    const std::size_t first = counts.linesDone;
+    std::vector<std::size_t> groupLine;  // the line each group belongs to
+    for (std::size_t i = first; i < rows.size(); ++i) {
+        if (plans[i].JobCount() != 0)
+            groupLine.push_back(i);
     }
+    std::vector<FileJob_T>& files = fileJobs;
     std::vector<FileResult_T> results(files.size());
     const auto done = std::make_unique<std::atomic<bool>[]>(groupLine.size());
     std::atomic<std::size_t> nextGroup{0};
@@ -332,9 +442,9 @@ bool CLineExport::Run(unsigned jobs, const std::function<bool(std::size_t)>& pro
     // Lines are listed here, in order, as their groups are done: from time
     // to time while the workers go on (waking for each file would cost
     // more than the file), and all the rest once they are gone.
-    std::size_t line = 0, group = 0;
+    std::size_t line = first, group = 0;
     auto commitDone = [&] {
-        for (; line < plans.size() && !stopped; ++line) {
+        for (; line < rows.size(); ++line) {
             const LinePlan_T& plan = plans[line];
             const std::size_t count = plan.JobCount();
             if (count != 0 && !done[group].load(std::memory_order_acquire))
@@ -360,13 +470,6 @@ bool CLineExport::Run(unsigned jobs, const std::function<bool(std::size_t)>& pro
     nextGroup = kNoMoreJobs;
     for (std::thread& thread : threads)
         thread.join();
-    // Files planned for lines not listed are not known to be written: a
-    // later Step writes them afresh.
-    for (std::size_t g = group; g < groupLine.size(); ++g) {
-        const LinePlan_T& plan = plans[groupLine[g]];
-        for (std::size_t j = plan.firstJob; j < plan.firstJob + plan.JobCount(); ++j)
-            (files[j].face ? faceFiles : voiceFiles).erase(files[j].file);
-    }
     return IsDone();
 }
 
@@ -391,14 +494,18 @@ void CLineExport::CommitLine(const CVeyQelTalkElm& line, const LinePlan_T& plan,
     if (plan.face->missing)
         ++counts.linesWithoutPicture;
     faceFile = plan.face->shown;
-    AppendRow(line, voiceFile, faceFile);
+    csv += LineRow(line, voiceFile, faceFile);
     ++counts.linesDone;
 }
 
 void CLineExport::Apply(const FileJob_T& job, FileResult_T& result, Written_T& file, std::size_t& written)
 {
-    for (Failure_T& why : result.failures)
-        failures.push_back(std::move(why));
+    // The threads that were writing when the folder failed met it too:
+    // it is told once.
+    if (!stopped || !result.stops) {
+        for (Failure_T& why : result.failures)
+            failures.push_back(std::move(why));
+    }
     stopped = stopped || result.stops;
     if (result.written) {
         ++written;
@@ -479,30 +586,22 @@ CLineExport::FileResult_T CLineExport::Produce(const FileJob_T& job, CArchiveSet
     return result;
 }
 
-void CLineExport::AppendRow(const CVeyQelTalkElm& line, const std::string& voiceFile, const std::string& faceFile)
-{
-    csv += std::to_string(line.talkId) + "," + std::to_string(line.lineNo) + ",";
-    csv += CsvField(Cp932ToUtf8(line.castName())) + ",";
-    csv += CsvField(Cp932ToUtf8(TalkTextForDisplay(line.talkText()))) + ",";
-    for (const std::int32_t v : {line.waitTenths, line.voiceKind, line.frameStyle, line.bgmNo})
-        csv += std::to_string(v) + ",";
-    csv += CsvField(voiceFile) + "," + CsvField(faceFile) + "\n";
-}
-
 bool CLineExport::Finish()
 {
-    if (stopped || !out.IsOpen())
+    if (!out.IsOpen())
         return false;
-    // Removed first: a run cut short here leaves no list rather than one
-    // that leaves out files the folder still holds.
-    RemoveEarlierFiles();
-    std::string text = std::string(CsvHeader()) + "\n" + csv;
+    // Removed first: a run cut short here leaves the list written ahead,
+    // which names them still.
+    if (IsDone() && !stopped)
+        RemoveEarlierFiles();
+    const std::string text = ListText(false);
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
     Failure_T why;
     if (!WriteFileAtomically(out, kLinesCsvName, {bytes, text.size()}, why)) {
         AddFailure(std::move(why), JoinPath(outFolder, kLinesCsvName));
         return false;
     }
+    listAhead = IsDone();
     return true;
 }
 

@@ -3,7 +3,9 @@
 // per line. Driven one line at a time, so a window can show progress and
 // stop between lines, or all at once on several threads; Finish writes the
 // rows of the lines done. An earlier export in the same folder is replaced
-// whole, its files that the new list leaves out removed.
+// whole once the new one is complete, its files that the new list leaves
+// out removed; until then nothing of it goes, and the list on disk names
+// every file there that an export made.
 #pragma once
 
 #include <cstddef>
@@ -69,9 +71,11 @@ public:
     bool IsStopped() const { return stopped; }
 
     // Opens the output folder, making it when missing, reads the lines.csv
-    // of an earlier export there and removes it, so that the folder never
-    // holds one that describes other files. Files that would land inside
-    // the game folder are refused.
+    // of an earlier export there and plans every line. Before any file is
+    // written lines.csv is replaced by one that names the files planned as
+    // well as the earlier ones, so that a run cut short at any point (a
+    // full disk, a kill) leaves no file that no list names. Files that
+    // would land inside the game folder are refused.
     bool Begin(Failure_T& why);
     // Writes the next line's clip and picture (each file once) and records
     // its row. False when every line was done already, or the run stopped.
@@ -81,21 +85,22 @@ public:
     // Does the rest of the lines as Step would one after the other, with
     // jobs threads (at least one) reading and writing files at once, each
     // with its own reading state over the same archives. Rows, counts and
-    // Failures() come out in list order exactly as from Step: a run that
-    // stops keeps the lines up to the one whose file stopped it. progress
-    // is called on the calling thread, first at the start, then from time
-    // to time, with the lines done; false from it cancels, keeping the
-    // lines whose files are written, as stopping the Step calls would. A
-    // run that stops may leave the files of the few lines other threads
-    // had in hand, unlisted, as if interrupted there. True when every line
-    // is done; then, or after a cancel, Finish writes the list.
+    // Failures() come out in list order as from Step. A run that stops
+    // also keeps the lines that other threads had in hand, so that every
+    // file written is listed; the failure that stopped it is reported
+    // once. progress is called on the calling thread, first at the start,
+    // then from time to time, with the lines done; false from it cancels,
+    // keeping the lines whose files are written, as stopping the Step calls
+    // would. True when every line is done.
     bool Run(unsigned jobs, const std::function<bool(std::size_t linesDone)>& progress);
-    // Replaces the earlier export whole: removes the voice and face files
-    // that its lines.csv listed and the new rows do not, then writes
-    // lines.csv, last, with the rows of the lines done so far. Nothing but
-    // a regular file at "voice/NAME" or "face/NAME" is removed. After the
-    // run stopped nothing is removed and no list written: the folder is
-    // left as the failure found it, for the user to look at.
+    // Writes lines.csv, last. When every line is done it replaces the
+    // earlier export whole: the voice and face files that its lines.csv
+    // listed and the new rows do not are removed first (nothing but a
+    // regular file at "voice/NAME" or "face/NAME"), and the list holds the
+    // new rows. Otherwise (cancelled, stopped) nothing is removed and the
+    // list holds the rows of the lines done and the earlier rows that they
+    // do not replace. False when the list could not be written: then the
+    // one written at Begin, naming more, stays.
     bool Finish();
 
     const LineExportCounts_T& Counts() const { return counts; }
@@ -106,13 +111,14 @@ public:
     const std::vector<Failure_T>& RemovalFailures() const { return removalFailures; }
 
     // The header of lines.csv, without its line end.
-    static const char* CsvHeader();
+    static const std::string& CsvHeader();
 
 private:
     // Output file name to what a row names: the relative path, or "" when
     // the file is missing (missing is true) or could not be written.
     struct Written_T {
         std::string shown;
+        std::string planned;  // what it will be once written
         bool missing = false;
     };
     // A file the first line that names it writes: its clip or picture.
@@ -139,7 +145,16 @@ private:
         std::size_t JobCount() const { return std::size_t{newVoice} + std::size_t{newFace}; }
     };
 
-    LinePlan_T PlanLine(const CVeyQelTalkElm& line, std::vector<FileJob_T>& jobs);
+    LinePlan_T PlanLine(const CVeyQelTalkElm& line);
+    // Writes the list Begin promises: the rows done, the planned rows with
+    // the files they will name, and the earlier rows they do not replace.
+    bool WriteListAhead(Failure_T& why);
+    // The same before a file is written after Finish: false, the run
+    // stopped, when it cannot be written.
+    bool EnsureListAhead();
+    // lines.csv's text: the rows done, then (ahead) the rows planned, then
+    // the earlier rows still needed to name the files there.
+    std::string ListText(bool ahead) const;
     // Reads and writes one file through reader; safe on several threads at
     // once, each with its own reader and pcm block.
     FileResult_T Produce(const FileJob_T& job, CArchiveSet& reader, std::vector<std::uint8_t>& pcm);
@@ -149,9 +164,10 @@ private:
                     std::span<FileResult_T> results);
     void Apply(const FileJob_T& job, FileResult_T& result, Written_T& file, std::size_t& written);
     void AddFailure(Failure_T why, const std::string& file);
-    void AppendRow(const CVeyQelTalkElm& line, const std::string& voiceFile, const std::string& faceFile);
     void ReadEarlierList();
-    bool IsNamed(const std::string& relative) const;
+    // Whether a new row names relative: once written, or (planned) once
+    // planned.
+    bool IsNamed(const std::string& relative, bool planned) const;
     void RemoveEarlierFiles();
 
     CArchiveSet& archives;
@@ -161,7 +177,11 @@ private:
     std::vector<const CVeyQelTalkElm*> rows;
     PlayMode_T playMode;
     VoiceFileFormat format;
-    std::string csv;
+    std::string csv;  // the rows of the lines done
+    // Every line's files, planned at Begin; the new files are jobs.
+    std::vector<LinePlan_T> plans;
+    std::vector<FileJob_T> fileJobs;
+    bool listAhead = false;  // lines.csv names every planned file
     std::vector<std::uint8_t> pcm;  // Step's decoded clip
     // Output file name to what a row names.
     std::map<std::string, Written_T> voiceFiles;
@@ -169,8 +189,10 @@ private:
     LineExportCounts_T counts;
     std::vector<Failure_T> failures;
     // What the earlier export's lines.csv listed ("voice/NAME", "face/NAME"),
-    // looked at through earlier, which follows no link below the folder.
+    // looked at through earlier, which follows no link below the folder;
+    // once removed, the files that stay.
     std::set<std::string> earlierFiles;
+    std::vector<std::vector<std::string>> earlierRows;  // in our columns
     CFolderListing earlier;
     std::vector<Failure_T> removalFailures;
 };
@@ -179,10 +201,15 @@ private:
 // a comma, a double quote, CR or LF.
 std::string CsvField(std::string_view text);
 
-// The files an earlier export's lines.csv names in its voice_file and
-// face_file columns (found by the header's names), each only when it is
-// exactly "voice/NAME" or "face/NAME" with NAME one plain component.
-// Nothing at all from text that is not RFC 4180 CSV.
-std::set<std::string> EarlierExportFiles(std::string_view text);
+// An earlier export's lines.csv: its rows in this program's columns (found
+// by the header's names, a column it lacks empty), and the files it names
+// in its voice_file and face_file columns, each only when it is exactly
+// "voice/NAME" or "face/NAME" with NAME one plain component. Nothing at
+// all from text that is not RFC 4180 CSV.
+struct EarlierExport_T {
+    std::vector<std::vector<std::string>> rows;
+    std::set<std::string> files;
+};
+EarlierExport_T ReadEarlierExport(std::string_view text);
 
 }  // namespace tarnwick

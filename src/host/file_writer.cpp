@@ -31,9 +31,13 @@ struct TempSlot_T {
     std::atomic<int> folder{-1};
     char name[NAME_MAX + 1] = {};
 };
-constexpr int kTempSlots = 32;
+// Room for every thread an export or extract starts, and more.
+constexpr int kTempSlots = 256;
 TempSlot_T tempSlots[kTempSlots];
 static_assert(std::atomic<int>::is_always_lock_free);
+// The first signal only asks to stop while askToStop; its number then.
+std::atomic<bool> askToStop{false};
+std::atomic<int> stopSignal{0};
 
 int RegisterTemp(int folder, const std::string& name)
 {
@@ -59,6 +63,9 @@ void UnregisterTemp(int& slot)
 
 extern "C" void RemoveTemporariesAndExit(int signal)
 {
+    int none = 0;
+    if (askToStop.load() && stopSignal.compare_exchange_strong(none, signal))
+        return;
     for (TempSlot_T& slot : tempSlots) {
         const int folder = slot.folder.load();
         if (folder >= 0)
@@ -470,6 +477,9 @@ bool CAtomicFile::OpenIn(const std::string& leaf, bool fresh, Failure_T& failure
     name = leaf;
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
         const std::string temp = TempNameFor(name);
+        // Known to the signal handler before it exists: a signal between
+        // the two would leave it behind.
+        slot = RegisterTemp(folderFd, temp);
         // A file that replaces another starts private, then takes the old
         // one's owner and mode before any byte is written; a new one
         // follows the umask.
@@ -478,7 +488,6 @@ bool CAtomicFile::OpenIn(const std::string& leaf, bool fresh, Failure_T& failure
         if (f >= 0) {
             fd.Reset(f);
             tempName = temp;
-            slot = RegisterTemp(folderFd, tempName);
             if (keepMode) {
                 if (owner != ::geteuid() || group != ::getegid())
                     static_cast<void>(::fchown(f, owner, group));  // only root may give a file away
@@ -487,8 +496,11 @@ bool CAtomicFile::OpenIn(const std::string& leaf, bool fresh, Failure_T& failure
             }
             return true;
         }
-        if (errno != EEXIST)
-            return Fail(failure, errno);
+        const int error = errno;
+        // Not ours to remove on a signal.
+        UnregisterTemp(slot);
+        if (error != EEXIST)
+            return Fail(failure, error);
     }
     return Fail(failure, EEXIST);
 }
@@ -552,11 +564,23 @@ void RemoveTemporariesOnSignals()
 {
     struct sigaction action {};
     action.sa_handler = RemoveTemporariesAndExit;
+    // A signal that only asks to stop must not fail the calls it lands in.
+    action.sa_flags = SA_RESTART;
     sigemptyset(&action.sa_mask);
     for (const int signal : {SIGINT, SIGTERM, SIGHUP})
         sigaddset(&action.sa_mask, signal);
     for (const int signal : {SIGINT, SIGTERM, SIGHUP})
         ::sigaction(signal, &action, nullptr);
+}
+
+void AskToStopOnSignals(bool ask)
+{
+    askToStop.store(ask);
+}
+
+int StopSignal()
+{
+    return stopSignal.load();
 }
 
 }  // namespace tarnwick

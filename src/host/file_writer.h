@@ -170,5 +170,11 @@ bool IsTemporaryName(std::string_view name, long* pid = nullptr);
 // and end the process with 128 + the signal's number. For programs whose
 // whole run is writing files; a window program quits its own way.
 void RemoveTemporariesOnSignals();
+// While ask is true, the first of those signals only asks the program to
+// stop (StopSignal() then gives its number), so that threads writing files
+// finish or drop each of theirs and the program says what it did; another
+// signal ends the process as above.
+void AskToStopOnSignals(bool ask);
+int StopSignal();
 
 }  // namespace tarnwick

@@ -5,6 +5,7 @@
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <set>
@@ -505,7 +506,8 @@ protected:
 };
 
 // A folder that cannot take the files stops the run at the first failure,
-// with one reason, and no list of files that were not written.
+// with one reason, and a list of the lines done that names no file that
+// was not written.
 TEST_F(LineExportTest, AFolderThatFailsStopsTheRunWithOneFailure)
 {
     const std::string elsewhere = out / "elsewhere";
@@ -521,8 +523,12 @@ TEST_F(LineExportTest, AFolderThatFailsStopsTheRunWithOneFailure)
     EXPECT_LT(exporter.Counts().linesDone, rows.size());
     ASSERT_EQ(exporter.Failures().size(), 1u);
     EXPECT_EQ(exporter.Failures()[0].Describe(), out / "export/voice: a symbolic link, not followed");
-    EXPECT_FALSE(exporter.Finish());
-    EXPECT_FALSE(std::filesystem::exists(out / "export/lines.csv"));
+    EXPECT_TRUE(exporter.Finish());
+    const auto csv = ParseCsvStrictly(ReadFileText(out / "export/lines.csv"));
+    ASSERT_TRUE(csv);
+    ASSERT_EQ(csv->size(), exporter.Counts().linesDone + 1);
+    for (std::size_t i = 1; i < csv->size(); ++i)
+        EXPECT_EQ((*csv)[i][8], "");
     EXPECT_TRUE(std::filesystem::is_empty(elsewhere));
     // The game folder is only read, even when the output folder holds it.
     CLineExport intoGame(set, set.GameFolder() + "/voice-out", rows, PlayMode_T::kLong, VoiceFileFormat::kOgg);
@@ -532,16 +538,19 @@ TEST_F(LineExportTest, AFolderThatFailsStopsTheRunWithOneFailure)
 TEST_F(LineExportTest, TheDemoGameExportsAsOggFilesPicturesAndAStrictCsv)
 {
     CLineExport exporter(set, out / "export", rows, PlayMode_T::kLong, VoiceFileFormat::kOgg);
-    // An earlier export's list goes first: it describes other files.
-    out.Write("export/lines.csv", "talk_id\n1\n");
+    // An earlier export's list, of other columns: its row stays until the
+    // new export is complete.
+    out.Write("export/lines.csv", "talk_id,notes\n1,mine\n");
     Failure_T why;
     ASSERT_TRUE(exporter.Begin(why)) << why.Describe();
-    EXPECT_FALSE(std::filesystem::exists(out / "export/lines.csv"));
+    EXPECT_EQ(ParseCsvStrictly(ReadFileText(out / "export/lines.csv"))->size(), rows.size() + 2);
     // Stopped after three lines, the spreadsheet holds those three.
     for (int i = 0; i < 3; ++i)
         ASSERT_TRUE(exporter.Step());
     ASSERT_TRUE(exporter.Finish());
-    EXPECT_EQ(ParseCsvStrictly(ReadFileText(out / "export/lines.csv"))->size(), 4u);
+    const auto partial = ParseCsvStrictly(ReadFileText(out / "export/lines.csv"));
+    ASSERT_EQ(partial->size(), 5u);
+    EXPECT_EQ(partial->back(), (std::vector<std::string>{"1", "", "", "", "", "", "", "", "", ""}));
     while (exporter.Step()) {
     }
     ASSERT_TRUE(exporter.Finish());
@@ -666,43 +675,82 @@ TEST_F(LineExportTest, TheFolderIsInspectedWithoutFollowingALinkAtItsList)
     }
 }
 
-// An export into an earlier one replaces it whole: what only the old list
-// named goes, and nothing else, whatever the old list says.
+// What is listed: the voice and face files a lines.csv names.
+std::set<std::string> ListedFiles(const std::string& folder)
+{
+    std::set<std::string> files;
+    const auto csv = ParseCsvStrictly(ReadFileText(folder + "/lines.csv"));
+    for (std::size_t i = 1; csv && i < csv->size(); ++i)
+        for (const std::string& file : {(*csv)[i][8], (*csv)[i][9]})
+            if (!file.empty())
+                files.insert(file);
+    return files;
+}
+
+// The voice and face files a folder holds.
+std::set<std::string> PresentFiles(const std::string& folder)
+{
+    std::set<std::string> files;
+    for (const char* sub : {"voice", "face"})
+        if (std::filesystem::is_directory(folder + "/" + sub))
+            for (const auto& e : std::filesystem::directory_iterator(folder + "/" + sub))
+                files.insert(std::string(sub) + "/" + e.path().filename().string());
+    return files;
+}
+
+// An export into an earlier one replaces it whole once complete: what only
+// the old list named goes, and nothing else, whatever the old list says.
+// Short of complete (cancelled, stopped, killed) nothing of the earlier
+// export goes and the list on disk names every file there.
 TEST_F(LineExportTest, AnEarlierExportIsReplacedWholeAndNothingElseIsTouched)
 {
-    auto run = [&](const std::string& folder, std::size_t lines) {
-        CLineExport exporter(set, folder, rows, PlayMode_T::kLong, VoiceFileFormat::kOgg);
+    // lines of rows exported; steps of them done before Finish.
+    auto run = [&](const std::string& folder, std::size_t lines, std::size_t steps, VoiceFileFormat format) {
+        // The files there that no list names, the user's own.
+        auto unlisted = [&] {
+            std::set<std::string> files;
+            std::ranges::set_difference(PresentFiles(folder), ListedFiles(folder), std::inserter(files, files.end()));
+            return files;
+        };
+        const std::set<std::string> foreign = unlisted();
+        CLineExport exporter(set, folder, {rows.begin(), rows.begin() + lines}, PlayMode_T::kLong, format);
         Failure_T why;
         EXPECT_TRUE(exporter.Begin(why)) << why.Describe();
-        for (std::size_t i = 0; i < lines && exporter.Step(); ++i) {
+        // Killed before any file, or after a few: the list names what was
+        // written and what may come.
+        EXPECT_TRUE(std::ranges::includes(foreign, unlisted()));
+        for (std::size_t i = 0; i < steps && exporter.Step(); ++i) {
         }
+        EXPECT_TRUE(std::ranges::includes(foreign, unlisted()));
         EXPECT_TRUE(exporter.Finish());
         EXPECT_TRUE(exporter.Failures().empty());
         return exporter.RemovalFailures().size();
     };
-    auto listed = [&](const std::string& folder) {
-        std::set<std::string> files;
-        const auto csv = ParseCsvStrictly(ReadFileText(folder + "/lines.csv"));
-        for (std::size_t i = 1; csv && i < csv->size(); ++i)
-            for (const std::string& file : {(*csv)[i][8], (*csv)[i][9]})
-                if (!file.empty())
-                    files.insert(file);
-        return files;
-    };
     const std::string folder = out / "export";
-    EXPECT_EQ(run(folder, rows.size()), 0u);
-    const std::set<std::string> before = listed(folder);
+    EXPECT_EQ(run(folder, rows.size(), rows.size(), VoiceFileFormat::kOgg), 0u);
+    const std::set<std::string> before = ListedFiles(folder);
+    EXPECT_EQ(PresentFiles(folder), before);
     out.Write("export/notes.txt", "mine");
     out.Write("export/voice/mine.ogg", "mine");
-    // Cancelled after a few lines: the new list names only those.
-    EXPECT_EQ(run(folder, 5), 0u);
-    const std::set<std::string> after = listed(folder);
+    // Cancelled after a few lines, in another format: every earlier file
+    // stays, listed beside the new ones.
+    EXPECT_EQ(run(folder, rows.size(), 5, VoiceFileFormat::kWav), 0u);
+    std::set<std::string> listed = ListedFiles(folder);
+    EXPECT_TRUE(std::ranges::includes(listed, before));
+    EXPECT_GT(listed.size(), before.size());
+    std::set<std::string> present = PresentFiles(folder);
+    present.erase("voice/mine.ogg");
+    EXPECT_EQ(present, listed);
+    // Complete, of fewer lines: only their files stay.
+    EXPECT_EQ(run(folder, 5, 5, VoiceFileFormat::kOgg), 0u);
+    const std::set<std::string> after = ListedFiles(folder);
     ASSERT_FALSE(after.empty());
     ASSERT_LT(after.size(), before.size());
-    for (const std::string& file : before)
-        EXPECT_EQ(std::filesystem::exists(folder + "/" + file), after.count(file) == 1) << file;
-    EXPECT_TRUE(std::filesystem::exists(folder + "/notes.txt"));
-    EXPECT_TRUE(std::filesystem::exists(folder + "/voice/mine.ogg"));
+    present = PresentFiles(folder);
+    present.erase("voice/mine.ogg");
+    EXPECT_EQ(present, after);
+    EXPECT_EQ(ReadFileText(folder + "/notes.txt"), "mine");
+    EXPECT_EQ(ReadFileText(folder + "/voice/mine.ogg"), "mine");
 
     // A hostile list, columns in another order, quoting and line ends
     // inside quotes as RFC 4180 has them.
@@ -718,7 +766,7 @@ TEST_F(LineExportTest, AnEarlierExportIsReplacedWholeAndNothingElseIsTouched)
                                    "face/,,\"voice/a,\"\"b.ogg\"\r\n"
                                    "face/..,,voice/link.ogg\r\n"
                                    ",,voice/" + out / "outside\r\n");
-    EXPECT_EQ(run(out / "hostile", 1), 0u);
+    EXPECT_EQ(run(out / "hostile", 1, 1, VoiceFileFormat::kOgg), 0u);
     EXPECT_FALSE(std::filesystem::exists(out / "hostile/voice/a,\"b.ogg"));
     EXPECT_EQ(ReadFileText(out / "outside"), "victim");
     EXPECT_EQ(ReadFileText(out / "hostile/x"), "beside");
@@ -728,14 +776,15 @@ TEST_F(LineExportTest, AnEarlierExportIsReplacedWholeAndNothingElseIsTouched)
     // Text that is not CSV is no list at all.
     out.Write("broken/voice/a.ogg", "stays");
     out.Write("broken/lines.csv", "voice_file\nvoice/a.ogg\nvoice/\"b\n");
-    EXPECT_EQ(run(out / "broken", 1), 0u);
+    EXPECT_EQ(run(out / "broken", 1, 1, VoiceFileFormat::kOgg), 0u);
     EXPECT_TRUE(std::filesystem::exists(out / "broken/voice/a.ogg"));
 }
 
 // Run on several threads gives what Step gives line by line: the same files
 // with the same bytes, the same lines.csv, counts and failures in list
-// order, whether the run completes, skips a file it cannot write or stops
-// at a folder that fails; a cancel lists every file it wrote.
+// order, whether the run completes or skips a file it cannot write; one
+// that stops at a folder that fails lists Step's lines and those the
+// other threads had in hand. A cancel lists every file it wrote.
 TEST_F(LineExportTest, RunOnThreadsWritesWhatStepWrites)
 {
     struct Outcome_T {
@@ -795,15 +844,22 @@ TEST_F(LineExportTest, RunOnThreadsWritesWhatStepWrites)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const Outcome_T stepped = exportInto(out / (std::string("step-") + c.name), 0, c.mode, c.format, c.prepare);
-        EXPECT_EQ(stepped.files.count("lines.csv"), stepped.stopped ? 0u : 1u);
+        const std::string steppedFolder = out / (std::string("step-") + c.name);
+        const Outcome_T stepped = exportInto(steppedFolder, 0, c.mode, c.format, c.prepare);
+        EXPECT_EQ(stepped.files.count("lines.csv"), 1u);
         for (const unsigned jobs : {1u, 3u}) {
-            Outcome_T run = exportInto(out / (c.name + std::to_string(jobs)), jobs, c.mode, c.format, c.prepare);
-            // Stopped, the lines other threads had in hand keep their files
-            // (as a run interrupted there would), unlisted.
-            if (run.stopped)
-                std::erase_if(run.files, [&](const auto& file) { return !stepped.files.contains(file.first); });
-            EXPECT_TRUE(run == stepped) << jobs << " jobs";
+            const std::string folder = out / (c.name + std::to_string(jobs));
+            Outcome_T run = exportInto(folder, jobs, c.mode, c.format, c.prepare);
+            if (!run.stopped) {
+                EXPECT_TRUE(run == stepped) << jobs << " jobs";
+                continue;
+            }
+            // Stopped, the lines the other threads had in hand are listed
+            // after Step's, with their files.
+            EXPECT_GE(run.lines, stepped.lines);
+            EXPECT_EQ(run.failures, stepped.failures);
+            EXPECT_TRUE(run.files.at("lines.csv").starts_with(stepped.files.at("lines.csv")));
+            EXPECT_EQ(ListedFiles(folder), PresentFiles(folder));
         }
     }
     EXPECT_TRUE(std::filesystem::is_empty(out / "elsewhere"));

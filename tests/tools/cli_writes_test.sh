@@ -69,14 +69,15 @@ check "messages escape" 'tarnwick-cli: cannot read entry: no\x07such is not in a
 check "messages show game names" 'tarnwick-cli: cannot read entry: ア\xFF is not in archive 0' "$(cat "$tmp/err")"
 
 # export: a link in place of voice/ stops the run with one message; the
-# lines.csv of an earlier export goes first.
+# lines.csv then lists the lines done, naming no voice file.
 mkdir -p "$tmp/exp"
 ln -s ../outside "$tmp/exp/voice"
 printf 'stale' >"$tmp/exp/lines.csv"
 "$cli" export "$demo" "$tmp/exp" >/dev/null 2>"$tmp/err"; check "export into a linked voice folder" 1 $?
 check "export says why once" "tarnwick-cli: cannot write $tmp/exp/voice: a symbolic link, not followed" \
   "$(grep -v '^export:' "$tmp/err")"
-check "export leaves no stale list" "" "$(ls "$tmp/exp/lines.csv" 2>/dev/null)"
+check "export lists what it did" "talk_id,line_no,cast,text,wait_tenths,voice_kind,frame_style,bgm_no,voice_file,face_file 0" \
+  "$(head -1 "$tmp/exp/lines.csv") $(grep -c ',voice/' "$tmp/exp/lines.csv")"
 check "export wrote nothing outside" "victim" "$(ls -A "$tmp/outside" | xargs)"
 
 # export again with fewer lines: the clips and faces only the earlier list
@@ -119,5 +120,59 @@ wait "$pid"
 check "interrupted exit" 143 $?
 check "interrupted leaves nothing" "" "$(ls -A "$tmp/int")"
 rm -rf "$game/unpack"
+
+# The clips and faces in an export folder, and those its lines.csv names.
+present_in() { (cd "$1" && ls -d voice/* face/* 2>/dev/null | sort | xargs); }
+listed_in() { grep -o -E '(voice|face)/[0-9_]+\.(ogg|wav|png)' "$1/lines.csv" | sort -u | xargs; }
+unlisted_in() { comm -23 <(present_in "$1" | tr ' ' '\n') <(listed_in "$1" | tr ' ' '\n') | xargs; }
+
+# A signal stops a re-export on many threads as a cancel does: every
+# thread's temporary goes, every earlier file stays, and the list names
+# them all with the new ones. The first clips are made long, so that the
+# signal finds the export under way.
+slow="$tmp/slow"
+mkdir -p "$slow/unpack/data/sound/long.dat"
+ln -s "$demo/data" "$slow/data"
+ffmpeg -v error -f lavfi -i "anoisesrc=r=22050:a=0.5" -ac 1 -t 120 -c:a libvorbis "$tmp/noise.ogg"
+python3 -c 'import sys; d=open(sys.argv[1],"rb").read(); sys.stdout.buffer.write(bytes(255-b for b in d))' \
+  "$tmp/noise.ogg" >"$tmp/noise.vc"
+"$cli" export "$demo" "$tmp/sig" >/dev/null 2>&1; check "export before the signal" 0 $?
+for clip in $(grep -o -E 'voice/[0-9_]+\.ogg' "$tmp/sig/lines.csv" | head -48); do
+  ln "$tmp/noise.vc" "$slow/unpack/data/sound/long.dat/$(basename "$clip" .ogg).vc"
+done
+earlier="$(present_in "$tmp/sig")"
+"$cli" export "$slow" "$tmp/sig" --wav --jobs 8 >/dev/null 2>"$tmp/err" &
+pid=$!
+for _ in $(seq 1000); do
+  compgen -G "$tmp/sig/voice/*.wav" >/dev/null && break
+  sleep 0.01
+done
+kill -TERM "$pid"
+wait "$pid"
+check "signalled export exit" 143 $?
+check "signalled export leaves no temporary" "" "$(find "$tmp/sig" -name '.*.tmp' | xargs)"
+check "signalled export keeps the earlier files" "$earlier" "$(present_in "$tmp/sig" | tr ' ' '\n' | grep -v '\.wav$' | xargs)"
+check "signalled export stopped part way" 1 "$(($(ls "$tmp/sig/voice" | grep -c '\.wav$') < 100))"
+check "signalled export lists every file" "" "$(unlisted_in "$tmp/sig")"
+wavs="$(ls "$tmp/sig/voice" | grep -c '\.wav$')"
+check "signalled export counts what it wrote" "$wavs" "$(sed -n 's/^export: [0-9]* lines, \([0-9]*\) voice files.*/\1/p' "$tmp/err")"
+
+# A full disk: a WAV export over an Ogg one stops with the reason, keeps
+# every earlier file and leaves none that no list names; the summary counts
+# what was written. (Needs a small file system of its own: root's.)
+if mkdir -p "$tmp/full" && mount -t tmpfs -o size=4m tmpfs "$tmp/full" 2>/dev/null; then
+  trap 'umount "$tmp/full" 2>/dev/null; rm -rf "$tmp"' EXIT
+  "$cli" export "$demo" "$tmp/full/x" >/dev/null 2>&1; check "an Ogg export fits" 0 $?
+  earlier="$(present_in "$tmp/full/x")"
+  "$cli" export "$demo" "$tmp/full/x" --wav --jobs 8 >/dev/null 2>"$tmp/err"; check "a WAV export does not" 1 $?
+  check "the disk is said to be full" 1 "$(($(grep -c 'No space left on device' "$tmp/err") > 0))"
+  check "a full disk keeps the earlier files" "$earlier" \
+    "$(present_in "$tmp/full/x" | tr ' ' '\n' | grep -v '\.wav$' | xargs)"
+  check "a full disk leaves every file listed" "" "$(unlisted_in "$tmp/full/x")"
+  check "a full disk counts what was written" "$(ls "$tmp/full/x/voice" | grep -c '\.wav$')" \
+    "$(sed -n 's/^export: [0-9]* lines, \([0-9]*\) voice files.*/\1/p' "$tmp/err")"
+  check "a full disk leaves no temporary" "" "$(find "$tmp/full" -name '.*.tmp' | xargs)"
+  umount "$tmp/full"
+fi
 
 finish

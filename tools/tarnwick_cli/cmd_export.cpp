@@ -13,6 +13,7 @@
 #include "archive/archive_set.h"
 #include "archive/archive_table.h"
 #include "cli_common.h"
+#include "host/file_writer.h"
 #include "commands.h"
 #include "talk/selection_lists.h"
 #include "talk/veyqel_talk.h"
@@ -136,10 +137,13 @@ int CmdExport(const Context_T& context, Args args)
         }
     };
     const unsigned jobs = options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
+    // A signal stops the export as a cancel would: every thread's file is
+    // finished or dropped, and the list names what was written.
+    AskToStopOnSignals(true);
     exporter.Run(jobs, [&](std::size_t linesDone) {
         reportFailures();
         progress.Show(linesDone);
-        return true;
+        return StopSignal() == 0;
     });
     exporter.Finish();
     reportFailures();
@@ -153,6 +157,8 @@ int CmdExport(const Context_T& context, Args args)
                  "%zu without picture, %zu failures\n",
                  counts.linesDone, counts.voiceFiles, counts.faceFiles, counts.linesWithoutClip,
                  counts.linesWithoutPicture, failures);
+    if (const int signal = StopSignal(); signal != 0)
+        return 128 + signal;
     return failures == 0 ? kExitOk : kExitFailed;
 }
 

@@ -137,7 +137,12 @@ public:
             work(set);
         }
         std::size_t taken = 0;
+        // A signal stops the threads after the files in hand, each finished
+        // or dropped.
+        AskToStopOnSignals(true);
         for (bool gone = false; !gone;) {
+            if (StopSignal() != 0)
+                next = tasks.size();
             std::unique_lock<std::mutex> lock(mutex);
             gone = ended.wait_for(lock, std::chrono::milliseconds(50), [&] { return working == 0; });
             lock.unlock();
@@ -177,6 +182,7 @@ private:
     struct Outcome_T {
         std::string message;         // empty: written
         bool folderRefused = false;  // the failure is its folder's
+        bool interrupted = false;    // a signal stopped it: dropped, unsaid
         std::uint64_t length = 0;
     };
 
@@ -219,6 +225,11 @@ private:
         const bool copied = reader.CopyEntryNumber(
             archive, task.k,
             [&](std::span<std::uint8_t> block) {
+                // A large file does not hold up a stop.
+                if (StopSignal() != 0) {
+                    outcome.interrupted = true;
+                    return false;
+                }
                 outcome.length += block.size();
                 if (task.voiceClip)
                     InvertVoiceBytes(block.data(), static_cast<std::uint32_t>(block.size()));
@@ -226,6 +237,8 @@ private:
                 return !writeFailed;
             },
             kMaxCopyDecodedBytes);
+        if (outcome.interrupted)
+            return outcome;
         if (writeFailed)
             outcome.message = "cannot write " + why.Describe();
         else if (!copied)
@@ -239,6 +252,8 @@ private:
     {
         if (!task.message.empty())
             return Fail(task.message);
+        if (outcome.interrupted)
+            return;
         const std::string folder = ParentFolder(task.relative);
         if (refusedFolders.contains(folder)) {
             ++failures;  // said once for the folder
@@ -311,6 +326,8 @@ int CmdExtract(const Context_T& context, Args args)
         return Failure("cannot write standard output");
     if (set->NameCount(n) == 0)
         return Failure("the archive holds no entries");
+    if (const int signal = StopSignal(); signal != 0)
+        return 128 + signal;
     return run.failures == 0 ? kExitOk : kExitFailed;
 }
 
