@@ -139,6 +139,10 @@ public:
     // return, on the folder it stored.
     void RequestRestart() { restartRequested = true; }
     bool RestartRequested() const { return restartRequested; }
+    // The program is to end (a signal, Quit): nothing new is started or
+    // asked, and what runs stops as its Cancel would.
+    void RequestQuit() { quitRequested = true; }
+    bool QuitRequested() const { return quitRequested; }
 
     // Playback: the music, the voice clip and the face pictures, reached
     // only through these.
@@ -173,6 +177,7 @@ private:
     CFaceCache faceImages;
     AppSettings_T settings;
     bool restartRequested = false;
+    bool quitRequested = false;
 
     std::string programFolder;
     HostEnvironment_T environment;

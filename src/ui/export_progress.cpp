@@ -202,6 +202,8 @@ LineExportOutcome_T ExportLinesInto(QWidget* parent, CTarnwickApp& app, std::vec
     });
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (app.QuitRequested())
+            cancel.store(true);
         const std::size_t done = linesDone.load(std::memory_order_relaxed);
         progress.setValue(static_cast<int>(done));
         progress.setLabelText(
@@ -238,12 +240,15 @@ void RunLineExport(QWidget* parent, CTarnwickApp& app, std::vector<const CVeyQel
         QMessageBox::information(parent, title, ExportTexts_T::tr("No marked lines are shown in the list."));
         return;
     }
+    // Each step asks only while the program is not ending.
     const QString folder = AskForFolder(parent, app, title);
-    if (folder.isEmpty())
+    if (folder.isEmpty() || app.QuitRequested())
         return;
-    if (!MayWriteInto(parent, title, folder, QFile::encodeName(folder).toStdString()))
+    if (!MayWriteInto(parent, title, folder, QFile::encodeName(folder).toStdString()) || app.QuitRequested())
         return;
     const LineExportOutcome_T outcome = ExportLinesInto(parent, app, std::move(rows), playMode, folder);
+    if (app.QuitRequested())
+        return;
     if (outcome.warning)
         QMessageBox::warning(parent, title, outcome.message);
     else

@@ -17,6 +17,7 @@
 #include "talk/veyqel_talk.h"
 #include "ui/face_frame.h"
 #include "ui/game_text.h"
+#include "ui/quit_signals.h"
 #include "ui/tarnwick_dlg.h"
 
 namespace tarnwick {
@@ -125,9 +126,10 @@ void CMprisPlayer::Raise()
 
 void CMprisPlayer::Quit()
 {
-    // As the close button: the settings are written as the window closes.
-    // Queued, so the caller has its answer before the window goes.
-    QMetaObject::invokeMethod(&window, &QWidget::close, Qt::QueuedConnection);
+    // As the close button, from any dialog or export: the settings are
+    // written as the window closes. Queued, so the caller has its answer
+    // before the window goes.
+    QMetaObject::invokeMethod(&window, [this] { QuitFromAnyState(window.App()); }, Qt::QueuedConnection);
 }
 
 void CMprisPlayer::Play()

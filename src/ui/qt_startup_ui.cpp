@@ -157,7 +157,9 @@ void CQtStartupUi::RunMainDialog(CTarnwickApp& app)
     std::unique_ptr<CMprisPlayer> controls;
     if (!mediaArtFolder.isEmpty())
         controls = std::make_unique<CMprisPlayer>(*dialog, mediaArtFolder);
-    dialog->exec();
+    // Quit during start-up: the window closes as soon as it would open.
+    if (!app.QuitRequested())
+        dialog->exec();
 }
 
 }  // namespace tarnwick

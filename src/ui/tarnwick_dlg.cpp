@@ -34,6 +34,7 @@
 #include "ui/game_text.h"
 #include "ui/qt_startup_ui.h"
 #include "ui/qt_wave_device.h"
+#include "ui/quit_signals.h"
 #include "ui/res/resources.h"
 #include "ui/search_field.h"
 #include "ui/selector_combo.h"
@@ -348,9 +349,11 @@ void CTarnwickDlg::OnInitDialog()
     auto* redo = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), this);
     connect(redo, &QShortcut::activated, this, &CTarnwickDlg::RedoMarks);
 
-    // Closing by keys goes the close button's way, through done().
-    for (const QKeySequence& keys : {QKeySequence(Qt::CTRL | Qt::Key_Q), QKeySequence(Qt::CTRL | Qt::Key_W)})
-        connect(new QShortcut(keys, this), &QShortcut::activated, this, &QWidget::close);
+    // Closing by keys goes the close button's way, through done(); Quit
+    // also ends an export or a dialog on its way.
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_W), this), &QShortcut::activated, this, &QWidget::close);
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this), &QShortcut::activated, this,
+            [this] { QuitFromAnyState(app); });
     for (const QKeySequence& keys : {QKeySequence(Qt::SHIFT | Qt::Key_F10), QKeySequence(Qt::Key_Menu)})
         connect(new QShortcut(keys, this), &QShortcut::activated, this, &CTarnwickDlg::OpenContextMenuFromKeys);
     playback.SetFaceFrameSize(faceFrame->width(), faceFrame->height());

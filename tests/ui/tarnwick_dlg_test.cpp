@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSlider>
@@ -19,8 +20,10 @@
 #include <QTimer>
 #include <QtTest/QTest>
 
+#include <csignal>
 #include <filesystem>
 #include <functional>
+#include <set>
 
 #include <gtest/gtest.h>
 
@@ -32,6 +35,7 @@
 #include "ui/about_dlg.h"
 #include "ui/dialog_units.h"
 #include "ui/qt_startup_ui.h"
+#include "ui/quit_signals.h"
 #include "ui/res/resources.h"
 #include "ui/search_field.h"
 #include "ui/talk_list_view.h"
@@ -591,6 +595,119 @@ TEST_F(DialogTest, CtrlEExportsTheMarkedLinesShown)
         EXPECT_FALSE(std::filesystem::exists(out + "/voice/01001_0001.ogg"));
         EXPECT_FALSE(std::filesystem::is_empty(out + "/voice"));
     });
+}
+
+// The voice and face files in an export folder, and those its lines.csv names.
+std::set<std::string> ExportFiles(const std::string& folder, bool listed)
+{
+    std::set<std::string> files;
+    if (listed) {
+        const std::string csv = test::ReadFileText(folder + "/lines.csv");
+        for (const char* kind : {"voice/", "face/"})
+            for (std::size_t at = csv.find(kind); at != std::string::npos; at = csv.find(kind, at + 1))
+                files.insert(csv.substr(at, csv.find_first_of(",\n", at) - at));
+        return files;
+    }
+    for (const char* sub : {"voice", "face"})
+        if (std::filesystem::is_directory(folder + "/" + sub))
+            for (const auto& e : std::filesystem::directory_iterator(folder + "/" + sub))
+                files.insert(std::string(sub) + "/" + e.path().filename().string());
+    return files;
+}
+
+// A signal, Ctrl+Q or the desktop's Quit ends the window from any dialog
+// within a second: the dialog goes as by Escape (an export as by Cancel),
+// nothing more is asked or shown, and the window closes as by its close
+// button. An export cut short keeps the earlier one's files, listed.
+TEST_F(DialogTest, QuitEndsTheWindowFromAnyDialog)
+{
+    const std::string other = program / "other";
+    const std::string exported = program / "export";
+    program.Write("other/notes.txt", "mine");
+    const auto raise = [](int signal) { return [signal](CTarnwickApp&, QWidget*) { std::raise(signal); }; };
+    const auto ctrlQ = [](CTarnwickApp&, QWidget* w) { QTest::keyClick(w, Qt::Key_Q, Qt::ControlModifier); };
+    const auto quit = [](CTarnwickApp& app, QWidget*) { QuitFromAnyState(app); };
+    const auto visible = [](auto* w) { return w && w->isVisible(); };
+    const struct {
+        const char* name;
+        QKeyCombination keys;  // that open the dialog
+        std::string folder;    // the folder dialog's answer, when it is not the one quit
+        std::function<bool(QWidget*)> isTheDialog;
+        std::function<void(CTarnwickApp&, QWidget*)> end;
+    } cases[] = {
+        {"SIGTERM in the About box", QKeyCombination(Qt::Key_F1), "",
+         [&](QWidget* w) { return visible(qobject_cast<CAboutDlg*>(w)); }, raise(SIGTERM)},
+        {"Ctrl+Q in the About box", QKeyCombination(Qt::Key_F1), "",
+         [&](QWidget* w) { return visible(qobject_cast<CAboutDlg*>(w)); }, ctrlQ},
+        {"SIGHUP in the folder dialog", Qt::CTRL | Qt::Key_E, "",
+         [&](QWidget* w) { return visible(qobject_cast<QFileDialog*>(w)); }, raise(SIGHUP)},
+        {"Quit in the folder dialog", Qt::CTRL | Qt::Key_E, "",
+         [&](QWidget* w) { return visible(qobject_cast<QFileDialog*>(w)); }, quit},
+        {"SIGINT at the question", Qt::CTRL | Qt::Key_E, other,
+         [&](QWidget* w) { return visible(qobject_cast<QMessageBox*>(w)); }, raise(SIGINT)},
+        // Before the progress is shown, or while it is.
+        {"SIGTERM during an export", Qt::CTRL | Qt::Key_E, exported,
+         [&](QWidget* w) { return qobject_cast<QProgressDialog*>(w) != nullptr; }, raise(SIGTERM)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const bool again = c.folder == exported;
+        Run([&](CTarnwickDlg& dlg, CTarnwickApp& app) {
+            const CQuitSignals quitSignals(app);
+            // An earlier export the one cut short goes over, made first.
+            std::set<std::string> earlier;
+            bool armed = !again;
+            QString message;
+            bool ended = false;
+            QTimer answer;
+            QObject::connect(&answer, &QTimer::timeout, [&] {
+                for (QWidget* w : QApplication::topLevelWidgets()) {
+                    if (!ended && armed && c.isTheDialog(w)) {
+                        ended = true;
+                        c.end(app, w);
+                        return;
+                    }
+                    if (!w->isVisible())
+                        continue;
+                    if (auto* files = qobject_cast<QFileDialog*>(w); files && !c.folder.empty()) {
+                        files->setDirectory(QString::fromStdString(c.folder));
+                        static_cast<QDialog*>(files)->accept();
+                    } else if (auto* box = qobject_cast<QMessageBox*>(w); box && !armed) {
+                        box->accept();  // the earlier export's
+                    } else if (box) {
+                        message = box->text();
+                    }
+                }
+            });
+            answer.start(10);
+            if (again) {
+                std::filesystem::create_directory(exported);
+                dlg.activateWindow();
+                ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+                QTest::keyClick(&dlg, Qt::Key_E, Qt::ControlModifier);
+                earlier = ExportFiles(exported, false);
+                ASSERT_FALSE(earlier.empty());
+                armed = true;
+            }
+            dlg.activateWindow();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+            QTest::keyClick(&dlg, c.keys.key(), c.keys.keyboardModifiers());
+            EXPECT_TRUE(test::WaitUntil([&] { return !dlg.isVisible(); }, 1000));
+            answer.stop();
+            EXPECT_TRUE(ended);
+            EXPECT_TRUE(app.QuitRequested());
+            EXPECT_EQ(message.toStdString(), "");
+            EXPECT_EQ(test::ReadFileText(other + "/notes.txt"), "mine");
+            if (again) {
+                const std::set<std::string> present = ExportFiles(exported, false);
+                EXPECT_TRUE(std::ranges::includes(present, earlier));
+                EXPECT_EQ(ExportFiles(exported, true), present);
+            } else {
+                EXPECT_FALSE(std::filesystem::exists(exported + "/lines.csv"));
+            }
+        });
+        std::filesystem::remove_all(exported);
+    }
 }
 
 }  // namespace

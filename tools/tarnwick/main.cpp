@@ -80,11 +80,11 @@ int main(int argc, char** argv)
     // Before any window or dialog: they take their texts as they are built.
     const tarnwick::CUiTranslation translation(
         tarnwick::ChooseUiLanguage(QLocale::system().uiLanguages(), languageSetting));
-    tarnwick::CQuitSignals quitSignals;
     app->BgmPlayer().SetMediaFactory([] { return std::make_unique<tarnwick::CQtMediaPlayer>(); });
     {
-        // A window built ahead and never shown goes here, before the
-        // application it refers to.
+        // Both go here, before the application they refer to: a window
+        // built ahead and never shown, and the signals' handling.
+        const tarnwick::CQuitSignals quitSignals(*app);
         tarnwick::CQtStartupUi ui;
         ui.OfferMediaControls(QFile::decodeName(tarnwick::ScratchFolder(environment).c_str()));
         app->InitInstance(ui);
