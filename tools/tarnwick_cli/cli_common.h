@@ -85,6 +85,12 @@ int OpenArchiveArgs(const Context_T& context, CArchiveSet& set, Args args, int& 
 // tools write never goes into the game folder. folder need not exist yet.
 int RefuseInsideGame(const Context_T& context, const std::string& folder, const std::string& gameFolder);
 
+// The nearest folder at or above folder that holds the game: every one of
+// the 108 archives, index and data file, at its place (letter case aside).
+// For a command that names no game folder and must not write into one;
+// folder need not exist yet.
+std::optional<std::string> GameFolderAbove(const std::string& folder);
+
 // Draws "what: done/total" over itself on stderr while stderr is a
 // terminal; Clear removes it before other messages.
 class CProgressLine {

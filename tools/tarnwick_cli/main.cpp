@@ -38,7 +38,8 @@ const Command_T kCommands[] = {
                 "                              -v lists the files written",
      tarnwick::cli::CmdExtract},
     {"pack", "pack OUT_BASE [--compress] [--compress-names] FILE...\n"
-             "                              write OUT_BASE.hed and OUT_BASE.dat holding the files",
+             "                              write OUT_BASE.hed and OUT_BASE.dat holding the files; refused\n"
+             "                              inside a game folder (one holding all 108 archives)",
      tarnwick::cli::CmdPack},
     {"talks", "talks GAME_FOLDER [--raw] | talks --table FILE [--raw]\n"
               "                              list the talk lines: numbers, entry names and the 11 fields",
