@@ -75,6 +75,11 @@ check "stdout exit" 0 $?
 "$cli" voice "$game" 01001_0001.vc 1 -o "$tmp/file.wav" >"$tmp/out"
 cmp -s "$tmp/stdout.wav" "$tmp/file.wav"; check "stdout same as file" 0 $?
 check "summary on stderr" "$(cat "$tmp/out")" "$(cat "$tmp/err")"
+# A standard output that cannot take the summary (or the WAV) is a failure.
+for o in "$tmp/full.wav" -; do
+  "$cli" voice "$game" 01001_0001.vc 1 -o "$o" >/dev/full 2>"$tmp/err"
+  check "voice -o $o into a full disk" "1 1" "$? $(grep -c '^tarnwick-cli: cannot write standard output' "$tmp/err")"
+done
 
 # -o names a file in a folder that exists; a folder or FIFO there is refused.
 mkfifo "$tmp/fifo"

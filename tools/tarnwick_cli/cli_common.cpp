@@ -233,6 +233,13 @@ bool WriteAllStdout(std::span<const std::uint8_t> bytes)
     return true;
 }
 
+int FlushStdout()
+{
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        return Failure("cannot write standard output");
+    return kExitOk;
+}
+
 GameRequest_T GameRequestFor(const Context_T& context, const std::string& gameFolder)
 {
     GameRequest_T request;

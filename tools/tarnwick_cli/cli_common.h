@@ -42,6 +42,9 @@ int Failure(const std::string& message);
 // limit bytes (the most that what reads it takes), past which it is not read.
 std::optional<std::vector<std::uint8_t>> ReadAllStdin(std::uint64_t limit);
 bool WriteAllStdout(std::span<const std::uint8_t> bytes);
+// Flushes what was printed to standard output: kExitOk, or the exit status
+// after saying it could not be written (a full disk shows only here).
+int FlushStdout();
 
 // The whole of a named input file, "-" for standard input. Only a regular
 // file is read by name (a folder or FIFO is refused without blocking); it

@@ -54,7 +54,7 @@ int CmdVoice(const Context_T& context, Args args)
         return status;
     std::fprintf(summary, "channels %u, rate %u, %zu bytes\n", static_cast<unsigned>(format.channels),
                  static_cast<unsigned>(format.samplesPerSec), pcm.size());
-    return kExitOk;
+    return FlushStdout();
 }
 
 }  // namespace tarnwick::cli
