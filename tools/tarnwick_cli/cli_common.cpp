@@ -38,6 +38,12 @@ int Failure(const std::string& message)
     return kExitFailed;
 }
 
+void ReportClipCut(const std::string& file, std::uint64_t seconds)
+{
+    std::cerr << "tarnwick-cli: " << MessageOut(file) << ": the clip lasts longer than " << seconds << " s; only its first "
+              << seconds << " s are written\n";
+}
+
 namespace {
 
 // Reads fd to its end into bytes; gives 0, or the errno that stopped it:

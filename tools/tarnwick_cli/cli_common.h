@@ -37,6 +37,9 @@ struct Context_T {
 int UsageError(const std::string& message);
 // Prints "tarnwick-cli: message" on stderr and gives kExitFailed.
 int Failure(const std::string& message);
+// Says on stderr that file holds only the first seconds of a clip that
+// lasts longer (the most a clip plays); not a failure.
+void ReportClipCut(const std::string& file, std::uint64_t seconds);
 
 // All of standard input; nothing when it cannot be read or holds more than
 // limit bytes (the most that what reads it takes), past which it is not read.
