@@ -441,5 +441,13 @@ Released under the MIT license; no warranty.</translation>
         <source>Wait after the line</source>
         <translation>Wait after the line</translation>
     </message>
+    <message>
+        <source>%1 (cut at %2)</source>
+        <translation>%1 (cut at %2)</translation>
+    </message>
+    <message>
+        <source>The clip lasts longer than %1: only its first %1 plays</source>
+        <translation>The clip lasts longer than %1: only its first %1 plays</translation>
+    </message>
 </context>
 </TS>

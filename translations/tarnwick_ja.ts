@@ -441,5 +441,13 @@ Released under the MIT license; no warranty.</translation>
         <source>Wait after the line</source>
         <translation>台詞の後のウェイト</translation>
     </message>
+    <message>
+        <source>%1 (cut at %2)</source>
+        <translation>%1（%2で打ち切り）</translation>
+    </message>
+    <message>
+        <source>The clip lasts longer than %1: only its first %1 plays</source>
+        <translation>このボイスは%1より長いため、最初の%1だけを再生します</translation>
+    </message>
 </context>
 </TS>

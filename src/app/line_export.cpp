@@ -510,6 +510,8 @@ void CLineExport::Apply(const FileJob_T& job, FileResult_T& result, Written_T& f
     if (result.written) {
         ++written;
         file.shown = std::string(job.face ? kFaceFolderName : kVoiceFolderName) + "/" + job.file;
+        if (result.cutSeconds != 0)
+            cutClips.push_back({file.shown, result.cutSeconds});
     } else if (result.missing) {
         file.missing = true;
     }
@@ -572,9 +574,11 @@ CLineExport::FileResult_T CLineExport::Produce(const FileJob_T& job, CArchiveSet
         }
     } else {
         WaveFormat_T wave;
-        if (DecodeVoiceClip(reader, job.entry, job.kind, wave, block)) {
+        bool cut = false;
+        if (DecodeVoiceClip(reader, job.entry, job.kind, wave, block, cut)) {
             const std::vector<std::uint8_t> header = WavHeader(wave, block.size());
             result.written = WriteUnder(kVoiceFolderName, job.file, header, block, result);
+            result.cutSeconds = cut ? PcmSeconds(wave, block.size()) : 0;
         } else if (!reader.LastFailure()) {
             result.failures.push_back(Failure_T::Damaged(job.entry, "not an Ogg Vorbis stream it can decode"));
         }

@@ -109,6 +109,13 @@ public:
     // The earlier export's files that stay although the new list does not
     // name them (or its list that could not be read). They stop nothing.
     const std::vector<Failure_T>& RemovalFailures() const { return removalFailures; }
+    // WAV files written shorter than their clip's stream, which lasts more
+    // than a clip plays, in list order: "voice/NAME" and the seconds it holds.
+    struct CutClip_T {
+        std::string file;
+        std::uint64_t seconds = 0;
+    };
+    const std::vector<CutClip_T>& CutClips() const { return cutClips; }
 
     // The header of lines.csv, without its line end.
     static const std::string& CsvHeader();
@@ -133,6 +140,7 @@ private:
         bool written = false;
         bool missing = false;  // no such entry
         bool stops = false;    // one of failures stops the run
+        std::uint64_t cutSeconds = 0;  // a decoded clip cut short: the seconds kept
         std::vector<Failure_T> failures;
     };
     // A line's files; its new ones are jobs firstJob on, clip first.
@@ -195,6 +203,7 @@ private:
     std::vector<std::vector<std::string>> earlierRows;  // in our columns
     CFolderListing earlier;
     std::vector<Failure_T> removalFailures;
+    std::vector<CutClip_T> cutClips;
 };
 
 // A CSV field as RFC 4180 has it: quoted, with quotes doubled, when it holds

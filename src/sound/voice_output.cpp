@@ -106,15 +106,19 @@ bool GrowPcm(VoiceOutput& out, std::uint32_t size)
     return true;
 }
 
-// The block a clip needs: its stated length, within what a clip may play.
-// A stream that states less than it holds is cut there.
-std::uint32_t PcmBytesFor(CVoiceDecoder& decoder, const WaveFormat_T& format)
+// The block a clip needs: its stated length, within what a clip may play
+// (cut says when the stated length is more). A stream that states less
+// than it holds is cut there.
+std::uint32_t PcmBytesFor(CVoiceDecoder& decoder, const WaveFormat_T& format, bool& cut)
 {
     const std::uint32_t most = MaxVoicePcmBytes(format);
     const std::int64_t frames = decoder.Frames();
+    cut = false;
     if (frames < 0)
         return most;
-    return static_cast<std::uint32_t>(std::min<std::uint64_t>(static_cast<std::uint64_t>(frames) * format.blockAlign, most));
+    const std::uint64_t stated = static_cast<std::uint64_t>(frames) * format.blockAlign;
+    cut = stated > most;
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(stated, most));
 }
 
 // Decodes up to bytes more of the open clip into the block; false once the
@@ -188,7 +192,8 @@ bool PlayVoiceClip(IWaveDevice& device, VoiceOutput& out, CArchiveSet& archives,
     WaveFormat_T format;
     if (!decoder->Open(archives, name, kind, format) || !IsPlayableWaveFormat(format))
         return false;
-    const std::uint32_t limit = PcmBytesFor(*decoder, format);
+    bool cut = false;
+    const std::uint32_t limit = PcmBytesFor(*decoder, format, cut);
     if (limit > static_cast<std::uint32_t>(out.pcmCapacity) && !GrowPcm(out, limit))
         return false;
 
@@ -201,6 +206,7 @@ bool PlayVoiceClip(IWaveDevice& device, VoiceOutput& out, CArchiveSet& archives,
     out.device = &device;
     out.decoding = std::move(decoder);
     out.pcmLimit = limit;
+    out.cut = cut;
     out.lengthMicroseconds = format.avgBytesPerSec != 0 ? std::uint64_t{limit} * 1000000 / format.avgBytesPerSec : 0;
     out.header.data = out.pcm.get();
     DecodeSlice(out, format.avgBytesPerSec * kFirstVoiceSliceSeconds);
@@ -217,16 +223,18 @@ bool PlayVoiceClip(IWaveDevice& device, VoiceOutput& out, CArchiveSet& archives,
 }
 
 bool DecodeVoiceClip(CArchiveSet& archives, std::string_view name, ClipKind_T kind, WaveFormat_T& format,
-                     std::vector<std::uint8_t>& pcm)
+                     std::vector<std::uint8_t>& pcm, bool& cut)
 {
     pcm.clear();
+    cut = false;
     CVoiceDecoder decoder;
     if (!decoder.Open(archives, name, kind, format))
         return false;
     const std::uint32_t most = MaxVoicePcmBytes(format);
     std::uint8_t chunk[kVoiceReadChunk];
     try {
-        pcm.reserve(PcmBytesFor(decoder, format));
+        bool statedCut = false;
+        pcm.reserve(PcmBytesFor(decoder, format, statedCut));
         while (pcm.size() < most) {
             const std::uint32_t room = std::min<std::uint32_t>(kVoiceReadChunk, most - static_cast<std::uint32_t>(pcm.size()));
             const std::uint32_t got = decoder.Read(chunk, room);
@@ -237,6 +245,9 @@ bool DecodeVoiceClip(CArchiveSet& archives, std::string_view name, ClipKind_T ki
     } catch (const std::bad_alloc&) {
         return false;
     }
+    // What the stream holds past the bound, not what it states: a sample
+    // more is enough to tell.
+    cut = pcm.size() >= most && most != 0 && decoder.Read(chunk, kVoiceReadChunk) != 0;
     return true;
 }
 
@@ -253,6 +264,7 @@ void CloseVoiceClip(VoiceOutput& out)
     out.device = nullptr;
     out.header = {};
     out.lengthMicroseconds = 0;
+    out.cut = false;
     out.decoding.reset();
 }
 

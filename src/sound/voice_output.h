@@ -37,6 +37,11 @@ class CVoiceDecoder;
 
 // The most PCM bytes a clip of this format plays: whole frames.
 std::uint32_t MaxVoicePcmBytes(const WaveFormat_T& format);
+// The whole seconds that bytes of format last.
+inline std::uint64_t PcmSeconds(const WaveFormat_T& format, std::uint64_t bytes)
+{
+    return format.avgBytesPerSec == 0 ? 0 : bytes / format.avgBytesPerSec;
+}
 
 // How a line's clip plays. The talk table stores it as a number: 0 silent,
 // 1 from the short-clip archive, 2 from the long-clip one.
@@ -89,6 +94,9 @@ public:
     std::uint32_t pcmLimit = 0;
     // How long the open clip plays, in microseconds; 0 when none is open.
     std::uint64_t lengthMicroseconds = 0;
+    // The open clip's stream states more than a clip may play: it plays
+    // only its first lengthMicroseconds. False when none is open.
+    bool cut = false;
 };
 
 // Plays entry name of the archive that kind selects. False (nothing opened,
@@ -104,9 +112,11 @@ bool PlayVoiceClip(IWaveDevice& device, VoiceOutput& out, CArchiveSet& archives,
 
 // The same clip decoded whole into pcm without a device, as it would play
 // (as long and no longer): for saving it. False where PlayVoiceClip would be
-// silent for the clip, except that any rate and channel count are kept.
+// silent for the clip, except that any rate and channel count are kept. cut
+// says whether the stream held more than the most a clip plays, which pcm
+// then ends at.
 bool DecodeVoiceClip(CArchiveSet& archives, std::string_view name, ClipKind_T kind, WaveFormat_T& format,
-                     std::vector<std::uint8_t>& pcm);
+                     std::vector<std::uint8_t>& pcm, bool& cut);
 
 // Cuts an open clip short; the done handler still follows, and closes it.
 void StopVoiceClip(VoiceOutput& out);

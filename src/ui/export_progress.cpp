@@ -229,7 +229,7 @@ LineExportOutcome_T ExportLinesInto(QWidget* parent, CTarnwickApp& app, std::vec
         app.KeepExportFolder(hostPath);
     // What was done is kept: lines.csv lists exactly the lines written.
     const bool cancelled = !exporter.IsDone();
-    return {Summary(exporter, cancelled, folder), false};
+    return {Summary(exporter, cancelled, folder), exporter.IsStopped() || !exporter.Failures().empty()};
 }
 
 void RunLineExport(QWidget* parent, CTarnwickApp& app, std::vector<const CVeyQelTalkElm*> rows,

@@ -23,7 +23,7 @@ void RunLineExport(QWidget* parent, CTarnwickApp& app, std::vector<const CVeyQel
                    PlayMode_T playMode);
 
 // What an export ends with: the message for the user, a warning when
-// nothing could be written.
+// nothing could be written, the export stopped or a file failed.
 struct LineExportOutcome_T {
     QString message;
     bool warning = false;

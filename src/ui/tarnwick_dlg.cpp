@@ -97,6 +97,13 @@ protected:
     }
 };
 
+// A clip's length as minutes and seconds, "10:00".
+QString PlayTimeText(std::uint64_t microseconds)
+{
+    const std::uint64_t seconds = microseconds / 1000000;
+    return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
 // The width the label needs for the widest of the texts: a caption that
 // shows each in turn keeps the room of the longest.
 int WidestText(QLabel* label, std::initializer_list<QString> texts)
@@ -188,7 +195,9 @@ QGridLayout* CTarnwickDlg::CreateLineControls(const CDialogUnits& du)
     // The captions change with every line: they keep the room of their
     // longest text rather than resize the window.
     waitCaption->setFixedWidth(std::max(du.X(23), WidestText(waitCaption, {QStringLiteral("0000")})));
-    modeCaption->setFixedWidth(WidestText(modeCaption, {modeCaption->text(), tr("Silent"), tr("Short"), tr("Long")}));
+    modeCaption->setFixedWidth(WidestText(modeCaption, {modeCaption->text(), tr("Silent"), tr("Short"), tr("Long"),
+                                                        CutModeText(tr("Short"), kMaxVoiceSeconds * 1000000ull),
+                                                        CutModeText(tr("Long"), kMaxVoiceSeconds * 1000000ull)}));
     castCaption->setMinimumWidth(castCaption->sizeHint().width());
 
     // Face, text and the right-hand column of settings, under their captions.
@@ -743,6 +752,24 @@ void CTarnwickDlg::ShowMode(const char* mode)
 {
     modeCaption->setText(tr(mode));  // the walker names it in English
     modeCaption->setAccessibleName(tr("Line's play mode: %1").arg(modeCaption->text()));
+}
+
+QString CTarnwickDlg::CutModeText(const QString& mode, std::uint64_t keptMicroseconds)
+{
+    return tr("%1 (cut at %2)").arg(mode, PlayTimeText(keptMicroseconds));
+}
+
+void CTarnwickDlg::ShowClipCut(std::uint64_t keptMicroseconds)
+{
+    // Follows ShowMode, so the caption holds the line's mode alone.
+    if (keptMicroseconds == 0) {
+        modeCaption->setToolTip(tr("How the line shown plays"));
+        return;
+    }
+    modeCaption->setText(CutModeText(modeCaption->text(), keptMicroseconds));
+    modeCaption->setAccessibleName(tr("Line's play mode: %1").arg(modeCaption->text()));
+    modeCaption->setToolTip(tr("The clip lasts longer than %1: only its first %1 plays")
+                                .arg(PlayTimeText(keptMicroseconds)));
 }
 
 void CTarnwickDlg::ShowStartText(StartText_T text)

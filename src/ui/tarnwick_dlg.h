@@ -133,6 +133,9 @@ private:
     void ShowCast(std::string_view castName) override;
     void ShowWait(const std::string& wait) override;
     void ShowMode(const char* mode) override;
+    void ShowClipCut(std::uint64_t keptMicroseconds) override;
+    // The mode caption of a clip that plays only its first keptMicroseconds.
+    static QString CutModeText(const QString& mode, std::uint64_t keptMicroseconds);
     void ShowStartText(StartText_T text) override;
     void ShowState(PlaybackState_T state) override;
 

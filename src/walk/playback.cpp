@@ -250,8 +250,13 @@ std::uint64_t CPlayback::ClipMicroseconds() const
 
 void CPlayback::ShowMode(const char* mode)
 {
-    for (IPlaybackView* v : views)
+    // The walker names the mode once the clip has started (or not): the
+    // cut is known by then.
+    const std::uint64_t kept = devices.voice.IsPlaying() && devices.voice.cut ? devices.voice.lengthMicroseconds : 0;
+    for (IPlaybackView* v : views) {
         v->ShowMode(mode);
+        v->ShowClipCut(kept);
+    }
 }
 
 void CPlayback::ShowStartText(StartText_T text)

@@ -6,6 +6,7 @@
 // clock.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +49,9 @@ public:
     virtual void ShowCast(std::string_view castName) = 0;
     virtual void ShowWait(const std::string& wait) = 0;
     virtual void ShowMode(const char* mode) = 0;  // "Silent", "Short", "Long"
+    // Follows ShowMode: the microseconds the line's clip plays when it is
+    // cut there (it lasts longer than a clip may play), else 0.
+    virtual void ShowClipCut(std::uint64_t /*keptMicroseconds*/) {}
     virtual void ShowStartText(StartText_T text) = 0;
     // Stopped, playing or paused: reported when it changes.
     virtual void ShowState(PlaybackState_T state) = 0;

@@ -85,6 +85,9 @@ const Tone_T kSecond{1, 22050, 1.0};
 const Tone_T kHalf{1, 22050, 0.5};
 const Tone_T kDamaged{1, 22050, 3.0, 0.4, 441.0, 0.3};
 const Tone_T kLonger{1, 22050, 4.0};
+// Silence a second past what a clip plays, at the lowest rate a device
+// takes: cheap to make and decode.
+const Tone_T kTooLong{1, 8000, kMaxVoiceSeconds + 1.0, 0.0};
 
 // Stated formats an output must not be asked to play, and the ones at
 // the edges of what it is asked to.
@@ -141,6 +144,7 @@ protected:
         add("plain.vc", EncodeTone(kHalf));  // never inverted
         add("damaged.vc", Stored(SpoilMiddlePage(EncodeTone(kDamaged))));
         add("longer.vc", Stored(EncodeTone(kLonger)));
+        add("toolong.vc", Stored(EncodeTone(kTooLong)));
         for (const StatedFormat_T& f : kStatedFormats)
             add(f.name, Stored(test::WithStatedFormat(EncodeTone(kBrief), f.channels, f.rate)));
         return test::WriteVoiceArchive(game->Path(), kShortVoiceArchive,
@@ -358,12 +362,37 @@ TEST_F(VoiceOutputTest, StatedFormatsNoOutputTakesAreSilentAndSavedClipsStayShor
     // minutes: 600 of its 2205 frames.
     WaveFormat_T format;
     std::vector<std::uint8_t> pcm;
-    ASSERT_TRUE(DecodeVoiceClip(set, "1hz.vc", ClipKind_T::kLong, format, pcm));
+    bool cut = false;
+    ASSERT_TRUE(DecodeVoiceClip(set, "1hz.vc", ClipKind_T::kLong, format, pcm, cut));
     EXPECT_EQ(format.samplesPerSec, 1u);
     EXPECT_EQ(pcm.size(), 600u * 2);
-    ASSERT_TRUE(DecodeVoiceClip(set, "longer.vc", ClipKind_T::kLong, format, pcm));
+    EXPECT_TRUE(cut);
+    ASSERT_TRUE(DecodeVoiceClip(set, "longer.vc", ClipKind_T::kLong, format, pcm, cut));
     EXPECT_EQ(pcm.size(), test::TonePcmBytes(kLonger));
+    EXPECT_FALSE(cut);
     EXPECT_EQ(MaxVoicePcmBytes(FormatOf({8, 192000})), kMaxVoicePcmBytes);
+}
+
+TEST_F(VoiceOutputTest, AClipLongerThanAClipPlaysIsCutThereAndSaysSo)
+{
+    const std::uint64_t kept = std::uint64_t{kMaxVoiceSeconds} * 8000 * 2;
+    ASSERT_TRUE(Play("toolong.vc", ClipKind_T::kLong));
+    EXPECT_TRUE(out.cut);
+    EXPECT_EQ(out.lengthMicroseconds, std::uint64_t{kMaxVoiceSeconds} * 1000000);
+    EXPECT_EQ(device.lastLength, kept);
+    CloseVoiceClip(out);
+    EXPECT_FALSE(out.cut);
+    ASSERT_TRUE(Play("longer.vc", ClipKind_T::kLong));
+    EXPECT_FALSE(out.cut);
+    CloseVoiceClip(out);
+
+    WaveFormat_T format;
+    std::vector<std::uint8_t> pcm;
+    bool cut = false;
+    ASSERT_TRUE(DecodeVoiceClip(set, "toolong.vc", ClipKind_T::kLong, format, pcm, cut));
+    EXPECT_TRUE(cut);
+    EXPECT_EQ(pcm.size(), kept);
+    EXPECT_EQ(PcmSeconds(format, pcm.size()), kMaxVoiceSeconds);
 }
 
 // Keeps the fill of a growing buffer for the test to run, as an event loop

@@ -104,6 +104,29 @@ for jobs in 0 -1 x 2x; do
   "$cli" export "$demo" "$tmp/none" --jobs "$jobs" >/dev/null 2>&1; check "--jobs $jobs refused" 2 $?
 done
 
+# pack names no game folder: a folder at or above OUT_BASE's that holds
+# all 108 archives (whatever their letter case) is one, and pack refuses
+# to write anywhere in it; a folder holding only some is a game being made.
+inst="$tmp/installed"
+(cd "$demo" && find . -name '*.hed' -o -name '*.dat') | tr a-z A-Z | while read -r f; do
+  mkdir -p "$inst/$(dirname "$f")"; printf 'game' >"$inst/$f"
+done
+while IFS='|' read -r what base folder; do
+  (cd "$inst/DATA" && "$cli" pack "$base" "$names/x" 2>"$tmp/err")
+  check "pack $what: exit" 1 $?
+  check "pack $what: message" "tarnwick-cli: $folder lies inside the game folder $(realpath "$inst"): nothing is written there" \
+    "$(cat "$tmp/err")"
+  check "pack $what: game untouched" "game" "$(cat "$inst/DATA/XLS/TABLE.HED")"
+  check "pack $what: nothing added" 216 "$(find "$inst" -type f | wc -l)"
+done <<CASES
+over the talk table|$inst/data/xls/table|$inst/data/xls
+into a new subfolder|$inst/new/sub/x|$inst/new/sub
+into the game folder itself|$inst/x|$inst
+relative, from inside|table|.
+CASES
+rm "$inst/DATA/XLS/TABLE.DAT"
+"$cli" pack "$inst/data/xls/table" "$names/x" 2>"$tmp/err"; check "pack beside a part of the game" 0 $?
+
 # Interrupted: SIGTERM while a large file is written leaves no temporary
 # and exits with 128 + 15.
 mkdir -p "$game/unpack/data/effect/effect.dat"

@@ -75,6 +75,36 @@ check "stdout exit" 0 $?
 "$cli" voice "$game" 01001_0001.vc 1 -o "$tmp/file.wav" >"$tmp/out"
 cmp -s "$tmp/stdout.wav" "$tmp/file.wav"; check "stdout same as file" 0 $?
 check "summary on stderr" "$(cat "$tmp/out")" "$(cat "$tmp/err")"
+# A standard output that cannot take the summary (or the WAV) is a failure.
+for o in "$tmp/full.wav" -; do
+  "$cli" voice "$game" 01001_0001.vc 1 -o "$o" >/dev/full 2>"$tmp/err"
+  check "voice -o $o into a full disk" "1 1" "$? $(grep -c '^tarnwick-cli: cannot write standard output' "$tmp/err")"
+done
+
+# A clip longer than a clip plays (10 min 1 s of silence at 8 kHz) is cut
+# at 10 min, and voice and export --wav say so; an Ogg export copies it whole.
+if command -v oggenc >/dev/null; then
+  lg="$tmp/longgame"
+  place() { "$cli" ls "$tmp/nowhere" "$1" 2>&1 | sed -n 's/.*: \(data\/.*\)\.hed: .*/\1/p'; }
+  mkdir -p "$tmp/lfiles"
+  printf 'ID\r\n1,1,0,Cast,0,Line,10,,2\r\n' >"$tmp/lfiles/another_aa_talk.csv"
+  head -c $((601 * 8000 * 2)) /dev/zero | oggenc -Q -r -R 8000 -C 1 -B 16 -o - - | invert >"$tmp/lfiles/00001_0001.vc"
+  for n in 1 104 105 106; do mkdir -p "$lg/$(dirname "$(place "$n")")"; done
+  "$cli" pack "$lg/$(place 1)" "$tmp/lfiles/another_aa_talk.csv"
+  "$cli" pack "$lg/$(place 105)" "$tmp/lfiles/00001_0001.vc"
+  "$cli" pack "$lg/$(place 104)"
+  "$cli" pack "$lg/$(place 106)"
+  cut="the clip lasts longer than 600 s; only its first 600 s are written"
+  summary="$("$cli" voice "$lg" 00001_0001.vc 2 -o "$tmp/long.wav" 2>"$tmp/err")"
+  check "voice of a clip too long" "0 channels 1, rate 8000, 9600000 bytes" "$? $summary"
+  check "voice says the clip is cut" "tarnwick-cli: $tmp/long.wav: $cut" "$(cat "$tmp/err")"
+  "$cli" export "$lg" "$tmp/lexp" --wav 2>"$tmp/err"; check "export --wav of a clip too long" 0 $?
+  check "export --wav says the clip is cut" "tarnwick-cli: $tmp/lexp/voice/00001_0001.wav: $cut" \
+    "$(grep -v '^export:' "$tmp/err")"
+  cmp -s "$tmp/long.wav" "$tmp/lexp/voice/00001_0001.wav"; check "exported cut WAV as voice gives it" 0 $?
+  "$cli" export "$lg" "$tmp/lexp-ogg" 2>"$tmp/err"; check "Ogg export of a clip too long" 0 $?
+  check "Ogg export says nothing of a cut" "" "$(grep -v '^export:' "$tmp/err")"
+fi
 
 # -o names a file in a folder that exists; a folder or FIFO there is refused.
 mkfifo "$tmp/fifo"

@@ -34,6 +34,7 @@
 #include "talk/selection_lists.h"
 #include "ui/about_dlg.h"
 #include "ui/dialog_units.h"
+#include "ui/export_progress.h"
 #include "ui/qt_startup_ui.h"
 #include "ui/quit_signals.h"
 #include "ui/res/resources.h"
@@ -594,6 +595,22 @@ TEST_F(DialogTest, CtrlEExportsTheMarkedLinesShown)
         EXPECT_NE(csv.find("\n1001,2,"), std::string::npos);
         EXPECT_FALSE(std::filesystem::exists(out + "/voice/01001_0001.ogg"));
         EXPECT_FALSE(std::filesystem::is_empty(out + "/voice"));
+    });
+}
+
+TEST_F(DialogTest, AnExportWhereAFileFailsEndsWithAWarning)
+{
+    Run([this](CTarnwickDlg& dlg, CTarnwickApp& app) {
+        const std::vector<const CVeyQelTalkElm*> rows = MarkedRows(dlg.TalkRows());
+        ASSERT_FALSE(rows.empty());
+        const std::string out = program / "failing";
+        const std::string clip = rows[0]->VoiceEntryName();
+        // A folder where the first clip goes: that file fails, the rest go on.
+        std::filesystem::create_directories(out + "/voice/" + clip.substr(0, clip.rfind('.')) + ".ogg");
+        const LineExportOutcome_T outcome =
+            ExportLinesInto(&dlg, app, rows, PlayMode_T::kLong, QString::fromStdString(out));
+        EXPECT_TRUE(outcome.warning);
+        EXPECT_TRUE(outcome.message.contains(QStringLiteral("1 files could not be written"))) << outcome.message.toStdString();
     });
 }
 

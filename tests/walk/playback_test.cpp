@@ -77,11 +77,13 @@ public:
     void ShowCast(std::string_view) override {}
     void ShowWait(const std::string&) override {}
     void ShowMode(const char*) override {}
+    void ShowClipCut(std::uint64_t kept) override { cuts.push_back(kept); }
     void ShowStartText(StartText_T t) override { start = t; }
     void ShowState(PlaybackState_T s) override { states.push_back(s); }
 
     Strings lines;
     Strings named;  // "talkId_lineNo" of each line started
+    std::vector<std::uint64_t> cuts;  // of each line started
     std::vector<PlaybackState_T> states;
     StartText_T start = StartText_T::kStart;
 
@@ -109,6 +111,10 @@ protected:
             std::snprintf(name, sizeof name, "%05d_0001.vc", id);
             entries.push_back({name, clip});
         }
+        // Line 5's clip lasts a second more than a clip plays: silence at
+        // a low rate, cheap to make.
+        entries.push_back({"00005_0001.vc", test::Stored(test::EncodeTone(
+                                                {.rate = 8000, .seconds = kMaxVoiceSeconds + 1.0, .amplitude = 0}))});
         ASSERT_TRUE(test::WriteVoiceArchive(game->Path(), kLongVoiceArchive, entries));
     }
     static void TearDownTestSuite() { game.reset(); }
@@ -187,6 +193,19 @@ TEST_F(PlaybackTest, WithoutTheControlsAWalkGoesAsTheWalkerTakesIt)
     EXPECT_EQ(view.start, StartText_T::kPlayAgain);
     EXPECT_EQ(view.states, (std::vector{PlaybackState_T::kPlaying, PlaybackState_T::kStopped}));
     EXPECT_EQ(device.resets, 0);
+}
+
+TEST_F(PlaybackTest, TheViewHearsOfEachLineWhetherItsClipIsCut)
+{
+    Load({{1, 2, 10, 0}, {5, 2, 10, 0}, {2, 0, 10, 0}});
+    playback->Start();
+    ClipEnds(100);
+    Advance(kPauseAfterClipMs);
+    EXPECT_EQ(playback->ClipMicroseconds(), std::uint64_t{kMaxVoiceSeconds} * 1000000);
+    ClipEnds(1000);
+    Advance(kPauseAfterClipMs);
+    EXPECT_EQ(view.named, (Strings{"1_1", "5_1", "2_1"}));
+    EXPECT_EQ(view.cuts, (std::vector<std::uint64_t>{0, std::uint64_t{kMaxVoiceSeconds} * 1000000, 0}));
 }
 
 TEST_F(PlaybackTest, PauseHoldsTheClipTheTimersRemainingTimeAndTheMusic)

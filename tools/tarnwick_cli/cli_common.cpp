@@ -15,6 +15,7 @@
 #include <new>
 
 #include "archive/archive_set.h"
+#include "archive/archive_table.h"
 #include "host/file_writer.h"
 #include "host/host_path.h"
 #include "host/windows_path.h"
@@ -35,6 +36,12 @@ int Failure(const std::string& message)
 {
     std::cerr << "tarnwick-cli: " << MessageOut(message) << '\n';
     return kExitFailed;
+}
+
+void ReportClipCut(const std::string& file, std::uint64_t seconds)
+{
+    std::cerr << "tarnwick-cli: " << MessageOut(file) << ": the clip lasts longer than " << seconds << " s; only its first "
+              << seconds << " s are written\n";
 }
 
 namespace {
@@ -232,6 +239,13 @@ bool WriteAllStdout(std::span<const std::uint8_t> bytes)
     return true;
 }
 
+int FlushStdout()
+{
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        return Failure("cannot write standard output");
+    return kExitOk;
+}
+
 GameRequest_T GameRequestFor(const Context_T& context, const std::string& gameFolder)
 {
     GameRequest_T request;
@@ -286,6 +300,22 @@ std::string RealPathOf(const std::string& path)
     }
 }
 
+// Whether folder holds every archive's index and data file, letter case
+// aside: the whole game, not a folder made of a few packed archives.
+bool HoldsEveryArchive(const std::string& folder)
+{
+    const auto present = [&folder](const std::string& relative) {
+        const std::optional<std::string> path = ResolveUnder(folder, relative);
+        struct stat st {};
+        return path && ::stat(path->c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    };
+    for (int n = 0; n < kArchiveCount; ++n) {
+        if (!present(ArchiveHedPaths()[n]) || !present(ArchiveDatPaths()[n]))
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int RefuseInsideGame(const Context_T& context, const std::string& folder, const std::string& gameFolder)
@@ -295,6 +325,18 @@ int RefuseInsideGame(const Context_T& context, const std::string& folder, const 
     if (target == game || target.starts_with(game.back() == '/' ? game : game + "/"))
         return Failure(folder + " lies inside the game folder " + gameFolder + ": nothing is written there");
     return kExitOk;
+}
+
+std::optional<std::string> GameFolderAbove(const std::string& start)
+{
+    std::string folder = RealPathOf(start);
+    for (;;) {
+        if (HoldsEveryArchive(folder))
+            return folder;
+        if (folder == "/" || folder.empty())
+            return std::nullopt;
+        folder = ParentFolder(folder);
+    }
 }
 
 CProgressLine::CProgressLine(std::string w, std::size_t t)

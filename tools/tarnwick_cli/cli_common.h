@@ -37,11 +37,17 @@ struct Context_T {
 int UsageError(const std::string& message);
 // Prints "tarnwick-cli: message" on stderr and gives kExitFailed.
 int Failure(const std::string& message);
+// Says on stderr that file holds only the first seconds of a clip that
+// lasts longer (the most a clip plays); not a failure.
+void ReportClipCut(const std::string& file, std::uint64_t seconds);
 
 // All of standard input; nothing when it cannot be read or holds more than
 // limit bytes (the most that what reads it takes), past which it is not read.
 std::optional<std::vector<std::uint8_t>> ReadAllStdin(std::uint64_t limit);
 bool WriteAllStdout(std::span<const std::uint8_t> bytes);
+// Flushes what was printed to standard output: kExitOk, or the exit status
+// after saying it could not be written (a full disk shows only here).
+int FlushStdout();
 
 // The whole of a named input file, "-" for standard input. Only a regular
 // file is read by name (a folder or FIFO is refused without blocking); it
@@ -84,6 +90,12 @@ int OpenArchiveArgs(const Context_T& context, CArchiveSet& set, Args args, int& 
 // looked for under Wine), else the exit status after saying so: what the
 // tools write never goes into the game folder. folder need not exist yet.
 int RefuseInsideGame(const Context_T& context, const std::string& folder, const std::string& gameFolder);
+
+// The nearest folder at or above folder that holds the game: every one of
+// the 108 archives, index and data file, at its place (letter case aside).
+// For a command that names no game folder and must not write into one;
+// folder need not exist yet.
+std::optional<std::string> GameFolderAbove(const std::string& folder);
 
 // Draws "what: done/total" over itself on stderr while stderr is a
 // terminal; Clear removes it before other messages.

@@ -7,6 +7,7 @@
 #include <iostream>
 #include <limits>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "archive/archive_set.h"
@@ -15,6 +16,7 @@
 #include "host/mapped_memory.h"
 #include "devkit/dict_encoder.h"
 #include "cli_common.h"
+#include "host/host_path.h"
 #include "commands.h"
 #include "text_out.h"
 
@@ -108,7 +110,7 @@ int CmdCat(const Context_T& context, Args args)
     return kExitOk;
 }
 
-int CmdPack(const Context_T&, Args args)
+int CmdPack(const Context_T& context, Args args)
 {
     bool compress = false;
     bool compressNames = false;
@@ -128,6 +130,13 @@ int CmdPack(const Context_T&, Args args)
     }
     if (outBase.empty())
         return UsageError("pack needs OUT_BASE and the files to store");
+    // pack names no game folder: a folder above the output that holds the
+    // whole game is one, and an installed game is never written into.
+    const std::string outFolder = outBase.find('/') == std::string::npos ? "." : ParentFolder(outBase);
+    if (const std::optional<std::string> game = GameFolderAbove(outFolder)) {
+        if (const int status = RefuseInsideGame(context, outFolder, *game); status != kExitOk)
+            return status;
+    }
 
     // The writer leaves nothing behind unless Finish puts both files in place.
     CArchiveWriter writer;

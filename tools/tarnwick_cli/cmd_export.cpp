@@ -15,6 +15,7 @@
 #include "cli_common.h"
 #include "host/file_writer.h"
 #include "commands.h"
+#include "host/host_path.h"
 #include "talk/selection_lists.h"
 #include "talk/veyqel_talk.h"
 
@@ -150,6 +151,8 @@ int CmdExport(const Context_T& context, Args args)
     progress.Clear();
     for (const Failure_T& why : exporter.RemovalFailures())
         Failure("cannot clear the earlier export: " + why.Describe());
+    for (const CLineExport::CutClip_T& clip : exporter.CutClips())
+        ReportClipCut(JoinPath(outFolder, clip.file), clip.seconds);
     const std::size_t failures = exporter.Failures().size() + exporter.RemovalFailures().size();
     const LineExportCounts_T& counts = exporter.Counts();
     std::fprintf(stderr,

@@ -44,7 +44,8 @@ int CmdVoice(const Context_T& context, Args args)
 
     WaveFormat_T format;
     std::vector<std::uint8_t> pcm;
-    if (!DecodeVoiceClip(*set, positional[1], kind, format, pcm))
+    bool cut = false;
+    if (!DecodeVoiceClip(*set, positional[1], kind, format, pcm, cut))
         return Failure("no voice clip " + positional[1] + " in archive " + std::to_string(archive) +
                        " (missing, or not an Ogg Vorbis stream it can decode)");
     const std::vector<std::uint8_t> wav = WavFile(format, pcm);
@@ -52,9 +53,11 @@ int CmdVoice(const Context_T& context, Args args)
     std::FILE* summary = outPath == "-" ? stderr : stdout;
     if (const int status = WriteOutputFile(outPath, wav); status != kExitOk)
         return status;
+    if (cut)
+        ReportClipCut(outPath == "-" ? "standard output" : outPath, PcmSeconds(format, pcm.size()));
     std::fprintf(summary, "channels %u, rate %u, %zu bytes\n", static_cast<unsigned>(format.channels),
                  static_cast<unsigned>(format.samplesPerSec), pcm.size());
-    return kExitOk;
+    return FlushStdout();
 }
 
 }  // namespace tarnwick::cli

@@ -38,7 +38,8 @@ const Command_T kCommands[] = {
                 "                              -v lists the files written",
      tarnwick::cli::CmdExtract},
     {"pack", "pack OUT_BASE [--compress] [--compress-names] FILE...\n"
-             "                              write OUT_BASE.hed and OUT_BASE.dat holding the files",
+             "                              write OUT_BASE.hed and OUT_BASE.dat holding the files; refused\n"
+             "                              inside a game folder (one holding all 108 archives)",
      tarnwick::cli::CmdPack},
     {"talks", "talks GAME_FOLDER [--raw] | talks --table FILE [--raw]\n"
               "                              list the talk lines: numbers, entry names and the 11 fields",
@@ -72,14 +73,6 @@ const Command_T kCommands[] = {
      tarnwick::cli::CmdVoice},
 };
 
-// Help goes to stdout; a stdout that cannot take it is a failure.
-int Flushed()
-{
-    if (std::fflush(stdout) != 0 || std::ferror(stdout))
-        return tarnwick::cli::Failure("cannot write standard output");
-    return tarnwick::cli::kExitOk;
-}
-
 int PrintHelp()
 {
     std::printf("Usage: tarnwick-cli COMMAND [ARGUMENTS]\n"
@@ -94,7 +87,7 @@ int PrintHelp()
                 "2 on a usage error.\n"
                 "Texts, names and paths are shown as UTF-8 with \\\\, \\t, \\r, \\n and other control\n"
                 "bytes (as \\xHH) escaped; --raw keeps the stored bytes.\n");
-    return Flushed();
+    return tarnwick::cli::FlushStdout();
 }
 
 int Run(const std::vector<std::string>& args)
@@ -105,7 +98,7 @@ int Run(const std::vector<std::string>& args)
         return PrintHelp();
     if (args[0] == "--version") {
         std::printf("tarnwick-cli %s\n", TARNWICK_VERSION);
-        return Flushed();
+        return tarnwick::cli::FlushStdout();
     }
     for (const Command_T& c : kCommands) {
         if (args[0] != c.name)
@@ -113,7 +106,7 @@ int Run(const std::vector<std::string>& args)
         for (std::size_t i = 1; i < args.size(); ++i) {
             if (args[i] == "--help") {
                 std::printf("Usage: tarnwick-cli %s\n", c.synopsis);
-                return Flushed();
+                return tarnwick::cli::FlushStdout();
             }
         }
         // The one place that asks where the program is and what its
