@@ -22,6 +22,7 @@
 #include "host/cp932_text.h"
 #include "host/windows_path.h"
 #include "support/demo_game.h"
+#include "support/export_files.h"
 #include "support/temp_folder.h"
 #include "support/test_game.h"
 
@@ -675,29 +676,6 @@ TEST_F(LineExportTest, TheFolderIsInspectedWithoutFollowingALinkAtItsList)
     }
 }
 
-// What is listed: the voice and face files a lines.csv names.
-std::set<std::string> ListedFiles(const std::string& folder)
-{
-    std::set<std::string> files;
-    const auto csv = ParseCsvStrictly(ReadFileText(folder + "/lines.csv"));
-    for (std::size_t i = 1; csv && i < csv->size(); ++i)
-        for (const std::string& file : {(*csv)[i][8], (*csv)[i][9]})
-            if (!file.empty())
-                files.insert(file);
-    return files;
-}
-
-// The voice and face files a folder holds.
-std::set<std::string> PresentFiles(const std::string& folder)
-{
-    std::set<std::string> files;
-    for (const char* sub : {"voice", "face"})
-        if (std::filesystem::is_directory(folder + "/" + sub))
-            for (const auto& e : std::filesystem::directory_iterator(folder + "/" + sub))
-                files.insert(std::string(sub) + "/" + e.path().filename().string());
-    return files;
-}
-
 // An export into an earlier one replaces it whole once complete: what only
 // the old list named goes, and nothing else, whatever the old list says.
 // Short of complete (cancelled, stopped, killed) nothing of the earlier
@@ -709,7 +687,8 @@ TEST_F(LineExportTest, AnEarlierExportIsReplacedWholeAndNothingElseIsTouched)
         // The files there that no list names, the user's own.
         auto unlisted = [&] {
             std::set<std::string> files;
-            std::ranges::set_difference(PresentFiles(folder), ListedFiles(folder), std::inserter(files, files.end()));
+            std::ranges::set_difference(test::PresentExportFiles(folder), test::ListedExportFiles(folder),
+                                        std::inserter(files, files.end()));
             return files;
         };
         const std::set<std::string> foreign = unlisted();
@@ -728,25 +707,25 @@ TEST_F(LineExportTest, AnEarlierExportIsReplacedWholeAndNothingElseIsTouched)
     };
     const std::string folder = out / "export";
     EXPECT_EQ(run(folder, rows.size(), rows.size(), VoiceFileFormat::kOgg), 0u);
-    const std::set<std::string> before = ListedFiles(folder);
-    EXPECT_EQ(PresentFiles(folder), before);
+    const std::set<std::string> before = test::ListedExportFiles(folder);
+    EXPECT_EQ(test::PresentExportFiles(folder), before);
     out.Write("export/notes.txt", "mine");
     out.Write("export/voice/mine.ogg", "mine");
     // Cancelled after a few lines, in another format: every earlier file
     // stays, listed beside the new ones.
     EXPECT_EQ(run(folder, rows.size(), 5, VoiceFileFormat::kWav), 0u);
-    std::set<std::string> listed = ListedFiles(folder);
+    std::set<std::string> listed = test::ListedExportFiles(folder);
     EXPECT_TRUE(std::ranges::includes(listed, before));
     EXPECT_GT(listed.size(), before.size());
-    std::set<std::string> present = PresentFiles(folder);
+    std::set<std::string> present = test::PresentExportFiles(folder);
     present.erase("voice/mine.ogg");
     EXPECT_EQ(present, listed);
     // Complete, of fewer lines: only their files stay.
     EXPECT_EQ(run(folder, 5, 5, VoiceFileFormat::kOgg), 0u);
-    const std::set<std::string> after = ListedFiles(folder);
+    const std::set<std::string> after = test::ListedExportFiles(folder);
     ASSERT_FALSE(after.empty());
     ASSERT_LT(after.size(), before.size());
-    present = PresentFiles(folder);
+    present = test::PresentExportFiles(folder);
     present.erase("voice/mine.ogg");
     EXPECT_EQ(present, after);
     EXPECT_EQ(ReadFileText(folder + "/notes.txt"), "mine");
@@ -859,7 +838,7 @@ TEST_F(LineExportTest, RunOnThreadsWritesWhatStepWrites)
             EXPECT_GE(run.lines, stepped.lines);
             EXPECT_EQ(run.failures, stepped.failures);
             EXPECT_TRUE(run.files.at("lines.csv").starts_with(stepped.files.at("lines.csv")));
-            EXPECT_EQ(ListedFiles(folder), PresentFiles(folder));
+            EXPECT_EQ(test::ListedExportFiles(folder), test::PresentExportFiles(folder));
         }
     }
     EXPECT_TRUE(std::filesystem::is_empty(out / "elsewhere"));

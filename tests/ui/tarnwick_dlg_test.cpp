@@ -29,6 +29,7 @@
 
 #include "app/tarnwick_app.h"
 #include "support/demo_game.h"
+#include "support/export_files.h"
 #include "support/program_window.h"
 #include "support/temp_folder.h"
 #include "talk/selection_lists.h"
@@ -614,24 +615,6 @@ TEST_F(DialogTest, AnExportWhereAFileFailsEndsWithAWarning)
     });
 }
 
-// The voice and face files in an export folder, and those its lines.csv names.
-std::set<std::string> ExportFiles(const std::string& folder, bool listed)
-{
-    std::set<std::string> files;
-    if (listed) {
-        const std::string csv = test::ReadFileText(folder + "/lines.csv");
-        for (const char* kind : {"voice/", "face/"})
-            for (std::size_t at = csv.find(kind); at != std::string::npos; at = csv.find(kind, at + 1))
-                files.insert(csv.substr(at, csv.find_first_of(",\n", at) - at));
-        return files;
-    }
-    for (const char* sub : {"voice", "face"})
-        if (std::filesystem::is_directory(folder + "/" + sub))
-            for (const auto& e : std::filesystem::directory_iterator(folder + "/" + sub))
-                files.insert(std::string(sub) + "/" + e.path().filename().string());
-    return files;
-}
-
 // A signal, Ctrl+Q or the desktop's Quit ends the window from any dialog
 // within a second: the dialog goes as by Escape (an export as by Cancel),
 // nothing more is asked or shown, and the window closes as by its close
@@ -702,7 +685,7 @@ TEST_F(DialogTest, QuitEndsTheWindowFromAnyDialog)
                 dlg.activateWindow();
                 ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
                 QTest::keyClick(&dlg, Qt::Key_E, Qt::ControlModifier);
-                earlier = ExportFiles(exported, false);
+                earlier = test::PresentExportFiles(exported);
                 ASSERT_FALSE(earlier.empty());
                 armed = true;
             }
@@ -716,9 +699,9 @@ TEST_F(DialogTest, QuitEndsTheWindowFromAnyDialog)
             EXPECT_EQ(message.toStdString(), "");
             EXPECT_EQ(test::ReadFileText(other + "/notes.txt"), "mine");
             if (again) {
-                const std::set<std::string> present = ExportFiles(exported, false);
+                const std::set<std::string> present = test::PresentExportFiles(exported);
                 EXPECT_TRUE(std::ranges::includes(present, earlier));
-                EXPECT_EQ(ExportFiles(exported, true), present);
+                EXPECT_EQ(test::ListedExportFiles(exported), present);
             } else {
                 EXPECT_FALSE(std::filesystem::exists(exported + "/lines.csv"));
             }
