@@ -13,6 +13,7 @@ namespace tarnwick {
 namespace {
 
 int signalPipe[2] = {-1, -1};
+bool received = false;  // set on the event loop's thread
 
 // Only async-signal-safe work here: the event loop does the rest.
 void OnQuitSignal(int)
@@ -50,10 +51,16 @@ CQuitSignals::~CQuitSignals()
     }
 }
 
+bool CQuitSignals::Received()
+{
+    return received;
+}
+
 void CQuitSignals::OnSignal()
 {
     char byte;
     [[maybe_unused]] const ssize_t n = ::read(signalPipe[0], &byte, 1);
+    received = true;
     // Closing the open window ends its modal loop; start-up then finishes
     // as after any close (a file dialog closed this way is a cancel).
     if (QWidget* w = QApplication::activeModalWidget())

@@ -15,6 +15,10 @@ public:
     explicit CQuitSignals(QObject* parent = nullptr);
     ~CQuitSignals() override;
 
+    // Whether one of them has come: the session is ending, and nobody is
+    // there to answer a question.
+    static bool Received();
+
 private:
     void OnSignal();
 

@@ -166,6 +166,8 @@ TEST(QtStartupUiTest, StartupTranslatesTheCoresFixedTextsOnly)
     // The path after the known beginning stays as it is.
     EXPECT_EQ(StartupText(std::string(kSettingsTooLarge) + "/home/a b/tarnwick.ini"),
               marked(kSettingsTooLarge) + QStringLiteral("/home/a b/tarnwick.ini"));
+    EXPECT_EQ(StartupText(std::string(kSettingsNotSaved) + "/h/tarnwick.ini.lock: locked by another process"),
+              marked(kSettingsNotSaved) + QStringLiteral("/h/tarnwick.ini.lock: locked by another process"));
     EXPECT_EQ(StartupText("Exe File (*.exe)"), QStringLiteral("Exe File (*.exe)"));
     EXPECT_EQ(StartupText("something else"), QStringLiteral("something else"));
     QCoreApplication::removeTranslator(&marking);
