@@ -14,6 +14,7 @@
 #include "host/host_environment.h"
 #include "host/program_folder.h"
 #include "app/tarnwick_app.h"
+#include "ui/mpris_player.h"
 #include "ui/qt_media_player.h"
 #include "ui/qt_startup_ui.h"
 #include "ui/quit_signals.h"
@@ -86,7 +87,10 @@ int main(int argc, char** argv)
         // A window built ahead and never shown goes here, before the
         // application it refers to.
         tarnwick::CQtStartupUi ui;
-        ui.OfferMediaControls(QFile::decodeName(tarnwick::ScratchFolder(environment).c_str()));
+        const QString artFolder = QFile::decodeName(tarnwick::ScratchFolder(environment).c_str());
+        // What a killed run left there is shown by nobody now.
+        tarnwick::RemoveStaleFacePictures(artFolder);
+        ui.OfferMediaControls(artFolder);
         app->InitInstance(ui);
     }
     const bool restart = app->RestartRequested();
