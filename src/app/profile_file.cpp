@@ -359,7 +359,8 @@ bool CProfileFile::WriteProfileStrings(std::span<const ProfileChange_T> changes,
         if (Storable(c))
             storable.push_back(&c);
     }
-    const Failure_T leftOut = Failure_T::Refused(path, "a value with a line end, or a name that reads back as another, was left out");
+    const Failure_T leftOut =
+        Failure_T::Refused(path, "a value with a line end, or a name that reads back as another, was left out");
     if (storable.empty()) {
         why = leftOut;
         return false;

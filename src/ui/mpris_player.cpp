@@ -48,7 +48,8 @@ bool IsFacePictureName(std::string_view name, long* pid)
 {
     if (!name.starts_with(kFacePrefix) || !name.ends_with(kFaceEnd))
         return false;
-    const std::string_view numbers = name.substr(kFacePrefix.size(), name.size() - kFacePrefix.size() - kFaceEnd.size());
+    const std::string_view numbers =
+        name.substr(kFacePrefix.size(), name.size() - kFacePrefix.size() - kFaceEnd.size());
     const char* const end = numbers.data() + numbers.size();
     long p = 0;
     unsigned long n = 0;
@@ -221,8 +222,9 @@ void CMprisPlayer::ShowFace(const FaceFrame_T& frame)
     // A new name for every face: clients that keep pictures by address
     // load the new one, and the old file goes at once.
     RemoveArtFile();
-    const QString path = QDir(artFolder).filePath(Latin1(kFacePrefix) + QString::number(QCoreApplication::applicationPid()) +
-                                                  QLatin1Char('-') + QString::number(++artCount) + Latin1(kFaceEnd));
+    const QString name = Latin1(kFacePrefix) + QString::number(QCoreApplication::applicationPid()) + QLatin1Char('-') +
+                         QString::number(++artCount) + Latin1(kFaceEnd);
+    const QString path = QDir(artFolder).filePath(name);
     // Encoded first, then written the one way the program writes files:
     // whole or not at all, never through a link already there.
     QByteArray png;
