@@ -124,10 +124,6 @@ Released under the MIT license; no warranty.</translation>
         <translation>Failed to read another_aa_talk.csv</translation>
     </message>
     <message>
-        <source>settings file too large, not used: </source>
-        <translation>settings file too large, not used: </translation>
-    </message>
-    <message>
         <source>Select application install folder.</source>
         <translation>Select application install folder.</translation>
     </message>
@@ -138,6 +134,14 @@ Released under the MIT license; no warranty.</translation>
     <message>
         <source>All files</source>
         <translation>All files</translation>
+    </message>
+    <message>
+        <source>settings file too large, not used, and nothing will be saved: </source>
+        <translation>設定ファイルが大きすぎるため使わず、設定も保存しません: </translation>
+    </message>
+    <message>
+        <source>settings not saved: </source>
+        <translation>設定を保存できませんでした: </translation>
     </message>
 </context>
 <context>

@@ -18,6 +18,8 @@ namespace tarnwick {
 
 namespace {
 
+constexpr const char* kTooLargeDetail = "larger than 1 MiB";
+
 bool IsSpace(char c)
 {
     return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
@@ -175,6 +177,7 @@ std::string ValueIn(std::string_view content, std::string_view section, std::str
 struct ProfileText_T {
     ProfileState state = ProfileState::kAbsent;
     std::string text;  // empty unless usable
+    Failure_T why;     // what made it too large or unreadable
 };
 
 // The file's text, when it is a regular file no larger than any settings
@@ -186,14 +189,14 @@ ProfileText_T ReadProfile(const std::string& path)
     if (!file.Open(path)) {
         const Failure_T why = file.Failure(path);
         const bool absent = why.kind == FailureKind::kSystem && why.errorNumber == ENOENT;
-        return {absent ? ProfileState::kAbsent : ProfileState::kUnreadable, {}};
+        return {absent ? ProfileState::kAbsent : ProfileState::kUnreadable, {}, absent ? Failure_T{} : why};
     }
     if (file.Size() > kMaxProfileBytes)
-        return {ProfileState::kTooLarge, {}};
+        return {ProfileState::kTooLarge, {}, Failure_T::Refused(path, kTooLargeDetail)};
     std::string content(static_cast<std::size_t>(file.Size()), '\0');
     if (file.Read(content.data(), content.size()) != content.size())
-        return {ProfileState::kUnreadable, {}};
-    return {ProfileState::kUsable, std::move(content)};
+        return {ProfileState::kUnreadable, {}, file.Failure(path)};
+    return {ProfileState::kUsable, std::move(content), {}};
 }
 
 // The first line's end sets the style of the lines a write adds.
@@ -245,9 +248,8 @@ void ApplyChange(std::string& text, const ProfileChange_T& change)
 // Writes content beside path under a temporary name, synced, then renames
 // it over path, keeping the old file's owner, group and permissions.
 // Nothing is left behind when any step fails.
-bool ReplaceFile(const std::string& path, const std::string& content)
+bool ReplaceFile(const std::string& path, const std::string& content, Failure_T& why)
 {
-    Failure_T why;
     return WriteFileAtomically(path, {reinterpret_cast<const std::uint8_t*>(content.data()), content.size()}, why,
                                true);
 }
@@ -255,12 +257,24 @@ bool ReplaceFile(const std::string& path, const std::string& content)
 // Whether the file at path may be replaced: it is missing, or it is a
 // regular file with its owner's write bit set that this process may write.
 // The mode bits decide even for root, who may write anything.
-bool MayReplace(const std::string& path)
+bool MayReplace(const std::string& path, Failure_T& why)
 {
     struct stat st;
-    if (::stat(path.c_str(), &st) != 0)
-        return errno == ENOENT;
-    return S_ISREG(st.st_mode) && (st.st_mode & S_IWUSR) != 0 && ::access(path.c_str(), W_OK) == 0;
+    if (::stat(path.c_str(), &st) != 0) {
+        if (errno == ENOENT)
+            return true;
+        why = Failure_T::System(path, errno);
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        why = Failure_T::Refused(path, "not a regular file");
+        return false;
+    }
+    if ((st.st_mode & S_IWUSR) == 0 || ::access(path.c_str(), W_OK) != 0) {
+        why = Failure_T::Refused(path, "read-only, left as it is");
+        return false;
+    }
+    return true;
 }
 
 // A settings file reached through a symbolic link is changed where it lies.
@@ -282,6 +296,7 @@ void CProfileFile::SetPath(std::string p)
     path = std::move(p);
     loaded.reset();
     loadedText.clear();
+    loadFailure = {};
 }
 
 ProfileState CProfileFile::Load()
@@ -289,6 +304,7 @@ ProfileState CProfileFile::Load()
     ProfileText_T file = ReadProfile(path);
     loaded = file.state;
     loadedText = std::move(file.text);
+    loadFailure = std::move(file.why);
     return file.state;
 }
 
@@ -321,57 +337,81 @@ std::vector<ProfileChange_T> CProfileFile::Differing(std::span<const ProfileChan
     return differing;
 }
 
-bool CProfileFile::WriteProfileStrings(std::span<const ProfileChange_T> changes)
+bool CProfileFile::WriteProfileStrings(std::span<const ProfileChange_T> changes, Failure_T* failure)
 {
+    Failure_T ignored;
+    Failure_T& why = failure ? *failure : ignored;
+    why = {};
     if (changes.empty())
         return true;
+    if (path.empty()) {
+        why = Failure_T::Refused("tarnwick.ini", "no folder to keep it in");
+        return false;
+    }
     // Keys of a file that was not read are unknown: writing ours would
     // replace the user's with defaults.
-    if (path.empty() || (loaded && *loaded != ProfileState::kAbsent && *loaded != ProfileState::kUsable))
+    if (loaded && *loaded != ProfileState::kAbsent && *loaded != ProfileState::kUsable) {
+        why = loadFailure;
         return false;
+    }
     std::vector<const ProfileChange_T*> storable;
     for (const ProfileChange_T& c : changes) {
         if (Storable(c))
             storable.push_back(&c);
     }
-    if (storable.empty())
+    const Failure_T leftOut =
+        Failure_T::Refused(path, "a value with a line end, or a name that reads back as another, was left out");
+    if (storable.empty()) {
+        why = leftOut;
         return false;
+    }
     const std::string target = WriteTarget(path);
     // A file the user may not change stays exactly as it is, as does one
     // that could not be read: rewriting it would lose what it holds. This
     // first look spares such a file a lock file beside it.
-    if (!MayReplace(target))
+    if (!MayReplace(target, why))
         return false;
-    if (const std::string folder = ParentFolder(target); !folder.empty()) {
-        Failure_T ignored;  // a folder that cannot be made fails the lock below
-        MakeFolders(folder, ignored);
+    if (const std::string folder = ParentFolder(target); !folder.empty() && !MakeFolders(folder, why))
+        return false;
+    const CFileLock lock(target + ".lock", lockWait);
+    if (!lock.Held()) {
+        why = lock.Failure();
+        return false;
     }
-    const CFileLock lock(target + ".lock");
-    if (!lock.Held())
-        return false;
     // Under the lock the file is as the last writer left it: this save
     // builds on that, not on what was loaded.
-    if (!MayReplace(target))
+    if (!MayReplace(target, why))
         return false;
     ProfileText_T file = ReadProfile(target);
-    if (file.state != ProfileState::kAbsent && file.state != ProfileState::kUsable)
+    if (file.state != ProfileState::kAbsent && file.state != ProfileState::kUsable) {
+        why = file.why;
         return false;
+    }
     for (const ProfileChange_T* c : storable)
         ApplyChange(file.text, *c);
     // Larger, and the next start could not read it.
-    if (file.text.size() > kMaxProfileBytes || !ReplaceFile(target, file.text))
+    if (file.text.size() > kMaxProfileBytes) {
+        why = Failure_T::Refused(target, std::string("would become ") + kTooLargeDetail);
+        return false;
+    }
+    if (!ReplaceFile(target, file.text, why))
         return false;
     if (loaded) {
         for (const ProfileChange_T* c : storable)
             ApplyChange(loadedText, *c);
     }
-    return storable.size() == changes.size();
+    if (storable.size() != changes.size()) {
+        why = leftOut;
+        return false;
+    }
+    return true;
 }
 
-bool CProfileFile::WriteProfileString(std::string_view section, std::string_view key, std::string_view value)
+bool CProfileFile::WriteProfileString(std::string_view section, std::string_view key, std::string_view value,
+                                      Failure_T* why)
 {
     const ProfileChange_T change{std::string(section), std::string(key), std::string(value)};
-    return WriteProfileStrings({&change, 1});
+    return WriteProfileStrings({&change, 1}, why);
 }
 
 bool CProfileFile::WriteProfileInt(std::string_view section, std::string_view key, int value)

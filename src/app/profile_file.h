@@ -4,6 +4,7 @@
 // changes its keys' lines and keeps everything else in the file as it was.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -11,11 +12,17 @@
 #include <string_view>
 #include <vector>
 
+#include "host/failure.h"
+
 namespace tarnwick {
 
 // A settings file holds a few short lines: anything larger, and anything
 // that is not a regular file, is not read (every key takes its default).
 inline constexpr std::uint64_t kMaxProfileBytes = 1u << 20;
+
+// How long a save waits for another writer's lock: one that never lets go
+// must not keep a closing program from ending.
+inline constexpr std::chrono::milliseconds kProfileLockWait{5000};
 
 // What a settings file was found to be when it was loaded.
 enum class ProfileState {
@@ -48,6 +55,8 @@ public:
     ProfileState Load();
     // What Load found; nothing before it.
     std::optional<ProfileState> LoadedState() const { return loaded; }
+    // Why the file was found too large or unreadable: its path and the reason.
+    const Failure_T& LoadFailure() const { return loadFailure; }
 
     // The value, or def when the file, the section or the key is missing.
     std::string GetProfileString(std::string_view section, std::string_view key,
@@ -69,16 +78,24 @@ public:
     // would read back as something else, is left out so that no value can
     // add lines; the others are stored. True when every change was stored.
     // False, and the file left exactly as it is, when it is read-only (its
-    // owner's write bit clear, whoever runs us), no regular file, or too
-    // large to have been read.
-    bool WriteProfileStrings(std::span<const ProfileChange_T> changes);
-    bool WriteProfileString(std::string_view section, std::string_view key, std::string_view value);
+    // owner's write bit clear, whoever runs us), no regular file, too large
+    // to have been read or to be read once changed, or locked by another
+    // writer for longer than the lock wait. why (when given) names the path
+    // and the reason of any false.
+    bool WriteProfileStrings(std::span<const ProfileChange_T> changes, Failure_T* why = nullptr);
+    bool WriteProfileString(std::string_view section, std::string_view key, std::string_view value,
+                            Failure_T* why = nullptr);
     bool WriteProfileInt(std::string_view section, std::string_view key, int value);
+
+    // For tests, which need not wait as long.
+    void SetLockWait(std::chrono::milliseconds wait) { lockWait = wait; }
 
 private:
     std::string path;
     std::optional<ProfileState> loaded;
     std::string loadedText;  // what Load read, with this object's saves applied
+    Failure_T loadFailure;
+    std::chrono::milliseconds lockWait = kProfileLockWait;
 };
 
 }  // namespace tarnwick

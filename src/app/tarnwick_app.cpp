@@ -106,7 +106,21 @@ ProfileState CTarnwickApp::LoadSettings()
     return profile.Load();
 }
 
-void CTarnwickApp::SaveSettings()
+void CTarnwickApp::ReportNotSaved(IStartupUi& ui, const std::string& text)
+{
+    if (std::exchange(notSavedReported, true))
+        return;
+    ui.ShowSettingsNotSaved(text, quitRequested);
+}
+
+void CTarnwickApp::StoreChanges(std::span<const ProfileChange_T> changes, IStartupUi& ui)
+{
+    Failure_T why;
+    if (!profile.WriteProfileStrings(profile.Differing(changes), &why))
+        ReportNotSaved(ui, kSettingsNotSaved + why.Describe());
+}
+
+void CTarnwickApp::SaveSettings(IStartupUi& ui)
 {
     std::vector<ProfileChange_T> changes{
         {kSettingsSection, "VolumeBGM", std::to_string(settings.volumeBgm)},
@@ -122,7 +136,7 @@ void CTarnwickApp::SaveSettings()
         changes.push_back({kPlaceSection, "MarksGame", archiveSet.GameFolder()});
     }
     // Only what this run changed: another window's settings stay.
-    profile.WriteProfileStrings(profile.Differing(changes));
+    StoreChanges(changes, ui);
 }
 
 FileDialogRequest_T CTarnwickApp::GameFolderPickerRequest() const
@@ -142,17 +156,15 @@ bool CTarnwickApp::ChooseGameFolder(const std::string& chosenFile, Failure_T& wh
         why = failed.why;
         return false;
     }
-    if (profile.WriteProfileString(kSettingsSection, "VeyAppPath", candidate))
-        return true;
-    why = Failure_T::System(profile.Path(), 0);
-    why.detail = "cannot be written";
-    return false;
+    return profile.WriteProfileString(kSettingsSection, "VeyAppPath", candidate, &why);
 }
 
 bool CTarnwickApp::InitInstance(IStartupUi& ui)
 {
-    if (LoadSettings() == ProfileState::kTooLarge)
-        ui.ShowMessage(kSettingsTooLarge + profile.Path());
+    if (const ProfileState state = LoadSettings(); state == ProfileState::kTooLarge)
+        ReportNotSaved(ui, kSettingsTooLarge + profile.Path());
+    else if (state == ProfileState::kUnreadable)
+        ReportNotSaved(ui, kSettingsNotSaved + profile.LoadFailure().Describe());
     // The stored text is kept as it is (a Windows path stays one, so a
     // settings file shared with Windows keeps working); only opening maps it.
     std::string candidate = profile.GetProfileString(kSettingsSection, "VeyAppPath", kDefaultGameFolder);
@@ -187,7 +199,7 @@ bool CTarnwickApp::InitInstance(IStartupUi& ui)
     // Written only when it changed: a start on the same folder leaves the
     // file alone, and the window waits for no disk.
     const ProfileChange_T folder{kSettingsSection, "VeyAppPath", candidate};
-    profile.WriteProfileStrings(profile.Differing({&folder, 1}));
+    StoreChanges({&folder, 1}, ui);
 
     if (!tableLoaded) {
         ui.ShowMessage(kTalkTableMissing);
@@ -197,7 +209,7 @@ bool CTarnwickApp::InitInstance(IStartupUi& ui)
     ReadDisplaySettings();
     ui.RunMainDialog(*this);
 
-    SaveSettings();
+    SaveSettings(ui);
     return false;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <optional>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -27,7 +28,9 @@ inline constexpr const char* kDefaultGameFolder = "C:\\Program Files\\Tembrook\\
 // Where a 32-bit installer puts it on 64-bit Windows.
 inline constexpr const char* kDefaultGameFolderX86 = "C:\\Program Files (x86)\\Tembrook\\Sorvalia";
 // Followed by the settings file's path.
-inline constexpr const char* kSettingsTooLarge = "settings file too large, not used: ";
+inline constexpr const char* kSettingsTooLarge = "settings file too large, not used, and nothing will be saved: ";
+// Followed by the path that stopped the save and why ("...: read-only").
+inline constexpr const char* kSettingsNotSaved = "settings not saved: ";
 
 // One entry of a file dialog's type list: "Exe File" for {"*.exe"}.
 struct FileFilter_T {
@@ -72,6 +75,15 @@ public:
     // The chosen file's full path, or nothing when the user cancels.
     virtual std::optional<std::string> AskForFile(const FileDialogRequest_T& request) = 0;
     virtual void ShowMessage(const std::string& text) = 0;
+    // Tells that the settings cannot be saved, text naming the file and
+    // why: once a run, at start when that is known then, else once the
+    // window has closed. While the program is ending nobody is there to
+    // answer a question.
+    virtual void ShowSettingsNotSaved(const std::string& text, bool ending)
+    {
+        if (!ending)
+            ShowMessage(text);
+    }
     // May build the main window's controls ahead, hidden, while the game
     // is still loading on another thread; it must not touch the game's data.
     virtual void PrepareMainDialog(CTarnwickApp& /*app*/) {}
@@ -97,8 +109,9 @@ public:
     void BeginOpeningStoredGame();
 
     // Does the program's whole run; always false, so the program ends when
-    // it returns. A settings file too large to use is reported first; the
-    // run then goes on with defaults and leaves that file alone.
+    // it returns. A settings file too large to use, or unreadable, is
+    // reported first; the run then goes on with defaults and leaves that
+    // file alone. Changes that cannot be saved are reported once.
     bool InitInstance(IStartupUi& ui);
 
     // The settings' Language value ("ja", "en"; empty when none), read
@@ -166,7 +179,11 @@ private:
     // Reads the settings file, once for the whole run.
     ProfileState LoadSettings();
     // What the window changed, in one save.
-    void SaveSettings();
+    void SaveSettings(IStartupUi& ui);
+    // Saves those of changes that differ from the file; the first failure
+    // of the run is reported.
+    void StoreChanges(std::span<const ProfileChange_T> changes, IStartupUi& ui);
+    void ReportNotSaved(IStartupUi& ui, const std::string& text);
 
     // The application state, in the order it is built; it is torn down in
     // the reverse order: face pictures, PCM block, music, catalogue, archives.
@@ -178,6 +195,7 @@ private:
     AppSettings_T settings;
     bool restartRequested = false;
     bool quitRequested = false;
+    bool notSavedReported = false;
 
     std::string programFolder;
     HostEnvironment_T environment;

@@ -46,4 +46,11 @@ Failure_T Failure_T::Damaged(std::string subject, std::string detail)
     return f;
 }
 
+Failure_T Failure_T::Refused(std::string subject, std::string detail)
+{
+    Failure_T f = System(std::move(subject), 0);
+    f.detail = std::move(detail);
+    return f;
+}
+
 }  // namespace tarnwick

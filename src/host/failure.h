@@ -30,6 +30,9 @@ struct Failure_T {
     static Failure_T NotFound(std::string subject, std::string where);
     static Failure_T System(std::string subject, int errorNumber);
     static Failure_T Damaged(std::string subject, std::string detail);
+    // The system would allow it, but this program will not: detail says why
+    // ("a symbolic link, not followed").
+    static Failure_T Refused(std::string subject, std::string detail);
 };
 
 }  // namespace tarnwick

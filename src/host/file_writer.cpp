@@ -85,47 +85,16 @@ std::string TempNameFor(const std::string& name)
            std::to_string(counter.fetch_add(1)) + std::string(kTempEnd);
 }
 
-Failure_T Refusal(const std::string& subject, std::string detail)
-{
-    Failure_T why = Failure_T::System(subject, 0);
-    why.detail = std::move(detail);
-    return why;
-}
-
 // Why openat could not open a folder component: a link is named as such.
 Failure_T FolderFailure(int parent, const std::string& component, const std::string& shown, int error)
 {
     struct stat st;
     if ((error == ELOOP || error == ENOTDIR) && ::fstatat(parent, component.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
         if (S_ISLNK(st.st_mode))
-            return Refusal(shown, "a symbolic link, not followed");
+            return Failure_T::Refused(shown, "a symbolic link, not followed");
         return Failure_T::System(shown, ENOTDIR);
     }
     return Failure_T::System(shown, error);
-}
-
-// Removes the temporaries in the folder fd whose writer is gone: another
-// run may be writing here right now.
-void SweepTemporaries(int fd)
-{
-    const int listing = ::openat(fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (listing < 0)
-        return;
-    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::fdopendir(listing), ::closedir);
-    if (!dir) {
-        ::close(listing);
-        return;
-    }
-    const long self = ::getpid();
-    while (const dirent* e = ::readdir(dir.get())) {
-        long pid = 0;
-        if (!IsTemporaryName(e->d_name, &pid) || pid == self || ::kill(static_cast<pid_t>(pid), 0) == 0 ||
-            errno != ESRCH)
-            continue;
-        struct stat file;
-        if (::fstatat(fd, e->d_name, &file, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(file.st_mode))
-            ::unlinkat(fd, e->d_name, 0);
-    }
 }
 
 }  // namespace
@@ -158,6 +127,40 @@ void CFileDescriptor::Reset(int f)
     if (fd >= 0)
         ::close(fd);
     fd = f;
+}
+
+bool ProcessIsGone(long pid)
+{
+    // EPERM: it runs, as another user.
+    return pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
+
+void RemoveFilesOfGoneProcesses(int folder, WriterOfName writerOf)
+{
+    const int listing = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listing < 0)
+        return;
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::fdopendir(listing), ::closedir);
+    if (!dir) {
+        ::close(listing);
+        return;
+    }
+    const long self = ::getpid();
+    while (const dirent* e = ::readdir(dir.get())) {
+        long pid = 0;
+        if (!writerOf(e->d_name, &pid) || pid == self || !ProcessIsGone(pid))
+            continue;
+        struct stat file;
+        if (::fstatat(folder, e->d_name, &file, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(file.st_mode))
+            ::unlinkat(folder, e->d_name, 0);
+    }
+}
+
+void RemoveFilesOfGoneProcesses(const std::string& folder, WriterOfName writerOf)
+{
+    const CFileDescriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.IsOpen())
+        RemoveFilesOfGoneProcesses(fd.Get(), writerOf);
 }
 
 bool IsTemporaryName(std::string_view name, long* pid)
@@ -229,7 +232,7 @@ bool CWriteFolder::Open(const std::string& folder, Failure_T& failure)
         if (::fstat(at.Get(), &here) != 0)
             break;
         if (IsRefused(here)) {
-            failure = Refusal(path, "inside a folder that is only read");
+            failure = Failure_T::Refused(path, "inside a folder that is only read");
             return false;
         }
         CFileDescriptor up(::openat(at.Get(), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -296,7 +299,7 @@ int CWriteFolder::HeldFolder(std::string_view relative, Failure_T& failure, bool
         pos = end + 1;
         shown = JoinPath(shown, component);
         if (component.empty() || component == "." || component == "..") {
-            failure = Refusal(shown, "not a name that can be written");
+            failure = Failure_T::Refused(shown, "not a name that can be written");
             return -1;
         }
         struct stat st;
@@ -335,7 +338,7 @@ int CWriteFolder::HeldFolder(std::string_view relative, Failure_T& failure, bool
             return -1;
         }
         if (IsRefused(st)) {
-            failure = Refusal(shown, "inside a folder that is only read");
+            failure = Failure_T::Refused(shown, "inside a folder that is only read");
             return -1;
         }
         Held_T& entry = held[std::string(prefix)];
@@ -347,7 +350,7 @@ int CWriteFolder::HeldFolder(std::string_view relative, Failure_T& failure, bool
     }
     if (!*swept) {
         *swept = true;
-        SweepTemporaries(current);
+        RemoveFilesOfGoneProcesses(current, IsTemporaryName);
     }
     return current;
 }
@@ -464,7 +467,7 @@ bool CAtomicFile::OpenIn(const std::string& leaf, bool fresh, Failure_T& failure
             return Fail(failure, EISDIR);
         if (!S_ISREG(st.st_mode) && !S_ISLNK(st.st_mode)) {
             Abandon();
-            failure = Refusal(target, "not a regular file");
+            failure = Failure_T::Refused(target, "not a regular file");
             return false;
         }
         keepMode = S_ISREG(st.st_mode);

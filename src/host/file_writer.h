@@ -166,6 +166,19 @@ bool WriteFileAtomically(CWriteFolder& folder, std::string_view relative, std::s
 // the process that wrote it.
 bool IsTemporaryName(std::string_view name, long* pid = nullptr);
 
+// Whether the process pid has ended (one that runs as another user has not).
+bool ProcessIsGone(long pid);
+
+// Whether a file's name is one this program gives its short-lived files,
+// and if so the process that wrote it.
+using WriterOfName = bool (*)(std::string_view name, long* pid);
+// Removes the regular files in folder (a path, or an open descriptor) whose
+// name writerOf reads as written by a process that has ended: what a killed
+// run left. Links and anything else with such a name are left alone, and
+// so is a folder that cannot be read.
+void RemoveFilesOfGoneProcesses(int folder, WriterOfName writerOf);
+void RemoveFilesOfGoneProcesses(const std::string& folder, WriterOfName writerOf);
+
 // Makes SIGINT, SIGTERM and SIGHUP remove the temporary files being written
 // and end the process with 128 + the signal's number. For programs whose
 // whole run is writing files; a window program quits its own way.

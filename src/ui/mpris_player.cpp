@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QUrl>
 
+#include <charconv>
 #include <utility>
 
 #include "host/file_writer.h"
@@ -34,7 +35,40 @@ QString PathNumber(std::int32_t n)
     return n < 0 ? QStringLiteral("m%1").arg(-static_cast<qint64>(n)) : QString::number(n);
 }
 
+constexpr std::string_view kFacePrefix = "face-";
+constexpr std::string_view kFaceEnd = ".png";
+
+QString Latin1(std::string_view s)
+{
+    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+}
+
 }  // namespace
+
+bool IsFacePictureName(std::string_view name, long* pid)
+{
+    if (!name.starts_with(kFacePrefix) || !name.ends_with(kFaceEnd))
+        return false;
+    const std::string_view numbers =
+        name.substr(kFacePrefix.size(), name.size() - kFacePrefix.size() - kFaceEnd.size());
+    const char* const end = numbers.data() + numbers.size();
+    long p = 0;
+    unsigned long n = 0;
+    const auto [pEnd, pError] = std::from_chars(numbers.data(), end, p);
+    if (pError != std::errc() || p <= 0 || pEnd == end || *pEnd != '-')
+        return false;
+    const auto [nEnd, nError] = std::from_chars(pEnd + 1, end, n);
+    if (nError != std::errc() || nEnd != end)
+        return false;
+    if (pid)
+        *pid = p;
+    return true;
+}
+
+void RemoveStaleFacePictures(const QString& folder)
+{
+    RemoveFilesOfGoneProcesses(QFile::encodeName(folder).toStdString(), IsFacePictureName);
+}
 
 CMprisPlayer::CMprisPlayer(CTarnwickDlg& w, const QString& folder, QObject* parent)
     : QObject(parent), window(w), artFolder(folder)
@@ -190,8 +224,9 @@ void CMprisPlayer::ShowFace(const FaceFrame_T& frame)
     // A new name for every face: clients that keep pictures by address
     // load the new one, and the old file goes at once.
     RemoveArtFile();
-    const QString path = QDir(artFolder).filePath(
-        QStringLiteral("face-%1-%2.png").arg(QCoreApplication::applicationPid()).arg(++artCount));
+    const QString name = Latin1(kFacePrefix) + QString::number(QCoreApplication::applicationPid()) + QLatin1Char('-') +
+                         QString::number(++artCount) + Latin1(kFaceEnd);
+    const QString path = QDir(artFolder).filePath(name);
     // Encoded first, then written the one way the program writes files:
     // whole or not at all, never through a link already there.
     QByteArray png;

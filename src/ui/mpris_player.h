@@ -14,12 +14,20 @@
 #include <QVariantMap>
 
 #include <cstdint>
+#include <string_view>
 
 #include "walk/playback.h"
 
 namespace tarnwick {
 
 class CTarnwickDlg;
+
+// Whether name is a face picture the media controls wrote ("face-PID-N.png"),
+// and if so the process that wrote it.
+bool IsFacePictureName(std::string_view name, long* pid = nullptr);
+// Removes the face pictures in folder left by runs that were killed before
+// they could remove their own.
+void RemoveStaleFacePictures(const QString& folder);
 
 class CMprisPlayer : public QObject, private IPlaybackView {
     Q_OBJECT

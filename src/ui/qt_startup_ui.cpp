@@ -12,6 +12,8 @@
 #include <QMessageBox>
 #include <QStringList>
 
+#include <cstdio>
+
 #include "app/game_folder.h"
 
 namespace tarnwick {
@@ -28,13 +30,16 @@ struct StartupText_T {
 // The core's fixed texts that start-up shows.
 constexpr StartupText_T kStartupTexts[] = {
     {QT_TRANSLATE_NOOP("tarnwick::CQtStartupUi", "Failed to read another_aa_talk.csv"), false},
-    {QT_TRANSLATE_NOOP("tarnwick::CQtStartupUi", "settings file too large, not used: "), true},
+    {QT_TRANSLATE_NOOP("tarnwick::CQtStartupUi", "settings file too large, not used, and nothing will be saved: "),
+     true},
+    {QT_TRANSLATE_NOOP("tarnwick::CQtStartupUi", "settings not saved: "), true},
     {QT_TRANSLATE_NOOP("tarnwick::CQtStartupUi", "Select application install folder."), false},
     {QT_TRANSLATE_NOOP("tarnwick::CQtStartupUi", "Exe File"), false},
     {QT_TRANSLATE_NOOP("tarnwick::CQtStartupUi", "All files"), false},
 };
 static_assert(std::string_view(kStartupTexts[0].text) == kTalkTableMissing);
 static_assert(std::string_view(kStartupTexts[1].text) == kSettingsTooLarge);
+static_assert(std::string_view(kStartupTexts[2].text) == kSettingsNotSaved);
 
 // The leading letters of a locale name: "ja" of "ja_JP.UTF-8" or "ja-JP".
 QString LanguageCode(const QString& name)
@@ -130,6 +135,13 @@ void CQtStartupUi::ShowMessage(const std::string& text)
     QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Tarnwick"), StartupText(text),
                     QMessageBox::Ok);
     box.exec();
+}
+
+void CQtStartupUi::ShowSettingsNotSaved(const std::string& text, bool ending)
+{
+    std::fprintf(stderr, "tarnwick: %s\n", text.c_str());
+    if (!ending)
+        ShowMessage(text);
 }
 
 CQtStartupUi::CQtStartupUi() = default;

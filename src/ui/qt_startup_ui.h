@@ -51,6 +51,9 @@ public:
 
     std::optional<std::string> AskForFile(const FileDialogRequest_T& request) override;
     void ShowMessage(const std::string& text) override;
+    // On standard error too, and in a message box unless the session is
+    // ending, when nobody could close it.
+    void ShowSettingsNotSaved(const std::string& text, bool ending) override;
     void PrepareMainDialog(CTarnwickApp& app) override;
     void RunMainDialog(CTarnwickApp& app) override;
     // The window built ahead, or a new one, filled with the game's data and

@@ -1,12 +1,16 @@
 #include "app/profile_file.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -202,21 +206,29 @@ TEST_F(ProfileFileTest, TwoWritersAtOnceLoseNoKey)
     EXPECT_NE(profile.GetProfileInt("SYSTEM", "Last", -1), -1);
 }
 
-TEST_F(ProfileFileTest, FilesThatCannotBeReadOrWrittenAreLeftAlone)
+TEST_F(ProfileFileTest, FilesThatCannotBeReadOrWrittenAreLeftAloneWithTheReason)
 {
     const std::string settings = "[SYSTEM]\nPlayMode=1\n";
+    const std::string path = profile.Path();
     const struct {
         const char* what;
         int readValue;  // PlayMode as read, default 2
         ProfileState state;
-    } cases[] = {{"fifo", 2, ProfileState::kUnreadable},
-                 {"folder", 2, ProfileState::kUnreadable},
-                 {"device", 2, ProfileState::kUnreadable},
-                 {"too large", 2, ProfileState::kTooLarge},
-                 {"read-only", 1, ProfileState::kUsable}};
+        std::string why;
+    } cases[] = {{"fifo", 2, ProfileState::kUnreadable, path + ": not a regular file"},
+                 {"folder", 2, ProfileState::kUnreadable, path + ": not a regular file"},
+                 // Named where the link leads, which is what cannot be written.
+                 {"device", 2, ProfileState::kUnreadable, "/dev/zero: not a regular file"},
+                 {"too large", 2, ProfileState::kTooLarge, path + ": larger than 1 MiB"},
+                 {"read-only", 1, ProfileState::kUsable, path + ": read-only, left as it is"},
+                 // Read whole, but the change would take them over the limit.
+                 {"one byte below the limit", 1, ProfileState::kUsable, path + ": would become larger than 1 MiB"},
+                 {"at the limit", 1, ProfileState::kUsable, path + ": would become larger than 1 MiB"},
+                 {"linked lock", 1, ProfileState::kUsable, path + ".lock: a symbolic link, not followed"}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         std::filesystem::remove_all(profile.Path());
+        std::filesystem::remove(profile.Path() + ".lock");
         const std::string what = c.what;
         std::string before;
         if (what == "fifo") {
@@ -227,23 +239,70 @@ TEST_F(ProfileFileTest, FilesThatCannotBeReadOrWrittenAreLeftAlone)
             std::filesystem::create_symlink("/dev/zero", profile.Path());
         } else if (what == "too large") {
             before = settings + std::string(kMaxProfileBytes, ';');
-            dir.Write("tarnwick.ini", before);
+        } else if (what == "one byte below the limit" || what == "at the limit") {
+            before = settings + std::string(kMaxProfileBytes - settings.size() - (what == "at the limit" ? 0 : 1), ';');
         } else {
             before = settings;
+        }
+        if (!before.empty())
             dir.Write("tarnwick.ini", before);
+        if (what == "read-only") {
             // Root may write any file; the mode bits still say read-only.
             ASSERT_EQ(::chmod(profile.Path().c_str(), 0444), 0);
+        } else if (what == "linked lock") {
+            std::filesystem::create_symlink(dir / "elsewhere", profile.Path() + ".lock");
         }
         EXPECT_EQ(profile.GetProfileInt("SYSTEM", "PlayMode", 2), c.readValue);
-        EXPECT_FALSE(profile.WriteProfileInt("SYSTEM", "PlayMode", 0));
+        Failure_T why;
+        // A new key: the file grows.
+        EXPECT_FALSE(profile.WriteProfileStrings(std::vector<ProfileChange_T>{{"SYSTEM", "VolumeBGM", "-500"}}, &why));
+        EXPECT_EQ(why.Describe(), c.why);
         EXPECT_EQ(CProfileFile(profile.Path()).Load(), c.state);
         if (!before.empty()) {
-            EXPECT_EQ(ReadFileText(profile.Path()), before);
+            EXPECT_TRUE(ReadFileText(profile.Path()) == before);  // too large to show
         }
         EXPECT_EQ(std::filesystem::is_fifo(profile.Path()), what == "fifo");
         EXPECT_EQ(std::filesystem::is_directory(profile.Path()), what == "folder");
         EXPECT_EQ(std::filesystem::is_symlink(profile.Path()), what == "device");
+        EXPECT_FALSE(std::filesystem::exists(dir / "elsewhere"));
     }
+    // What Load found is the reason of every later save.
+    std::filesystem::remove_all(profile.Path());
+    std::filesystem::create_directories(profile.Path());
+    ASSERT_EQ(profile.Load(), ProfileState::kUnreadable);
+    EXPECT_EQ(profile.LoadFailure().Describe(), path + ": Is a directory");
+    Failure_T why;
+    EXPECT_FALSE(profile.WriteProfileString("SYSTEM", "PlayMode", "0", &why));
+    EXPECT_EQ(why.Describe(), path + ": Is a directory");
+}
+
+TEST_F(ProfileFileTest, ALockHeldByAnotherWriterIsWaitedForABoundedTime)
+{
+    dir.Write("tarnwick.ini", "[SYSTEM]\nPlayMode=1\n");
+    // Another open of the lock file holds it, as another process would.
+    const int holder = ::open((profile.Path() + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    ASSERT_GE(holder, 0);
+    ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+    profile.SetLockWait(std::chrono::milliseconds(200));
+    Failure_T why;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(profile.WriteProfileString("SYSTEM", "PlayMode", "0", &why));
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(waited, std::chrono::milliseconds(200));
+    EXPECT_LT(waited, std::chrono::seconds(2));
+    EXPECT_EQ(why.Describe(), profile.Path() + ".lock: locked by another process");
+    EXPECT_EQ(ReadFileText(profile.Path()), "[SYSTEM]\nPlayMode=1\n");
+
+    // Let go within the wait, and the save goes through.
+    std::thread release([holder] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        ::close(holder);
+    });
+    profile.SetLockWait(std::chrono::seconds(5));
+    EXPECT_TRUE(profile.WriteProfileString("SYSTEM", "PlayMode", "0", &why)) << why.Describe();
+    release.join();
+    EXPECT_EQ(ReadFileText(profile.Path()), "[SYSTEM]\nPlayMode=0\n");
+    EXPECT_TRUE(std::filesystem::exists(profile.Path() + ".lock"));
 }
 
 }  // namespace

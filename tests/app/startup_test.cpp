@@ -1,6 +1,7 @@
 #include "app/tarnwick_app.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
@@ -13,8 +14,11 @@
 #include <utility>
 #include <vector>
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "host/host_path.h"
 #include "app/game_folder.h"
@@ -318,11 +322,79 @@ TEST_F(StartupTest, ASettingsFileTooLargeIsReportedOnceAndNeverWritten)
             app.BeginOpeningStoredGame();
         app.InitInstance(scripted);
         EXPECT_EQ(scripted.messages,
-                  std::vector<std::string>{"settings file too large, not used: " + program / "tarnwick.ini"});
+                  std::vector<std::string>{"settings file too large, not used, and nothing will be saved: " +
+                                           program / "tarnwick.ini"});
         EXPECT_EQ(scripted.steps.front(), "message");
         EXPECT_EQ(scripted.dialogRuns, 1);
         EXPECT_EQ(Settings(), large);
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(program.Path()), {}), 1);
+    }
+}
+
+// Every save that fails says so once, naming the file and why: at start when
+// the file is already known to be unusable, else once the window has closed;
+// a run with nothing to save says nothing.
+TEST_F(StartupTest, SettingsThatCannotBeSavedAreReportedOnce)
+{
+    WriteTestGame(game.Path());
+    const std::string path = program / "tarnwick.ini";
+    const std::string settings = "[SYSTEM]\nVeyAppPath=" + game.Path() + "\nVolumeBGM=0\nPlayMode=2\n";
+    const auto padded = [&](std::uint64_t size) { return settings + std::string(size - settings.size(), ';'); };
+    const struct {
+        const char* what;
+        std::string content;  // of the settings file; empty: a folder there
+        bool change;          // whether the window changes anything
+        std::vector<std::string> steps;
+        std::string message;
+    } cases[] = {
+        {"read-only, unchanged", settings, false, {"run"}, ""},
+        {"read-only", settings, true, {"run", "message"}, path + ": read-only, left as it is"},
+        {"one byte below the limit", padded(kMaxProfileBytes - 1), true, {"run", "message"},
+         path + ": would become larger than 1 MiB"},
+        {"at the limit", padded(kMaxProfileBytes), true, {"run", "message"}, path + ": would become larger than 1 MiB"},
+        {"linked lock", settings, true, {"run", "message"}, path + ".lock: a symbolic link, not followed"},
+        {"held lock", settings, true, {"run", "message"}, path + ".lock: locked by another process"},
+        // The game is asked for; neither its folder nor the window's changes
+        // are saved, and that is said once.
+        {"folder", "", true, {"message", "ask", "run"}, path + ": Is a directory"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string what = c.what;
+        std::filesystem::remove_all(path);
+        std::filesystem::remove(path + ".lock");
+        if (c.content.empty())
+            std::filesystem::create_directories(path);
+        else
+            program.Write("tarnwick.ini", c.content);
+        if (what.starts_with("read-only")) {
+            ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+        }
+        if (what == "linked lock")
+            std::filesystem::create_symlink(program / "elsewhere", path + ".lock");
+        const int holder = what == "held lock" ? ::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644) : -1;
+        if (holder >= 0) {
+            ASSERT_EQ(::flock(holder, LOCK_EX), 0);
+        }
+
+        ScriptedUi scripted;
+        scripted.answers.push_back(game / "vey.exe");
+        scripted.onDialog = [&](CTarnwickApp& app) {
+            if (c.change)
+                app.SetMusicVolume(-500);
+        };
+        CTarnwickApp app(Paths(), env);
+        app.Profile().SetLockWait(std::chrono::milliseconds(100));
+        app.InitInstance(scripted);
+        if (holder >= 0)
+            ::close(holder);
+        EXPECT_EQ(scripted.steps, c.steps);
+        EXPECT_EQ(scripted.messages,
+                  c.message.empty() ? std::vector<std::string>{} : std::vector<std::string>{kSettingsNotSaved + c.message});
+        if (!c.content.empty()) {
+            EXPECT_TRUE(ReadFileText(path) == c.content);  // too large to show
+        }
+        EXPECT_FALSE(std::filesystem::exists(program / "elsewhere"));
     }
 }
 

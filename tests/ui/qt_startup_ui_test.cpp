@@ -11,6 +11,9 @@
 #include <QTranslator>
 #include <QtTest/QTest>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
 
 #include <gtest/gtest.h>
@@ -22,6 +25,7 @@
 #include "talk/capture_list.h"
 #include "talk/selection_lists.h"
 #include "ui/about_dlg.h"
+#include "ui/mpris_player.h"
 #include "ui/res/resources.h"
 #include "ui/selector_combo.h"
 #include "ui/tarnwick_dlg.h"
@@ -166,6 +170,8 @@ TEST(QtStartupUiTest, StartupTranslatesTheCoresFixedTextsOnly)
     // The path after the known beginning stays as it is.
     EXPECT_EQ(StartupText(std::string(kSettingsTooLarge) + "/home/a b/tarnwick.ini"),
               marked(kSettingsTooLarge) + QStringLiteral("/home/a b/tarnwick.ini"));
+    EXPECT_EQ(StartupText(std::string(kSettingsNotSaved) + "/h/tarnwick.ini.lock: locked by another process"),
+              marked(kSettingsNotSaved) + QStringLiteral("/h/tarnwick.ini.lock: locked by another process"));
     EXPECT_EQ(StartupText("Exe File (*.exe)"), QStringLiteral("Exe File (*.exe)"));
     EXPECT_EQ(StartupText("something else"), QStringLiteral("something else"));
     QCoreApplication::removeTranslator(&marking);
@@ -216,6 +222,42 @@ TEST(QtStartupUiTest, AGameInAProtonPrefixOpensTheWindowWithoutAnyDialog)
     });
     EXPECT_TRUE(shown);
     EXPECT_EQ(CProfileFile(program / "tarnwick.ini").GetProfileString("SYSTEM", "VeyAppPath", ""), installed);
+}
+
+// Face pictures that a killed window left behind go at the next start;
+// those of a window still running, and anything else there, stay.
+TEST(QtStartupUiTest, StaleFacePicturesAreRemovedAtStart)
+{
+    const pid_t gone = ::fork();
+    ASSERT_GE(gone, 0);
+    if (gone == 0)
+        ::_exit(0);
+    ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
+    const std::string stale = "face-" + std::to_string(gone) + "-3.png";
+    const std::string live = "face-" + std::to_string(::getppid()) + "-1.png";
+    long pid = 0;
+    EXPECT_TRUE(IsFacePictureName(stale, &pid));
+    EXPECT_EQ(pid, gone);
+    test::TempFolder scratch;
+    const std::string kept[] = {live, "face-" + std::to_string(gone) + ".png", "face-" + std::to_string(gone) + "-3.jpg",
+                                "face--3.png", "notes.txt"};
+    for (const std::string& name : kept) {
+        EXPECT_EQ(IsFacePictureName(name), name == live) << name;
+        scratch.Write(name, "png");
+    }
+    scratch.Write(stale, "png");
+    scratch.Write("target", "mine");
+    const std::string linked = "face-" + std::to_string(gone) + "-4.png";
+    std::filesystem::create_symlink(scratch / "target", scratch / linked);
+    std::filesystem::create_directories(scratch / ("face-" + std::to_string(gone) + "-5.png"));
+
+    RemoveStaleFacePictures(QString::fromStdString(scratch.Path()));
+    EXPECT_FALSE(std::filesystem::exists(scratch / stale));
+    for (const std::string& name : kept)
+        EXPECT_TRUE(std::filesystem::exists(scratch / name)) << name;
+    EXPECT_TRUE(std::filesystem::is_symlink(scratch / linked));
+    EXPECT_EQ(test::ReadFileText(scratch / "target"), "mine");
+    EXPECT_TRUE(std::filesystem::is_directory(scratch / ("face-" + std::to_string(gone) + "-5.png")));
 }
 
 }  // namespace

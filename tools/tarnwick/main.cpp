@@ -5,7 +5,10 @@
 #include <QLocale>
 #include <QProcess>
 
+#include <sys/stat.h>
+
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -14,6 +17,7 @@
 #include "host/host_environment.h"
 #include "host/program_folder.h"
 #include "app/tarnwick_app.h"
+#include "ui/mpris_player.h"
 #include "ui/qt_media_player.h"
 #include "ui/qt_startup_ui.h"
 #include "ui/quit_signals.h"
@@ -38,6 +42,22 @@ void PrintHelp()
         "See tarnwick(1) and tarnwick-cli(1).\n");
 }
 
+// With no session bus address, libdbus tries the runtime folder's socket
+// and then starts a bus of its own, whose helper may never answer: start-up
+// (the accessibility bridge asks for the bus with the first text) would
+// wait for good. With neither there is no bus, and the window runs without
+// one; an address no transport takes makes every ask fail at once.
+void ForgoStartingABus(const tarnwick::HostEnvironment_T& environment)
+{
+    if (const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS"); address && *address)
+        return;
+    struct stat st;
+    if (environment.xdgRuntimeDir.starts_with('/') &&
+        ::stat((environment.xdgRuntimeDir + "/bus").c_str(), &st) == 0 && S_ISSOCK(st.st_mode))
+        return;
+    ::setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -56,6 +76,8 @@ int main(int argc, char** argv)
 
     // The one place that asks where the program is and whose home it runs in.
     const tarnwick::HostEnvironment_T environment = tarnwick::HostEnvironment_T::FromProcess();
+    // Before Qt or any thread asks for the bus.
+    ForgoStartingABus(environment);
     auto app = std::make_unique<tarnwick::CTarnwickApp>(
         tarnwick::ProgramPathsFor(tarnwick::RunningExecutablePath(), environment), environment);
     // The settings may name the window's language; read before the game
@@ -73,7 +95,7 @@ int main(int argc, char** argv)
     // their own while the translations load and the window is built: the
     // font list its font is chosen from, and the session bus that the
     // accessibility bridge asks for with the first text (and the media
-    // controls after it), whose handshake may even start a bus.
+    // controls after it), whose handshake takes a while.
     const std::jthread fontList([] { QFontDatabase::families(); });
     const std::jthread sessionBus([] { QDBusConnection::sessionBus(); });
 
@@ -86,7 +108,10 @@ int main(int argc, char** argv)
         // built ahead and never shown, and the signals' handling.
         const tarnwick::CQuitSignals quitSignals(*app);
         tarnwick::CQtStartupUi ui;
-        ui.OfferMediaControls(QFile::decodeName(tarnwick::ScratchFolder(environment).c_str()));
+        const QString artFolder = QFile::decodeName(tarnwick::ScratchFolder(environment).c_str());
+        // What a killed run left there is shown by nobody now.
+        tarnwick::RemoveStaleFacePictures(artFolder);
+        ui.OfferMediaControls(artFolder);
         app->InitInstance(ui);
     }
     const bool restart = app->RestartRequested();
