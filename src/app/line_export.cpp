@@ -224,8 +224,8 @@ bool CLineExport::Begin(Failure_T& why)
 bool CLineExport::WriteListAhead(Failure_T& why)
 {
     const std::string text = ListText(true);
-    listAhead = WriteFileAtomically(out, kLinesCsvName, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()},
-                                    why);
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+    listAhead = WriteFileAtomically(out, kLinesCsvName, {bytes, text.size()}, why);
     return listAhead;
 }
 
