@@ -8,74 +8,74 @@
 The folder dialog gave:
 %1
 Pick a folder in the list, or type the path of one that exists.</source>
-        <translation>Nothing was written: no existing folder was chosen.
-The folder dialog gave:
+        <translation>何も書き出していません: 既存のフォルダーが選ばれていません。
+フォルダーのダイアログが返したもの:
 %1
-Pick a folder in the list, or type the path of one that exists.</translation>
+一覧からフォルダーを選ぶか、既存のフォルダーのパスを入力してください。</translation>
     </message>
     <message>
         <source>The folder is not empty:
 %1
 It holds other files and no earlier export. Write the lines into it anyway?</source>
-        <translation>The folder is not empty:
+        <translation>フォルダーが空ではありません:
 %1
-It holds other files and no earlier export. Write the lines into it anyway?</translation>
+以前の書き出しではないファイルがあります。それでもこのフォルダーにセリフを書き出しますか?</translation>
     </message>
     <message>
         <source>The lines cannot go into this folder:
 %1</source>
-        <translation>The lines cannot go into this folder:
+        <translation>このフォルダーにはセリフを書き出せません:
 %1</translation>
     </message>
     <message>
         <source>Stopped: the folder %1 cannot take more files (%2 of %3 lines were done).</source>
-        <translation>Stopped: the folder %1 cannot take more files (%2 of %3 lines were done).</translation>
+        <translation>中止しました: フォルダー %1 にこれ以上ファイルを書き込めません（%3 行中 %2 行を書き出しました）。</translation>
     </message>
     <message>
         <source>Cancelled: %1 of %2 lines were written to %3.</source>
-        <translation>Cancelled: %1 of %2 lines were written to %3.</translation>
+        <translation>キャンセルしました: %2 行中 %1 行を %3 に書き出しました。</translation>
     </message>
     <message>
         <source>%1 lines were written to %2.</source>
-        <translation>%1 lines were written to %2.</translation>
+        <translation>%1 行を %2 に書き出しました。</translation>
     </message>
     <message>
         <source>
 %1 had no voice clip, %2 had no face picture.</source>
         <translation>
-%1 had no voice clip, %2 had no face picture.</translation>
+ボイスなし %1 行、顔画像なし %2 行。</translation>
     </message>
     <message>
         <source>
 %1 files could not be written, the first: %2</source>
         <translation>
-%1 files could not be written, the first: %2</translation>
+%1 個のファイルを書き込めませんでした。最初のもの: %2</translation>
     </message>
     <message>
         <source>
 %1 files of the earlier export could not be removed, the first: %2</source>
         <translation>
-%1 files of the earlier export could not be removed, the first: %2</translation>
+以前の書き出しのファイル %1 個を削除できませんでした。最初のもの: %2</translation>
     </message>
     <message>
         <source>Export marked lines</source>
-        <translation>Export marked lines</translation>
+        <translation>チェックしたセリフの書き出し</translation>
     </message>
     <message>
         <source>No marked lines are shown in the list.</source>
-        <translation>No marked lines are shown in the list.</translation>
+        <translation>一覧に表示されているセリフにチェックがありません。</translation>
     </message>
     <message>
         <source>Writing lines to %1</source>
-        <translation>Writing lines to %1</translation>
+        <translation>%1 にセリフを書き出しています</translation>
     </message>
     <message>
         <source>Cancel</source>
-        <translation>Cancel</translation>
+        <translation>キャンセル</translation>
     </message>
     <message>
         <source>Writing lines to %1: %2 / %3</source>
-        <translation>Writing lines to %1: %2 / %3</translation>
+        <translation>%1 にセリフを書き出しています: %2 / %3</translation>
     </message>
 </context>
 <context>
@@ -92,7 +92,7 @@ It holds other files and no earlier export. Write the lines into it anyway?</tra
         <source>Copyright (C) 2026 The Tarnwick developers.
 Released under the MIT license; no warranty.</source>
         <translation>Copyright (C) 2026 The Tarnwick developers.
-Released under the MIT license; no warranty.</translation>
+MIT ライセンスで公開しています。無保証です。</translation>
     </message>
     <message>
         <source>Language: English</source>
@@ -133,7 +133,7 @@ Released under the MIT license; no warranty.</translation>
     </message>
     <message>
         <source>All files</source>
-        <translation>All files</translation>
+        <translation>すべてのファイル</translation>
     </message>
     <message>
         <source>settings file too large, not used, and nothing will be saved: </source>
@@ -245,35 +245,35 @@ Released under the MIT license; no warranty.</translation>
     </message>
     <message>
         <source>Previous line</source>
-        <translation>Previous line</translation>
+        <translation>前のセリフ</translation>
     </message>
     <message>
         <source>Previous line (Alt+Left)</source>
-        <translation>Previous line (Alt+Left)</translation>
+        <translation>前のセリフ (Alt+Left)</translation>
     </message>
     <message>
         <source>Pause</source>
-        <translation>Pause</translation>
+        <translation>一時停止</translation>
     </message>
     <message>
         <source>Pause (Ctrl+P)</source>
-        <translation>Pause (Ctrl+P)</translation>
+        <translation>一時停止 (Ctrl+P)</translation>
     </message>
     <message>
         <source>Next line</source>
-        <translation>Next line</translation>
+        <translation>次のセリフ</translation>
     </message>
     <message>
         <source>Next line (Alt+Right)</source>
-        <translation>Next line (Alt+Right)</translation>
+        <translation>次のセリフ (Alt+Right)</translation>
     </message>
     <message>
         <source>Replay the line</source>
-        <translation>Replay the line</translation>
+        <translation>もう一度再生</translation>
     </message>
     <message>
         <source>Replay the line (Ctrl+R)</source>
-        <translation>Replay the line (Ctrl+R)</translation>
+        <translation>もう一度再生 (Ctrl+R)</translation>
     </message>
     <message>
         <source>Face picture</source>
@@ -369,11 +369,11 @@ Released under the MIT license; no warranty.</translation>
     </message>
     <message>
         <source>Export marked lines…</source>
-        <translation>Export marked lines…</translation>
+        <translation>チェックしたセリフを書き出し…</translation>
     </message>
     <message>
         <source>Choose game folder…</source>
-        <translation>Choose game folder…</translation>
+        <translation>ゲームフォルダーを選択…</translation>
     </message>
     <message>
         <source>Undo marks</source>
@@ -389,7 +389,7 @@ Released under the MIT license; no warranty.</translation>
     </message>
     <message>
         <source>Resume</source>
-        <translation>Resume</translation>
+        <translation>再開</translation>
     </message>
     <message>
         <source>&amp;About Tarnwick...</source>
@@ -398,7 +398,7 @@ Released under the MIT license; no warranty.</translation>
     <message>
         <source>The game does not open there:
 %1</source>
-        <translation>The game does not open there:
+        <translation>そこではゲームを開けません:
 %1</translation>
     </message>
     <message>
@@ -419,7 +419,7 @@ Released under the MIT license; no warranty.</translation>
     </message>
     <message>
         <source>Resume (Ctrl+P)</source>
-        <translation>Resume (Ctrl+P)</translation>
+        <translation>再開 (Ctrl+P)</translation>
     </message>
     <message>
         <source>Space marks or unmarks the line, Enter plays it</source>

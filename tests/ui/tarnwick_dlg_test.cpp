@@ -422,7 +422,7 @@ TEST_F(DialogTest, PlayerKeysAndButtonsReachThePlaybackAndThePauseKeepsTheTitle)
         QTest::keyClick(&dlg, Qt::Key_P, Qt::ControlModifier);
         EXPECT_EQ(dlg.Playback().State(), PlaybackState_T::kPaused);
         EXPECT_EQ(dlg.windowTitle(), first);
-        EXPECT_TRUE(pause->toolTip().contains(QStringLiteral("Resume"))) << pause->toolTip().toStdString();
+        EXPECT_TRUE(pause->toolTip().contains(QStringLiteral("再開"))) << pause->toolTip().toStdString();
 
         // Next leaves the pause and goes on at the next row; Alt+Left back.
         Child<QToolButton>(dlg, "nextButton")->click();
@@ -434,7 +434,7 @@ TEST_F(DialogTest, PlayerKeysAndButtonsReachThePlaybackAndThePauseKeepsTheTitle)
         EXPECT_EQ(dlg.Playback().State(), PlaybackState_T::kPaused);
         QTest::keyClick(&dlg, Qt::Key_P, Qt::ControlModifier);
         EXPECT_EQ(dlg.Playback().State(), PlaybackState_T::kPlaying);
-        EXPECT_TRUE(pause->toolTip().contains(QStringLiteral("Pause")));
+        EXPECT_TRUE(pause->toolTip().contains(QStringLiteral("一時停止")));
         EXPECT_TRUE(dlg.Walker().walking);
     });
 }
@@ -554,7 +554,7 @@ TEST_F(DialogTest, F1OpensTheAboutBoxWithTheIcon)
         dlg.activateWindow();
         QTest::keyClick(&dlg, Qt::Key_F1);
         EXPECT_EQ(name, QStringLiteral("Tarnwick, Version " TARNWICK_VERSION));
-        EXPECT_TRUE(rights.contains(QStringLiteral("MIT license"))) << rights.toStdString();
+        EXPECT_TRUE(rights.contains(QStringLiteral("MIT ライセンス"))) << rights.toStdString();
     });
 }
 
@@ -589,7 +589,7 @@ TEST_F(DialogTest, CtrlEExportsTheMarkedLinesShown)
         QTest::keyClick(field, Qt::Key_E, Qt::ControlModifier);  // from inside the search field
         answer.stop();
 
-        EXPECT_TRUE(message.startsWith(QStringLiteral("%1 lines were written to %2.").arg(shown - 1).arg(QString::fromStdString(out))))
+        EXPECT_TRUE(message.startsWith(QStringLiteral("%1 行を %2 に書き出しました。").arg(shown - 1).arg(QString::fromStdString(out))))
             << message.toStdString();
         const std::string csv = test::ReadFileText(out + "/lines.csv");
         EXPECT_EQ(csv.find("\n1001,1,"), std::string::npos);  // unmarked
@@ -611,7 +611,7 @@ TEST_F(DialogTest, AnExportWhereAFileFailsEndsWithAWarning)
         const LineExportOutcome_T outcome =
             ExportLinesInto(&dlg, app, rows, PlayMode_T::kLong, QString::fromStdString(out));
         EXPECT_TRUE(outcome.warning);
-        EXPECT_TRUE(outcome.message.contains(QStringLiteral("1 files could not be written"))) << outcome.message.toStdString();
+        EXPECT_TRUE(outcome.message.contains(QStringLiteral("1 個のファイルを書き込めませんでした"))) << outcome.message.toStdString();
     });
 }
 

@@ -43,4 +43,20 @@ for ts in "${files[@]}"; do
     fail "$name: $(grep -o 'Ignored [0-9]* untranslated source text(s)' <<<"$released")"
   ((failed)) || echo "ok: $name $counts"
 done
+
+# In Japanese every text of ours is Japanese: only the window's own texts
+# that its Japanese original showed in English stay as they are.
+left="$(python3 - "$root/translations/tarnwick_ja.ts" <<'PY'
+import re, sys, xml.etree.ElementTree as tree
+kept = {"ID", "Cast", "Talk", "Default", "Silent", "Short", "Long", "x0.1s", "BGM Volume", "OK", "Tarnwick",
+        "Tarnwick, Version %1", "Failed to read another_aa_talk.csv", "Select application install folder.",
+        "Exe File", "%1 dB"}
+for message in tree.parse(sys.argv[1]).iter("message"):
+    source = message.findtext("source") or ""
+    if re.search("[A-Za-z]{2}", source) and source not in kept and \
+            "".join(message.find("translation").itertext()) == source:
+        print(repr(source))
+PY
+)"
+[[ -z $left ]] || fail "tarnwick_ja.ts leaves English texts as they are: $left"
 exit "$failed"
