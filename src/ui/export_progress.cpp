@@ -63,30 +63,65 @@ QString StartFolder(const CTarnwickApp& app)
     return HostText(app.HomeFolder());
 }
 
+// The path of the name typed into the widget-based dialog, absolute; empty
+// when nothing is typed.
+QString TypedPath(const QFileDialog& dialog)
+{
+    const auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    QString typed = edit ? edit->text().trimmed() : QString();
+    if (typed.isEmpty())
+        return {};
+    if (typed == QLatin1String("~") || typed.startsWith(QLatin1String("~/")))
+        typed = QDir::homePath() + typed.mid(1);
+    return QDir::cleanPath(dialog.directory().absoluteFilePath(typed));
+}
+
 // Whether the widget-based dialog answered with the folder it shows for a
 // name typed that matches nothing there: it does, rather than saying so,
 // and a dialog started in the working folder would then give the root.
 bool IsShownFolderForTypedName(const QFileDialog& dialog, const QString& folder)
 {
-    const auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-    QString typed = edit ? edit->text().trimmed() : QString();
+    const QString typed = TypedPath(dialog);
     const QString shown = QDir::cleanPath(dialog.directory().absolutePath());
-    if (typed.isEmpty() || QDir::cleanPath(folder) != shown)
-        return false;
-    if (typed == QLatin1String("~") || typed.startsWith(QLatin1String("~/")))
-        typed = QDir::homePath() + typed.mid(1);
-    return QDir::cleanPath(dialog.directory().absoluteFilePath(typed)) != shown;
+    return !typed.isEmpty() && QDir::cleanPath(folder) == shown && typed != shown;
 }
 
-// The folder the user chose, absolute and existing; empty when the dialog
-// was cancelled or gave anything else (said so first).
+// The folder dialog, which also takes the name of a new folder typed beside
+// existing ones: the export makes it, after the checks a chosen folder gets
+// (it never lands in the game folder). Qt's own would only say that the
+// folder is not found.
+class CExportFolderDialog : public QFileDialog {
+public:
+    using QFileDialog::QFileDialog;
+    const QString& NewFolder() const { return newFolder; }
+    void accept() override
+    {
+        const QString typed = TypedPath(*this);
+        const QFileInfo info(typed);
+        if (!typed.isEmpty() && !info.exists() && !info.isSymLink() && QFileInfo(info.absolutePath()).isDir()) {
+            newFolder = typed;
+            QDialog::accept();
+            return;
+        }
+        newFolder.clear();
+        QFileDialog::accept();
+    }
+
+private:
+    QString newFolder;
+};
+
+// The folder the user chose, absolute and existing or to be made; empty
+// when the dialog was cancelled or gave anything else (said so first).
 QString AskForFolder(QWidget* parent, const CTarnwickApp& app, const QString& title)
 {
-    QFileDialog dialog(parent, title, StartFolder(app));
+    CExportFolderDialog dialog(parent, title, StartFolder(app));
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
     if (dialog.exec() != QDialog::Accepted)
         return {};
+    if (!dialog.NewFolder().isEmpty())
+        return dialog.NewFolder();
     const QStringList chosen = dialog.selectedFiles();
     const QString folder = chosen.size() == 1 ? chosen.front() : QString();
     if (!QDir::isAbsolutePath(folder) || !QFileInfo(folder).isDir() || IsShownFolderForTypedName(dialog, folder)) {

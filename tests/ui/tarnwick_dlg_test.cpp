@@ -10,6 +10,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -597,6 +598,53 @@ TEST_F(DialogTest, CtrlEExportsTheMarkedLinesShown)
         EXPECT_FALSE(std::filesystem::exists(out + "/voice/01001_0001.ogg"));
         EXPECT_FALSE(std::filesystem::is_empty(out + "/voice"));
     });
+}
+
+// A name typed in the folder dialog for a folder that does not exist yet
+// makes it, beside folders that do; one in the game folder makes nothing.
+TEST_F(DialogTest, AFolderNameTypedForTheExportIsMade)
+{
+    const struct {
+        std::string typed;
+        bool made;
+    } cases[] = {
+        {"new-export", true},
+        {program / "absolute-export", true},
+        {test::DemoGameFolder() + "/export", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        Run([&](CTarnwickDlg& dlg, CTarnwickApp&) {
+            QStringList messages;
+            bool typed = false;
+            QTimer answer;
+            QObject::connect(&answer, &QTimer::timeout, [&] {
+                for (QWidget* w : QApplication::topLevelWidgets()) {
+                    if (!w->isVisible())
+                        continue;
+                    if (auto* files = qobject_cast<QFileDialog*>(w); files && !std::exchange(typed, true)) {
+                        files->setDirectory(QString::fromStdString(program.Path()));
+                        files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
+                            ->setText(QString::fromStdString(c.typed));
+                        static_cast<QDialog*>(files)->accept();
+                    } else if (auto* box = qobject_cast<QMessageBox*>(w)) {
+                        messages << box->text();
+                        box->accept();
+                    }
+                }
+            });
+            answer.start(20);
+            dlg.activateWindow();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+            QTest::keyClick(&dlg, Qt::Key_E, Qt::ControlModifier);
+            answer.stop();
+            const std::string folder = c.typed.starts_with('/') ? c.typed : program / c.typed;
+            EXPECT_EQ(std::filesystem::exists(folder + "/lines.csv"), c.made);
+            EXPECT_EQ(std::filesystem::exists(folder), c.made);
+            ASSERT_EQ(messages.size(), 1);
+            EXPECT_EQ(messages.front().contains(QStringLiteral("行を")), c.made) << messages.front().toStdString();
+        });
+    }
 }
 
 TEST_F(DialogTest, AnExportWhereAFileFailsEndsWithAWarning)
