@@ -162,8 +162,9 @@ void CMprisPlayer::Quit()
 {
     // As the close button, from any dialog or export: the settings are
     // written as the window closes. Queued, so the caller has its answer
-    // before the window goes.
-    QMetaObject::invokeMethod(&window, [this] { QuitFromAnyState(window.App()); }, Qt::QueuedConnection);
+    // before the window goes; it holds the window, which outlives these
+    // controls.
+    QMetaObject::invokeMethod(&window, [&w = window] { QuitFromAnyState(w.App()); }, Qt::QueuedConnection);
 }
 
 void CMprisPlayer::Play()
