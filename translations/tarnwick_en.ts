@@ -171,6 +171,21 @@ Released under the MIT license; no warranty.</translation>
     </message>
 </context>
 <context>
+    <name>tarnwick::CSpeakerCombo</name>
+    <message>
+        <source>(all speakers)</source>
+        <translation>(all speakers)</translation>
+    </message>
+    <message>
+        <source>(no name)</source>
+        <translation>(no name)</translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+</context>
+<context>
     <name>tarnwick::CTalkTableModel</name>
     <message>
         <source>ID</source>
@@ -360,10 +375,6 @@ Released under the MIT license; no warranty.</translation>
         <translation>Talk lines</translation>
     </message>
     <message>
-        <source>Talk lines: Space marks or unmarks, Enter plays, Ctrl+C copies (Shift+F10 for more)</source>
-        <translation>Talk lines: Space marks or unmarks, Enter plays, Ctrl+C copies (Shift+F10 for more)</translation>
-    </message>
-    <message>
         <source>Default</source>
         <translation>Default</translation>
     </message>
@@ -422,10 +433,6 @@ Released under the MIT license; no warranty.</translation>
         <translation>Resume (Ctrl+P)</translation>
     </message>
     <message>
-        <source>Space marks or unmarks the line, Enter plays it</source>
-        <translation>Space marks or unmarks the line, Enter plays it</translation>
-    </message>
-    <message>
         <source>Cast: %1</source>
         <translation>Cast: %1</translation>
     </message>
@@ -452,6 +459,122 @@ Released under the MIT license; no warranty.</translation>
     <message>
         <source>The clip lasts longer than %1: only its first %1 plays</source>
         <translation>The clip lasts longer than %1: only its first %1 plays</translation>
+    </message>
+    <message>
+        <source>Speaker</source>
+        <translation>Speaker</translation>
+    </message>
+    <message>
+        <source>Shows only the lines of one speaker; type to narrow the names (Ctrl+Shift+F)</source>
+        <translation>Shows only the lines of one speaker; type to narrow the names (Ctrl+Shift+F)</translation>
+    </message>
+    <message>
+        <source>Space marks or unmarks the selected lines, Enter plays the line</source>
+        <translation>Space marks or unmarks the selected lines, Enter plays the line</translation>
+    </message>
+    <message>
+        <source>Talk lines: Space marks or unmarks the selected lines, Enter plays, Ctrl+C copies, Ctrl+D adds to a collection (Shift+F10 for more)</source>
+        <translation>Talk lines: Space marks or unmarks the selected lines, Enter plays, Ctrl+C copies, Ctrl+D adds to a collection (Shift+F10 for more)</translation>
+    </message>
+    <message>
+        <source>Copy the lines</source>
+        <translation>Copy the lines</translation>
+    </message>
+    <message>
+        <source>Mark the lines shown</source>
+        <translation>Mark the lines shown</translation>
+    </message>
+    <message>
+        <source>Unmark the lines shown</source>
+        <translation>Unmark the lines shown</translation>
+    </message>
+    <message>
+        <source>Speakers</source>
+        <translation>Speakers</translation>
+    </message>
+    <message>
+        <source>In order of appearance</source>
+        <translation>In order of appearance</translation>
+    </message>
+    <message>
+        <source>By name</source>
+        <translation>By name</translation>
+    </message>
+    <message>
+        <source>Add to collection</source>
+        <translation>Add to collection</translation>
+    </message>
+    <message numerus="yes">
+        <source>Adds the %n selected lines (Ctrl+D)</source>
+        <translation>
+            <numerusform>Adds the %n selected lines (Ctrl+D)</numerusform>
+            <numerusform>Adds the %n selected lines (Ctrl+D)</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Adds the %n marked lines shown (Ctrl+D)</source>
+        <translation>
+            <numerusform>Adds the %n marked lines shown (Ctrl+D)</numerusform>
+            <numerusform>Adds the %n marked lines shown (Ctrl+D)</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>New collection…</source>
+        <translation>New collection…</translation>
+    </message>
+    <message>
+        <source>Remove from this collection</source>
+        <translation>Remove from this collection</translation>
+    </message>
+    <message>
+        <source>Rename this collection…</source>
+        <translation>Rename this collection…</translation>
+    </message>
+    <message>
+        <source>Delete this collection…</source>
+        <translation>Delete this collection…</translation>
+    </message>
+    <message>
+        <source>The lines were not added to the collection %1.</source>
+        <translation>The lines were not added to the collection %1.</translation>
+    </message>
+    <message>
+        <source>New collection</source>
+        <translation>New collection</translation>
+    </message>
+    <message>
+        <source>Name of the new collection:</source>
+        <translation>Name of the new collection:</translation>
+    </message>
+    <message>
+        <source>The lines were not removed from the collection.</source>
+        <translation>The lines were not removed from the collection.</translation>
+    </message>
+    <message>
+        <source>Rename collection</source>
+        <translation>Rename collection</translation>
+    </message>
+    <message>
+        <source>New name of the collection %1:</source>
+        <translation>New name of the collection %1:</translation>
+    </message>
+    <message>
+        <source>The collection %1 was not renamed.</source>
+        <translation>The collection %1 was not renamed.</translation>
+    </message>
+    <message>
+        <source>Delete the collection %1? Its lines stay in the game.</source>
+        <translation>Delete the collection %1? Its lines stay in the game.</translation>
+    </message>
+    <message>
+        <source>The collection %1 was not deleted.</source>
+        <translation>The collection %1 was not deleted.</translation>
+    </message>
+    <message>
+        <source>These collection files could not be read and are left as they are:
+%1</source>
+        <translation>These collection files could not be read and are left as they are:
+%1</translation>
     </message>
 </context>
 </TS>

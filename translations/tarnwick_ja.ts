@@ -171,6 +171,21 @@ MIT ライセンスで公開しています。無保証です。</translation>
     </message>
 </context>
 <context>
+    <name>tarnwick::CSpeakerCombo</name>
+    <message>
+        <source>(all speakers)</source>
+        <translation>(すべての話者)</translation>
+    </message>
+    <message>
+        <source>(no name)</source>
+        <translation>(名前なし)</translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+</context>
+<context>
     <name>tarnwick::CTalkTableModel</name>
     <message>
         <source>ID</source>
@@ -360,10 +375,6 @@ MIT ライセンスで公開しています。無保証です。</translation>
         <translation>台詞一覧</translation>
     </message>
     <message>
-        <source>Talk lines: Space marks or unmarks, Enter plays, Ctrl+C copies (Shift+F10 for more)</source>
-        <translation>台詞一覧: Space で印の付け外し、Enter で再生、Ctrl+C でコピー（ほかの操作は Shift+F10）</translation>
-    </message>
-    <message>
         <source>Default</source>
         <translation>Default</translation>
     </message>
@@ -422,10 +433,6 @@ MIT ライセンスで公開しています。無保証です。</translation>
         <translation>再開 (Ctrl+P)</translation>
     </message>
     <message>
-        <source>Space marks or unmarks the line, Enter plays it</source>
-        <translation>Space で印の付け外し、Enter で再生</translation>
-    </message>
-    <message>
         <source>Cast: %1</source>
         <translation>キャスト: %1</translation>
     </message>
@@ -452,6 +459,120 @@ MIT ライセンスで公開しています。無保証です。</translation>
     <message>
         <source>The clip lasts longer than %1: only its first %1 plays</source>
         <translation>このボイスは%1より長いため、最初の%1だけを再生します</translation>
+    </message>
+    <message>
+        <source>Speaker</source>
+        <translation>話者</translation>
+    </message>
+    <message>
+        <source>Shows only the lines of one speaker; type to narrow the names (Ctrl+Shift+F)</source>
+        <translation>一人の話者の台詞だけを表示します。入力すると名前を絞り込みます (Ctrl+Shift+F)</translation>
+    </message>
+    <message>
+        <source>Space marks or unmarks the selected lines, Enter plays the line</source>
+        <translation>スペースで選択した台詞に印を付ける・外す、Enter で台詞を再生</translation>
+    </message>
+    <message>
+        <source>Talk lines: Space marks or unmarks the selected lines, Enter plays, Ctrl+C copies, Ctrl+D adds to a collection (Shift+F10 for more)</source>
+        <translation>台詞一覧: スペースで選択した台詞に印を付ける・外す、Enter で再生、Ctrl+C でコピー、Ctrl+D でコレクションに追加 (その他は Shift+F10)</translation>
+    </message>
+    <message>
+        <source>Copy the lines</source>
+        <translation>選択した台詞をコピー</translation>
+    </message>
+    <message>
+        <source>Mark the lines shown</source>
+        <translation>表示中の行に印を付ける</translation>
+    </message>
+    <message>
+        <source>Unmark the lines shown</source>
+        <translation>表示中の行の印を外す</translation>
+    </message>
+    <message>
+        <source>Speakers</source>
+        <translation>話者の並び</translation>
+    </message>
+    <message>
+        <source>In order of appearance</source>
+        <translation>登場順</translation>
+    </message>
+    <message>
+        <source>By name</source>
+        <translation>名前順</translation>
+    </message>
+    <message>
+        <source>Add to collection</source>
+        <translation>コレクションに追加</translation>
+    </message>
+    <message numerus="yes">
+        <source>Adds the %n selected lines (Ctrl+D)</source>
+        <translation>
+            <numerusform>選択した %n 行を追加します (Ctrl+D)</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Adds the %n marked lines shown (Ctrl+D)</source>
+        <translation>
+            <numerusform>表示中の印の付いた %n 行を追加します (Ctrl+D)</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>New collection…</source>
+        <translation>新しいコレクション…</translation>
+    </message>
+    <message>
+        <source>Remove from this collection</source>
+        <translation>このコレクションから外す</translation>
+    </message>
+    <message>
+        <source>Rename this collection…</source>
+        <translation>このコレクションの名前を変更…</translation>
+    </message>
+    <message>
+        <source>Delete this collection…</source>
+        <translation>このコレクションを削除…</translation>
+    </message>
+    <message>
+        <source>The lines were not added to the collection %1.</source>
+        <translation>台詞をコレクション %1 に追加できませんでした。</translation>
+    </message>
+    <message>
+        <source>New collection</source>
+        <translation>新しいコレクション</translation>
+    </message>
+    <message>
+        <source>Name of the new collection:</source>
+        <translation>新しいコレクションの名前:</translation>
+    </message>
+    <message>
+        <source>The lines were not removed from the collection.</source>
+        <translation>台詞をコレクションから外せませんでした。</translation>
+    </message>
+    <message>
+        <source>Rename collection</source>
+        <translation>コレクションの名前を変更</translation>
+    </message>
+    <message>
+        <source>New name of the collection %1:</source>
+        <translation>コレクション %1 の新しい名前:</translation>
+    </message>
+    <message>
+        <source>The collection %1 was not renamed.</source>
+        <translation>コレクション %1 の名前を変更できませんでした。</translation>
+    </message>
+    <message>
+        <source>Delete the collection %1? Its lines stay in the game.</source>
+        <translation>コレクション %1 を削除しますか？台詞はゲームに残ります。</translation>
+    </message>
+    <message>
+        <source>The collection %1 was not deleted.</source>
+        <translation>コレクション %1 を削除できませんでした。</translation>
+    </message>
+    <message>
+        <source>These collection files could not be read and are left as they are:
+%1</source>
+        <translation>次のコレクションファイルは読み込めなかったため、そのままにしてあります:
+%1</translation>
     </message>
 </context>
 </TS>

@@ -23,7 +23,8 @@ FileDialogRequest_T GameFolderRequest(const std::string& initialFolder)
 }
 
 CTarnwickApp::CTarnwickApp(const ProgramPaths_T& paths, HostEnvironment_T env)
-    : programFolder(paths.programFolder), environment(std::move(env)), profile(paths.settingsFile)
+    : collections(JoinPath(paths.programFolder, kCollectionsFolder)), programFolder(paths.programFolder),
+      environment(std::move(env)), profile(paths.settingsFile)
 {
     archiveSet.SetProgramFolder(programFolder);
     talkCatalogue.SetProgramFolder(programFolder);
@@ -207,6 +208,7 @@ bool CTarnwickApp::InitInstance(IStartupUi& ui)
     }
 
     ReadDisplaySettings();
+    collections.Load();
     ui.RunMainDialog(*this);
 
     SaveSettings(ui);

@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/collection_store.h"
 #include "app/game_folder.h"
 #include "app/profile_file.h"
 #include "app/window_place.h"
@@ -157,6 +158,10 @@ public:
     void RequestQuit() { quitRequested = true; }
     bool QuitRequested() const { return quitRequested; }
 
+    // The user's collections, read from the settings home as the window
+    // opens; Problems() names the files that could not be used.
+    CCollectionStore& Collections() { return collections; }
+
     // Playback: the music, the voice clip and the face pictures, reached
     // only through these.
     BgmContext_T Music() { return {bgmPlayer, archiveSet, settings.volumeBgm}; }
@@ -192,6 +197,7 @@ private:
     CBgmPlayer bgmPlayer;
     VoiceOutput voiceOutput;
     CFaceCache faceImages;
+    CCollectionStore collections;
     AppSettings_T settings;
     bool restartRequested = false;
     bool quitRequested = false;

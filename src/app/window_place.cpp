@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "host/cp932_text.h"
+#include "app/talk_selection.h"
 #include "talk/decimal_value.h"
 #include "talk/selection_lists.h"
 #include "talk/veyqel_talk.h"
@@ -47,6 +48,27 @@ std::int64_t Overlap(std::int64_t a, std::int64_t aLength, std::int64_t b, std::
     return std::min(a + aLength, b + bLength) - std::max(a, b);
 }
 
+// The group (or collection) and the item, before any filter, so that the
+// item marks the rows of the whole list as it did.
+void RestoreChoices(const WindowPlace_T& place, CTalkSelection& selection)
+{
+    const CSelectorModel& captureCombo = selection.CaptureChoices();
+    if (!place.collection.empty()) {
+        const int entry = selection.CollectionEntry(place.collection);
+        if (entry < 0)
+            return;
+        selection.ChooseCapture(entry);
+    } else {
+        if (!Holds(captureCombo, place.captureIndex, place.captureName) ||
+            captureCombo.CollectionAt(place.captureIndex) >= 0)
+            return;
+        if (place.captureIndex != captureCombo.SelectedIndex())
+            selection.ChooseCapture(place.captureIndex);
+    }
+    if (Holds(selection.ItemChoices(), place.itemIndex, place.itemName))
+        selection.ChooseItem(place.itemIndex);
+}
+
 }  // namespace
 
 WindowPlace_T ReadWindowPlace(const CProfileFile& profile)
@@ -60,6 +82,13 @@ WindowPlace_T ReadWindowPlace(const CProfileFile& profile)
     p.talkId = profile.GetProfileInt(kPlaceSection, "TalkID", 0);
     p.lineNo = profile.GetProfileInt(kPlaceSection, "LineNo", 0);
     p.search = profile.GetProfileString(kPlaceSection, "Search", "");
+    // Written only by the UTF-8 form of the section.
+    if (utf8) {
+        if (const std::string cast = profile.GetProfileString(kPlaceSection, "Speaker", ""); !cast.empty())
+            p.speaker = Utf8ToCp932(cast);
+        p.collection = profile.GetProfileString(kPlaceSection, "Collection", "");
+    }
+    p.speakersByName = profile.GetProfileString(kPlaceSection, "SpeakerOrder", "") == "name";
     p.width = profile.GetProfileInt(kPlaceSection, "Width", 0);
     p.height = profile.GetProfileInt(kPlaceSection, "Height", 0);
     const std::optional<int> x = StrictInt(profile, "X");
@@ -85,6 +114,9 @@ void AddWindowPlace(const WindowPlace_T& p, std::vector<ProfileChange_T>& change
     add("TalkID", p.hasRow ? std::to_string(p.talkId) : "");
     add("LineNo", std::to_string(p.lineNo));
     add("Search", p.search);
+    add("Speaker", p.speaker ? Cp932ToUtf8(*p.speaker) : std::string());
+    add("SpeakerOrder", p.speakersByName ? "name" : "appearance");
+    add("Collection", p.collection);
     add("Width", std::to_string(p.width));
     add("Height", std::to_string(p.height));
     if (p.hasPosition) {
@@ -112,9 +144,11 @@ WindowSize_T SizeToStore(WindowSize_T stored, WindowSize_T opened, WindowSize_T 
     return now == opened ? stored : now;
 }
 
-WindowPlace_T CurrentPlace(const CSelectorModel& captureCombo, const CSelectorModel& itemCombo,
-                           const CTalkListModel& list)
+WindowPlace_T CurrentPlace(const CTalkSelection& selection)
 {
+    const CSelectorModel& captureCombo = selection.CaptureChoices();
+    const CSelectorModel& itemCombo = selection.ItemChoices();
+    const CTalkListModel& list = selection.Rows();
     WindowPlace_T p;
     p.captureIndex = captureCombo.SelectedIndex();
     if (p.captureIndex >= 0)
@@ -128,22 +162,26 @@ WindowPlace_T CurrentPlace(const CSelectorModel& captureCombo, const CSelectorMo
         p.talkId = r.talkId;
         p.lineNo = r.lineNo;
     }
+    p.search = selection.SearchText();
+    p.speaker = selection.Speaker();
+    p.collection = selection.ChosenCollection().value_or(std::string());
+    if (!p.collection.empty()) {
+        // Collections come and go: the group's place means nothing then.
+        p.captureIndex = -1;
+        p.captureName.clear();
+    }
     return p;
 }
 
-void RestoreSelection(const WindowPlace_T& place, CSelectorModel& captureCombo, CSelectorModel& itemCombo,
-                      CTalkListModel& list, CVeyQelTalk& talk)
+void RestoreSelection(const WindowPlace_T& place, CTalkSelection& selection)
 {
-    if (!Holds(captureCombo, place.captureIndex, place.captureName))
+    RestoreChoices(place, selection);
+    selection.SetSearch(place.search);
+    if (!place.speaker)
         return;
-    if (place.captureIndex != captureCombo.SelectedIndex()) {
-        captureCombo.Select(place.captureIndex);
-        RefreshTalkList(captureCombo, list, itemCombo, talk);
-    }
-    if (!Holds(itemCombo, place.itemIndex, place.itemName))
-        return;
-    itemCombo.Select(place.itemIndex);
-    ApplyItemChoice(itemCombo, list);
+    const std::vector<Speaker_T> speakers = selection.Speakers(SpeakerOrder_T::kFirstAppearance);
+    if (std::any_of(speakers.begin(), speakers.end(), [&](const Speaker_T& s) { return s.cast == *place.speaker; }))
+        selection.ChooseSpeaker(place.speaker);
 }
 
 void RestoreRow(const WindowPlace_T& place, CTalkListModel& list)

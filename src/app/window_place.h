@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -16,6 +17,7 @@
 
 namespace tarnwick {
 
+class CTalkSelection;
 class CVeyQelTalk;
 
 inline constexpr const char* kPlaceSection = "Tarnwick";
@@ -29,6 +31,12 @@ struct WindowPlace_T {
     std::int32_t talkId = 0;
     std::int32_t lineNo = 0;
     std::string search;  // UTF-8
+    // The speaker chosen, code page 932 as the game has it; nothing for all.
+    std::optional<std::string> speaker;
+    bool speakersByName = false;
+    // The collection the list showed (UTF-8), chosen by name in place of
+    // the group; empty when a group was shown.
+    std::string collection;
     int width = 0;       // logical pixels; 0 for none
     int height = 0;
     bool hasPosition = false;  // the frame's top left corner, logical pixels
@@ -76,15 +84,15 @@ struct WindowSize_T {
 // screen may have shrunk it below the user's choice; else its size now.
 WindowSize_T SizeToStore(WindowSize_T stored, WindowSize_T opened, WindowSize_T now);
 
-// The selectors' and the list's part of the place as they stand now.
-WindowPlace_T CurrentPlace(const CSelectorModel& captureCombo, const CSelectorModel& itemCombo,
-                           const CTalkListModel& list);
+// The selection's part of the place as it stands now: the choices, the
+// search and the speaker.
+WindowPlace_T CurrentPlace(const CTalkSelection& selection);
 
-// Chooses the stored group and then the stored item, each only when the
-// selector still holds it at its place under the same name; the list and
-// its marks follow as if the user had chosen them.
-void RestoreSelection(const WindowPlace_T& place, CSelectorModel& captureCombo, CSelectorModel& itemCombo,
-                      CTalkListModel& list, CVeyQelTalk& talk);
+// Chooses the stored collection by name, or else the stored group, and then
+// the stored item, each only when the selector still holds it at its place
+// under the same name; the list and its marks follow as if the user had
+// chosen them. Then the search, and the speaker when the list names it.
+void RestoreSelection(const WindowPlace_T& place, CTalkSelection& selection);
 // Selects the stored line when a shown row holds it.
 void RestoreRow(const WindowPlace_T& place, CTalkListModel& list);
 

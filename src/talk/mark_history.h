@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <deque>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace tarnwick {
@@ -17,6 +18,9 @@ class CVeyQelTalk;
 
 struct MarkState_T {
     int captureIndex = -1;
+    // The name of the collection chosen, UTF-8; empty when a capture group
+    // (or all talks) is: collections come and go, so they are kept by name.
+    std::string collection;
     int itemIndex = -1;
     std::vector<bool> marks;  // every row's, in list order
     bool operator==(const MarkState_T&) const = default;

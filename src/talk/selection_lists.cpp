@@ -130,13 +130,13 @@ void RefreshTalkList(const CSelectorModel& captureCombo, CTalkListModel& talkLis
     ApplyItemChoice(itemCombo, talkList);
 }
 
-void ApplyItemChoice(const CSelectorModel& itemCombo, CTalkListModel& talkList)
+void ApplyItemChoice(const CSelectorModel& itemCombo, CTalkListModel& talkList, bool shownOnly)
 {
     const int s = itemCombo.SelectedIndex();
     if (s < 0)
         return;
     if (s == 0 || s == 1) {
-        talkList.SetAllChecked(s == 0);
+        talkList.UpdateChecks([s](const CVeyQelTalkElm*) { return s == 0 ? 1 : 0; }, shownOnly);
         return;
     }
     const CCaptureElm* item = itemCombo.DataAt(s);
@@ -163,7 +163,7 @@ void ApplyItemChoice(const CSelectorModel& itemCombo, CTalkListModel& talkList)
         const auto after = std::upper_bound(covered.begin(), covered.end(), record->talkId,
                                             [](std::int32_t id, const auto& r) { return id < r.first; });
         return after != covered.begin() && record->talkId <= std::prev(after)->second ? 1 : 0;
-    });
+    }, shownOnly);
 }
 
 void CheckIdRange(CTalkListModel& talkList, std::int32_t firstId, std::int32_t lastId, bool clearOthers)

@@ -28,7 +28,8 @@ void FillCaptureCombo(CSelectorModel& captureCombo, const CVeyQelTalk& talk);
 void FillItemCombo(CSelectorModel& itemCombo, const CVeyQelTalk& talk, const std::string& captureName);
 void RefreshTalkList(const CSelectorModel& captureCombo, CTalkListModel& talkList,
                      CSelectorModel& itemCombo, CVeyQelTalk& talk);
-void ApplyItemChoice(const CSelectorModel& itemCombo, CTalkListModel& talkList);
+// With shownOnly the marks of the rows a filter hides stay as they are.
+void ApplyItemChoice(const CSelectorModel& itemCombo, CTalkListModel& talkList, bool shownOnly = false);
 void CheckIdRange(CTalkListModel& talkList, std::int32_t firstId, std::int32_t lastId, bool clearOthers);
 
 }  // namespace tarnwick

@@ -69,6 +69,21 @@ void CTalkListModel::SetChecked(std::size_t row, bool checked)
     ReportChecks(shown[row], shown[row]);
 }
 
+void CTalkListModel::SetRowsChecked(const std::vector<std::size_t>& shownRows, bool checked)
+{
+    std::size_t first = rows.size();
+    std::size_t last = 0;
+    for (const std::size_t row : shownRows) {
+        if (row >= shown.size() || rows[shown[row]].checked == checked)
+            continue;
+        rows[shown[row]].checked = checked;
+        first = std::min<std::size_t>(first, shown[row]);
+        last = std::max<std::size_t>(last, shown[row]);
+    }
+    if (first <= last && first < rows.size())
+        ReportChecks(first, last);
+}
+
 void CTalkListModel::SetAllChecked(bool checked)
 {
     UpdateChecks([checked](const CVeyQelTalkElm*) { return checked ? 1 : 0; });
@@ -177,6 +192,14 @@ void CSelectorModel::Clear()
 int CSelectorModel::Add(std::string_view text, CCaptureElm* data)
 {
     entries.push_back({std::string(text), data});
+    if (listener)
+        listener->OnAdded(Count() - 1);
+    return Count() - 1;
+}
+
+int CSelectorModel::AddCollection(std::string_view utf8Name, int collection)
+{
+    entries.push_back({std::string(utf8Name), nullptr, collection});
     if (listener)
         listener->OnAdded(Count() - 1);
     return Count() - 1;

@@ -55,10 +55,16 @@ public:
     void SetChecked(std::size_t row, bool checked);
     // Sets every row's mark, shown or not.
     void SetAllChecked(bool checked);
-    // Sets each row's mark (shown or not) from mark(record), or leaves it
-    // where mark gives neither (a value other than 0 or 1).
+    // Sets each row's mark (shown or not, or only the shown rows with
+    // shownOnly) from mark(record), or leaves it where mark gives neither (a
+    // value other than 0 or 1).
     template <typename Mark>
-    void UpdateChecks(Mark mark);
+    void UpdateChecks(Mark mark, bool shownOnly = false);
+    // Sets the marks of the shown rows given (shown row numbers), as one
+    // change for the listener.
+    void SetRowsChecked(const std::vector<std::size_t>& shownRows, bool checked);
+    // Whether the list shows fewer rows than it holds.
+    bool IsFiltered() const { return shown.size() != rows.size(); }
 
     // Every row's mark in list order, shown or not: what a step of undo
     // keeps. SetMarks takes such a vector back; one of another length (the
@@ -134,17 +140,23 @@ public:
     // Room for count entries, so that a long list grows once.
     void Reserve(std::size_t count) { entries.reserve(count); }
     int Add(std::string_view text, CCaptureElm* data = nullptr);
+    // An entry that stands for the user's collection number `collection`:
+    // its text is the collection's name as the user wrote it, UTF-8.
+    int AddCollection(std::string_view utf8Name, int collection);
     void Select(int index);  // -1 for none
 
     int Count() const { return static_cast<int>(entries.size()); }
     int SelectedIndex() const { return selected; }
     const std::string& TextAt(int index) const { return entries[index].text; }
     CCaptureElm* DataAt(int index) const { return entries[index].data; }
+    // The collection an entry stands for, -1 for the others.
+    int CollectionAt(int index) const { return entries[index].collection; }
 
 private:
     struct Entry_T {
         std::string text;
         CCaptureElm* data;
+        int collection = -1;
     };
     std::vector<Entry_T> entries;
     int selected = -1;
@@ -164,11 +176,13 @@ void CTalkListModel::Filter(Keep keep)
 }
 
 template <typename Mark>
-void CTalkListModel::UpdateChecks(Mark mark)
+void CTalkListModel::UpdateChecks(Mark mark, bool shownOnly)
 {
     std::size_t first = rows.size();
     std::size_t last = 0;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
+    const std::size_t count = shownOnly ? shown.size() : rows.size();
+    for (std::size_t k = 0; k < count; ++k) {
+        const std::size_t i = shownOnly ? shown[k] : k;
         const int m = mark(rows[i].record);
         if (m != 0 && m != 1)
             continue;

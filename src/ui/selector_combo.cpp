@@ -37,6 +37,9 @@ QVariant CSelectorListModel::data(const QModelIndex& index, int role) const
     if (role == Qt::DisplayRole || role == Qt::EditRole) {
         if (const char* source = ProgramEntrySource(model, index.row()))
             return CSelectorCombo::tr(source);
+        // The user's own name, UTF-8, marked apart from the game's groups.
+        if (model.CollectionAt(index.row()) >= 0)
+            return QStringLiteral("\u2605 ") + QString::fromStdString(model.TextAt(index.row()));
         return GameText(model.TextAt(index.row()));
     }
     return {};

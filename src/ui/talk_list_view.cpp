@@ -1,6 +1,8 @@
 #include "ui/talk_list_view.h"
 
 #include <QHeaderView>
+
+#include <algorithm>
 #include <QKeyEvent>
 #include <QMouseEvent>
 
@@ -12,7 +14,7 @@ CTalkListView::CTalkListView(QWidget* parent) : QTreeView(parent)
     setItemsExpandable(false);
     setUniformRowHeights(true);  // long lists stay fast
     setSelectionBehavior(QAbstractItemView::SelectRows);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
     setAllColumnsShowFocus(true);
     setWordWrap(false);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -27,8 +29,26 @@ int CTalkListView::SelectedRow() const
 {
     if (!selectionModel())
         return -1;
-    const QModelIndexList rows = selectionModel()->selectedRows();
-    return rows.isEmpty() ? -1 : rows.front().row();
+    if (const QModelIndex current = currentIndex();
+        current.isValid() && selectionModel()->isRowSelected(current.row(), QModelIndex()))
+        return current.row();
+    const std::vector<std::size_t> rows = SelectedRows();
+    return rows.empty() ? -1 : static_cast<int>(rows.front());
+}
+
+std::vector<std::size_t> CTalkListView::SelectedRows() const
+{
+    std::vector<std::size_t> rows;
+    if (!selectionModel())
+        return rows;
+    // By ranges: a selection of every row of a long list stays quick.
+    for (const QItemSelectionRange& range : selectionModel()->selection()) {
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            rows.push_back(static_cast<std::size_t>(row));
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
 }
 
 void CTalkListView::SelectRow(int row)
@@ -40,6 +60,10 @@ void CTalkListView::SelectRow(int row)
         return;
     }
     const QModelIndex index = model()->index(row, 0);
+    // The row the user's own selection stands at already: a wider
+    // selection around it stays.
+    if (currentIndex().row() == row && selectionModel()->isRowSelected(row, QModelIndex()))
+        return;
     selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     scrollTo(index, QAbstractItemView::EnsureVisible);
 }
@@ -62,10 +86,12 @@ void CTalkListView::keyPressEvent(QKeyEvent* event)
         emit CopyRequested();
         return;
     }
-    if (event->key() == Qt::Key_Space && current.isValid() && model()) {
-        const QModelIndex box = model()->index(current.row(), 0);
-        const bool checked = box.data(Qt::CheckStateRole).toInt() == Qt::Checked;
-        model()->setData(box, checked ? Qt::Unchecked : Qt::Checked, Qt::CheckStateRole);
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier && current.isValid() && model()) {
+        std::vector<std::size_t> rows = SelectedRows();
+        const auto at = static_cast<std::size_t>(current.row());
+        if (!std::binary_search(rows.begin(), rows.end(), at))
+            rows = {at};
+        emit ToggleRequested(rows, at);
         return;
     }
     QTreeView::keyPressEvent(event);

@@ -8,7 +8,9 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
@@ -18,6 +20,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QStyle>
 #include <QToolButton>
@@ -37,6 +40,7 @@
 #include "ui/quit_signals.h"
 #include "ui/res/resources.h"
 #include "ui/search_field.h"
+#include "ui/speaker_combo.h"
 #include "ui/selector_combo.h"
 #include "ui/talk_list_view.h"
 #include "ui/talk_table_model.h"
@@ -52,14 +56,16 @@ CTarnwickDlg::CTarnwickDlg(CTarnwickApp& application, QWidget* parent)
 CTarnwickDlg::CTarnwickDlg(CTarnwickApp& application, ControlsOnly_T, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      app(application), waveDevice(std::make_unique<CQtWaveDevice>()),
+      app(application), selection(application.Talk(), &application.Collections()),
+      waveDevice(std::make_unique<CQtWaveDevice>()),
       // Playback takes the device's end of a clip, which comes queued from
       // the event loop, never from inside a device call, so it may close
       // the clip and start the next.
-      playback(talkRows, {*waveDevice, application.Voice(), application.Archives(), application.Faces(),
+      playback(selection.Rows(), {*waveDevice, application.Voice(), application.Archives(), application.Faces(),
                           application.Music(), nextLineTimer})
 {
     playback.AddView(*this);
+    selection.SetListener(this);
     setObjectName(QStringLiteral("CTarnwickDlg"));
     setWindowTitle(QString::fromUtf8(kMainDialogCaption));
     setFont(DialogFont());
@@ -161,10 +167,10 @@ void CTarnwickDlg::CreateControls()
     window->addWidget(talkList, 3);
     DescribeControls();
 
-    talkModel = std::make_unique<CTalkTableModel>(talkRows);
+    talkModel = std::make_unique<CTalkTableModel>(selection.Rows());
     talkList->setModel(talkModel.get());
-    captureAdapter = std::make_unique<CSelectorCombo>(captureChoices, captureCombo);
-    itemAdapter = std::make_unique<CSelectorCombo>(itemChoices, itemCombo);
+    captureAdapter = std::make_unique<CSelectorCombo>(selection.CaptureChoices(), captureCombo);
+    itemAdapter = std::make_unique<CSelectorCombo>(selection.ItemChoices(), itemCombo);
     resize(layoutSize.expandedTo(minimumSizeHint()));
 }
 
@@ -244,6 +250,11 @@ QHBoxLayout* CTarnwickDlg::CreateStartRow(const CDialogUnits& du)
         std::max(du.X(40), searchField->fontMetrics().horizontalAdvance(searchField->placeholderText()) + du.X(12)));
     row->addWidget(searchField, 1);
     row->addSpacing(du.X(2));
+    speakerCombo = Named(new CSpeakerCombo(this), "speakerCombo");
+    speakerCombo->setMinimumContentsLength(8);
+    speakerCombo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    row->addWidget(speakerCombo, 1);
+    row->addSpacing(du.X(2));
     searchCount = Named(new QLabel(this), "searchCount");
     searchCount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     row->addWidget(searchCount);
@@ -275,8 +286,9 @@ void CTarnwickDlg::CreatePlayerButtons(const CDialogUnits& du, QLayout* row)
 void CTarnwickDlg::DescribeControls()
 {
     // Keyboard order: what the list shows, the list, then what plays it.
-    QWidget* const order[] = {captureCombo, itemCombo,  searchField,    talkList,     startButton, previousButton,
-                              pauseButton,  nextButton, replayButton, playModeCombo, volumeSlider, talkTextBox};
+    QWidget* const order[] = {captureCombo,   itemCombo,    searchField,  speakerCombo,  talkList,
+                              startButton,    previousButton, pauseButton, nextButton,   replayButton,
+                              playModeCombo,  volumeSlider,   talkTextBox};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 
@@ -300,13 +312,15 @@ void CTarnwickDlg::DescribeControls()
     itemCombo->setToolTip(tr("Marks the lines of a capture item, or marks or clears them all"));
     searchField->setAccessibleName(tr("Search"));
     searchField->setToolTip(tr("Shows the lines whose ID, cast or text holds every word (Ctrl+F; Escape empties it)"));
+    speakerCombo->setAccessibleName(tr("Speaker"));
+    speakerCombo->setToolTip(tr("Shows only the lines of one speaker; type to narrow the names (Ctrl+Shift+F)"));
     searchCount->setToolTip(tr("Lines shown / lines in the list \u00B7 marked lines shown"));
     startButton->setToolTip(tr("Start or stop the walk through the marked lines (Space on the button)"));
     startButton->setAccessibleDescription(tr("Starts or stops the walk through the marked lines"));
     talkList->setAccessibleName(tr("Talk lines"));
-    talkList->setAccessibleDescription(tr("Space marks or unmarks the line, Enter plays it"));
-    talkList->setToolTip(tr("Talk lines: Space marks or unmarks, Enter plays, Ctrl+C copies "
-                            "(Shift+F10 for more)"));
+    talkList->setAccessibleDescription(tr("Space marks or unmarks the selected lines, Enter plays the line"));
+    talkList->setToolTip(tr("Talk lines: Space marks or unmarks the selected lines, Enter plays, Ctrl+C copies, "
+                            "Ctrl+D adds to a collection (Shift+F10 for more)"));
 }
 
 void CTarnwickDlg::CreatePlayerShortcuts()
@@ -350,6 +364,27 @@ void CTarnwickDlg::OnInitDialog()
         searchField->setFocus(Qt::ShortcutFocusReason);
         searchField->selectAll();
     });
+    auto* findSpeaker = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F), this);
+    connect(findSpeaker, &QShortcut::activated, this, [this] {
+        speakerCombo->setFocus(Qt::ShortcutFocusReason);
+        speakerCombo->lineEdit()->selectAll();
+    });
+    // The collection menu at the list, where the lines it takes are.
+    auto* collect = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_D), this);
+    connect(collect, &QShortcut::activated, this, [this] {
+        QMenu menu(this);
+        AddCollectionMenu(menu);
+        const QList<QAction*> entries = menu.actions();
+        if (entries.isEmpty() || !entries.front()->menu())
+            return;
+        QPoint at = talkList->rect().center();
+        if (talkList->currentIndex().isValid())
+            at = talkList->viewport()->mapTo(talkList, talkList->visualRect(talkList->currentIndex()).bottomLeft());
+        entries.front()->menu()->exec(talkList->mapToGlobal(at));
+    });
+    auto* removeLines = new QShortcut(QKeySequence::Delete, talkList);
+    removeLines->setContext(Qt::WidgetShortcut);
+    connect(removeLines, &QShortcut::activated, this, &CTarnwickDlg::OnRemoveFromCollection);
     auto* exportMarked = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_E), this);
     connect(exportMarked, &QShortcut::activated, this, &CTarnwickDlg::OnExportMarked);
     CreatePlayerShortcuts();
@@ -379,8 +414,7 @@ void CTarnwickDlg::OnInitDialog()
         combo->setMaxVisibleItems(std::max(1, (height - combo->height()) / row));
     };
     setDropHeight(captureCombo, static_cast<int>(sy * 300));
-    FillCaptureCombo(captureChoices, app.Talk());
-    RefreshTalkList(captureChoices, talkRows, itemChoices, app.Talk());
+    selection.Fill();
     setDropHeight(itemCombo, static_cast<int>(sy * 300));
 
     setDropHeight(playModeCombo, static_cast<int>(sy * 100));
@@ -401,7 +435,11 @@ void CTarnwickDlg::OnInitDialog()
     connect(itemAdapter.get(), &CSelectorCombo::Chosen, this, &CTarnwickDlg::OnItemChanged);
     connect(playModeCombo, &QComboBox::activated, this, &CTarnwickDlg::OnPlayModeChanged);
     connect(volumeSlider, &QSlider::valueChanged, this, &CTarnwickDlg::OnHScroll);
-    connect(talkList, &CTalkListView::SelectedRowChanged, this, [this](int row) { talkRows.SetCurrentRow(row); });
+    connect(talkList, &CTalkListView::SelectedRowChanged, this,
+            [this](int row) { selection.Rows().SetCurrentRow(row); });
+    connect(talkList, &CTalkListView::ToggleRequested, this,
+            [this](const std::vector<std::size_t>& rows, std::size_t current) { selection.ToggleRows(rows, current); });
+    connect(speakerCombo, &CSpeakerCombo::Chosen, this, &CTarnwickDlg::OnSpeakerChosen);
     connect(talkModel.get(), &CTalkTableModel::CurrentRowChanged, talkList, &CTalkListView::SelectRow);
     connect(startButton, &QPushButton::clicked, this, [this] { playback.Start(); });
     connect(talkList, &CTalkListView::RowDoubleClicked, this, [this](int row) { playback.PlayRow(row); });
@@ -413,11 +451,7 @@ void CTarnwickDlg::OnInitDialog()
     connect(searchField, &QLineEdit::textChanged, this, &CTarnwickDlg::OnSearchChanged);
     // Folding every line for the search takes a few tens of milliseconds on
     // a full game: done when the field is entered, so typing never waits.
-    connect(searchField, &CSearchField::Entered, this, [this] {
-        const CVeyQelTalk& talk = app.Talk();
-        for (std::size_t i = 0; i < talk.GetCount(); ++i)
-            search.Prepare(*talk.GetAt(i));
-    });
+    connect(searchField, &CSearchField::Entered, this, [this] { selection.PrepareSearch(); });
 
     RestorePlace();
     FitToScreen();
@@ -439,13 +473,24 @@ void CTarnwickDlg::contextMenuEvent(QContextMenuEvent* event)
     menu.addSeparator();
     QAction* undo = menu.addAction(tr("Undo marks"), this, &CTarnwickDlg::UndoMarks);
     undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
-    undo->setEnabled(markHistory.CanUndo());
+    undo->setEnabled(selection.CanUndo());
     QAction* redo = menu.addAction(tr("Redo marks"), this, &CTarnwickDlg::RedoMarks);
     redo->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
-    redo->setEnabled(markHistory.CanRedo());
-    QAction* copy = menu.addAction(tr("Copy the line"), this, &CTarnwickDlg::CopyRows);
+    redo->setEnabled(selection.CanRedo());
+    QAction* copy = menu.addAction(talkList->SelectedRows().size() > 1 ? tr("Copy the lines") : tr("Copy the line"),
+                                   this, &CTarnwickDlg::CopyRows);
     copy->setShortcut(QKeySequence::Copy);
     copy->setEnabled(talkList->SelectedRow() >= 0);
+    menu.addAction(tr("Mark the lines shown"), this, [this] { MarkShown(true); });
+    menu.addAction(tr("Unmark the lines shown"), this, [this] { MarkShown(false); });
+    menu.addSeparator();
+    AddCollectionMenu(menu);
+    QMenu* speakers = menu.addMenu(tr("Speakers"));
+    QAction* byAppearance = speakers->addAction(tr("In order of appearance"), this, [this] { SetSpeakersByName(false); });
+    QAction* byName = speakers->addAction(tr("By name"), this, [this] { SetSpeakersByName(true); });
+    for (QAction* order : {byAppearance, byName})
+        order->setCheckable(true);
+    (speakersByName ? byName : byAppearance)->setChecked(true);
     menu.addSeparator();
     const bool paused = playback.State() == PlaybackState_T::kPaused;
     QAction* pause = menu.addAction(paused ? tr("Resume") : tr("Pause"), this, &CTarnwickDlg::TogglePause);
@@ -482,7 +527,7 @@ void CTarnwickDlg::OnAbout()
 void CTarnwickDlg::OnExportMarked()
 {
     // The marked lines the search leaves shown.
-    RunLineExport(this, app, MarkedRows(talkRows), PlayMode());
+    RunLineExport(this, app, MarkedRows(selection.Rows()), PlayMode());
 }
 
 void CTarnwickDlg::OnChooseGameFolder()
@@ -572,13 +617,21 @@ void CTarnwickDlg::FitToScreen()
 void CTarnwickDlg::RestorePlace()
 {
     const WindowPlace_T& place = app.Settings().place;
-    RestoreSelection(place, captureChoices, itemChoices, talkRows, app.Talk());
+    speakersByName = place.speakersByName;
+    {
+        // Typing in the field is the user's search; the stored one is not.
+        const QSignalBlocker block(searchField);
+        searchField->setText(QString::fromUtf8(place.search));
+    }
+    RestoreSelection(place, selection);
     if (const std::optional<std::string>& marks = app.Settings().keptMarks)
-        ApplyMarkRanges(*marks, talkRows);
-    markHistory.Reset(CurrentMarkState(captureChoices, itemChoices, talkRows));
-    searchField->setText(QString::fromUtf8(place.search));
-    ApplySearch();
-    RestoreRow(place, talkRows);
+        ApplyMarkRanges(*marks, selection.Rows());
+    selection.StartHistory();
+    OnSpeakersChanged();
+    UpdateCount();
+    RestoreRow(place, selection.Rows());
+    if (!app.Collections().Problems().empty())
+        QTimer::singleShot(0, this, &CTarnwickDlg::ShowCollectionProblems);
 }
 
 void CTarnwickDlg::OnSearchChanged()
@@ -588,77 +641,236 @@ void CTarnwickDlg::OnSearchChanged()
 
 void CTarnwickDlg::ApplySearch()
 {
-    search.SetQuery(searchField->text().toStdString());
-    // The line at the top of the list, to stay in sight when the search
+    ApplyFilter([this] { selection.SetSearch(searchField->text().toStdString()); });
+}
+
+void CTarnwickDlg::ApplyFilter(const std::function<void()>& change)
+{
+    CTalkListModel& rows = selection.Rows();
+    // The line at the top of the list, to stay in sight when the filter
     // hides the selected one. A list not shown yet has none: asking would
     // lay out its rows ahead of their first paint.
     std::optional<std::size_t> topLine;
     if (const QModelIndex top = talkList->isVisible() ? talkList->indexAt(QPoint(0, 0)) : QModelIndex(); top.isValid())
-        topLine = talkRows.ListIndexOf(static_cast<std::size_t>(top.row()));
-    if (search.IsEmpty()) {
-        // A list just filled shows every row already: no second reset.
-        if (talkRows.RowCount() != talkRows.TotalRowCount())
-            talkRows.ShowAll();
-    } else
-        talkRows.Filter([this](const CVeyQelTalkElm* r) { return search.Matches(*r); });
+        topLine = rows.ListIndexOf(static_cast<std::size_t>(top.row()));
+    change();
     // A shown selected row has been scrolled into view already.
-    if (talkRows.CurrentRow() < 0 && topLine) {
-        if (const int row = talkRows.ShownRowNear(*topLine); row >= 0)
+    if (rows.CurrentRow() < 0 && topLine) {
+        if (const int row = rows.ShownRowNear(*topLine); row >= 0)
             talkList->scrollTo(talkModel->index(row, 0), QAbstractItemView::PositionAtTop);
     }
     UpdateCount();
 }
 
+void CTarnwickDlg::OnSpeakerChosen(int index)
+{
+    ApplyFilter([this, index] { selection.ChooseSpeaker(speakerCombo->SpeakerAt(index)); });
+}
+
+void CTarnwickDlg::OnSpeakersChanged()
+{
+    speakerCombo->SetSpeakers(
+        selection.Speakers(speakersByName ? SpeakerOrder_T::kByName : SpeakerOrder_T::kFirstAppearance),
+        selection.Speaker());
+}
+
+void CTarnwickDlg::SetSpeakersByName(bool byName)
+{
+    if (byName == speakersByName)
+        return;
+    speakersByName = byName;
+    OnSpeakersChanged();
+}
+
 void CTarnwickDlg::UpdateCount()
 {
+    const CTalkListModel& rows = selection.Rows();
     const QLocale numbers(QLocale::English);  // "4,301" in either language
     // Room for the count's longest text in this list, so that typing never
     // resizes the row.
-    const QString total = numbers.toString(static_cast<qulonglong>(talkRows.TotalRowCount()));
+    const QString total = numbers.toString(static_cast<qulonglong>(rows.TotalRowCount()));
     const QString count = tr("%1 / %2 · %3 marked")
-                              .arg(numbers.toString(static_cast<qulonglong>(talkRows.RowCount())), total,
-                                   numbers.toString(static_cast<qulonglong>(talkRows.MarkedShownCount())));
+                              .arg(numbers.toString(static_cast<qulonglong>(rows.RowCount())), total,
+                                   numbers.toString(static_cast<qulonglong>(rows.MarkedShownCount())));
     searchCount->setMinimumWidth(WidestText(searchCount, {tr("%1 / %2 · %3 marked").arg(total, total, total), count}));
     searchCount->setText(count);
 }
 
 void CTarnwickDlg::CommitMarks()
 {
-    markHistory.Commit(CurrentMarkState(captureChoices, itemChoices, talkRows));
-}
-
-void CTarnwickDlg::ApplyMarks(const MarkState_T& state)
-{
-    const int group = captureChoices.SelectedIndex();
-    ApplyMarkState(state, captureChoices, itemChoices, talkRows, app.Talk());
-    if (captureChoices.SelectedIndex() != group)
-        ApplySearch();
+    selection.CommitMarks();
 }
 
 bool CTarnwickDlg::UndoMarks()
 {
-    const std::optional<MarkState_T> state = markHistory.Undo();
-    if (state)
-        ApplyMarks(*state);
-    return state.has_value();
+    bool undone = false;
+    ApplyFilter([this, &undone] { undone = selection.Undo(); });
+    return undone;
 }
 
 bool CTarnwickDlg::RedoMarks()
 {
-    const std::optional<MarkState_T> state = markHistory.Redo();
-    if (state)
-        ApplyMarks(*state);
-    return state.has_value();
+    bool redone = false;
+    ApplyFilter([this, &redone] { redone = selection.Redo(); });
+    return redone;
+}
+
+void CTarnwickDlg::MarkShown(bool marked)
+{
+    selection.MarkShown(marked);
 }
 
 void CTarnwickDlg::CopyRows()
 {
     std::vector<const CVeyQelTalkElm*> lines;
-    if (const int row = talkList->SelectedRow(); row >= 0 && static_cast<std::size_t>(row) < talkRows.RowCount())
-        lines.push_back(talkRows.RecordAt(static_cast<std::size_t>(row)));
+    for (const std::size_t row : talkList->SelectedRows()) {
+        if (row < selection.Rows().RowCount())
+            lines.push_back(selection.Rows().RecordAt(row));
+    }
     if (lines.empty())
         return;
     QGuiApplication::clipboard()->setText(QString::fromStdString(Cp932ToUtf8(LinesAsText(lines))));
+}
+
+std::vector<const CVeyQelTalkElm*> CTarnwickDlg::LinesToCollect() const
+{
+    const CTalkListModel& rows = selection.Rows();
+    const std::vector<std::size_t> selected = talkList->SelectedRows();
+    if (selected.size() <= 1)
+        return MarkedRows(rows);
+    std::vector<const CVeyQelTalkElm*> lines;
+    for (const std::size_t row : selected) {
+        if (row < rows.RowCount())
+            lines.push_back(rows.RecordAt(row));
+    }
+    return lines;
+}
+
+void CTarnwickDlg::AddCollectionMenu(QMenu& menu)
+{
+    const std::size_t selected = talkList->SelectedRows().size();
+    const std::size_t taken = selected > 1 ? selected : selection.Rows().MarkedShownCount();
+    QMenu* add = menu.addMenu(tr("Add to collection"));
+    add->setToolTip(selected > 1 ? tr("Adds the %n selected lines (Ctrl+D)", "", static_cast<int>(taken))
+                                 : tr("Adds the %n marked lines shown (Ctrl+D)", "", static_cast<int>(taken)));
+    add->setToolTipsVisible(true);
+    const std::optional<std::string> shown = selection.ChosenCollection();
+    for (const LineCollection_T& c : app.Collections().Collections()) {
+        // The lines of the collection shown are in it already.
+        if (c.name == shown)
+            continue;
+        const QString name = QString::fromStdString(c.name);
+        QAction* into = add->addAction(QStringLiteral("\u2605 ") + name, this, [this, name] { AddToCollection(name, false); });
+        into->setEnabled(taken > 0);
+    }
+    if (!add->isEmpty())
+        add->addSeparator();
+    add->addAction(tr("New collection…"), this, &CTarnwickDlg::OnNewCollection)->setEnabled(taken > 0);
+    if (!shown)
+        return;
+    QAction* remove = menu.addAction(tr("Remove from this collection"), this, &CTarnwickDlg::OnRemoveFromCollection);
+    remove->setShortcut(QKeySequence::Delete);
+    remove->setEnabled(talkList->SelectedRow() >= 0);
+    menu.addAction(tr("Rename this collection…"), this, &CTarnwickDlg::OnRenameCollection);
+    menu.addAction(tr("Delete this collection…"), this, &CTarnwickDlg::OnDeleteCollection);
+}
+
+bool CTarnwickDlg::AddToCollection(const QString& name, bool create)
+{
+    const std::vector<const CVeyQelTalkElm*> lines = LinesToCollect();
+    Failure_T why;
+    if (!selection.AddToCollection(name.toStdString(), create, lines, why)) {
+        ShowFailure(tr("The lines were not added to the collection %1.").arg(name), why);
+        return false;
+    }
+    return true;
+}
+
+void CTarnwickDlg::OnNewCollection()
+{
+    if (LinesToCollect().empty())
+        return;
+    bool ok = false;
+    const QString name = QInputDialog::getText(this, tr("New collection"), tr("Name of the new collection:"),
+                                               QLineEdit::Normal, QString(), &ok);
+    if (!ok || app.QuitRequested())
+        return;
+    AddToCollection(name.trimmed(), true);
+}
+
+void CTarnwickDlg::OnRemoveFromCollection()
+{
+    if (!selection.ChosenCollection())
+        return;
+    std::vector<const CVeyQelTalkElm*> lines;
+    for (const std::size_t row : talkList->SelectedRows()) {
+        if (row < selection.Rows().RowCount())
+            lines.push_back(selection.Rows().RecordAt(row));
+    }
+    if (lines.empty())
+        return;
+    Failure_T why;
+    bool removed = false;
+    ApplyFilter([&] { removed = selection.RemoveFromChosenCollection(lines, why); });
+    if (!removed)
+        ShowFailure(tr("The lines were not removed from the collection."), why);
+}
+
+void CTarnwickDlg::OnRenameCollection()
+{
+    const std::optional<std::string> chosen = selection.ChosenCollection();
+    if (!chosen)
+        return;
+    const QString old = QString::fromStdString(*chosen);
+    bool ok = false;
+    const QString name = QInputDialog::getText(this, tr("Rename collection"), tr("New name of the collection %1:").arg(old),
+                                               QLineEdit::Normal, old, &ok)
+                             .trimmed();
+    if (!ok || name == old || app.QuitRequested())
+        return;
+    Failure_T why;
+    if (!selection.RenameCollection(*chosen, name.toStdString(), why))
+        ShowFailure(tr("The collection %1 was not renamed.").arg(old), why);
+}
+
+void CTarnwickDlg::OnDeleteCollection()
+{
+    const std::optional<std::string> chosen = selection.ChosenCollection();
+    if (!chosen)
+        return;
+    const QString name = QString::fromStdString(*chosen);
+    const QMessageBox::StandardButton answer =
+        QMessageBox::question(this, QString::fromUtf8(kMainDialogCaption),
+                              tr("Delete the collection %1? Its lines stay in the game.").arg(name),
+                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    if (answer != QMessageBox::Yes || app.QuitRequested())
+        return;
+    Failure_T why;
+    bool deleted = false;
+    ApplyFilter([&] { deleted = selection.DeleteCollection(*chosen, why); });
+    if (!deleted)
+        ShowFailure(tr("The collection %1 was not deleted.").arg(name), why);
+}
+
+void CTarnwickDlg::ShowCollectionProblems()
+{
+    QStringList files;
+    for (const Failure_T& why : app.Collections().Problems())
+        files << QString::fromStdString(why.Describe());
+    // Not modal to the program: the window stays usable behind it.
+    auto* box = new QMessageBox(QMessageBox::Warning, QString::fromUtf8(kMainDialogCaption),
+                                tr("These collection files could not be read and are left as they are:\n%1")
+                                    .arg(files.join(QLatin1Char('\n'))),
+                                QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("collectionProblems"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+void CTarnwickDlg::ShowFailure(const QString& what, const Failure_T& why)
+{
+    QMessageBox::warning(this, QString::fromUtf8(kMainDialogCaption),
+                         QStringLiteral("%1\n%2").arg(what, QString::fromStdString(why.Describe())));
 }
 
 void CTarnwickDlg::UpdateTitle()
@@ -675,15 +887,12 @@ void CTarnwickDlg::UpdateTitle()
 
 void CTarnwickDlg::OnCaptureChanged()
 {
-    RefreshTalkList(captureChoices, talkRows, itemChoices, app.Talk());
-    ApplySearch();
-    CommitMarks();
+    ApplyFilter([this] { selection.ChooseCapture(selection.CaptureChoices().SelectedIndex()); });
 }
 
 void CTarnwickDlg::OnItemChanged()
 {
-    ApplyItemChoice(itemChoices, talkRows);
-    CommitMarks();
+    selection.ChooseItem(selection.ItemChoices().SelectedIndex());
 }
 
 void CTarnwickDlg::OnPlayModeChanged(int index)
@@ -708,9 +917,9 @@ void CTarnwickDlg::done(int result)
     nextLineTimer.Stop();
     musicWatchTimer.stop();
     playback.OnDestroy();
-    WindowPlace_T place = CurrentPlace(captureChoices, itemChoices, talkRows);
-    place.search = searchField->text().toStdString();
-    app.KeepMarks(MarkRangesText(talkRows));
+    WindowPlace_T place = CurrentPlace(selection);
+    place.speakersByName = speakersByName;
+    app.KeepMarks(MarkRangesText(selection.Rows()));
     const WindowPlace_T& stored = app.Settings().place;
     const WindowSize_T kept = SizeToStore({stored.width, stored.height}, {openedSize.width(), openedSize.height()},
                                           {width(), height()});

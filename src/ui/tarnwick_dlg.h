@@ -7,10 +7,11 @@
 #include <QDialog>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
+#include <vector>
 
-#include "talk/line_search.h"
-#include "talk/mark_history.h"
+#include "app/talk_selection.h"
 #include "talk/selection_models.h"
 #include "ui/qt_line_timer.h"
 #include "walk/playback.h"
@@ -20,6 +21,7 @@ class QComboBox;
 class QGridLayout;
 class QHBoxLayout;
 class QKeyEvent;
+class QMenu;
 class QLayout;
 class QLabel;
 class QPlainTextEdit;
@@ -37,8 +39,9 @@ class CTalkListView;
 class CTalkTableModel;
 class CSelectorCombo;
 class CSearchField;
+class CSpeakerCombo;
 
-class CTarnwickDlg : public QDialog, private IPlaybackView {
+class CTarnwickDlg : public QDialog, private IPlaybackView, private CTalkSelection::IListener {
     Q_OBJECT
 public:
     explicit CTarnwickDlg(CTarnwickApp& app, QWidget* parent = nullptr);
@@ -57,23 +60,37 @@ public:
     float ScaleX() const { return sx; }
     float ScaleY() const { return sy; }
 
-    CTalkListModel& TalkRows() { return talkRows; }
+    // The list's choices: group, item, search, speaker, marks.
+    CTalkSelection& Selection() { return selection; }
+    CTalkListModel& TalkRows() { return selection.Rows(); }
     CPlayback& Playback() { return playback; }
     const CTalkWalker& Walker() const { return playback.Walker(); }
-    CSelectorModel& CaptureChoices() { return captureChoices; }
-    CSelectorModel& ItemChoices() { return itemChoices; }
+    CSelectorModel& CaptureChoices() { return selection.CaptureChoices(); }
+    CSelectorModel& ItemChoices() { return selection.ItemChoices(); }
     // The list as Qt shows it: its signals tell of marks that change.
     const QAbstractItemModel* TalkTable() const;
 
     CSearchField* SearchField() const { return searchField; }
     QLabel* SearchCount() const { return searchCount; }
+    CSpeakerCombo* SpeakerCombo() const { return speakerCombo; }
+    CTalkListView* TalkList() const { return talkList; }
 
     // Undo and redo of the marks (Ctrl+Z, Ctrl+Shift+Z); false when there
     // was no step.
     bool UndoMarks();
     bool RedoMarks();
-    // The selected row as text on the clipboard (Ctrl+C in the list).
+    // The selected rows as text on the clipboard (Ctrl+C in the list).
     void CopyRows();
+    // The speakers in the order of their first line, or by name.
+    void SetSpeakersByName(bool byName);
+    bool SpeakersByName() const { return speakersByName; }
+    // The menu entries on the lines shown, and on collections.
+    void MarkShown(bool marked);
+    // Adds the lines taken (the selected rows when more than one is
+    // selected, else the marked rows shown) to the named collection,
+    // making it when create is set; a failure is shown.
+    bool AddToCollection(const QString& name, bool create);
+    std::vector<const CVeyQelTalkElm*> LinesToCollect() const;
 
 public slots:
     void OnAbout();
@@ -107,12 +124,26 @@ private:
     void OpenContextMenuFromKeys();
     void RestorePlace();
     void OnSearchChanged();
+    // The search field's text and the speaker chosen, with the list kept
+    // in view where the selected row went.
     void ApplySearch();
+    void ApplyFilter(const std::function<void()>& change);
+    void OnSpeakerChosen(int index);
+    void OnSpeakersChanged() override;
+    // The collections' entries of the context menu.
+    void AddCollectionMenu(QMenu& menu);
+    void OnNewCollection();
+    void OnRemoveFromCollection();
+    void OnRenameCollection();
+    void OnDeleteCollection();
+    // The collection files that could not be used, once, after the window
+    // has shown.
+    void ShowCollectionProblems();
+    void ShowFailure(const QString& what, const Failure_T& why);
     // "shown / in list · marked" beside the search.
     void UpdateCount();
     // A user action changed the marks: one step to undo.
     void CommitMarks();
-    void ApplyMarks(const MarkState_T& state);
     void UpdateTitle();
     void OnCaptureChanged();
     void OnItemChanged();
@@ -143,9 +174,7 @@ private:
 
     // The selection state the list and selectors show; declared before the
     // adapters that listen to it, so it outlives them.
-    CTalkListModel talkRows;
-    CSelectorModel captureChoices;
-    CSelectorModel itemChoices;
+    CTalkSelection selection;
     std::unique_ptr<CTalkTableModel> talkModel;
     std::unique_ptr<CSelectorCombo> captureAdapter;
     std::unique_ptr<CSelectorCombo> itemAdapter;
@@ -166,10 +195,10 @@ private:
     QToolButton* nextButton = nullptr;
     QToolButton* replayButton = nullptr;
     CSearchField* searchField = nullptr;
+    CSpeakerCombo* speakerCombo = nullptr;
     QLabel* searchCount = nullptr;
     bool iconPending = true;
-    CLineSearch search;
-    CMarkHistory markHistory;
+    bool speakersByName = false;
 
     // The window's default size: the layout's drawn size, or its minimum
     // where the texts need more.

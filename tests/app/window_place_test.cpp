@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "app/profile_file.h"
+#include "app/talk_selection.h"
 #include "host/cp932_text.h"
 #include "support/temp_folder.h"
 #include "talk/selection_lists.h"
@@ -22,19 +23,19 @@ struct Window_T {
         const std::string table = "ID\r\n5,a\r\n10,b\r\n10,c\r\n20,d\r\n30,e\r\n";
         talk.SetProgramFolder(dir.Path());
         talk.Load(reinterpret_cast<const std::uint8_t*>(table.data()), table.size());
-        FillCaptureCombo(captureCombo, talk);
-        RefreshTalkList(captureCombo, list, itemCombo, talk);
+        selection.Fill();
     }
     void Restore(const WindowPlace_T& place)
     {
-        RestoreSelection(place, captureCombo, itemCombo, list, talk);
+        RestoreSelection(place, selection);
         RestoreRow(place, list);
     }
 
     CVeyQelTalk talk;
-    CSelectorModel captureCombo;
-    CSelectorModel itemCombo;
-    CTalkListModel list;
+    CTalkSelection selection{talk};
+    CSelectorModel& captureCombo = selection.CaptureChoices();
+    CSelectorModel& itemCombo = selection.ItemChoices();
+    CTalkListModel& list = selection.Rows();
 };
 
 class WindowPlaceTest : public ::testing::Test {
@@ -52,13 +53,13 @@ protected:
 TEST_F(WindowPlaceTest, APlaceComesBackThroughTheSettingsFile)
 {
     Window_T before(dir);
-    before.captureCombo.Select(1);
-    RefreshTalkList(before.captureCombo, before.list, before.itemCombo, before.talk);
-    before.itemCombo.Select(3);
-    ApplyItemChoice(before.itemCombo, before.list);
+    before.selection.ChooseCapture(1);
+    before.selection.ChooseItem(3);
     before.list.SetCurrentRow(3);  // 20, line 1
-    WindowPlace_T place = CurrentPlace(before.captureCombo, before.itemCombo, before.list);
+    WindowPlace_T place = CurrentPlace(before.selection);
     place.search = "門番 ｶｲﾙ";
+    place.speaker = "\x8e\x69\x8d\xd5 \x83\x54\x83\x89";  // 司祭 サラ
+    place.speakersByName = true;
     place.width = 900;
     place.height = 700;
 
@@ -78,6 +79,9 @@ TEST_F(WindowPlaceTest, APlaceComesBackThroughTheSettingsFile)
     EXPECT_TRUE(after.list.IsChecked(3));
     EXPECT_EQ(after.list.CurrentRow(), 3);
     EXPECT_EQ(back.search, place.search);
+    EXPECT_EQ(back.speaker, place.speaker);
+    EXPECT_TRUE(back.speakersByName);
+    EXPECT_EQ(back.collection, "");
     EXPECT_EQ(back.width, 900);
     EXPECT_EQ(back.height, 700);
 }

@@ -139,6 +139,23 @@ check "select clear all" "0 0 0 0" "$("$cli" select --table "$tmp/sel.csv" --cap
 check "select from standard input" "4" "$("$cli" select --table "$tmp/sel.csv" --captures - <"$tmp/sel.xml" | wc -l)"
 check "captures from a pipe" "$("$cli" captures "$tmp/sel.xml")" "$(cat "$tmp/sel.xml" | "$cli" captures -)"
 
+# select with a speaker, a search and a collection: a filter keeps the
+# hidden rows' marks, and an item under it marks among the rows shown.
+printf 'ID,f,v,cast,s,text\r\n5,0,0,\x83\x54\x83\x89,0,a\r\n10,0,0,Teo,0,b\r\n10,0,0,\x83\x54\x83\x89,0,c\r\n30,0,0,Teo,0,d Teo\r\n' >"$tmp/cast.csv"
+check "select a speaker" "$(printf '5\t1\t0\t1\n10\t2\t0\t1')" "$("$cli" select --table "$tmp/cast.csv" --captures "$tmp/sel.xml" speaker=サラ)"
+check "select under a filter" "1 0 1 0" \
+  "$("$cli" select --table "$tmp/cast.csv" --captures "$tmp/sel.xml" speaker=Teo item=1 speaker= | cut -f4 | xargs)"
+check "select by search" "30" "$("$cli" select --table "$tmp/cast.csv" --captures "$tmp/sel.xml" "search=d teo" | cut -f1)"
+mkdir -p "$tmp/coll"
+printf 'Sara and Teo\n30:1\n5:1\n99:1\n' >"$tmp/coll/mine.txt"
+printf 'broken\nnot a line\n' >"$tmp/coll/broken.txt"
+check "select a collection" "$(printf '30\t1\t0\t1\n5\t1\t0\t1')" \
+  "$("$cli" select --table "$tmp/cast.csv" --captures "$tmp/sel.xml" --collections "$tmp/coll" --collection "Sara and Teo" 2>"$tmp/err")"
+grep -q "broken.txt" "$tmp/err"; check "a damaged collection is reported" 0 $?
+check "and left as it is" "$(printf 'broken\nnot a line')" "$(cat "$tmp/coll/broken.txt")"
+"$cli" select --table "$tmp/cast.csv" --captures "$tmp/sel.xml" --collections "$tmp/coll" --collection nobody >/dev/null 2>&1
+check "select a missing collection" 1 $?
+
 # Bad paths: every command given one as a file to read or a game folder
 # gives exit 1 and one message naming the path (or the archive file it
 # could not open), without an abort, and leaves no file behind.

@@ -104,6 +104,15 @@ for jobs in 0 -1 x 2x; do
   "$cli" export "$demo" "$tmp/none" --jobs "$jobs" >/dev/null 2>&1; check "--jobs $jobs refused" 2 $?
 done
 
+# --collection: exactly the collection's lines, in the order it has them.
+mkdir -p "$tmp/collections"
+printf 'Sara and Teo\n1002:1\n1001:2\n' >"$tmp/collections/sara.txt"
+"$cli" export "$demo" "$tmp/collected" --collections "$tmp/collections" --collection "Sara and Teo" >/dev/null 2>&1
+check "export a collection" 0 $?
+check "the collection's lines" "1002,1 1001,2" "$(tail -n +2 "$tmp/collected/lines.csv" | cut -d, -f1,2 | xargs)"
+"$cli" export "$demo" "$tmp/none" --collections "$tmp/collections" --collection "nobody" >/dev/null 2>&1
+check "export of a missing collection" 1 $?
+
 # pack names no game folder: a folder at or above OUT_BASE's that holds
 # all 108 archives (whatever their letter case) is one, and pack refuses
 # to write anywhere in it; a folder holding only some is a game being made.

@@ -73,6 +73,6 @@ check_language() {
   [[ "$status" == 0 ]] || fail "the $name window's tree (status $status)"
 }
 
-check_language ja ja_JP.UTF-8 ja "開始" "(すべて)" "(すべて選択)"
-check_language en en_US.UTF-8 en "Start" "(all)" "(mark all)"
+check_language ja ja_JP.UTF-8 ja "開始" "(すべて)" "(すべて選択)" "話者"
+check_language en en_US.UTF-8 en "Start" "(all)" "(mark all)" "Speaker"
 echo "2 passed, 0 failed"

@@ -2,10 +2,11 @@
 """Reads the running window's accessibility tree as a screen reader does,
 over AT-SPI, prints it (role | name | description) and checks it.
 
-accessibility_tree.py START CAPTURE ITEM
+accessibility_tree.py START CAPTURE ITEM SPEAKER
   START    the name the Start button must have
   CAPTURE  what the capture group selector must show
   ITEM     what the capture item selector must show
+  SPEAKER  the name the speaker selector must have
 
 Exits 0 when every check holds, 1 when one fails, 2 when the window never
 appeared on the accessibility bus.
@@ -70,10 +71,10 @@ def walk(node, depth, parent_role, lines, nodes):
 
 
 def main():
-    if len(sys.argv) != 4:
+    if len(sys.argv) != 5:
         print(__doc__)
         return 2
-    start, capture, item = sys.argv[1:]
+    start, capture, item, speaker = sys.argv[1:]
     app, window = find_window(30)
     if window is None:
         print("FAIL: no Tarnwick window on the accessibility bus")
@@ -96,6 +97,11 @@ def main():
     for wanted in (capture, item):
         if wanted not in combos:
             failures.append("no selector showing %r among %r" % (wanted, combos))
+    # The speaker selector by its name, with its field that takes typing.
+    if not any(role == "combo box" and (n.name == speaker or
+                                        any(c is not None and c.name == speaker for c in n))
+               for n, role, _ in nodes):
+        failures.append("no selector named %r among %r" % (speaker, combos))
     sliders = [n for n, role, _ in nodes if role == "slider"]
     if not sliders or not sliders[0].description.endswith(" dB"):
         failures.append("the volume slider does not tell its decibels")

@@ -5,6 +5,8 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QCompleter>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QFrame>
 #include <QHeaderView>
@@ -41,6 +43,8 @@
 #include "ui/quit_signals.h"
 #include "ui/res/resources.h"
 #include "ui/search_field.h"
+#include "ui/speaker_combo.h"
+#include "ui/game_text.h"
 #include "ui/talk_list_view.h"
 
 namespace tarnwick {
@@ -248,7 +252,182 @@ TEST_F(DialogTest, SpaceTogglesTheCurrentRowsMark)
         EXPECT_TRUE(dlg.TalkRows().IsChecked(3));
         QTest::keyClick(list, Qt::Key_Down);
         EXPECT_EQ(dlg.TalkRows().CurrentRow(), 4);
+
+        // Shift+arrows select more rows; Space gives them all the mark the
+        // current row lacks, as one step to undo.
+        dlg.TalkRows().SetChecked(5, false);
+        QTest::keyClick(list, Qt::Key_Down, Qt::ShiftModifier);
+        QTest::keyClick(list, Qt::Key_Down, Qt::ShiftModifier);
+        EXPECT_EQ(list->SelectedRows(), (std::vector<std::size_t>{4, 5, 6}));
+        EXPECT_EQ(dlg.TalkRows().CurrentRow(), 6);
+        QTest::keyClick(list, Qt::Key_Space);
+        for (const std::size_t row : {4, 5, 6})
+            EXPECT_FALSE(dlg.TalkRows().IsChecked(row)) << row;
+        EXPECT_TRUE(dlg.TalkRows().IsChecked(3));
+        EXPECT_EQ(list->SelectedRows().size(), 3u);
+        ASSERT_TRUE(dlg.UndoMarks());
+        for (const std::size_t row : {4, 6})
+            EXPECT_TRUE(dlg.TalkRows().IsChecked(row)) << row;
+        EXPECT_FALSE(dlg.TalkRows().IsChecked(5));
     });
+}
+
+// Runs the entry of the window's context menu that has the text, as a
+// click on it would; false when the menu has none.
+bool ChooseMenuEntry(CTarnwickDlg& dlg, const QString& text)
+{
+    bool found = false;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        look.stop();
+        QAction* chosen = nullptr;
+        for (QAction* action : menu->actions())
+            if (action->text() == text)
+                chosen = action;
+        found = chosen != nullptr;
+        menu->close();
+        if (chosen)
+            chosen->trigger();
+    });
+    look.start(10);
+    QContextMenuEvent event(QContextMenuEvent::Keyboard, QPoint(5, 5), dlg.mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(&dlg, &event);
+    look.stop();
+    return found;
+}
+
+// Chooses the speaker by typing its name into the selector and Enter.
+void TypeSpeaker(CSpeakerCombo* combo, const QString& name)
+{
+    combo->setFocus();
+    combo->lineEdit()->selectAll();
+    QTest::keyClick(combo, Qt::Key_Backspace);
+    if (!name.isEmpty())
+        QTest::keyClicks(combo->lineEdit(), name);
+    if (QWidget* popup = combo->completer()->popup(); popup->isVisible())
+        popup->hide();
+    QTest::keyClick(combo, Qt::Key_Return);
+}
+
+// Sara's lines plus Teo's, built filter by filter as the user
+// does, kept as a collection that comes back at the next start.
+TEST_F(DialogTest, TwoSpeakersMarkedByFiltersBecomeACollectionKeptForTheNextStart)
+{
+    std::multiset<std::pair<int, int>> wanted;
+    Run([&](CTarnwickDlg& dlg, CTarnwickApp& app) {
+        auto* speaker = Child<CSpeakerCombo>(dlg, "speakerCombo");
+        auto* field = Child<CSearchField>(dlg, "searchField");
+        const std::vector<Speaker_T> speakers = dlg.Selection().Speakers(SpeakerOrder_T::kFirstAppearance);
+        ASSERT_GE(speakers.size(), 3u);
+        ASSERT_EQ(speaker->count(), static_cast<int>(speakers.size()) + 1);
+        EXPECT_EQ(speaker->itemText(0), QStringLiteral("(すべての話者)"));
+        EXPECT_EQ(speaker->itemText(1), QStringLiteral("%1 (%2)").arg(GameText(speakers[0].cast)).arg(speakers[0].lines));
+        EXPECT_EQ(speaker->accessibleName(), QStringLiteral("話者"));
+        EXPECT_TRUE(speaker->toolTip().contains(QStringLiteral("Ctrl+Shift+F")));
+        std::size_t sum = 0;
+        for (const Speaker_T& s : speakers)
+            sum += s.lines;
+        EXPECT_EQ(sum, app.Talk().GetCount());
+
+        const Speaker_T& a = speakers[0];
+        const Speaker_T& b = speakers[1];
+        const QString aName = GameText(a.cast);
+        Type(field, aName);  // her lines and those that name her
+        const std::size_t found = dlg.TalkRows().RowCount();
+        ASSERT_GE(found, a.lines);
+        auto* item = Child<QComboBox>(dlg, "itemCombo");
+        item->setFocus();
+        QTest::keyClick(item, Qt::Key_Down);  // (すべて解除): the lines shown only
+        EXPECT_EQ(dlg.TalkRows().MarkedShownCount(), 0u);
+        field->clear();
+        EXPECT_EQ(dlg.TalkRows().MarkedShownCount(), app.Talk().GetCount() - found);
+        dlg.TalkRows().SetAllChecked(false);
+
+        // By name, Enter: exactly her lines; typing a part narrows the names.
+        TypeSpeaker(speaker, aName);
+        EXPECT_EQ(dlg.Selection().Speaker(), a.cast);
+        EXPECT_EQ(dlg.TalkRows().RowCount(), a.lines);
+        EXPECT_TRUE(ChooseMenuEntry(dlg, QStringLiteral("表示中の行に印を付ける")));
+        TypeSpeaker(speaker, GameText(b.cast));
+        EXPECT_EQ(dlg.TalkRows().RowCount(), b.lines);
+        EXPECT_TRUE(ChooseMenuEntry(dlg, QStringLiteral("表示中の行に印を付ける")));
+        EXPECT_EQ(dlg.SearchCount()->text().section(QChar(0xB7), 1).trimmed(), QStringLiteral("\u5370 %1 \u4EF6").arg(b.lines));
+        TypeSpeaker(speaker, QString());
+        EXPECT_EQ(dlg.Selection().Speaker(), std::nullopt);
+        EXPECT_EQ(dlg.TalkRows().RowCount(), app.Talk().GetCount());
+        for (const CVeyQelTalkElm* line : MarkedRows(dlg.TalkRows())) {
+            EXPECT_TRUE(line->castName() == a.cast || line->castName() == b.cast);
+            wanted.insert({line->talkId, line->lineNo});
+        }
+        EXPECT_EQ(wanted.size(), a.lines + b.lines);
+
+        // Ctrl+D, a new collection by name. One timer takes the menu entry,
+        // another answers the question that comes while the first runs it.
+        bool named = false;
+        QTimer take;
+        QObject::connect(&take, &QTimer::timeout, [&] {
+            if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+                for (QAction* action : menu->actions())
+                    if (action->text() == QStringLiteral("新しいコレクション…")) {
+                        menu->close();
+                        action->trigger();
+                        return;
+                    }
+            }
+        });
+        take.start(10);
+        QTimer answer;
+        QObject::connect(&answer, &QTimer::timeout, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* ask = qobject_cast<QInputDialog*>(w); ask && ask->isVisible() && !named) {
+                    named = true;
+                    ask->setTextValue(QStringLiteral("Sara and Teo"));
+                    ask->accept();
+                }
+        });
+        answer.start(10);
+        dlg.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+        QTest::keyClick(Child<CTalkListView>(dlg, "talkList"), Qt::Key_D, Qt::ControlModifier);
+        take.stop();
+        answer.stop();
+        EXPECT_TRUE(named);
+        ASSERT_EQ(app.Collections().Find("Sara and Teo"), 0);
+        TypeSpeaker(speaker, GameText(b.cast));  // kept for the next start
+    });
+    Run([&](CTarnwickDlg& dlg, CTarnwickApp&) {
+        auto* capture = Child<QComboBox>(dlg, "captureCombo");
+        EXPECT_EQ(capture->itemText(capture->count() - 1), QStringLiteral("\u2605 Sara and Teo"));
+        EXPECT_TRUE(dlg.Selection().Speaker().has_value());
+        capture->setFocus();
+        QTest::keyClick(capture, Qt::Key_End);
+        ASSERT_EQ(dlg.Selection().ChosenCollection(), "Sara and Teo");
+        // The speaker of the last run is among them: still chosen.
+        TypeSpeaker(Child<CSpeakerCombo>(dlg, "speakerCombo"), QString());
+        std::multiset<std::pair<int, int>> listed;
+        for (std::size_t i = 0; i < dlg.TalkRows().RowCount(); ++i) {
+            listed.insert({dlg.TalkRows().RecordAt(i)->talkId, dlg.TalkRows().RecordAt(i)->lineNo});
+            EXPECT_TRUE(dlg.TalkRows().IsChecked(i));
+        }
+        EXPECT_EQ(listed, wanted);
+
+        // Deleting asks; the list goes back to every line.
+        QTimer answer;
+        QObject::connect(&answer, &QTimer::timeout, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* box = qobject_cast<QMessageBox*>(w); box && box->isVisible())
+                    box->button(QMessageBox::Yes)->click();
+        });
+        answer.start(10);
+        EXPECT_TRUE(ChooseMenuEntry(dlg, QStringLiteral("このコレクションを削除…")));
+        answer.stop();
+        EXPECT_EQ(capture->currentIndex(), 0);
+        EXPECT_FALSE(capture->itemText(capture->count() - 1).startsWith(QChar(0x2605)));
+        EXPECT_TRUE(std::filesystem::is_empty(program / "collections"));
+    }, true, false);
 }
 
 TEST_F(DialogTest, PlayModeAndVolumeAreKeptAndWrittenWhenTheWindowCloses)
@@ -451,7 +630,7 @@ TEST_F(DialogTest, KeysStopTheWalkCloseTheWindowMoveInOrderAndOpenTheMenu)
         // the pause button waits until something plays.
         Child<QComboBox>(dlg, "captureCombo")->setFocus(Qt::TabFocusReason);
         QStringList visited;
-        for (int i = 0; i < 12; ++i) {
+        for (int i = 0; i < 13; ++i) {
             QWidget* focus = QApplication::focusWidget();
             ASSERT_NE(focus, nullptr);
             visited << focus->objectName();
@@ -461,7 +640,7 @@ TEST_F(DialogTest, KeysStopTheWalkCloseTheWindowMoveInOrderAndOpenTheMenu)
             QTest::keyClick(focus, Qt::Key_Tab);
         }
         EXPECT_EQ(visited.join(QLatin1Char(' ')).toStdString(),
-                  "captureCombo itemCombo searchField talkList startButton previousButton nextButton "
+                  "captureCombo itemCombo searchField speakerCombo talkList startButton previousButton nextButton "
                   "replayButton playModeCombo volumeSlider talkTextBox captureCombo");
 
         // Shift+F10 or the menu key in the list: the window's menu, at the

@@ -16,10 +16,13 @@
 
 #include "archive/archive_set.h"
 #include "archive/archive_table.h"
+#include "host/cp932_text.h"
 #include "host/file_writer.h"
 #include "host/host_path.h"
 #include "host/windows_path.h"
 #include "talk/decimal_value.h"
+#include "app/collection_store.h"
+#include "app/talk_selection.h"
 #include "talk/selection_lists.h"
 #include "talk/veyqel_talk.h"
 #include "text_out.h"
@@ -204,25 +207,59 @@ int LoadCapturesOrFail(CVeyQelTalk& talk, const std::string& path)
     return kExitOk;
 }
 
-int RunSelection(CVeyQelTalk& talk, const std::vector<std::string>& choices, CSelectorModel& captureCombo,
-                 CSelectorModel& itemCombo, CTalkListModel& talkList)
+bool IsSelectionChoice(const std::string& argument)
 {
-    FillCaptureCombo(captureCombo, talk);
-    RefreshTalkList(captureCombo, talkList, itemCombo, talk);
+    for (const std::string_view kind : {"capture=", "item=", "search=", "speaker=", "collection="}) {
+        if (argument.starts_with(kind))
+            return true;
+    }
+    return false;
+}
+
+int RunSelection(CTalkSelection& selection, const std::vector<std::string>& choices)
+{
+    selection.Fill();
     for (const std::string& choice : choices) {
+        const std::string value = choice.substr(choice.find('=') + 1);
+        if (choice.starts_with("search=")) {
+            selection.SetSearch(value);
+            continue;
+        }
+        if (choice.starts_with("speaker=")) {
+            std::optional<std::string> cast;
+            if (!value.empty() && !(cast = Utf8ToCp932(value)))
+                return UsageError(choice + ": not a name the game can hold");
+            selection.ChooseSpeaker(std::move(cast));
+            continue;
+        }
+        if (choice.starts_with("collection=")) {
+            const int entry = selection.CollectionEntry(value);
+            if (entry < 0) {
+                const CCollectionStore* store = selection.Collections();
+                return Failure("no collection named " + value + (store ? " in " + store->Folder() : std::string()));
+            }
+            selection.ChooseCapture(entry);
+            continue;
+        }
         const bool isCapture = choice.starts_with("capture=");
-        CSelectorModel& combo = isCapture ? captureCombo : itemCombo;
-        const std::string number = choice.substr(choice.find('=') + 1);
-        const std::optional<std::uint64_t> index = ParseUnsigned(number, 1u << 30);
+        const CSelectorModel& combo = isCapture ? selection.CaptureChoices() : selection.ItemChoices();
+        const std::optional<std::uint64_t> index = ParseUnsigned(value, 1u << 30);
         if (!index || static_cast<int>(*index) >= combo.Count())
             return UsageError(choice + ": the selector has " + std::to_string(combo.Count()) + " entries");
-        combo.Select(static_cast<int>(*index));
         if (isCapture)
-            RefreshTalkList(captureCombo, talkList, itemCombo, talk);
+            selection.ChooseCapture(static_cast<int>(*index));
         else
-            ApplyItemChoice(itemCombo, talkList);
+            selection.ChooseItem(static_cast<int>(*index));
     }
     return kExitOk;
+}
+
+void LoadCollections(const Context_T& context, const std::string& folder, CCollectionStore& store)
+{
+    store = CCollectionStore(folder.empty() ? JoinPath(context.programFolder, kCollectionsFolder) : folder);
+    store.Load();
+    for (const Failure_T& why : store.Problems())
+        Failure("collection not used, left as it is: " + why.Describe());
 }
 
 bool WriteAllStdout(std::span<const std::uint8_t> bytes)

@@ -14,8 +14,8 @@
 
 namespace tarnwick {
 class CArchiveSet;
-class CSelectorModel;
-class CTalkListModel;
+class CCollectionStore;
+class CTalkSelection;
 class CVeyQelTalk;
 }
 
@@ -65,11 +65,19 @@ int WriteOutputFile(const std::string& path, std::span<const std::uint8_t> bytes
 // gives the exit status after saying why.
 int LoadCapturesOrFail(CVeyQelTalk& talk, const std::string& path);
 
+// Whether an argument is one of RunSelection's choices.
+bool IsSelectionChoice(const std::string& argument);
 // The window's selection without a window: the selectors and the list as
-// start-up fills them, then each "capture=INDEX" or "item=INDEX" choice in
-// order as the user would make it. Gives kExitOk or a usage error's status.
-int RunSelection(CVeyQelTalk& talk, const std::vector<std::string>& choices, CSelectorModel& captureCombo,
-                 CSelectorModel& itemCombo, CTalkListModel& talkList);
+// start-up fills them, then each choice in order as the user would make
+// it: "capture=INDEX", "item=INDEX", "search=WORDS", "speaker=NAME" (the
+// exact cast, UTF-8; "speaker=" for all) and "collection=NAME" (UTF-8).
+// Gives kExitOk, a usage error's status, or a failure's for a collection
+// that is not there.
+int RunSelection(CTalkSelection& selection, const std::vector<std::string>& choices);
+
+// The collections of folder (the settings home's, when empty), each file
+// that cannot be used reported once on stderr.
+void LoadCollections(const Context_T& context, const std::string& folder, CCollectionStore& store);
 
 // What opening gameFolder asks as the user typed it (a Windows path is
 // looked for under Wine), with the program folder for loose overrides: all

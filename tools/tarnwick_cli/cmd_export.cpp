@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "app/game_folder.h"
+#include "app/collection_store.h"
 #include "app/line_export.h"
+#include "app/talk_selection.h"
 #include "archive/archive_set.h"
 #include "archive/archive_table.h"
 #include "cli_common.h"
@@ -27,6 +29,8 @@ struct ExportArgs_T {
     std::vector<std::string> positional;  // GAME_FOLDER OUT_DIR
     std::string capturesFile;
     std::vector<std::string> choices;
+    std::optional<std::string> collection;
+    std::string collectionsFolder;  // empty: the settings home's
     PlayMode_T playMode = PlayMode_T::kLong;  // the program's default
     VoiceFileFormat format = VoiceFileFormat::kOgg;
     unsigned jobs = 0;  // 0: one per core
@@ -49,6 +53,10 @@ int ParseExportArgs(Args args, ExportArgs_T& out)
         const bool hasValue = i + 1 < args.size();
         if (a == "--captures" && hasValue) {
             out.capturesFile = args[++i];
+        } else if (a == "--collection" && hasValue) {
+            out.collection = args[++i];
+        } else if (a == "--collections" && hasValue) {
+            out.collectionsFolder = args[++i];
         } else if (a == "--mode" && hasValue) {
             const std::string& mode = args[++i];
             if (mode == "default")
@@ -64,7 +72,7 @@ int ParseExportArgs(Args args, ExportArgs_T& out)
                 return UsageError("--jobs takes a number of threads from 1 to 1024");
         } else if (a == "--wav") {
             out.format = VoiceFileFormat::kWav;
-        } else if (a.starts_with("capture=") || a.starts_with("item=")) {
+        } else if (IsSelectionChoice(a)) {
             out.choices.push_back(a);
         } else if (a.starts_with("-")) {
             return UsageError("export: unknown option or missing value: " + a);
@@ -73,8 +81,11 @@ int ParseExportArgs(Args args, ExportArgs_T& out)
         }
     }
     if (out.positional.size() != 2)
-        return UsageError("export takes GAME_FOLDER OUT_DIR [--captures FILE] [CHOICE...] "
-                          "[--mode default|short|long] [--wav] [--jobs N]");
+        return UsageError("export takes GAME_FOLDER OUT_DIR [--captures FILE] [--collection NAME] "
+                          "[--collections DIR] [CHOICE...] [--mode default|short|long] [--wav] [--jobs N]");
+    // The collection is chosen first, as a group would be.
+    if (out.collection)
+        out.choices.insert(out.choices.begin(), "collection=" + *out.collection);
     return kExitOk;
 }
 
@@ -113,13 +124,13 @@ int CmdExport(const Context_T& context, Args args)
         if (const int status = LoadCapturesOrFail(*talk, options.capturesFile); status != kExitOk)
             return status;
     }
-    CSelectorModel captureCombo;
-    CSelectorModel itemCombo;
-    CTalkListModel talkList;
-    if (const int status = RunSelection(*talk, options.choices, captureCombo, itemCombo, talkList);
-        status != kExitOk)
+    CCollectionStore collections;
+    if (options.collection || !options.collectionsFolder.empty())
+        LoadCollections(context, options.collectionsFolder, collections);
+    CTalkSelection selection(*talk, &collections);
+    if (const int status = RunSelection(selection, options.choices); status != kExitOk)
         return status;
-    std::vector<const CVeyQelTalkElm*> rows = MarkedRows(talkList);
+    std::vector<const CVeyQelTalkElm*> rows = MarkedRows(selection.Rows());
     if (rows.empty())
         return Failure("no line is marked: nothing to export");
 

@@ -9,6 +9,8 @@
 #include "archive/archive_table.h"
 #include "cli_common.h"
 #include "commands.h"
+#include "app/collection_store.h"
+#include "app/talk_selection.h"
 #include "talk/selection_lists.h"
 #include "talk/veyqel_talk.h"
 #include "text_out.h"
@@ -109,21 +111,29 @@ int CmdCaptures(const Context_T&, Args args)
     return found ? kExitOk : Failure("no capture groups or items in " + rest[0]);
 }
 
-int CmdSelect(const Context_T&, Args args)
+int CmdSelect(const Context_T& context, Args args)
 {
     std::string tableFile;
     std::string capturesFile;
     std::vector<std::string> choices;
+    std::optional<std::string> collection;
+    std::string collectionsFolder;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--table" && i + 1 < args.size())
             tableFile = args[++i];
         else if (args[i] == "--captures" && i + 1 < args.size())
             capturesFile = args[++i];
-        else if (args[i].starts_with("capture=") || args[i].starts_with("item="))
+        else if (args[i] == "--collection" && i + 1 < args.size())
+            collection = args[++i];
+        else if (args[i] == "--collections" && i + 1 < args.size())
+            collectionsFolder = args[++i];
+        else if (IsSelectionChoice(args[i]))
             choices.push_back(args[i]);
         else
             return UsageError("select: unexpected argument " + args[i]);
     }
+    if (collection)
+        choices.insert(choices.begin(), "collection=" + *collection);
     if (tableFile.empty() || capturesFile.empty())
         return UsageError("select needs --table FILE and --captures FILE");
     if (tableFile == "-" && capturesFile == "-")
@@ -137,11 +147,13 @@ int CmdSelect(const Context_T&, Args args)
     if (const int status = LoadCapturesOrFail(*talk, capturesFile); status != kExitOk)
         return status;
 
-    CSelectorModel captureCombo;
-    CSelectorModel itemCombo;
-    CTalkListModel talkList;
-    if (const int status = RunSelection(*talk, choices, captureCombo, itemCombo, talkList); status != kExitOk)
+    CCollectionStore collections;
+    if (collection || !collectionsFolder.empty())
+        LoadCollections(context, collectionsFolder, collections);
+    CTalkSelection selection(*talk, &collections);
+    if (const int status = RunSelection(selection, choices); status != kExitOk)
         return status;
+    const CTalkListModel& talkList = selection.Rows();
 
     for (std::size_t i = 0; i < talkList.RowCount(); ++i) {
         const CVeyQelTalkElm& r = *talkList.RecordAt(i);

@@ -46,16 +46,22 @@ const Command_T kCommands[] = {
      tarnwick::cli::CmdTalks},
     {"captures", "captures FILE [--raw]       list a capture list's groups, items and ranges",
      tarnwick::cli::CmdCaptures},
-    {"select", "select --table FILE --captures FILE [capture=INDEX|item=INDEX]...\n"
+    {"select", "select --table FILE --captures FILE [--collection NAME] [--collections DIR] [CHOICE]...\n"
                "                              run the window's selection choices; print talkId, lineNo,\n"
-               "                              bgmNo and the mark of every listed row",
+               "                              bgmNo and the mark of every row shown. A CHOICE is\n"
+               "                              capture=INDEX, item=INDEX, search=WORDS, speaker=NAME\n"
+               "                              (exact; empty for all) or collection=NAME, made in order;\n"
+               "                              collections are read from DIR (default: the settings\n"
+               "                              home's collections folder)",
      tarnwick::cli::CmdSelect},
-    {"export", "export GAME_FOLDER OUT_DIR [--captures FILE] [capture=INDEX|item=INDEX]...\n"
-               "       [--mode default|short|long] [--wav] [--jobs N]\n"
-               "                              write the marked lines' voice clips (voice/, Ogg or WAV),\n"
-               "                              face pictures (face/) and lines.csv into OUT_DIR; the mode\n"
-               "                              picks the clips as the window plays them (default long);\n"
-               "                              N threads read and write files (default: one per core)",
+    {"export", "export GAME_FOLDER OUT_DIR [--captures FILE] [--collection NAME] [--collections DIR]\n"
+               "       [CHOICE]... [--mode default|short|long] [--wav] [--jobs N]\n"
+               "                              write the marked lines shown (after the choices, as for\n"
+               "                              select; --collection NAME lists that collection first)\n"
+               "                              as voice clips (voice/, Ogg or WAV), face pictures (face/)\n"
+               "                              and lines.csv into OUT_DIR; the mode picks the clips as\n"
+               "                              the window plays them (default long); N threads read and\n"
+               "                              write files (default: one per core)",
      tarnwick::cli::CmdExport},
     {"check", "check GAME_FOLDER [--captures FILE]\n"
               "                              open the game as start-up does and print the counts of\n"
