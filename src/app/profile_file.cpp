@@ -254,29 +254,6 @@ bool ReplaceFile(const std::string& path, const std::string& content, Failure_T&
                                true);
 }
 
-// Whether the file at path may be replaced: it is missing, or it is a
-// regular file with its owner's write bit set that this process may write.
-// The mode bits decide even for root, who may write anything.
-bool MayReplace(const std::string& path, Failure_T& why)
-{
-    struct stat st;
-    if (::stat(path.c_str(), &st) != 0) {
-        if (errno == ENOENT)
-            return true;
-        why = Failure_T::System(path, errno);
-        return false;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        why = Failure_T::Refused(path, "not a regular file");
-        return false;
-    }
-    if ((st.st_mode & S_IWUSR) == 0 || ::access(path.c_str(), W_OK) != 0) {
-        why = Failure_T::Refused(path, "read-only, left as it is");
-        return false;
-    }
-    return true;
-}
-
 // A settings file reached through a symbolic link is changed where it lies.
 std::string WriteTarget(const std::string& path)
 {
@@ -369,7 +346,7 @@ bool CProfileFile::WriteProfileStrings(std::span<const ProfileChange_T> changes,
     // A file the user may not change stays exactly as it is, as does one
     // that could not be read: rewriting it would lose what it holds. This
     // first look spares such a file a lock file beside it.
-    if (!MayReplace(target, why))
+    if (!MayReplaceFile(target, why))
         return false;
     if (const std::string folder = ParentFolder(target); !folder.empty() && !MakeFolders(folder, why))
         return false;
@@ -380,7 +357,7 @@ bool CProfileFile::WriteProfileStrings(std::span<const ProfileChange_T> changes,
     }
     // Under the lock the file is as the last writer left it: this save
     // builds on that, not on what was loaded.
-    if (!MayReplace(target, why))
+    if (!MayReplaceFile(target, why))
         return false;
     ProfileText_T file = ReadProfile(target);
     if (file.state != ProfileState::kAbsent && file.state != ProfileState::kUsable) {

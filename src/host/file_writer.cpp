@@ -549,6 +549,41 @@ bool CAtomicFile::Commit(Failure_T& failure, bool sync)
     return true;
 }
 
+namespace {
+
+bool MayReplaceAt(int folder, const std::string& name, int flags, const std::string& shown, Failure_T& why)
+{
+    struct stat st;
+    if (::fstatat(folder, name.c_str(), &st, flags) != 0) {
+        if (errno == ENOENT)
+            return true;
+        why = Failure_T::System(shown, errno);
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        why = Failure_T::Refused(shown, "not a regular file");
+        return false;
+    }
+    // Seen as a regular file just now: faccessat follows nothing here.
+    if ((st.st_mode & S_IWUSR) == 0 || ::faccessat(folder, name.c_str(), W_OK, 0) != 0) {
+        why = Failure_T::Refused(shown, "read-only, left as it is");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool MayReplaceFile(const std::string& path, Failure_T& why)
+{
+    return MayReplaceAt(AT_FDCWD, path, 0, path, why);
+}
+
+bool MayReplaceFile(int folder, const std::string& name, const std::string& shown, Failure_T& why)
+{
+    return MayReplaceAt(folder, name, AT_SYMLINK_NOFOLLOW, shown, why);
+}
+
 bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes, Failure_T& failure,
                          bool sync)
 {

@@ -156,6 +156,15 @@ private:
     gid_t group = 0;
 };
 
+// Whether a file may be replaced (or removed) as the user left it: it is
+// missing, or it is a regular file whose owner's write bit is set and that
+// this process may write. The mode bits decide even for root, who may write
+// anything. A path is the user's own, links included; name in folder (a
+// descriptor) is looked at without following a link, which is no regular
+// file. why names shown.
+bool MayReplaceFile(const std::string& path, Failure_T& why);
+bool MayReplaceFile(int folder, const std::string& name, const std::string& shown, Failure_T& why);
+
 // The whole file at once, through CAtomicFile.
 bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes, Failure_T& failure,
                          bool sync = false);

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 
@@ -97,7 +98,12 @@ bool CFolderListing::KindOf(std::string_view relative, PathKind& kind, Failure_T
     }
 }
 
-bool CFolderListing::HasEntries(bool& any, Failure_T& failure) const
+namespace {
+
+// Calls take with each name in folder but "." and "..", until it gives
+// false.
+template <typename Take>
+bool ForEachName(const CFileDescriptor& root, const std::string& path, Take take, Failure_T& failure)
 {
     const int listing = root.IsOpen() ? ::openat(root.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : -1;
     if (listing < 0) {
@@ -110,20 +116,48 @@ bool CFolderListing::HasEntries(bool& any, Failure_T& failure) const
         ::close(listing);
         return false;
     }
-    any = false;
-    errno = 0;
-    while (const dirent* e = ::readdir(dir.get())) {
+    for (;;) {
+        // take may touch errno: only readdir's own is wanted.
+        errno = 0;
+        const dirent* e = ::readdir(dir.get());
+        if (!e)
+            break;
         const std::string_view name = e->d_name;
-        if (name != "." && name != "..") {
-            any = true;
+        if (name != "." && name != ".." && !take(name))
             return true;
-        }
     }
     if (errno != 0) {
         failure = Failure_T::System(path, errno);
         return false;
     }
     return true;
+}
+
+}  // namespace
+
+bool CFolderListing::HasEntries(bool& any, Failure_T& failure) const
+{
+    any = false;
+    // The first name is enough.
+    const auto stop = [&any](std::string_view) {
+        any = true;
+        return false;
+    };
+    return ForEachName(root, path, stop, failure);
+}
+
+bool CFolderListing::Names(std::vector<std::string>& names, Failure_T& failure) const
+{
+    names.clear();
+    const auto keep = [&names](std::string_view name) {
+        names.emplace_back(name);
+        return true;
+    };
+    const bool listed = ForEachName(root, path, keep, failure);
+    if (!listed)
+        names.clear();
+    std::sort(names.begin(), names.end());
+    return listed;
 }
 
 bool CFolderListing::ReadFile(const std::string& name, std::uint64_t limit, std::string& bytes,

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "host/failure.h"
 #include "host/file_writer.h"
@@ -29,6 +30,10 @@ public:
 
     // Whether the folder holds any entry; reads only until the first.
     bool HasEntries(bool& any, Failure_T& failure) const;
+    // The names the folder holds (not "." and ".."), sorted by their bytes
+    // so that what is done with them does not depend on the file system's
+    // order.
+    bool Names(std::vector<std::string>& names, Failure_T& failure) const;
 
     // The regular file name in the folder, whole, into bytes. A link, a
     // folder or anything else is refused without being read; so is a file

@@ -31,12 +31,14 @@ std::string CollectionFileText(const LineCollection_T& collection);
 // Reads a collection file. False, with why saying which line is wrong, when
 // it is not UTF-8, has no name or holds a line that is not "talkId:lineNo"
 // (whole decimal numbers that fit 32 bits). Blank lines and "\r" before a
-// line's end are allowed; a line named twice is kept once, where it came
-// first.
+// line's end are allowed, and so are a byte order mark at the start and a
+// last line without its "\n"; a line named twice is kept once, where it
+// came first. On false, out is left as it was.
 bool ParseCollectionFile(std::string_view bytes, LineCollection_T& out, std::string& why);
 
 // Whether name can be a collection's: not empty, not only spaces, valid
-// UTF-8, no line break or other control character, at most
+// UTF-8, no line break or other control character, no U+FEFF (a byte order
+// mark, which a reader of the file would skip), at most
 // kMaxCollectionNameBytes bytes.
 inline constexpr std::size_t kMaxCollectionNameBytes = 200;
 bool IsCollectionName(std::string_view name);
