@@ -576,5 +576,9 @@ Released under the MIT license; no warranty.</translation>
         <translation>These collection files could not be read and are left as they are:
 %1</translation>
     </message>
+    <message>
+        <source>(all speakers)</source>
+        <translation>(all speakers)</translation>
+    </message>
 </context>
 </TS>

@@ -574,5 +574,9 @@ MIT ライセンスで公開しています。無保証です。</translation>
         <translation>次のコレクションファイルは読み込めなかったため、そのままにしてあります:
 %1</translation>
     </message>
+    <message>
+        <source>(all speakers)</source>
+        <translation type="unfinished">(すべての話者)</translation>
+    </message>
 </context>
 </TS>

@@ -10,7 +10,7 @@ namespace tarnwick {
 MarkState_T CurrentMarkState(const CSelectorModel& captureCombo, const CSelectorModel& itemCombo,
                              const CTalkListModel& list)
 {
-    return {captureCombo.SelectedIndex(), itemCombo.SelectedIndex(), list.Marks()};
+    return {.captureIndex = captureCombo.SelectedIndex(), .itemIndex = itemCombo.SelectedIndex(), .marks = list.Marks()};
 }
 
 void ApplyMarkState(const MarkState_T& state, CSelectorModel& captureCombo, CSelectorModel& itemCombo,

@@ -6,6 +6,8 @@
 #include <QLineEdit>
 #include <QSignalBlocker>
 #include <QStandardItemModel>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 
 #include "ui/game_text.h"
 
@@ -59,6 +61,15 @@ int CSpeakerCombo::EntryOf(const std::optional<std::string>& cast) const
             return static_cast<int>(i) + 1;
     }
     return 0;
+}
+
+int CSpeakerCombo::WidthFor(const QString& text) const
+{
+    QStyleOptionComboBox option;
+    initStyleOption(&option);
+    const QSize contents(fontMetrics().horizontalAdvance(text) + fontMetrics().averageCharWidth(),
+                         fontMetrics().height());
+    return style()->sizeFromContents(QStyle::CT_ComboBox, &option, contents, this).width();
 }
 
 int CSpeakerCombo::EntryTyped(const QString& typed) const

@@ -28,6 +28,8 @@ public:
     std::optional<std::string> SpeakerAt(int index) const;
     // The entry of a cast, 0 for nothing or one not listed.
     int EntryOf(const std::optional<std::string>& cast) const;
+    // The width that shows text whole in the field.
+    int WidthFor(const QString& text) const;
 
 signals:
     // The user chose entry index (0: all speakers; see SpeakerAt).

@@ -152,6 +152,18 @@ void CTarnwickDlg::CreateControls()
         combo->setMinimumWidth(du.X(80));
         selectors->addWidget(combo, 1);
     }
+    // The speaker narrows the list as the search above it does; its label
+    // names it for a screen reader.
+    auto* speakerLabel = Named(new QLabel(tr("Speaker"), this), "speakerLabel");
+    speakerCombo = Named(new CSpeakerCombo(this), "speakerCombo");
+    speakerLabel->setBuddy(speakerCombo);
+    speakerCombo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    speakerCombo->setMinimumWidth(speakerCombo->WidthFor(tr("(all speakers)")));
+    auto* speaker = new QHBoxLayout;
+    speaker->setSpacing(du.X(2));
+    speaker->addWidget(speakerLabel);
+    speaker->addWidget(speakerCombo, 1);
+    selectors->addLayout(speaker, 1);
     talkList = Named(new CTalkListView(this), "talkList");
     talkList->setMinimumHeight(6 * talkList->fontMetrics().height());
 
@@ -249,11 +261,6 @@ QHBoxLayout* CTarnwickDlg::CreateStartRow(const CDialogUnits& du)
     searchField->setMinimumWidth(
         std::max(du.X(40), searchField->fontMetrics().horizontalAdvance(searchField->placeholderText()) + du.X(12)));
     row->addWidget(searchField, 1);
-    row->addSpacing(du.X(2));
-    speakerCombo = Named(new CSpeakerCombo(this), "speakerCombo");
-    speakerCombo->setMinimumContentsLength(8);
-    speakerCombo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    row->addWidget(speakerCombo, 1);
     row->addSpacing(du.X(2));
     searchCount = Named(new QLabel(this), "searchCount");
     searchCount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);

@@ -73,6 +73,10 @@ TEST_F(WindowPlaceTest, APlaceComesBackThroughTheSettingsFile)
 
     Window_T after(dir);
     after.Restore(back);
+    EXPECT_EQ(after.selection.SearchText(), place.search);
+    EXPECT_EQ(after.list.RowCount(), 0u);  // no line holds those words
+    after.selection.SetSearch("");
+    RestoreRow(back, after.list);
     EXPECT_EQ(after.captureCombo.SelectedIndex(), 1);
     EXPECT_EQ(after.itemCombo.SelectedIndex(), 3);
     EXPECT_FALSE(after.list.IsChecked(1));

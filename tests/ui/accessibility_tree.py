@@ -97,11 +97,15 @@ def main():
     for wanted in (capture, item):
         if wanted not in combos:
             failures.append("no selector showing %r among %r" % (wanted, combos))
-    # The speaker selector by its name, with its field that takes typing.
-    if not any(role == "combo box" and (n.name == speaker or
-                                        any(c is not None and c.name == speaker for c in n))
-               for n, role, _ in nodes):
-        failures.append("no selector named %r among %r" % (speaker, combos))
+    # The speaker selector by its name: a selector is named by what it
+    # shows, and its label names what it is.
+    def labels(node):
+        return [relation.getTarget(i).name for relation in node.getRelationSet()
+                if relation.getRelationType() == pyatspi.RELATION_LABELLED_BY
+                for i in range(relation.getNTargets())]
+    if not any(role == "combo box" and speaker in labels(n) for n, role, _ in nodes):
+        failures.append("no selector labelled %r among %r" % (speaker, [(c, labels(n)) for n, role, _ in nodes
+                                                                          if role == "combo box" for c in [n.name]]))
     sliders = [n for n, role, _ in nodes if role == "slider"]
     if not sliders or not sliders[0].description.endswith(" dB"):
         failures.append("the volume slider does not tell its decibels")

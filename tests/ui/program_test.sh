@@ -13,7 +13,7 @@ dir="$(mktemp -d)"
 pid=
 holder=
 xvfb=
-trap 'kill -9 "$pid" $holder $xvfb 2>/dev/null; rm -rf "$dir"' EXIT
+trap '[[ -n $holder ]] && pkill -9 -P "$holder"; kill -9 "$pid" $holder $xvfb 2>/dev/null; rm -rf "$dir"' EXIT
 cp "$exe" "$dir/tarnwick"
 # A runtime folder of the test's own, with no bus socket in it.
 export XDG_RUNTIME_DIR="$dir/run"
@@ -88,8 +88,9 @@ fi
 chmod 644 "$dir/tarnwick.ini"
 printf '[SYSTEM]\r\nVeyAppPath=%s\r\nPlayMode=7\r\n' "$game" >"$dir/tarnwick.ini"
 cp "$dir/tarnwick.ini" "$dir/before.ini"
-# -o: the lock stays with flock itself, which the test ends.
-flock -o "$dir/tarnwick.ini.lock" sleep 120 &
+# -o: the lock stays with flock itself, which the test ends with its
+# sleep; neither keeps the test's output open.
+flock -o "$dir/tarnwick.ini.lock" sleep 120 </dev/null >/dev/null 2>&1 &
 holder=$!
 QT_QPA_PLATFORM=offscreen "$dir/tarnwick" >"$dir/out.log" 2>&1 &
 pid=$!
@@ -105,7 +106,8 @@ if [[ "$status" -ne 0 || "$waited" -lt 4 ]] || ! cmp -s "$dir/before.ini" "$dir/
    ! grep -qF "tarnwick: settings not saved: $dir/tarnwick.ini.lock: locked by another process" "$dir/out.log"; then
   echo "FAIL: status $status after ${waited}s with the lock held:"; cat "$dir/out.log"; exit 1
 fi
-kill "$holder"
+pkill -P "$holder"
+kill "$holder" 2>/dev/null
 wait "$holder" 2>/dev/null
 holder=
 

@@ -256,6 +256,7 @@ TEST_F(DialogTest, SpaceTogglesTheCurrentRowsMark)
         // Shift+arrows select more rows; Space gives them all the mark the
         // current row lacks, as one step to undo.
         dlg.TalkRows().SetChecked(5, false);
+        dlg.Selection().CommitMarks();
         QTest::keyClick(list, Qt::Key_Down, Qt::ShiftModifier);
         QTest::keyClick(list, Qt::Key_Down, Qt::ShiftModifier);
         EXPECT_EQ(list->SelectedRows(), (std::vector<std::size_t>{4, 5, 6}));
@@ -305,8 +306,10 @@ void TypeSpeaker(CSpeakerCombo* combo, const QString& name)
     combo->setFocus();
     combo->lineEdit()->selectAll();
     QTest::keyClick(combo, Qt::Key_Backspace);
-    if (!name.isEmpty())
-        QTest::keyClicks(combo->lineEdit(), name);
+    for (const QChar c : name) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(combo->lineEdit(), &press);
+    }
     if (QWidget* popup = combo->completer()->popup(); popup->isVisible())
         popup->hide();
     QTest::keyClick(combo, Qt::Key_Return);
