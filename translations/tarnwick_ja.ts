@@ -576,7 +576,7 @@ MIT ライセンスで公開しています。無保証です。</translation>
     </message>
     <message>
         <source>(all speakers)</source>
-        <translation type="unfinished">(すべての話者)</translation>
+        <translation>(すべての話者)</translation>
     </message>
 </context>
 </TS>
