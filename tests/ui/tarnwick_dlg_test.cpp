@@ -401,7 +401,13 @@ TEST_F(DialogTest, TwoSpeakersMarkedByFiltersBecomeACollectionKeptForTheNextStar
         ASSERT_EQ(app.Collections().Find("Sara and Teo"), 0);
         TypeSpeaker(speaker, GameText(b.cast));  // kept for the next start
     });
+    // A damaged collection is told of once, and stays as it is.
+    program.Write("collections/broken.txt", "broken\nnot a line\n");
     Run([&](CTarnwickDlg& dlg, CTarnwickApp&) {
+        QMessageBox* told = nullptr;
+        QTRY_VERIFY((told = dlg.findChild<QMessageBox*>(QStringLiteral("collectionProblems"))) && told->isVisible());
+        EXPECT_TRUE(told->text().contains(QStringLiteral("broken.txt"))) << told->text().toStdString();
+        told->accept();
         auto* capture = Child<QComboBox>(dlg, "captureCombo");
         EXPECT_EQ(capture->itemText(capture->count() - 1), QStringLiteral("\u2605 Sara and Teo"));
         EXPECT_TRUE(dlg.Selection().Speaker().has_value());
@@ -429,6 +435,8 @@ TEST_F(DialogTest, TwoSpeakersMarkedByFiltersBecomeACollectionKeptForTheNextStar
         answer.stop();
         EXPECT_EQ(capture->currentIndex(), 0);
         EXPECT_FALSE(capture->itemText(capture->count() - 1).startsWith(QChar(0x2605)));
+        EXPECT_EQ(test::ReadFileText(program / "collections/broken.txt"), "broken\nnot a line\n");
+        std::filesystem::remove(program / "collections/broken.txt");
         EXPECT_TRUE(std::filesystem::is_empty(program / "collections"));
     }, true, false);
 }
