@@ -2,20 +2,15 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cerrno>
-#include <chrono>
-#include <limits>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
-#include <thread>
 
 #include "archive/archive_set.h"
 #include "archive/archive_table.h"
 #include "host/cp932_text.h"
 #include "host/file_writer.h"
 #include "host/host_path.h"
+#include "host/ordered_run.h"
 #include "sound/voice_output.h"
 #include "sound/wav_file.h"
 #include "talk/veyqel_talk.h"
@@ -366,110 +361,66 @@ bool CLineExport::Step()
     return !stopped;
 }
 
-namespace {
-
-// Claimed past every job: no worker takes another.
-constexpr std::size_t kNoMoreJobs = std::numeric_limits<std::size_t>::max() / 2;
-constexpr auto kProgressEvery = std::chrono::milliseconds(50);
-// More threads than this only wait on the disk.
-constexpr unsigned kMostJobs = 64;
-
-}  // namespace
-
 bool CLineExport::Run(unsigned jobs, const std::function<bool(std::size_t)>& progress)
 {
     if (IsDone() || stopped || !out.IsOpen() || !EnsureListAhead())
         return IsDone();
     // Each file is one job, written once, for the first line that names
-    // it. A line's new files are one group: a worker takes a whole group,
-    // and groups are taken in list order, so the groups done, once the
-    // workers are gone, are always the first ones and every file written
-    // belongs to a line that can be listed.
+    // it. A line's new files are one group, and groups are taken in list
+    // order, so the groups done are always the first ones and every file
+    // written belongs to a line that can be listed.
     const std::size_t first = counts.linesDone;
     std::vector<std::size_t> groupLine;  // the line each group belongs to
     for (std::size_t i = first; i < rows.size(); ++i) {
         if (plans[i].JobCount() != 0)
             groupLine.push_back(i);
     }
-    std::vector<FileJob_T>& files = fileJobs;
-    std::vector<FileResult_T> results(files.size());
-    const auto done = std::make_unique<std::atomic<bool>[]>(groupLine.size());
-    std::atomic<std::size_t> nextGroup{0};
-    unsigned working = 0;  // threads not yet gone, under mutex
-    std::mutex mutex;
-    std::condition_variable ended;  // a worker is gone
-    auto work = [&](CArchiveSet& reader) {
+    std::vector<FileResult_T> results(fileJobs.size());
+    // Each thread reads with a state of its own over the archives open.
+    struct Reader_T {
+        CArchiveSet set;
         std::vector<std::uint8_t> block;  // this thread's decoded clip
-        for (std::size_t g = nextGroup++; g < groupLine.size(); g = nextGroup++) {
-            const LinePlan_T& plan = plans[groupLine[g]];
-            bool stops = false;
-            for (std::size_t j = plan.firstJob; j < plan.firstJob + plan.JobCount(); ++j) {
-                results[j] = Produce(files[j], reader, block);
-                stops = stops || results[j].stops;
-            }
-            // The lines after this one will not be listed.
-            if (stops)
-                nextGroup = kNoMoreJobs;
-            done[g].store(true, std::memory_order_release);
-        }
-        const std::lock_guard<std::mutex> lock(mutex);
-        --working;
-        ended.notify_one();
     };
-
-    jobs = std::clamp(jobs, 1u, kMostJobs);
-    std::vector<std::unique_ptr<CArchiveSet>> readers;
-    std::vector<std::thread> threads;
-    for (unsigned t = 0; t < jobs && t < groupLine.size(); ++t) {
-        try {
-            auto reader = std::make_unique<CArchiveSet>();
-            reader->ReadThrough(archives);
-            reader->KeepDataFileOpen(true);
-            readers.push_back(std::move(reader));
-            const std::lock_guard<std::mutex> lock(mutex);
-            threads.emplace_back(work, std::ref(*readers.back()));
-            ++working;
-        } catch (const std::exception&) {
-            break;  // no thread: the ones running do the rest
-        }
-    }
-    if (threads.empty() && !groupLine.empty()) {
-        // Not even one thread: this one does it all.
-        working = 1;
-        work(archives);
-    }
-
-    // Lines are listed here, in order, as their groups are done: from time
-    // to time while the workers go on (waking for each file would cost
-    // more than the file), and all the rest once they are gone.
-    std::size_t line = first, group = 0;
-    auto commitDone = [&] {
-        for (; line < rows.size(); ++line) {
+    Reader_T own;
+    own.set.ReadThrough(archives);
+    std::size_t line = first;
+    // The lines up to the group's, which have no new file of their own.
+    auto commitUpTo = [&](std::size_t last) {
+        for (; line <= last && line < rows.size(); ++line) {
             const LinePlan_T& plan = plans[line];
             const std::size_t count = plan.JobCount();
-            if (count != 0 && !done[group].load(std::memory_order_acquire))
-                break;
-            group += count != 0;
-            CommitLine(*rows[counts.linesDone], plan, std::span(files).subspan(plan.firstJob, count),
+            CommitLine(*rows[line], plan, std::span(fileJobs).subspan(plan.firstJob, count),
                        std::span(results).subspan(plan.firstJob, count));
         }
     };
     bool cancelled = false;
-    for (;;) {
-        if (!cancelled && progress && !progress(counts.linesDone)) {
-            cancelled = true;
-            nextGroup = kNoMoreJobs;
-        }
-        std::unique_lock<std::mutex> lock(mutex);
-        const bool gone = ended.wait_for(lock, kProgressEvery, [&] { return working == 0; });
-        lock.unlock();
-        commitDone();
-        if (gone)
-            break;
-    }
-    nextGroup = kNoMoreJobs;
-    for (std::thread& thread : threads)
-        thread.join();
+    const std::size_t groupsDone = RunInOrder<Reader_T>(
+        groupLine.size(), {.jobs = jobs},
+        [this] {
+            auto reader = std::make_unique<Reader_T>();
+            reader->set.ReadThrough(archives);
+            reader->set.KeepDataFileOpen(true);
+            return reader;
+        },
+        own,
+        [&](std::size_t g, Reader_T& reader) {
+            const LinePlan_T& plan = plans[groupLine[g]];
+            bool stops = false;
+            for (std::size_t j = plan.firstJob; j < plan.firstJob + plan.JobCount(); ++j) {
+                results[j] = Produce(fileJobs[j], reader.set, reader.block);
+                stops = stops || results[j].stops;
+            }
+            // The lines after this one will not be listed.
+            return !stops;
+        },
+        [&](std::size_t g) { commitUpTo(groupLine[g]); },
+        [&] {
+            cancelled = cancelled || (progress && !progress(counts.linesDone));
+            return !cancelled;
+        });
+    // The lines after the last group name only files written already.
+    if (groupsDone == groupLine.size())
+        commitUpTo(rows.size());
     return IsDone();
 }
 

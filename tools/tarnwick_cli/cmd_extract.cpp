@@ -1,11 +1,8 @@
 // extract: an archive's entries as ordinary files, the archive opened once.
 #include <algorithm>
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
@@ -20,6 +17,7 @@
 #include "host/cp932_text.h"
 #include "host/file_writer.h"
 #include "host/host_path.h"
+#include "host/ordered_run.h"
 #include "sound/voice_output.h"
 #include "text_out.h"
 
@@ -103,55 +101,32 @@ public:
         for (const std::uint32_t k : entries)
             tasks.push_back(Plan(k));
         std::vector<Outcome_T> outcomes(tasks.size());
-        const auto done = std::make_unique<std::atomic<bool>[]>(tasks.size());
-        std::atomic<std::size_t> next{0};
-        std::mutex mutex;
-        std::condition_variable ended;
-        unsigned working = 0;
-        auto work = [&](CArchiveSet& reader) {
-            for (std::size_t i = next++; i < tasks.size(); i = next++) {
-                if (tasks[i].message.empty())
-                    outcomes[i] = Write(reader, tasks[i]);
-                done[i].store(true, std::memory_order_release);
-            }
-            const std::lock_guard<std::mutex> lock(mutex);
-            --working;
-            ended.notify_one();
-        };
-        std::vector<std::unique_ptr<CArchiveSet>> readers;
-        std::vector<std::thread> threads;
-        for (unsigned t = 0; t < jobs && t < tasks.size(); ++t) {
-            try {
-                readers.push_back(std::make_unique<CArchiveSet>());
-                readers.back()->ReadThrough(set);
-                readers.back()->KeepDataFileOpen(true);
-                const std::lock_guard<std::mutex> lock(mutex);
-                threads.emplace_back(work, std::ref(*readers.back()));
-                ++working;
-            } catch (const std::exception&) {
-                break;  // the threads running do the rest
-            }
-        }
-        if (threads.empty()) {
-            working = 1;
-            work(set);
-        }
         std::size_t taken = 0;
         // A signal stops the threads after the files in hand, each finished
         // or dropped.
         AskToStopOnSignals(true);
-        for (bool gone = false; !gone;) {
-            if (StopSignal() != 0)
-                next = tasks.size();
-            std::unique_lock<std::mutex> lock(mutex);
-            gone = ended.wait_for(lock, std::chrono::milliseconds(50), [&] { return working == 0; });
-            lock.unlock();
-            for (; taken < tasks.size() && done[taken].load(std::memory_order_acquire); ++taken)
-                Take(tasks[taken], outcomes[taken]);
-            progress.Show(taken);
-        }
-        for (std::thread& thread : threads)
-            thread.join();
+        RunInOrder<CArchiveSet>(
+            tasks.size(), {.jobs = jobs},
+            [this] {
+                auto reader = std::make_unique<CArchiveSet>();
+                reader->ReadThrough(set);
+                reader->KeepDataFileOpen(true);
+                return reader;
+            },
+            set,
+            [&](std::size_t i, CArchiveSet& reader) {
+                if (tasks[i].message.empty())
+                    outcomes[i] = Write(reader, tasks[i]);
+                return true;
+            },
+            [&](std::size_t i) {
+                Take(tasks[i], outcomes[i]);
+                taken = i + 1;
+            },
+            [&] {
+                progress.Show(taken);
+                return StopSignal() == 0;
+            });
     }
 
     void Fail(const std::string& message)
