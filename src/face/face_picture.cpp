@@ -2,6 +2,7 @@
 
 #include <spng.h>
 
+#include <cstdlib>
 #include <limits>
 #include <new>
 #include <utility>
@@ -87,6 +88,45 @@ bool DecodeFacePng(std::span<const std::uint8_t> png, FacePicture_T& picture)
     SwapRedAndBlue(decoded);
     picture = std::move(decoded);
     return true;
+}
+
+namespace {
+
+struct MallocFree {
+    void operator()(void* p) const { std::free(p); }
+};
+
+}  // namespace
+
+std::optional<std::vector<std::uint8_t>> EncodeRgbPng(const FacePicture_T& picture)
+{
+    if (picture.IsEmpty())
+        return std::nullopt;
+    std::vector<std::uint8_t> rgb;
+    rgb.reserve(static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height) * 3);
+    for (int y = 0; y < picture.height; ++y) {
+        const std::uint8_t* p = picture.Row(y);
+        for (int x = 0; x < picture.width; ++x, p += 4)
+            rgb.insert(rgb.end(), {p[2], p[1], p[0]});
+    }
+    const SpngContext ctx(spng_ctx_new(SPNG_CTX_ENCODER));
+    if (!ctx || spng_set_option(ctx.get(), SPNG_ENCODE_TO_BUFFER, 1) != 0)
+        return std::nullopt;
+    spng_ihdr ihdr{};
+    ihdr.width = static_cast<std::uint32_t>(picture.width);
+    ihdr.height = static_cast<std::uint32_t>(picture.height);
+    ihdr.bit_depth = 8;
+    ihdr.color_type = SPNG_COLOR_TYPE_TRUECOLOR;
+    if (spng_set_ihdr(ctx.get(), &ihdr) != 0 ||
+        spng_encode_image(ctx.get(), rgb.data(), rgb.size(), SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE) != 0)
+        return std::nullopt;
+    std::size_t length = 0;
+    int error = 0;
+    const std::unique_ptr<void, MallocFree> png(spng_get_png_buffer(ctx.get(), &length, &error));
+    if (!png || error != 0)
+        return std::nullopt;
+    const auto* bytes = static_cast<const std::uint8_t*>(png.get());
+    return std::vector<std::uint8_t>(bytes, bytes + length);
 }
 
 }  // namespace tarnwick

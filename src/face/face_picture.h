@@ -5,7 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
+#include <vector>
 
 namespace tarnwick {
 
@@ -36,5 +38,9 @@ bool AllocatePicture(FacePicture_T& picture, int width, int height);
 // byte. False (and an empty picture) for anything that is not a complete,
 // undamaged PNG of at most kMaxFaceSide x kMaxFaceSide pixels.
 bool DecodeFacePng(std::span<const std::uint8_t> png, FacePicture_T& picture);
+
+// A picture (a framed face) as an 8-bit RGB PNG, alpha dropped; nothing
+// when the encoder fails.
+std::optional<std::vector<std::uint8_t>> EncodeRgbPng(const FacePicture_T& picture);
 
 }  // namespace tarnwick

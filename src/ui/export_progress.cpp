@@ -25,20 +25,19 @@ namespace tarnwick {
 
 namespace {
 
-// A set of its own for the export: the window's set keeps serving the
-// walk, whose clip may still be reading the shared buffer.
+// A reader of its own over the game the window has open: the window's set
+// keeps serving the walk, whose clip may still be reading its buffer, and
+// nothing is opened a second time.
 std::unique_ptr<CArchiveSet> ExportArchives(const CTarnwickApp& app, Failure_T& why)
 {
-    auto set = std::make_unique<CArchiveSet>();
-    GameRequest_T request;
-    request.folder = app.Archives().GameFolder();
-    request.programFolder = app.Archives().ProgramFolder();
-    request.archives = {kFaceArchive, kLongVoiceArchive, kShortVoiceArchive};
-    request.talkTable = false;
-    if (GameFailure_T failed; !OpenGameArchives(request, *set, failed)) {
-        why = failed.why;
-        return nullptr;
+    for (const int n : {kFaceArchive, kLongVoiceArchive, kShortVoiceArchive}) {
+        if (!app.Archives().IsOpen(n)) {
+            why = Failure_T::NotFound("archive " + std::to_string(n), app.Archives().GameFolder());
+            return nullptr;
+        }
     }
+    auto set = std::make_unique<CArchiveSet>();
+    set->ReadThrough(app.Archives());
     return set;
 }
 

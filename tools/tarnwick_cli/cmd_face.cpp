@@ -1,6 +1,5 @@
 // face: a face picture fetched and framed as the window draws it, written
 // as a PNG.
-#include <spng.h>
 
 #include <charconv>
 #include <cstdlib>
@@ -17,6 +16,7 @@
 #include "commands.h"
 #include "face/face_cache.h"
 #include "face/face_draw.h"
+#include "face/face_picture.h"
 
 namespace tarnwick::cli {
 
@@ -86,43 +86,6 @@ int ParseFaceArgs(Args args, FaceArgs_T& out)
     return kExitOk;
 }
 
-struct SpngFree {
-    void operator()(spng_ctx* ctx) const { spng_ctx_free(ctx); }
-};
-struct MallocFree {
-    void operator()(void* p) const { std::free(p); }
-};
-
-// The frame as an 8-bit RGB PNG; nothing when the encoder fails.
-std::optional<std::vector<std::uint8_t>> EncodeFramePng(const FaceFrame_T& frame)
-{
-    std::vector<std::uint8_t> rgb;
-    rgb.reserve(static_cast<std::size_t>(frame.width) * frame.height * 3);
-    for (int y = 0; y < frame.height; ++y) {
-        const std::uint8_t* p = frame.Row(y);
-        for (int x = 0; x < frame.width; ++x, p += 4)
-            rgb.insert(rgb.end(), {p[2], p[1], p[0]});
-    }
-    const std::unique_ptr<spng_ctx, SpngFree> ctx(spng_ctx_new(SPNG_CTX_ENCODER));
-    if (!ctx || spng_set_option(ctx.get(), SPNG_ENCODE_TO_BUFFER, 1) != 0)
-        return std::nullopt;
-    spng_ihdr ihdr{};
-    ihdr.width = static_cast<std::uint32_t>(frame.width);
-    ihdr.height = static_cast<std::uint32_t>(frame.height);
-    ihdr.bit_depth = 8;
-    ihdr.color_type = SPNG_COLOR_TYPE_TRUECOLOR;
-    if (spng_set_ihdr(ctx.get(), &ihdr) != 0 ||
-        spng_encode_image(ctx.get(), rgb.data(), rgb.size(), SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE) != 0)
-        return std::nullopt;
-    std::size_t length = 0;
-    int error = 0;
-    const std::unique_ptr<void, MallocFree> png(spng_get_png_buffer(ctx.get(), &length, &error));
-    if (!png || error != 0)
-        return std::nullopt;
-    const auto* bytes = static_cast<const std::uint8_t*>(png.get());
-    return std::vector<std::uint8_t>(bytes, bytes + length);
-}
-
 }  // namespace
 
 int CmdFace(const Context_T& context, Args args)
@@ -142,7 +105,7 @@ int CmdFace(const Context_T& context, Args args)
     const FaceFrame_T frame = DrawFaceImage(face.frameStyle, face.frameWidth, face.frameHeight, picture->image);
     if (frame.IsEmpty())
         return Failure("out of memory drawing the frame");
-    const std::optional<std::vector<std::uint8_t>> png = EncodeFramePng(frame);
+    const std::optional<std::vector<std::uint8_t>> png = EncodeRgbPng(frame);
     if (!png)
         return Failure("cannot encode the frame as PNG");
     return WriteOutputFile(face.outPath, *png);
