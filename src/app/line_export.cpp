@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdio>
 #include <memory>
 
 #include "archive/archive_set.h"
@@ -14,6 +15,8 @@
 #include "sound/voice_output.h"
 #include "sound/wav_file.h"
 #include "talk/veyqel_talk.h"
+#include "face/face_draw.h"
+#include "face/face_picture.h"
 #include "walk/talk_walker.h"
 
 namespace tarnwick {
@@ -192,8 +195,8 @@ std::string LineKey(const CVeyQelTalkElm& line)
 }  // namespace
 
 CLineExport::CLineExport(CArchiveSet& a, std::string folder, std::vector<const CVeyQelTalkElm*> r, PlayMode_T mode,
-                         VoiceFileFormat f)
-    : archives(a), outFolder(std::move(folder)), rows(std::move(r)), playMode(mode), format(f)
+                         LineExportOptions_T o)
+    : archives(a), outFolder(std::move(folder)), rows(std::move(r)), playMode(mode), options(std::move(o))
 {
 }
 
@@ -209,6 +212,7 @@ bool CLineExport::Begin(Failure_T& why)
     voiceFiles.clear();
     faceFiles.clear();
     fileJobs.clear();
+    clipCount = 0;
     plans.clear();
     plans.reserve(rows.size());
     for (const CVeyQelTalkElm* line : rows)
@@ -314,14 +318,14 @@ CLineExport::LinePlan_T CLineExport::PlanLine(const CVeyQelTalkElm& line)
     const ClipKind_T kind = ClipKindFor(playMode, line.voiceKind);
     if (kind != ClipKind_T::kSilent) {
         const std::string entry = line.VoiceEntryName();
-        std::string file = WithExtension(entry, format == VoiceFileFormat::kWav ? ".wav" : ".ogg");
+        std::string file = WithExtension(entry, options.format == VoiceFileFormat::kWav ? ".wav" : ".ogg");
         // A clip shared by several rows is written for the first of them.
         const auto [known, added] = voiceFiles.try_emplace(file);
         plan.voice = &known->second;
         plan.newVoice = added;
         if (added) {
             known->second.planned = std::string(kVoiceFolderName) + "/" + file;
-            jobs.push_back({false, kind, entry, std::move(file)});
+            jobs.push_back({false, kind, entry, std::move(file), &line, ++clipCount});
         }
     }
     std::string face = line.FaceEntryName();
@@ -330,7 +334,7 @@ CLineExport::LinePlan_T CLineExport::PlanLine(const CVeyQelTalkElm& line)
     plan.newFace = added;
     if (added) {
         known->second.planned = std::string(kFaceFolderName) + "/" + face;
-        jobs.push_back({true, kind, face, std::move(face)});
+        jobs.push_back({true, kind, face, std::move(face), &line, 0});
     }
     return plan;
 }
@@ -439,6 +443,8 @@ void CLineExport::CommitLine(const CVeyQelTalkElm& line, const LinePlan_T& plan,
         if (plan.voice->missing)
             ++counts.linesWithoutClip;
         voiceFile = plan.voice->shown;
+        if (!voiceFile.empty())
+            playlist.push_back({&line, plan.voice});
     }
     if (plan.newFace)
         Apply(jobs[next], results[next], *plan.face, counts.faceFiles);
@@ -461,6 +467,7 @@ void CLineExport::Apply(const FileJob_T& job, FileResult_T& result, Written_T& f
     if (result.written) {
         ++written;
         file.shown = std::string(job.face ? kFaceFolderName : kVoiceFolderName) + "/" + job.file;
+        file.seconds = result.seconds;
         if (result.cutSeconds != 0)
             cutClips.push_back({file.shown, result.cutSeconds});
     } else if (result.missing) {
@@ -518,17 +525,29 @@ CLineExport::FileResult_T CLineExport::Produce(const FileJob_T& job, CArchiveSet
         }
         return result;
     }
-    if (format == VoiceFileFormat::kOgg) {
+    // First: the picture is read through the reader, whose buffer then
+    // holds the clip.
+    const ClipTags_T tags = options.tagged ? TagsFor(job, reader) : ClipTags_T{};
+    if (options.format == VoiceFileFormat::kOgg) {
         if (reader.ReadEntry(VoiceArchiveFor(job.kind), job.entry, &length)) {
             InvertVoiceBytes(reader.Buffer(), length);
-            result.written = WriteUnder(kVoiceFolderName, job.file, {}, {reader.Buffer(), length}, result);
+            const std::span<const std::uint8_t> stored(reader.Buffer(), length);
+            result.seconds = OggVorbisSeconds(stored);
+            std::vector<std::uint8_t> tagged;
+            Failure_T why;
+            // A clip that cannot be tagged is still the line's clip: kept
+            // as stored.
+            const bool retagged = options.tagged && RetagOggVorbis(stored, tags, tagged, why);
+            result.written = WriteUnder(kVoiceFolderName, job.file, {}, retagged ? std::span<const std::uint8_t>(tagged) : stored, result);
         }
     } else {
         WaveFormat_T wave;
         bool cut = false;
         if (DecodeVoiceClip(reader, job.entry, job.kind, wave, block, cut)) {
-            const std::vector<std::uint8_t> header = WavHeader(wave, block.size());
+            const std::vector<std::uint8_t> header =
+                options.tagged ? TaggedWavHeader(wave, block.size(), tags) : WavHeader(wave, block.size());
             result.written = WriteUnder(kVoiceFolderName, job.file, header, block, result);
+            result.seconds = wave.avgBytesPerSec != 0 ? static_cast<double>(block.size()) / wave.avgBytesPerSec : 0;
             result.cutSeconds = cut ? PcmSeconds(wave, block.size()) : 0;
         } else if (!reader.LastFailure()) {
             result.failures.push_back(Failure_T::Damaged(job.entry, "not an Ogg Vorbis stream it can decode"));
@@ -541,10 +560,86 @@ CLineExport::FileResult_T CLineExport::Produce(const FileJob_T& job, CArchiveSet
     return result;
 }
 
+TagPicture_T FramedFacePicture(CArchiveSet& reader, const CVeyQelTalkElm& line)
+{
+    TagPicture_T picture;
+    std::uint32_t length = 0;
+    FacePicture_T face;
+    if (reader.ReadEntry(kFaceArchive, line.FaceEntryName(), &length, kMaxFaceEntryBytes) &&
+        DecodeFacePng({reader.Buffer(), length}, face)) {
+        const FaceFrame_T frame = DrawFaceImage(line.frameStyle, kTagPictureSide, kTagPictureSide, face);
+        if (std::optional<std::vector<std::uint8_t>> png = EncodeRgbPng(frame)) {
+            picture.png = std::move(*png);
+            picture.width = static_cast<std::uint32_t>(frame.width);
+            picture.height = static_cast<std::uint32_t>(frame.height);
+        }
+    }
+    return picture;
+}
+
+ClipTags_T CLineExport::TagsFor(const FileJob_T& job, CArchiveSet& reader)
+{
+    const CVeyQelTalkElm& line = *job.line;
+    ClipTags_T tags;
+    tags.title = Cp932ToUtf8(LineMarksReplaced(line.talkText(), "\n"));
+    tags.artist = Cp932ToUtf8(line.castName());
+    tags.album = options.album;
+    tags.track = job.track;
+    tags.trackTotal = clipCount;
+    tags.line = std::to_string(line.talkId) + ":" + std::to_string(line.lineNo);
+    tags.picture = PictureFor(line, reader);
+    return tags;
+}
+
+TagPicture_T CLineExport::PictureFor(const CVeyQelTalkElm& line, CArchiveSet& reader)
+{
+    const std::pair<std::string, int> key{line.FaceEntryName(), line.frameStyle};
+    {
+        const std::lock_guard<std::mutex> lock(picturesMutex);
+        if (const auto known = pictures.find(key); known != pictures.end())
+            return known->second;
+    }
+    // Made outside the lock: two threads may make the same one, once each.
+    TagPicture_T picture = FramedFacePicture(reader, line);
+    const std::lock_guard<std::mutex> lock(picturesMutex);
+    return pictures.try_emplace(key, std::move(picture)).first->second;
+}
+
+std::string PlaylistText(std::span<const PlaylistItem_T> items)
+{
+    std::string text = "#EXTM3U\n";
+    for (const PlaylistItem_T& item : items) {
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%.3f", item.seconds);
+        // One line each: the title ends at the text's first break.
+        std::string title = item.cast + " \u2013 " + item.text.substr(0, item.text.find('\n'));
+        std::replace(title.begin(), title.end(), '\r', ' ');
+        text += std::string("#EXTINF:") + seconds + "," + title + "\n" + item.path + "\n";
+    }
+    return text;
+}
+
+bool CLineExport::WritePlaylist()
+{
+    std::vector<PlaylistItem_T> items;
+    items.reserve(playlist.size());
+    for (const PlaylistEntry_T& entry : playlist)
+        items.push_back({entry.clip->seconds, Cp932ToUtf8(entry.line->castName()),
+                         Cp932ToUtf8(LineMarksReplaced(entry.line->talkText(), "\n")), entry.clip->shown});
+    const std::string text = PlaylistText(items);
+    Failure_T why;
+    if (WriteFileAtomically(out, kPlaylistName, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, why))
+        return true;
+    AddFailure(std::move(why), JoinPath(outFolder, kPlaylistName));
+    return false;
+}
+
 bool CLineExport::Finish()
 {
     if (!out.IsOpen())
         return false;
+    if (options.playlist && !stopped)
+        WritePlaylist();
     // Removed first: a run cut short here leaves the list written ahead,
     // which names them still.
     if (IsDone() && !stopped)

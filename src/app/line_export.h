@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <set>
 #include <span>
 #include <string>
@@ -21,6 +22,7 @@
 #include "host/failure.h"
 #include "host/file_writer.h"
 #include "host/folder_listing.h"
+#include "sound/clip_tags.h"
 #include "sound/voice_output.h"
 #include "walk/talk_walker.h"
 
@@ -56,13 +58,29 @@ struct LineExportCounts_T {
 
 enum class VoiceFileFormat { kOgg, kWav };
 
+inline constexpr const char* kPlaylistName = "playlist.m3u8";
+// A tagged clip's picture: the face framed as the window shows it.
+inline constexpr int kTagPictureSide = 96;
+
+// What an export writes beside lines.csv and the face pictures.
+struct LineExportOptions_T {
+    VoiceFileFormat format = VoiceFileFormat::kOgg;
+    // Clips carry their line as tags (Vorbis comments with the framed face,
+    // or a WAV INFO chunk); without, an Ogg clip is the stored bytes.
+    bool tagged = true;
+    bool playlist = true;  // playlist.m3u8, the clips in list order
+    // The tags' album, UTF-8: the capture item chosen, else the group, else
+    // "Tarnwick".
+    std::string album = "Tarnwick";
+};
+
 class CLineExport {
 public:
     // rows in the order lines.csv lists them; playMode as the window's. The
     // archives (table, faces and both voice archives open) and the rows must
     // outlive the export.
     CLineExport(CArchiveSet& archives, std::string outFolder, std::vector<const CVeyQelTalkElm*> rows,
-                PlayMode_T playMode, VoiceFileFormat format);
+                PlayMode_T playMode, LineExportOptions_T options);
 
     std::size_t LineCount() const { return rows.size(); }
     bool IsDone() const { return counts.linesDone == rows.size(); }
@@ -93,7 +111,8 @@ public:
     // keeping the lines whose files are written, as stopping the Step calls
     // would. True when every line is done.
     bool Run(unsigned jobs, const std::function<bool(std::size_t linesDone)>& progress);
-    // Writes lines.csv, last. When every line is done it replaces the
+    // Writes the playlist of the lines done (when chosen), then lines.csv,
+    // last. When every line is done it replaces the
     // earlier export whole: the voice and face files that its lines.csv
     // listed and the new rows do not are removed first (nothing but a
     // regular file at "voice/NAME" or "face/NAME"), and the list holds the
@@ -127,6 +146,7 @@ private:
         std::string shown;
         std::string planned;  // what it will be once written
         bool missing = false;
+        double seconds = 0;  // a clip's length, once written
     };
     // A file the first line that names it writes: its clip or picture.
     struct FileJob_T {
@@ -134,6 +154,8 @@ private:
         ClipKind_T kind = ClipKind_T::kSilent;  // of a clip
         std::string entry;                      // in its archive
         std::string file;                       // under voice/ or face/
+        const CVeyQelTalkElm* line = nullptr;  // the first that names it
+        unsigned track = 0;                     // a clip's place among the clips
     };
     // What writing one gave, taken into the counts in list order.
     struct FileResult_T {
@@ -141,6 +163,7 @@ private:
         bool missing = false;  // no such entry
         bool stops = false;    // one of failures stops the run
         std::uint64_t cutSeconds = 0;  // a decoded clip cut short: the seconds kept
+        double seconds = 0;            // a clip's length
         std::vector<Failure_T> failures;
     };
     // A line's files; its new ones are jobs firstJob on, clip first.
@@ -166,6 +189,11 @@ private:
     // Reads and writes one file through reader; safe on several threads at
     // once, each with its own reader and pcm block.
     FileResult_T Produce(const FileJob_T& job, CArchiveSet& reader, std::vector<std::uint8_t>& pcm);
+    // The tags of a clip; its picture framed as the window frames it, made
+    // once for each face and frame style.
+    ClipTags_T TagsFor(const FileJob_T& job, CArchiveSet& reader);
+    TagPicture_T PictureFor(const CVeyQelTalkElm& line, CArchiveSet& reader);
+    bool WritePlaylist();
     bool WriteUnder(const char* folder, const std::string& name, std::span<const std::uint8_t> head,
                     std::span<const std::uint8_t> bytes, FileResult_T& result);
     void CommitLine(const CVeyQelTalkElm& line, const LinePlan_T& plan, std::span<FileJob_T> jobs,
@@ -184,7 +212,17 @@ private:
     bool stopped = false;
     std::vector<const CVeyQelTalkElm*> rows;
     PlayMode_T playMode;
-    VoiceFileFormat format;
+    LineExportOptions_T options;
+    unsigned clipCount = 0;  // planned
+    // Framed faces by face entry and frame style, shared by the threads.
+    std::mutex picturesMutex;
+    std::map<std::pair<std::string, int>, TagPicture_T> pictures;
+    // The lines done that have a clip, for the playlist.
+    struct PlaylistEntry_T {
+        const CVeyQelTalkElm* line;
+        const Written_T* clip;
+    };
+    std::vector<PlaylistEntry_T> playlist;
     std::string csv;  // the rows of the lines done
     // Every line's files, planned at Begin; the new files are jobs.
     std::vector<LinePlan_T> plans;
@@ -206,9 +244,23 @@ private:
     std::vector<CutClip_T> cutClips;
 };
 
+// The line's face framed as the window frames it (kTagPictureSide square),
+// as a PNG; none when the line has no picture.
+TagPicture_T FramedFacePicture(CArchiveSet& reader, const CVeyQelTalkElm& line);
+
 // A CSV field as RFC 4180 has it: quoted, with quotes doubled, when it holds
 // a comma, a double quote, CR or LF.
 std::string CsvField(std::string_view text);
+
+// The playlist of clips: "#EXTM3U", then for each one "#EXTINF:SECONDS,CAST
+// – TEXT" (the text's first line) and its path. UTF-8.
+struct PlaylistItem_T {
+    double seconds = 0;
+    std::string cast;  // UTF-8
+    std::string text;  // UTF-8, its first line taken
+    std::string path;  // relative
+};
+std::string PlaylistText(std::span<const PlaylistItem_T> items);
 
 // An earlier export's lines.csv: its rows in this program's columns (found
 // by the header's names, a column it lacks empty), and the files it names

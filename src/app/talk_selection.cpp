@@ -130,6 +130,18 @@ bool CTalkSelection::Redo()
     return state.has_value();
 }
 
+std::string CTalkSelection::AlbumName() const
+{
+    if (const int item = itemChoices.SelectedIndex(); item >= 2 && item < itemChoices.Count())
+        return Cp932ToUtf8(itemChoices.TextAt(item));
+    const int group = captureChoices.SelectedIndex();
+    if (group <= 0 || group >= captureChoices.Count())
+        return "Tarnwick";
+    if (captureChoices.CollectionAt(group) >= 0)
+        return captureChoices.TextAt(group);
+    return Cp932ToUtf8(captureChoices.TextAt(group));
+}
+
 std::optional<std::string> CTalkSelection::ChosenCollection() const
 {
     const int index = captureChoices.SelectedIndex();

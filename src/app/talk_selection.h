@@ -103,6 +103,10 @@ public:
     bool CanUndo() const { return history.CanUndo(); }
     bool CanRedo() const { return history.CanRedo(); }
 
+    // What an export of the list names its album, UTF-8: the capture item
+    // chosen, else the group or collection, else "Tarnwick".
+    std::string AlbumName() const;
+
     // The collection the group selector stands at, or nothing.
     std::optional<std::string> ChosenCollection() const;
     // The entry of the named collection in the group selector, -1 for none.

@@ -88,10 +88,26 @@ void CTarnwickApp::ReadDisplaySettings()
     settings.enableBgm = profile.GetProfileInt(kSettingsSection, "EnableBGM", 1) != 0;
     settings.place = ReadWindowPlace(profile);
     settings.exportFolder = profile.GetProfileString(kPlaceSection, "ExportFolder", "");
+    settings.exportChoices = ReadExportChoices();
     // A line end never reads back from the file, so it tells a missing key.
     const std::string marks = profile.GetProfileString(kPlaceSection, "Marks", "\n");
     if (marks != "\n" && profile.GetProfileString(kPlaceSection, "MarksGame", "") == archiveSet.GameFolder())
         settings.keptMarks = marks;
+}
+
+ExportChoices_T CTarnwickApp::ReadExportChoices() const
+{
+    using Clips = ExportChoices_T::Clips_T;
+    ExportChoices_T c;
+    const std::string clips = profile.GetProfileString(kPlaceSection, "ExportClips", "tagged");
+    c.clips = clips == "wav" ? Clips::kWav : clips == "stored" ? Clips::kStored : Clips::kTagged;
+    c.playlist = profile.GetProfileString(kPlaceSection, "ExportPlaylist", "1") != "0";
+    const std::string oneFile = profile.GetProfileString(kPlaceSection, "ExportOneFile", "");
+    // Only a format the render knows.
+    for (const char* known : {"ogg", "opus", "flac", "wav"})
+        if (oneFile == known)
+            c.oneFile = oneFile;
+    return c;
 }
 
 void CTarnwickApp::KeepPlace(const WindowPlace_T& where)
@@ -132,6 +148,14 @@ void CTarnwickApp::SaveSettings(IStartupUi& ui)
     // Only once an export has gone somewhere: a run without one adds nothing.
     if (settings.exportFolder != profile.GetProfileString(kPlaceSection, "ExportFolder", ""))
         changes.push_back({kPlaceSection, "ExportFolder", settings.exportFolder});
+    if (settings.exportChoices != ReadExportChoices()) {
+        using Clips = ExportChoices_T::Clips_T;
+        const ExportChoices_T& c = settings.exportChoices;
+        changes.push_back({kPlaceSection, "ExportClips",
+                           c.clips == Clips::kWav ? "wav" : c.clips == Clips::kStored ? "stored" : "tagged"});
+        changes.push_back({kPlaceSection, "ExportPlaylist", c.playlist ? "1" : "0"});
+        changes.push_back({kPlaceSection, "ExportOneFile", c.oneFile});
+    }
     if (settings.placeKnown && settings.keptMarks) {
         changes.push_back({kPlaceSection, "Marks", *settings.keptMarks});
         changes.push_back({kPlaceSection, "MarksGame", archiveSet.GameFolder()});

@@ -48,6 +48,17 @@ struct FileDialogRequest_T {
     std::string initialFolder;          // a host folder
 };
 
+// What the window's export writes: the clips tagged, as stored or as WAV,
+// the playlist, and the walk as one file of a format (by its extension,
+// "ogg", "opus", "flac", "wav"; empty for none).
+struct ExportChoices_T {
+    enum class Clips_T { kTagged, kStored, kWav };
+    Clips_T clips = Clips_T::kTagged;
+    bool playlist = true;
+    std::string oneFile;
+    bool operator==(const ExportChoices_T&) const = default;
+};
+
 // What the settings file says about the window and its sound, read once at
 // start; the window's changes are written back once it has closed.
 struct AppSettings_T {
@@ -61,6 +72,8 @@ struct AppSettings_T {
     // The folder the last export from the window went to (a host path),
     // where the next one's folder dialog starts; empty for none.
     std::string exportFolder;
+    // What the window's last export wrote besides lines.csv and the faces.
+    ExportChoices_T exportChoices;
     // The list's marks when the window last closed on this game (talk/
     // mark_ranges), applied once the place is restored; nothing when none
     // were kept, or they were kept for another game folder.
@@ -138,6 +151,7 @@ public:
     // Where the window closed, to be saved with the settings.
     void KeepPlace(const WindowPlace_T& where);
     void KeepExportFolder(std::string folder) { settings.exportFolder = std::move(folder); }
+    void KeepExportChoices(ExportChoices_T choices) { settings.exportChoices = std::move(choices); }
     // The marks as the window closed, kept for this game folder.
     void KeepMarks(std::string ranges) { settings.keptMarks = std::move(ranges); }
     // Where a folder dialog starts when nothing better is known.
@@ -178,6 +192,7 @@ private:
     // The first default install folder in prefixes where every archive
     // opens; the game is left open there, as OpenGameFolder leaves it.
     std::optional<std::string> FindGameInPrefixes(const std::vector<std::string>& prefixes, bool& tableLoaded);
+    ExportChoices_T ReadExportChoices() const;
     // The settings from the file as read at start; a value out of range
     // takes its default.
     void ReadDisplaySettings();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <new>
 
 // The header's file-callback sets are static and unused here.
@@ -249,6 +250,31 @@ bool DecodeVoiceClip(CArchiveSet& archives, std::string_view name, ClipKind_T ki
     // more is enough to tell.
     cut = pcm.size() >= most && most != 0 && decoder.Read(chunk, kVoiceReadChunk) != 0;
     return true;
+}
+
+bool VoiceClipLength(CArchiveSet& archives, std::string_view name, ClipKind_T kind, WaveFormat_T& format,
+                     std::uint32_t& pcmBytes)
+{
+    pcmBytes = 0;
+    CVoiceDecoder decoder;
+    if (!decoder.Open(archives, name, kind, format))
+        return false;
+    bool cut = false;
+    pcmBytes = PcmBytesFor(decoder, format, cut);
+    return true;
+}
+
+double OggVorbisSeconds(std::span<const std::uint8_t> ogg)
+{
+    if (ogg.empty() || ogg.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
+        return 0;
+    ClipSource_T source{ogg.data(), ogg.data(), static_cast<std::int32_t>(ogg.size())};
+    OggVorbis_File file;
+    if (ov_open_callbacks(&source, &file, nullptr, 0, kClipCallbacks) != 0)
+        return 0;
+    const double seconds = ov_time_total(&file, -1);
+    ov_clear(&file);
+    return seconds > 0 ? seconds : 0;
 }
 
 void StopVoiceClip(VoiceOutput& out)

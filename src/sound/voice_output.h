@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <span>
 #include <string_view>
 #include <vector>
 
@@ -117,6 +118,14 @@ bool PlayVoiceClip(IWaveDevice& device, VoiceOutput& out, CArchiveSet& archives,
 // then ends at.
 bool DecodeVoiceClip(CArchiveSet& archives, std::string_view name, ClipKind_T kind, WaveFormat_T& format,
                      std::vector<std::uint8_t>& pcm, bool& cut);
+// The clip's format and the bytes of PCM it plays (as DecodeVoiceClip
+// gives them, the stated length taken up to the most a clip plays), from
+// its headers without decoding it. False where DecodeVoiceClip would be.
+bool VoiceClipLength(CArchiveSet& archives, std::string_view name, ClipKind_T kind, WaveFormat_T& format,
+                     std::uint32_t& pcmBytes);
+// The length in seconds that an Ogg Vorbis stream in memory states for
+// itself (its last granule position over its rate); 0 when it states none.
+double OggVorbisSeconds(std::span<const std::uint8_t> ogg);
 
 // Cuts an open clip short; the done handler still follows, and closes it.
 void StopVoiceClip(VoiceOutput& out);

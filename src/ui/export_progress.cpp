@@ -5,7 +5,12 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressDialog>
@@ -18,6 +23,7 @@
 
 #include "app/game_folder.h"
 #include "app/line_export.h"
+#include "app/walk_file_export.h"
 #include "app/tarnwick_app.h"
 #include "archive/archive_table.h"
 
@@ -110,15 +116,88 @@ private:
     QString newFolder;
 };
 
-// The folder the user chose, absolute and existing or to be made; empty
-// when the dialog was cancelled or gave anything else (said so first).
-QString AskForFolder(QWidget* parent, const CTarnwickApp& app, const QString& title)
+// What the export writes, under the folder list of its dialog: the clips
+// (tagged, as stored, WAV), the playlist, the walk as one file.
+class CExportChoicesRow {
+public:
+    CExportChoicesRow(QFileDialog& dialog, const ExportChoices_T& choices)
+    {
+        auto* grid = qobject_cast<QGridLayout*>(dialog.layout());
+        if (!grid)
+            return;
+        auto* row = new QHBoxLayout;
+        clips = new QComboBox(&dialog);
+        clips->setObjectName(QStringLiteral("exportClips"));
+        clips->addItems({ExportTexts_T::tr("Clips tagged with their line"), ExportTexts_T::tr("Clips as stored"),
+                         ExportTexts_T::tr("Clips as WAV")});
+        clips->setCurrentIndex(static_cast<int>(choices.clips));
+        clips->setAccessibleName(ExportTexts_T::tr("Clip files"));
+        playlist = new QCheckBox(ExportTexts_T::tr("Playlist"), &dialog);
+        playlist->setObjectName(QStringLiteral("exportPlaylist"));
+        playlist->setChecked(choices.playlist);
+        playlist->setToolTip(ExportTexts_T::tr("playlist.m3u8: the clips in the order of the list"));
+        oneFile = new QCheckBox(ExportTexts_T::tr("One file"), &dialog);
+        oneFile->setObjectName(QStringLiteral("exportOneFile"));
+        oneFile->setToolTip(ExportTexts_T::tr("The walk as one sound file with a chapter per line, and its "
+                                              "subtitles (walk.srt, walk.lrc)"));
+        oneFile->setChecked(!choices.oneFile.empty());
+        format = new QComboBox(&dialog);
+        format->setObjectName(QStringLiteral("exportOneFileFormat"));
+        format->setAccessibleName(ExportTexts_T::tr("Format of the one file"));
+        for (const char* extension : kFormats)
+            format->addItem(QStringLiteral("walk.%1").arg(QLatin1String(extension)));
+        for (int i = 0; i < static_cast<int>(std::size(kFormats)); ++i)
+            if (choices.oneFile == kFormats[i])
+                format->setCurrentIndex(i);
+        format->setEnabled(oneFile->isChecked());
+        QObject::connect(oneFile, &QCheckBox::toggled, format, &QWidget::setEnabled);
+        row->addWidget(clips);
+        row->addWidget(playlist);
+        row->addWidget(oneFile);
+        row->addWidget(format);
+        row->addStretch(1);
+        auto* label = new QLabel(ExportTexts_T::tr("Write:"), &dialog);
+        label->setBuddy(clips);
+        const int at = grid->rowCount();
+        grid->addWidget(label, at, 0);
+        grid->addLayout(row, at, 1, 1, grid->columnCount() - 1);
+    }
+
+    ExportChoices_T Choices() const
+    {
+        ExportChoices_T c;
+        if (!clips)
+            return c;
+        c.clips = static_cast<ExportChoices_T::Clips_T>(std::clamp(clips->currentIndex(), 0, 2));
+        c.playlist = playlist->isChecked();
+        if (oneFile->isChecked())
+            c.oneFile = kFormats[std::clamp(format->currentIndex(), 0, static_cast<int>(std::size(kFormats)) - 1)];
+        return c;
+    }
+
+private:
+    static constexpr const char* kFormats[] = {"ogg", "opus", "flac", "wav"};
+    QComboBox* clips = nullptr;
+    QCheckBox* playlist = nullptr;
+    QCheckBox* oneFile = nullptr;
+    QComboBox* format = nullptr;
+};
+
+// The folder the user chose, absolute and existing or to be made, and what
+// to write there; an empty folder when the dialog was cancelled or gave
+// anything else (said so first).
+QString AskForFolder(QWidget* parent, const CTarnwickApp& app, const QString& title, ExportChoices_T& choices)
 {
     CExportFolderDialog dialog(parent, title, StartFolder(app));
+    // The widget dialog: it takes the choices below its list, and a new
+    // folder's name typed.
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setOption(QFileDialog::ShowDirsOnly);
+    const CExportChoicesRow row(dialog, app.Settings().exportChoices);
     if (dialog.exec() != QDialog::Accepted)
         return {};
+    choices = row.Choices();
     if (!dialog.NewFolder().isEmpty())
         return dialog.NewFolder();
     const QStringList chosen = dialog.selectedFiles();
@@ -191,7 +270,8 @@ QString Summary(const CLineExport& exporter, bool cancelled, const QString& fold
 }  // namespace
 
 LineExportOutcome_T ExportLinesInto(QWidget* parent, CTarnwickApp& app, std::vector<const CVeyQelTalkElm*> rows,
-                                    PlayMode_T playMode, const QString& folder)
+                                    PlayMode_T playMode, const QString& folder, const ExportChoices_T& choices,
+                                    const std::string& album)
 {
     const QString title = ExportTexts_T::tr("Export marked lines");
     const std::string hostPath = QFile::encodeName(folder).toStdString();
@@ -199,8 +279,15 @@ LineExportOutcome_T ExportLinesInto(QWidget* parent, CTarnwickApp& app, std::vec
     std::unique_ptr<CArchiveSet> archives = ExportArchives(app, why);
     if (!archives)
         return {QString::fromLocal8Bit(why.Describe()), true};
-    archives->KeepDataFileOpen(true);  // the export's own set, read from end to end
-    CLineExport exporter(*archives, hostPath, std::move(rows), playMode, VoiceFileFormat::kOgg);
+    archives->KeepDataFileOpen(true);  // the export's own reader, read from end to end
+    using Clips = ExportChoices_T::Clips_T;
+    LineExportOptions_T options{.format = choices.clips == Clips::kWav ? VoiceFileFormat::kWav : VoiceFileFormat::kOgg,
+                                .tagged = choices.clips != Clips::kStored,
+                                .playlist = choices.playlist,
+                                .album = album};
+    const std::string oneFile = choices.oneFile.empty() ? std::string() : "walk." + choices.oneFile;
+    CWalkFileExport render(*archives, rows, playMode, album);
+    CLineExport exporter(*archives, hostPath, std::move(rows), playMode, std::move(options));
     const int lineCount = static_cast<int>(exporter.LineCount());
 
     QProgressDialog progress(ExportTexts_T::tr("Writing lines to %1").arg(folder), ExportTexts_T::tr("Cancel"), 0,
@@ -222,14 +309,27 @@ LineExportOutcome_T ExportLinesInto(QWidget* parent, CTarnwickApp& app, std::vec
     std::atomic<bool> ended{false};
     bool begun = false;
     bool finished = false;
+    std::atomic<bool> rendering{false};
+    bool rendered = false;
+    Failure_T renderFailure;
     std::thread worker([&] {
+        const unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
         begun = exporter.Begin(why);
         if (begun) {
-            exporter.Run(std::max(1u, std::thread::hardware_concurrency()), [&](std::size_t done) {
+            exporter.Run(jobs, [&](std::size_t done) {
                 linesDone.store(done, std::memory_order_relaxed);
                 return !cancel.load(std::memory_order_relaxed);
             });
             finished = exporter.Finish();
+        }
+        if (begun && !oneFile.empty() && exporter.IsDone() && !cancel.load()) {
+            rendering.store(true);
+            rendered = render.Write(hostPath, app.Archives().GameFolder(), oneFile, jobs,
+                                    [&](std::size_t done) {
+                                        linesDone.store(done, std::memory_order_relaxed);
+                                        return !cancel.load(std::memory_order_relaxed);
+                                    },
+                                    renderFailure);
         }
         ended.store(true);
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
@@ -240,8 +340,14 @@ LineExportOutcome_T ExportLinesInto(QWidget* parent, CTarnwickApp& app, std::vec
             cancel.store(true);
         const std::size_t done = linesDone.load(std::memory_order_relaxed);
         progress.setValue(static_cast<int>(done));
-        progress.setLabelText(
-            ExportTexts_T::tr("Writing lines to %1: %2 / %3").arg(folder).arg(done).arg(lineCount));
+        progress.setLabelText(rendering.load() ? ExportTexts_T::tr("Writing %1 in %2: %3 / %4")
+                                                     .arg(QString::fromStdString(oneFile), folder)
+                                                     .arg(done)
+                                                     .arg(lineCount)
+                                               : ExportTexts_T::tr("Writing lines to %1: %2 / %3")
+                                                     .arg(folder)
+                                                     .arg(done)
+                                                     .arg(lineCount));
     });
     // The worker stops after the lines in hand; Escape counts as Cancel.
     QObject::connect(&progress, &QProgressDialog::canceled, &loop, [&] { cancel.store(true); });
@@ -262,12 +368,21 @@ LineExportOutcome_T ExportLinesInto(QWidget* parent, CTarnwickApp& app, std::vec
     if (finished)
         app.KeepExportFolder(hostPath);
     // What was done is kept: lines.csv lists exactly the lines written.
-    const bool cancelled = !exporter.IsDone();
-    return {Summary(exporter, cancelled, folder), exporter.IsStopped() || !exporter.Failures().empty()};
+    const bool cancelled = !exporter.IsDone() || (rendering.load() && !rendered && !renderFailure);
+    QString message = Summary(exporter, cancelled, folder);
+    bool warning = exporter.IsStopped() || !exporter.Failures().empty();
+    if (rendered)
+        message += ExportTexts_T::tr("\nThe walk is in %1, with its subtitles.").arg(QString::fromStdString(oneFile));
+    else if (renderFailure) {
+        message += ExportTexts_T::tr("\n%1 was not written: %2")
+                       .arg(QString::fromStdString(oneFile), QString::fromLocal8Bit(renderFailure.Describe()));
+        warning = true;
+    }
+    return {message, warning};
 }
 
 void RunLineExport(QWidget* parent, CTarnwickApp& app, std::vector<const CVeyQelTalkElm*> rows,
-                   PlayMode_T playMode)
+                   PlayMode_T playMode, const std::string& album)
 {
     const QString title = ExportTexts_T::tr("Export marked lines");
     if (rows.empty()) {
@@ -275,12 +390,14 @@ void RunLineExport(QWidget* parent, CTarnwickApp& app, std::vector<const CVeyQel
         return;
     }
     // Each step asks only while the program is not ending.
-    const QString folder = AskForFolder(parent, app, title);
+    ExportChoices_T choices;
+    const QString folder = AskForFolder(parent, app, title, choices);
     if (folder.isEmpty() || app.QuitRequested())
         return;
+    app.KeepExportChoices(choices);
     if (!MayWriteInto(parent, title, folder, QFile::encodeName(folder).toStdString()) || app.QuitRequested())
         return;
-    const LineExportOutcome_T outcome = ExportLinesInto(parent, app, std::move(rows), playMode, folder);
+    const LineExportOutcome_T outcome = ExportLinesInto(parent, app, std::move(rows), playMode, folder, choices, album);
     if (app.QuitRequested())
         return;
     if (outcome.warning)

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/tarnwick_app.h"
 #include "walk/talk_walker.h"
 
 class QWidget;
@@ -19,8 +20,9 @@ class CVeyQelTalkElm;
 
 // Exports rows (in this order) in playMode as the window plays them, after
 // asking for the folder.
+// The album names the clips' collection in their tags.
 void RunLineExport(QWidget* parent, CTarnwickApp& app, std::vector<const CVeyQelTalkElm*> rows,
-                   PlayMode_T playMode);
+                   PlayMode_T playMode, const std::string& album);
 
 // What an export ends with: the message for the user, a warning when
 // nothing could be written, the export stopped or a file failed.
@@ -32,6 +34,7 @@ struct LineExportOutcome_T {
 // The export once folder (absolute, existing, agreed to) is chosen, under
 // a progress dialog with Cancel; RunLineExport's own, and the bench's.
 LineExportOutcome_T ExportLinesInto(QWidget* parent, CTarnwickApp& app, std::vector<const CVeyQelTalkElm*> rows,
-                                    PlayMode_T playMode, const QString& folder);
+                                    PlayMode_T playMode, const QString& folder, const ExportChoices_T& choices,
+                                    const std::string& album);
 
 }  // namespace tarnwick

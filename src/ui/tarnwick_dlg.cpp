@@ -534,7 +534,7 @@ void CTarnwickDlg::OnAbout()
 void CTarnwickDlg::OnExportMarked()
 {
     // The marked lines the search leaves shown.
-    RunLineExport(this, app, MarkedRows(selection.Rows()), PlayMode());
+    RunLineExport(this, app, MarkedRows(selection.Rows()), PlayMode(), selection.AlbumName());
 }
 
 void CTarnwickDlg::OnChooseGameFolder()

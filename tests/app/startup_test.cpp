@@ -550,6 +550,12 @@ std::optional<std::vector<std::vector<std::string>>> ParseCsvStrictly(const std:
     return records;
 }
 
+// The clips as stored, no playlist: what an export wrote before tags.
+LineExportOptions_T Untagged(VoiceFileFormat format)
+{
+    return {.format = format, .tagged = false, .playlist = false};
+}
+
 class LineExportTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -587,7 +593,7 @@ TEST_F(LineExportTest, AFolderThatFailsStopsTheRunWithOneFailure)
     std::filesystem::create_directories(elsewhere);
     std::filesystem::create_directories(out / "export");
     std::filesystem::create_symlink(elsewhere, out / "export/voice");
-    CLineExport exporter(set, out / "export", rows, PlayMode_T::kLong, VoiceFileFormat::kOgg);
+    CLineExport exporter(set, out / "export", rows, PlayMode_T::kLong, Untagged(VoiceFileFormat::kOgg));
     Failure_T why;
     ASSERT_TRUE(exporter.Begin(why));
     while (exporter.Step()) {
@@ -604,13 +610,13 @@ TEST_F(LineExportTest, AFolderThatFailsStopsTheRunWithOneFailure)
         EXPECT_EQ((*csv)[i][8], "");
     EXPECT_TRUE(std::filesystem::is_empty(elsewhere));
     // The game folder is only read, even when the output folder holds it.
-    CLineExport intoGame(set, set.GameFolder() + "/voice-out", rows, PlayMode_T::kLong, VoiceFileFormat::kOgg);
+    CLineExport intoGame(set, set.GameFolder() + "/voice-out", rows, PlayMode_T::kLong, Untagged(VoiceFileFormat::kOgg));
     EXPECT_FALSE(intoGame.Begin(why));
 }
 
 TEST_F(LineExportTest, TheDemoGameExportsAsOggFilesPicturesAndAStrictCsv)
 {
-    CLineExport exporter(set, out / "export", rows, PlayMode_T::kLong, VoiceFileFormat::kOgg);
+    CLineExport exporter(set, out / "export", rows, PlayMode_T::kLong, Untagged(VoiceFileFormat::kOgg));
     // An earlier export's list, of other columns: its row stays until the
     // new export is complete.
     out.Write("export/lines.csv", "talk_id,notes\n1,mine\n");
@@ -680,7 +686,7 @@ TEST_F(LineExportTest, FilesThatCannotBeWrittenAreFailuresAndTheRestGoesOn)
 {
     out.Write("taken", "a file where the folder should be");
     CLineExport blocked(set, out / "taken", {rows.begin(), rows.begin() + 2}, PlayMode_T::kDefault,
-                        VoiceFileFormat::kWav);
+                        Untagged(VoiceFileFormat::kWav));
     Failure_T why;
     EXPECT_FALSE(blocked.Begin(why));
     EXPECT_EQ(why.Describe(), out / "taken" + ": Not a directory");
@@ -690,7 +696,7 @@ TEST_F(LineExportTest, FilesThatCannotBeWrittenAreFailuresAndTheRestGoesOn)
     // failure, not as a missing picture, for every line that shows it.
     const std::string face = rows[0]->FaceEntryName();
     std::filesystem::create_directories(out / ("export/face/" + face));
-    CLineExport exporter(set, out / "export", rows, PlayMode_T::kDefault, VoiceFileFormat::kWav);
+    CLineExport exporter(set, out / "export", rows, PlayMode_T::kDefault, Untagged(VoiceFileFormat::kWav));
     ASSERT_TRUE(exporter.Begin(why));
     while (exporter.Step()) {
     }
@@ -699,7 +705,7 @@ TEST_F(LineExportTest, FilesThatCannotBeWrittenAreFailuresAndTheRestGoesOn)
     ASSERT_EQ(exporter.Failures().size(), 1u);
     EXPECT_EQ(exporter.Failures()[0].Describe(), out / ("export/face/" + face) + ": Is a directory");
     EXPECT_EQ(exporter.Counts().linesDone, rows.size());
-    CLineExport clean(set, out / "clean", rows, PlayMode_T::kDefault, VoiceFileFormat::kOgg);
+    CLineExport clean(set, out / "clean", rows, PlayMode_T::kDefault, Untagged(VoiceFileFormat::kOgg));
     ASSERT_TRUE(clean.Begin(why));
     while (clean.Step()) {
     }
@@ -764,7 +770,7 @@ TEST_F(LineExportTest, AnEarlierExportIsReplacedWholeAndNothingElseIsTouched)
             return files;
         };
         const std::set<std::string> foreign = unlisted();
-        CLineExport exporter(set, folder, {rows.begin(), rows.begin() + lines}, PlayMode_T::kLong, format);
+        CLineExport exporter(set, folder, {rows.begin(), rows.begin() + lines}, PlayMode_T::kLong, Untagged(format));
         Failure_T why;
         EXPECT_TRUE(exporter.Begin(why)) << why.Describe();
         // Killed before any file, or after a few: the list names what was
@@ -849,7 +855,7 @@ TEST_F(LineExportTest, RunOnThreadsWritesWhatStepWrites)
     auto exportInto = [&](const std::string& folder, unsigned jobs, PlayMode_T mode, VoiceFileFormat format,
                           const std::function<void(const std::string&)>& prepare) {
         prepare(folder);
-        CLineExport exporter(set, folder, rows, mode, format);
+        CLineExport exporter(set, folder, rows, mode, Untagged(format));
         Failure_T why;
         EXPECT_TRUE(exporter.Begin(why)) << why.Describe();
         if (jobs == 0) {
@@ -917,7 +923,7 @@ TEST_F(LineExportTest, RunOnThreadsWritesWhatStepWrites)
 
     // Cancelled at once: the lines listed are the ones whose files are
     // there, and nothing else was written.
-    CLineExport cancelled(set, out / "cancelled", rows, PlayMode_T::kLong, VoiceFileFormat::kOgg);
+    CLineExport cancelled(set, out / "cancelled", rows, PlayMode_T::kLong, Untagged(VoiceFileFormat::kOgg));
     Failure_T why;
     ASSERT_TRUE(cancelled.Begin(why));
     std::size_t calls = 0;

@@ -847,7 +847,7 @@ TEST_F(DialogTest, AnExportWhereAFileFailsEndsWithAWarning)
         // A folder where the first clip goes: that file fails, the rest go on.
         std::filesystem::create_directories(out + "/voice/" + clip.substr(0, clip.rfind('.')) + ".ogg");
         const LineExportOutcome_T outcome =
-            ExportLinesInto(&dlg, app, rows, PlayMode_T::kLong, QString::fromStdString(out));
+            ExportLinesInto(&dlg, app, rows, PlayMode_T::kLong, QString::fromStdString(out), {}, "Tarnwick");
         EXPECT_TRUE(outcome.warning);
         EXPECT_TRUE(outcome.message.contains(QStringLiteral("1 個のファイルを書き込めませんでした"))) << outcome.message.toStdString();
     });

@@ -11,6 +11,7 @@
 #include "app/game_folder.h"
 #include "app/collection_store.h"
 #include "app/line_export.h"
+#include "app/walk_file_export.h"
 #include "app/talk_selection.h"
 #include "archive/archive_set.h"
 #include "archive/archive_table.h"
@@ -18,6 +19,7 @@
 #include "host/file_writer.h"
 #include "commands.h"
 #include "host/host_path.h"
+#include "sound/walk_render.h"
 #include "talk/selection_lists.h"
 #include "talk/veyqel_talk.h"
 
@@ -32,7 +34,8 @@ struct ExportArgs_T {
     std::optional<std::string> collection;
     std::string collectionsFolder;  // empty: the settings home's
     PlayMode_T playMode = PlayMode_T::kLong;  // the program's default
-    VoiceFileFormat format = VoiceFileFormat::kOgg;
+    LineExportOptions_T outputs;
+    std::string oneFile;  // the walk as one file, under OUT_DIR; empty: none
     unsigned jobs = 0;  // 0: one per core
 };
 
@@ -71,7 +74,15 @@ int ParseExportArgs(Args args, ExportArgs_T& out)
             if (!ParseJobCount(args[++i], out.jobs))
                 return UsageError("--jobs takes a number of threads from 1 to 1024");
         } else if (a == "--wav") {
-            out.format = VoiceFileFormat::kWav;
+            out.outputs.format = VoiceFileFormat::kWav;
+        } else if (a == "--untagged") {
+            out.outputs.tagged = false;
+        } else if (a == "--no-playlist") {
+            out.outputs.playlist = false;
+        } else if (a == "--one-file" && hasValue) {
+            out.oneFile = args[++i];
+            if (!RenderFormatOf(out.oneFile))
+                return UsageError("--one-file takes NAME.ogg, NAME.opus, NAME.flac or NAME.wav");
         } else if (IsSelectionChoice(a)) {
             out.choices.push_back(a);
         } else if (a.starts_with("-")) {
@@ -82,7 +93,8 @@ int ParseExportArgs(Args args, ExportArgs_T& out)
     }
     if (out.positional.size() != 2)
         return UsageError("export takes GAME_FOLDER OUT_DIR [--captures FILE] [--collection NAME] "
-                          "[--collections DIR] [CHOICE...] [--mode default|short|long] [--wav] [--jobs N]");
+                          "[--collections DIR] [CHOICE...] [--mode default|short|long] [--wav] [--untagged] "
+                          "[--no-playlist] [--one-file NAME.EXT] [--jobs N]");
     // The collection is chosen first, as a group would be.
     if (out.collection)
         out.choices.insert(out.choices.begin(), "collection=" + *out.collection);
@@ -131,13 +143,14 @@ int CmdExport(const Context_T& context, Args args)
     if (const int status = RunSelection(selection, options.choices); status != kExitOk)
         return status;
     std::vector<const CVeyQelTalkElm*> rows = MarkedRows(selection.Rows());
+    options.outputs.album = selection.AlbumName();
     if (rows.empty())
         return Failure("no line is marked: nothing to export");
 
     if (const int status = RefuseInsideGame(context, outFolder, gameFolder); status != kExitOk)
         return status;
     set->KeepDataFileOpen(true);
-    CLineExport exporter(*set, outFolder, std::move(rows), options.playMode, options.format);
+    CLineExport exporter(*set, outFolder, std::move(rows), options.playMode, options.outputs);
     if (Failure_T why; !exporter.Begin(why))
         return Failure("cannot create " + why.Describe());
     CProgressLine progress("export", exporter.LineCount());
@@ -164,7 +177,25 @@ int CmdExport(const Context_T& context, Args args)
         Failure("cannot clear the earlier export: " + why.Describe());
     for (const CLineExport::CutClip_T& clip : exporter.CutClips())
         ReportClipCut(JoinPath(outFolder, clip.file), clip.seconds);
-    const std::size_t failures = exporter.Failures().size() + exporter.RemovalFailures().size();
+    std::size_t renderFailures = 0;
+    if (!options.oneFile.empty() && StopSignal() == 0) {
+        CWalkFileExport render(*set, MarkedRows(selection.Rows()), options.playMode, options.outputs.album);
+        CProgressLine walk("one file", render.LineCount());
+        Failure_T why;
+        if (!render.Write(outFolder, set->GameFolder(), options.oneFile, jobs,
+                          [&](std::size_t linesDone) {
+                              walk.Show(linesDone);
+                              return StopSignal() == 0;
+                          },
+                          why)) {
+            walk.Clear();
+            ++renderFailures;
+            Failure("cannot write " + JoinPath(outFolder, options.oneFile) +
+                    (why ? ": " + why.Describe() : std::string(": stopped")));
+        }
+        walk.Clear();
+    }
+    const std::size_t failures = exporter.Failures().size() + exporter.RemovalFailures().size() + renderFailures;
     const LineExportCounts_T& counts = exporter.Counts();
     std::fprintf(stderr,
                  "export: %zu lines, %zu voice files, %zu face files, %zu lines without clip, "
