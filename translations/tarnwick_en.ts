@@ -77,6 +77,62 @@ It holds other files and no earlier export. Write the lines into it anyway?</tra
         <source>Writing lines to %1: %2 / %3</source>
         <translation>Writing lines to %1: %2 / %3</translation>
     </message>
+    <message>
+        <source>Clips tagged with their line</source>
+        <translation>Clips tagged with their line</translation>
+    </message>
+    <message>
+        <source>Clips as stored</source>
+        <translation>Clips as stored</translation>
+    </message>
+    <message>
+        <source>Clips as WAV</source>
+        <translation>Clips as WAV</translation>
+    </message>
+    <message>
+        <source>Clip files</source>
+        <translation>Clip files</translation>
+    </message>
+    <message>
+        <source>Playlist</source>
+        <translation>Playlist</translation>
+    </message>
+    <message>
+        <source>playlist.m3u8: the clips in the order of the list</source>
+        <translation>playlist.m3u8: the clips in the order of the list</translation>
+    </message>
+    <message>
+        <source>One file</source>
+        <translation>One file</translation>
+    </message>
+    <message>
+        <source>The walk as one sound file with a chapter per line, and its subtitles (walk.srt, walk.lrc)</source>
+        <translation>The walk as one sound file with a chapter per line, and its subtitles (walk.srt, walk.lrc)</translation>
+    </message>
+    <message>
+        <source>Format of the one file</source>
+        <translation>Format of the one file</translation>
+    </message>
+    <message>
+        <source>Write:</source>
+        <translation>Write:</translation>
+    </message>
+    <message>
+        <source>Writing %1 in %2: %3 / %4</source>
+        <translation>Writing %1 in %2: %3 / %4</translation>
+    </message>
+    <message>
+        <source>
+The walk is in %1, with its subtitles.</source>
+        <translation>
+The walk is in %1, with its subtitles.</translation>
+    </message>
+    <message>
+        <source>
+%1 was not written: %2</source>
+        <translation>
+%1 was not written: %2</translation>
+    </message>
 </context>
 <context>
     <name>tarnwick::CAboutDlg</name>

@@ -77,6 +77,62 @@ It holds other files and no earlier export. Write the lines into it anyway?</sou
         <source>Writing lines to %1: %2 / %3</source>
         <translation>%1 にセリフを書き出しています: %2 / %3</translation>
     </message>
+    <message>
+        <source>Clips tagged with their line</source>
+        <translation>台詞のタグ付きクリップ</translation>
+    </message>
+    <message>
+        <source>Clips as stored</source>
+        <translation>格納されたままのクリップ</translation>
+    </message>
+    <message>
+        <source>Clips as WAV</source>
+        <translation>WAV のクリップ</translation>
+    </message>
+    <message>
+        <source>Clip files</source>
+        <translation>クリップファイル</translation>
+    </message>
+    <message>
+        <source>Playlist</source>
+        <translation>プレイリスト</translation>
+    </message>
+    <message>
+        <source>playlist.m3u8: the clips in the order of the list</source>
+        <translation>playlist.m3u8: 一覧の順のクリップ</translation>
+    </message>
+    <message>
+        <source>One file</source>
+        <translation>1 つのファイル</translation>
+    </message>
+    <message>
+        <source>The walk as one sound file with a chapter per line, and its subtitles (walk.srt, walk.lrc)</source>
+        <translation>再生の流れを台詞ごとのチャプター付きの 1 つの音声ファイルに、字幕 (walk.srt、walk.lrc) も書き出します</translation>
+    </message>
+    <message>
+        <source>Format of the one file</source>
+        <translation>1 つのファイルの形式</translation>
+    </message>
+    <message>
+        <source>Write:</source>
+        <translation>書き出し:</translation>
+    </message>
+    <message>
+        <source>Writing %1 in %2: %3 / %4</source>
+        <translation>%2 に %1 を書き出し中: %3 / %4</translation>
+    </message>
+    <message>
+        <source>
+The walk is in %1, with its subtitles.</source>
+        <translation>
+再生の流れを字幕とともに %1 に書き出しました。</translation>
+    </message>
+    <message>
+        <source>
+%1 was not written: %2</source>
+        <translation>
+%1 は書き出せませんでした: %2</translation>
+    </message>
 </context>
 <context>
     <name>tarnwick::CAboutDlg</name>

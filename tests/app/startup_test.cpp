@@ -15,14 +15,19 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <vorbis/vorbisfile.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "host/file_writer.h"
 #include "host/host_path.h"
 #include "app/game_folder.h"
 #include "app/line_export.h"
+#include "app/walk_file_export.h"
+#include "sound/voice_output.h"
+#include "talk/veyqel_talk.h"
 #include "host/cp932_text.h"
 #include "host/windows_path.h"
 #include "support/demo_game.h"
@@ -680,6 +685,123 @@ TEST_F(LineExportTest, TheDemoGameExportsAsOggFilesPicturesAndAStrictCsv)
     EXPECT_EQ(exporter.Counts().faceFiles, faces.size());
     EXPECT_EQ(static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(out / "export/face"), {})),
               faces.size());
+}
+
+// A clip's sound and comments as libvorbisfile reads them from a file.
+struct ReadClip_T {
+    std::string pcm;
+    std::map<std::string, std::string> comments;
+    bool ok = false;
+};
+ReadClip_T ReadClip(const std::string& path)
+{
+    ReadClip_T clip;
+    OggVorbis_File file;
+    if (ov_fopen(path.c_str(), &file) != 0)
+        return clip;
+    if (const vorbis_comment* vc = ov_comment(&file, -1)) {
+        for (int i = 0; i < vc->comments; ++i) {
+            const std::string c(vc->user_comments[i], static_cast<std::size_t>(vc->comment_lengths[i]));
+            clip.comments[c.substr(0, c.find('='))] = c.substr(c.find('=') + 1);
+        }
+    }
+    char block[4096];
+    int section = 0;
+    for (long n; (n = ov_read(&file, block, sizeof block, 0, 2, 1, &section)) > 0;)
+        clip.pcm.append(block, static_cast<std::size_t>(n));
+    ov_clear(&file);
+    clip.ok = true;
+    return clip;
+}
+
+// Tagged clips sound as stored and name their line; the playlist lists the
+// lines' clips in order with their lengths; the walk as one WAV file is
+// exactly the clips and the pauses between them, as planned.
+TEST_F(LineExportTest, TaggedClipsAPlaylistAndTheWalkAsOneFile)
+{
+    // Lines whose clips share one format, so that the one file holds them
+    // unconverted.
+    std::vector<const CVeyQelTalkElm*> some;
+    for (const CVeyQelTalkElm* line : rows) {
+        WaveFormat_T format;
+        std::uint32_t bytes = 0;
+        const ClipKind_T kind = ClipKindFor(PlayMode_T::kLong, line->voiceKind);
+        if (kind == ClipKind_T::kSilent || !VoiceClipLength(set, line->VoiceEntryName(), kind, format, bytes) ||
+            (format.samplesPerSec == 22050 && format.channels == 1))
+            some.push_back(line);
+        if (some.size() == 12)
+            break;
+    }
+    CLineExport exporter(set, out / "export", some, PlayMode_T::kLong, {.album = "第一章 サラ"});
+    Failure_T why;
+    ASSERT_TRUE(exporter.Begin(why)) << why.Describe();
+    ASSERT_TRUE(exporter.Run(3, {}));
+    ASSERT_TRUE(exporter.Finish());
+    EXPECT_TRUE(exporter.Failures().empty());
+    const auto csv = ParseCsvStrictly(ReadFileText(out / "export/lines.csv"));
+    ASSERT_TRUE(csv);
+    std::string playlist = "#EXTM3U\n";
+    unsigned track = 0;
+    std::set<std::string> clips;
+    for (std::size_t i = 0; i < some.size(); ++i) {
+        const std::string& file = (*csv)[i + 1][8];
+        if (file.empty())
+            continue;
+        const ReadClip_T tagged = ReadClip(out / ("export/" + file));
+        ASSERT_TRUE(tagged.ok) << file;
+        std::string stored = Entry(kLongVoiceArchive, some[i]->VoiceEntryName());
+        std::transform(stored.begin(), stored.end(), stored.begin(), [](char c) { return static_cast<char>(~c); });
+        out.Write("stored.ogg", stored);
+        const ReadClip_T original = ReadClip(out / "stored.ogg");
+        EXPECT_EQ(tagged.pcm, original.pcm) << file;
+        const std::string text = Cp932ToUtf8(LineMarksReplaced(some[i]->talkText(), "\n"));
+        EXPECT_EQ(tagged.comments.at("TITLE"), text);
+        EXPECT_EQ(tagged.comments.at("ARTIST"), Cp932ToUtf8(some[i]->castName()));
+        EXPECT_EQ(tagged.comments.at("ALBUM"), "第一章 サラ");
+        EXPECT_EQ(tagged.comments.at("TARNWICK_LINE"),
+                  std::to_string(some[i]->talkId) + ":" + std::to_string(some[i]->lineNo));
+        EXPECT_TRUE(tagged.comments.contains("METADATA_BLOCK_PICTURE")) << file;
+        if (clips.insert(file).second)
+            EXPECT_EQ(tagged.comments.at("TRACKNUMBER"), std::to_string(++track));
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%.3f", OggVorbisSeconds(
+                          {reinterpret_cast<const std::uint8_t*>(stored.data()), stored.size()}));
+        playlist += std::string("#EXTINF:") + seconds + "," + Cp932ToUtf8(some[i]->castName()) + " \u2013 " +
+                    text.substr(0, text.find('\n')) + "\n" + file + "\n";
+    }
+    ASSERT_GT(track, 3u);
+    EXPECT_EQ(ReadFileText(out / "export/playlist.m3u8"), playlist);
+
+    // Planned from the clips' lengths, rendered from their sound.
+    CWalkFileExport walk(set, some, PlayMode_T::kLong, "第一章 サラ");
+    ASSERT_TRUE(walk.Write(out / "export", set.GameFolder(), "walk.wav", 2, {}, why)) << why.Describe();
+    std::string expected;
+    std::uint64_t frames = 0;
+    for (std::size_t i = 0; i < some.size(); ++i) {
+        const WalkSpan_T& span = walk.Spans()[i];
+        EXPECT_EQ(span.start, frames) << i;
+        if (walk.Items()[i].hasClip) {
+            const ReadClip_T clip = ReadClip(out / ("export/" + (*csv)[i + 1][8]));
+            expected += clip.pcm;
+            EXPECT_EQ(span.clipEnd - span.start, clip.pcm.size() / 2) << i;  // mono
+        }
+        expected.append((span.end - span.clipEnd) * 2, '\0');
+        frames = span.end;
+        EXPECT_EQ(span.end - span.clipEnd,
+                  WalkPauseMicroseconds(*some[i], walk.Items()[i].hasClip) * walk.Rate() / 1000000) << i;
+    }
+    const std::string wav = ReadFileText(out / "export/walk.wav");
+    ASSERT_GT(wav.size(), expected.size());
+    EXPECT_TRUE(wav.ends_with(expected));  // the data chunk comes last
+    EXPECT_NE(ReadFileText(out / "export/walk.srt").find(" --> "), std::string::npos);
+
+    // Cancelled, it leaves nothing.
+    EXPECT_FALSE(walk.Write(out / "export", set.GameFolder(), "cut.flac", 2, [](std::size_t) { return false; }, why));
+    EXPECT_FALSE(why);
+    EXPECT_FALSE(std::filesystem::exists(out / "export/cut.flac"));
+    EXPECT_FALSE(std::filesystem::exists(out / "export/cut.srt"));
+    for (const auto& entry : std::filesystem::directory_iterator(out / "export"))
+        EXPECT_FALSE(IsTemporaryName(entry.path().filename().string())) << entry.path();
 }
 
 TEST_F(LineExportTest, FilesThatCannotBeWrittenAreFailuresAndTheRestGoesOn)

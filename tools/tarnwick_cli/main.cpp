@@ -55,13 +55,17 @@ const Command_T kCommands[] = {
                "                              home's collections folder)",
      tarnwick::cli::CmdSelect},
     {"export", "export GAME_FOLDER OUT_DIR [--captures FILE] [--collection NAME] [--collections DIR]\n"
-               "       [CHOICE]... [--mode default|short|long] [--wav] [--jobs N]\n"
+               "       [CHOICE]... [--mode default|short|long] [--wav] [--untagged] [--no-playlist]\n"
+               "       [--one-file NAME.ogg|NAME.opus|NAME.flac|NAME.wav] [--jobs N]\n"
                "                              write the marked lines shown (after the choices, as for\n"
                "                              select; --collection NAME lists that collection first)\n"
                "                              as voice clips (voice/, Ogg or WAV), face pictures (face/)\n"
                "                              and lines.csv into OUT_DIR; the mode picks the clips as\n"
                "                              the window plays them (default long); N threads read and\n"
-               "                              write files (default: one per core)",
+               "                              write files (default: one per core); the clips are tagged\n"
+               "                              with their line unless --untagged, playlist.m3u8 lists\n"
+               "                              them; --one-file renders the walk into one file with a\n"
+               "                              chapter per line and NAME.srt, NAME.lrc beside it",
      tarnwick::cli::CmdExport},
     {"check", "check GAME_FOLDER [--captures FILE]\n"
               "                              open the game as start-up does and print the counts of\n"
