@@ -70,18 +70,23 @@ public:
     virtual ~CWalkEncoder() = default;
     // The whole file's format, tags and chapters (one per item at its
     // span's start: CHAPTERnnn / CHAPTERnnnNAME comments for Ogg, Opus and
-    // FLAC; none in WAV). Nothing when the encoder cannot be made.
+    // FLAC; none in WAV). Nothing when the encoder cannot be made, or the
+    // walk has not a frame to render.
     static std::unique_ptr<CWalkEncoder> Create(RenderFormat_T format, RenderFormatChoice_T out,
                                                 const ClipTags_T& tags, std::span<const WalkItem_T> items,
                                                 std::span<const WalkSpan_T> spans, ByteSink sink, Failure_T& why);
     // A clip's 16-bit samples in its own format, converted to the file's
-    // rate and channels (libsoxr) when they differ.
+    // rate and channels (libsoxr) when they differ. It fills the next line
+    // with a clip exactly as planned, cut or padded with silence, after
+    // silence up to that line's start.
     virtual bool AddClip(const WaveFormat_T& format, std::span<const std::uint8_t> pcm, Failure_T& why) = 0;
     // Silence up to frame `until` of the file (a pause's end, or a clip
-    // that decoded shorter than planned); nothing when it is there already.
+    // that decoded shorter than planned); nothing when it is there already,
+    // false past the walk's planned end.
     virtual bool PadTo(std::uint64_t until, Failure_T& why) = 0;
     // The frames written so far.
     virtual std::uint64_t Frames() const = 0;
+    // Silence up to the walk's planned end, then the stream's end.
     virtual bool Finish(Failure_T& why) = 0;
 };
 
