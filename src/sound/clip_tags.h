@@ -36,19 +36,24 @@ struct ClipTags_T {
 std::vector<std::string> VorbisComments(const ClipTags_T& tags);
 
 // A FLAC picture block (type 3, front cover, "image/png"), as FLAC files
-// hold it and, in base64, METADATA_BLOCK_PICTURE.
+// hold it and, in base64, METADATA_BLOCK_PICTURE. Empty for no picture, and
+// for one too large for a FLAC metadata block (16 MiB), which is then left
+// out of the comments as well.
 std::vector<std::uint8_t> FlacPictureBlock(const TagPicture_T& picture);
 std::string Base64(std::span<const std::uint8_t> bytes);
 
 // The Ogg Vorbis file ogg with its comment header replaced by one holding
 // the tags (vendor string kept): every other packet, and the audio pages'
 // granule positions, as they were. False, out untouched, with why, when
-// ogg is not an Ogg Vorbis stream of one logical bitstream it can read.
+// ogg is not an Ogg Vorbis stream of one logical bitstream it can read
+// (whole pages from the first to the end-of-stream page, the audio starting
+// on a page of its own); why's subject is left for the caller to name.
 bool RetagOggVorbis(std::span<const std::uint8_t> ogg, const ClipTags_T& tags, std::vector<std::uint8_t>& out,
                     Failure_T& why);
 
-// A WAV file of pcm in format with a LIST/INFO chunk of the tags (INAM,
-// IART, IPRD, ITRK) between the format and data chunks.
+// WavHeader's header with a LIST/INFO chunk of the tags (INAM, IART, IPRD,
+// ITRK) between the format and data chunks; without any of those tags,
+// WavHeader's bytes. A text longer than 64 KiB is cut.
 std::vector<std::uint8_t> TaggedWavHeader(const WaveFormat_T& format, std::uint64_t dataSize, const ClipTags_T& tags);
 
 }  // namespace tarnwick

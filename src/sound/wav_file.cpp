@@ -13,24 +13,44 @@ void PutTag(std::vector<std::uint8_t>& out, const char (&tag)[5])
 
 }  // namespace
 
+void PutRiffChunk(std::vector<std::uint8_t>& out, const char (&id)[5], std::span<const std::uint8_t> body)
+{
+    PutTag(out, id);
+    PutLe32(out, static_cast<std::uint32_t>(body.size()));
+    out.insert(out.end(), body.begin(), body.end());
+    if (body.size() % 2 != 0)
+        out.push_back(0);
+}
+
 std::vector<std::uint8_t> WavHeader(const WaveFormat_T& format, std::uint64_t dataSize)
 {
-    // The RIFF length counts 36 header bytes after it; keep a whole frame.
-    const std::uint64_t maxData = (0xFFFFFFFFull - 36) / 4 * 4;
+    return WavHeader(format, dataSize, {});
+}
+
+std::vector<std::uint8_t> WavHeader(const WaveFormat_T& format, std::uint64_t dataSize,
+                                    std::span<const std::uint8_t> chunks)
+{
+    // The RIFF length counts 36 header bytes after it and the chunks; keep
+    // a whole frame.
+    const std::uint64_t fixed = 36 + static_cast<std::uint64_t>(chunks.size());
+    const std::uint64_t maxData = fixed < 0xFFFFFFFFull ? (0xFFFFFFFFull - fixed) / 4 * 4 : 0;
     const auto data = static_cast<std::uint32_t>(dataSize < maxData ? dataSize : maxData);
+    const std::uint64_t riff = fixed + data;
     std::vector<std::uint8_t> out;
-    out.reserve(kWavHeaderSize);
+    out.reserve(kWavHeaderSize + chunks.size());
     PutTag(out, "RIFF");
-    PutLe32(out, 36 + data);
+    PutLe32(out, static_cast<std::uint32_t>(riff < 0xFFFFFFFFull ? riff : 0xFFFFFFFFull));
     PutTag(out, "WAVE");
-    PutTag(out, "fmt ");
-    PutLe32(out, 16);
-    PutLe16(out, format.formatTag);
-    PutLe16(out, format.channels);
-    PutLe32(out, format.samplesPerSec);
-    PutLe32(out, format.avgBytesPerSec);
-    PutLe16(out, format.blockAlign);
-    PutLe16(out, format.bitsPerSample);
+    std::vector<std::uint8_t> fmt;
+    fmt.reserve(16);
+    PutLe16(fmt, format.formatTag);
+    PutLe16(fmt, format.channels);
+    PutLe32(fmt, format.samplesPerSec);
+    PutLe32(fmt, format.avgBytesPerSec);
+    PutLe16(fmt, format.blockAlign);
+    PutLe16(fmt, format.bitsPerSample);
+    PutRiffChunk(out, "fmt ", fmt);
+    out.insert(out.end(), chunks.begin(), chunks.end());
     PutTag(out, "data");
     PutLe32(out, data);
     return out;
