@@ -325,7 +325,9 @@ CLineExport::LinePlan_T CLineExport::PlanLine(const CVeyQelTalkElm& line)
         plan.newVoice = added;
         if (added) {
             known->second.planned = std::string(kVoiceFolderName) + "/" + file;
-            jobs.push_back({false, kind, entry, std::move(file), &line, ++clipCount});
+            // Tracks count the clips there are, not the lines that lack one.
+            const bool there = archives.FindEntry(VoiceArchiveFor(kind), entry) != 0;
+            jobs.push_back({false, kind, entry, std::move(file), &line, there ? ++clipCount : 0});
         }
     }
     std::string face = line.FaceEntryName();

@@ -155,7 +155,7 @@ private:
         std::string entry;                      // in its archive
         std::string file;                       // under voice/ or face/
         const CVeyQelTalkElm* line = nullptr;  // the first that names it
-        unsigned track = 0;                     // a clip's place among the clips
+        unsigned track = 0;                     // a clip's place among the clips the archive holds; 0 for none
     };
     // What writing one gave, taken into the counts in list order.
     struct FileResult_T {

@@ -761,8 +761,9 @@ TEST_F(LineExportTest, TaggedClipsAPlaylistAndTheWalkAsOneFile)
         EXPECT_EQ(tagged.comments.at("TARNWICK_LINE"),
                   std::to_string(some[i]->talkId) + ":" + std::to_string(some[i]->lineNo));
         EXPECT_TRUE(tagged.comments.contains("METADATA_BLOCK_PICTURE")) << file;
-        if (clips.insert(file).second)
+        if (clips.insert(file).second) {
             EXPECT_EQ(tagged.comments.at("TRACKNUMBER"), std::to_string(++track));
+        }
         char seconds[32];
         std::snprintf(seconds, sizeof seconds, "%.3f", OggVorbisSeconds(
                           {reinterpret_cast<const std::uint8_t*>(stored.data()), stored.size()}));

@@ -98,7 +98,9 @@ if not re.search(r"^\[\d\d:\d\d\.\d\d\]", lrc, re.M):
 print("ok" if not problems else "; ".join(problems))
 PY
   check "walk.$format against its subtitles" "ok" "$(cat "$tmp/walk.check")"
-  ffmpeg -v error -i "$out/walk.srt" -f null - 2>"$tmp/srt.err"; check "walk.srt of $format loads" "0 " "$? $(cat "$tmp/srt.err")"
+  ffmpeg -v error -i "$out/walk.srt" -f srt - 2>"$tmp/srt.err" | grep -c -- " --> " >"$tmp/srt.count"
+  check "walk.srt of $format loads" "" "$(cat "$tmp/srt.err")"
+  check "walk.srt of $format as ffmpeg reads it" "$(grep -c -- " --> " "$out/walk.srt")" "$(cat "$tmp/srt.count")"
 done
 
 # The number of chapters is the number of lines exported.

@@ -98,7 +98,7 @@ if command -v oggenc >/dev/null; then
   summary="$("$cli" voice "$lg" 00001_0001.vc 2 -o "$tmp/long.wav" 2>"$tmp/err")"
   check "voice of a clip too long" "0 channels 1, rate 8000, 9600000 bytes" "$? $summary"
   check "voice says the clip is cut" "tarnwick-cli: $tmp/long.wav: $cut" "$(cat "$tmp/err")"
-  "$cli" export "$lg" "$tmp/lexp" --wav 2>"$tmp/err"; check "export --wav of a clip too long" 0 $?
+  "$cli" export "$lg" "$tmp/lexp" --wav --untagged 2>"$tmp/err"; check "export --wav of a clip too long" 0 $?
   check "export --wav says the clip is cut" "tarnwick-cli: $tmp/lexp/voice/00001_0001.wav: $cut" \
     "$(grep -v '^export:' "$tmp/err")"
   cmp -s "$tmp/long.wav" "$tmp/lexp/voice/00001_0001.wav"; check "exported cut WAV as voice gives it" 0 $?
@@ -125,8 +125,8 @@ face="$("$cli" ls "$game" 104 | head -1 | cut -f2)"
 "$cli" extract "$game" 104 "$face" -C "$tmp/faces" 2>/dev/null
 "$cli" cat "$game" 104 "$face" | cmp -s - "$tmp/faces/$face"; check "extracted face as stored" 0 $?
 
-# export: the clip as the window plays it, as WAV the same as voice gives.
-"$cli" export "$game" "$tmp/export" --mode short --wav 2>/dev/null; check "export" 0 $?
+# export: the clip as the window plays it, as untagged WAV the same as voice gives.
+"$cli" export "$game" "$tmp/export" --mode short --wav --untagged 2>/dev/null; check "export" 0 $?
 "$cli" voice "$game" 01001_0001.vc 1 -o "$tmp/short.wav" >/dev/null
 cmp -s "$tmp/short.wav" "$tmp/export/voice/01001_0001.wav"; check "exported WAV" 0 $?
 check "export header" "talk_id,line_no,cast,text,wait_tenths,voice_kind,frame_style,bgm_no,voice_file,face_file" \
