@@ -574,6 +574,7 @@ TagPicture_T FramedFacePicture(CArchiveSet& reader, const CVeyQelTalkElm& line)
             picture.png = std::move(*png);
             picture.width = static_cast<std::uint32_t>(frame.width);
             picture.height = static_cast<std::uint32_t>(frame.height);
+            picture.blockBase64 = Base64(FlacPictureBlock(picture));
         }
     }
     return picture;
@@ -597,13 +598,13 @@ TagPicture_T CLineExport::PictureFor(const CVeyQelTalkElm& line, CArchiveSet& re
 {
     const std::pair<std::string, int> key{line.FaceEntryName(), line.frameStyle};
     {
-        const std::lock_guard<std::mutex> lock(picturesMutex);
+        const std::shared_lock<std::shared_mutex> lock(picturesMutex);
         if (const auto known = pictures.find(key); known != pictures.end())
             return known->second;
     }
     // Made outside the lock: two threads may make the same one, once each.
     TagPicture_T picture = FramedFacePicture(reader, line);
-    const std::lock_guard<std::mutex> lock(picturesMutex);
+    const std::lock_guard<std::shared_mutex> lock(picturesMutex);
     return pictures.try_emplace(key, std::move(picture)).first->second;
 }
 

@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <mutex>
+#include <shared_mutex>
 #include <set>
 #include <span>
 #include <string>
@@ -215,7 +215,7 @@ private:
     LineExportOptions_T options;
     unsigned clipCount = 0;  // planned
     // Framed faces by face entry and frame style, shared by the threads.
-    std::mutex picturesMutex;
+    std::shared_mutex picturesMutex;
     std::map<std::pair<std::string, int>, TagPicture_T> pictures;
     // The lines done that have a clip, for the playlist.
     struct PlaylistEntry_T {

@@ -65,8 +65,12 @@ std::size_t RunInOrder(std::size_t count, const OrderedRunOptions_T& options,
             done[i].store(true, std::memory_order_release);
             if (!goOn)
                 next = kNoMore;
-            const std::lock_guard<std::mutex> lock(mutex);
-            changed.notify_all();
+            // The taking looks from time to time; it is woken only where a
+            // bound holds threads back, for the item it waits for.
+            if ((ahead != 0 && i == taken.load()) || !goOn) {
+                const std::lock_guard<std::mutex> lock(mutex);
+                changed.notify_all();
+            }
         }
         const std::lock_guard<std::mutex> lock(mutex);
         --working;
@@ -91,12 +95,16 @@ std::size_t RunInOrder(std::size_t count, const OrderedRunOptions_T& options,
     }
     std::size_t k = 0;
     auto takeDone = [&] {
+        const std::size_t before = k;
         for (; k < count && done[k].load(std::memory_order_acquire); ++k) {
             take(k);
             taken = k + 1;
         }
-        const std::lock_guard<std::mutex> lock(mutex);
-        changed.notify_all();
+        // Threads held back by the bound go on.
+        if (ahead != 0 && k != before) {
+            const std::lock_guard<std::mutex> lock(mutex);
+            changed.notify_all();
+        }
     };
     bool stopped = false;
     if (threads.empty() && count != 0) {
@@ -115,7 +123,7 @@ std::size_t RunInOrder(std::size_t count, const OrderedRunOptions_T& options,
         }
         std::unique_lock<std::mutex> lock(mutex);
         const bool gone = changed.wait_for(lock, options.pollEvery, [&] {
-            return working == 0 || (k < count && done[k].load(std::memory_order_acquire));
+            return working == 0 || (ahead != 0 && k < count && done[k].load(std::memory_order_acquire));
         });
         lock.unlock();
         takeDone();

@@ -19,8 +19,10 @@ namespace {
 // Readers in C stop a text at a NUL: U+FFFD shows where one was.
 std::string TagText(std::string_view text)
 {
+    if (text.find('\0') == std::string_view::npos)
+        return std::string(text);
     std::string out;
-    out.reserve(text.size());
+    out.reserve(text.size() + 8);
     for (char c : text) {
         if (c == '\0')
             out += "\xEF\xBF\xBD";
@@ -68,14 +70,6 @@ void CutUtf8(std::string& text, std::size_t max)
 
 // ---- Ogg ------------------------------------------------------------------
 
-struct OggSync_T {
-    ogg_sync_state state;
-    OggSync_T() { ogg_sync_init(&state); }
-    ~OggSync_T() { ogg_sync_clear(&state); }
-    OggSync_T(const OggSync_T&) = delete;
-    OggSync_T& operator=(const OggSync_T&) = delete;
-};
-
 struct OggStream_T {
     ogg_stream_state state;
     explicit OggStream_T(int serial) { ogg_stream_init(&state, serial); }
@@ -101,11 +95,12 @@ struct VorbisHeaders_T {
     VorbisHeaders_T& operator=(const VorbisHeaders_T&) = delete;
 };
 
-// The pages of one logical stream in a byte block, in order, each whole,
-// with a right checksum and the next sequence number, up to and including
-// the end-of-stream page and nothing after it. The block reaches libogg a
-// slice at a time, so that what it buffers stays near one page however
-// large the block.
+// The pages of one logical stream in a byte block, in order, each whole
+// and with the next sequence number, up to and including the end-of-stream
+// page and nothing after it. Pages are read in place; their checksums are
+// not checked: a damaged page stays as the game has it, as it would in a
+// copy of the stored clip, and checking every one would cost more than the
+// rest of the export.
 class CStreamPages {
 public:
     explicit CStreamPages(std::span<const std::uint8_t> block) : bytes(block) {}
@@ -113,8 +108,8 @@ public:
     int Serial() const { return serial; }
     bool Ended() const { return ended; }
 
-    // 1: the next page; 0: the block ended after the end-of-stream page;
-    // -1: problem says what is wrong.
+    // 1: the next page, pointing into the block; 0: the block ended after
+    // the end-of-stream page; -1: problem says what is wrong.
     int Next(ogg_page& page, std::string& problem)
     {
         const int r = NextInBlock(page, problem);
@@ -135,9 +130,7 @@ public:
             problem = "a second logical stream (chained or multiplexed)";
             return -1;
         }
-        if (ogg_page_version(&page) != 0)
-            problem = "an Ogg page of an unknown version";
-        else if (ended)
+        if (ended)
             problem = "pages after its end-of-stream page";
         else if (static_cast<std::uint32_t>(ogg_page_pageno(&page)) != next)
             problem = "a page missing before page " + std::to_string(ogg_page_pageno(&page));
@@ -152,39 +145,35 @@ public:
 private:
     int NextInBlock(ogg_page& page, std::string& problem)
     {
-        for (;;) {
-            const long n = ogg_sync_pageseek(&sync.state, &page);
-            if (n > 0) {
-                consumed += static_cast<std::size_t>(n);
-                return 1;
-            }
-            if (n < 0) {
-                problem = "bytes that are not an Ogg page at offset " + std::to_string(consumed);
-                return -1;
-            }
-            if (fed == bytes.size()) {
-                if (consumed == bytes.size())
-                    return 0;
-                problem = "its end is not a whole page";
-                return -1;
-            }
-            const std::size_t slice = std::min(kSlice, bytes.size() - fed);
-            char* buffer = ogg_sync_buffer(&sync.state, static_cast<long>(slice));
-            if (buffer == nullptr) {
-                problem = "no memory to read its pages";
-                return -1;
-            }
-            std::memcpy(buffer, bytes.data() + fed, slice);
-            ogg_sync_wrote(&sync.state, static_cast<long>(slice));
-            fed += slice;
+        if (at == bytes.size())
+            return 0;
+        const std::size_t left = bytes.size() - at;
+        const std::uint8_t* p = bytes.data() + at;
+        if (left < 27 || std::memcmp(p, "OggS", 4) != 0 || p[4] != 0) {
+            problem = left >= 4 && std::memcmp(p, "OggS", 4) == 0 && p[4] != 0
+                          ? "an Ogg page of an unknown version"
+                          : "bytes that are not an Ogg page at offset " + std::to_string(at);
+            return -1;
         }
+        const std::size_t header = 27 + std::size_t{p[26]};
+        std::size_t body = 0;
+        for (std::size_t k = 27; k < header && k < left; ++k)
+            body += p[k];
+        if (left < header || left - header < body) {
+            problem = "its end is not a whole page";
+            return -1;
+        }
+        // libogg reads a page through non-const pointers, never writing.
+        page.header = const_cast<unsigned char*>(p);
+        page.header_len = static_cast<long>(header);
+        page.body = const_cast<unsigned char*>(p + header);
+        page.body_len = static_cast<long>(body);
+        at += header + body;
+        return 1;
     }
 
-    static constexpr std::size_t kSlice = 64 * 1024;
     std::span<const std::uint8_t> bytes;
-    OggSync_T sync;
-    std::size_t fed = 0;
-    std::size_t consumed = 0;
+    std::size_t at = 0;
     bool seen = false;
     bool ended = false;
     int serial = 0;
@@ -212,6 +201,12 @@ bool NotVorbis(Failure_T& why, const std::string& reason)
 
 // The three header packets, each one libvorbis takes; the last of them must
 // end its page, so that the audio starts on a fresh one.
+bool IsSetupHeader(const ogg_packet& packet)
+{
+    static constexpr unsigned char kSetup[] = {5, 'v', 'o', 'r', 'b', 'i', 's'};
+    return packet.bytes > static_cast<long>(sizeof kSetup) && std::memcmp(packet.packet, kSetup, sizeof kSetup) == 0;
+}
+
 bool ReadHeaders(CStreamPages& pages, std::vector<std::uint8_t> (&headers)[3], Failure_T& why)
 {
     OggStream_T stream(0);
@@ -229,7 +224,12 @@ bool ReadHeaders(CStreamPages& pages, std::vector<std::uint8_t> (&headers)[3], F
             return NotVorbis(why, "a page it cannot read");
         ogg_packet packet;
         for (int r; got < 3 && (r = ogg_stream_packetout(&stream.state, &packet)) != 0;) {
-            if (r < 0 || vorbis_synthesis_headerin(&vorbis.info, &vorbis.comment, &packet) != 0)
+            // The setup header is copied, never decoded here: its type and
+            // name are enough, and reading its codebooks would cost more
+            // than the whole rewrite.
+            const bool read = r >= 0 && (got == 2 ? IsSetupHeader(packet)
+                                                  : vorbis_synthesis_headerin(&vorbis.info, &vorbis.comment, &packet) == 0);
+            if (!read)
                 return NotVorbis(why, "header packet " + std::to_string(got + 1) + " is not a Vorbis header");
             headers[got++].assign(packet.packet, packet.packet + packet.bytes);
         }
@@ -310,7 +310,12 @@ std::vector<std::string> VorbisComments(const ClipTags_T& tags)
     add("TRACKNUMBER", TagNumber(tags.track));
     add("TRACKTOTAL", TagNumber(tags.trackTotal));
     add("TARNWICK_LINE", tags.line);
-    add("METADATA_BLOCK_PICTURE", Base64(FlacPictureBlock(tags.picture)));
+    // Made once when the picture is shared; base64 holds no NUL.
+    const std::string picture =
+        tags.picture.blockBase64.empty() ? Base64(FlacPictureBlock(tags.picture)) : std::string();
+    const std::string& block = tags.picture.blockBase64.empty() ? picture : tags.picture.blockBase64;
+    if (!block.empty())
+        out.push_back("METADATA_BLOCK_PICTURE=" + block);
     return out;
 }
 
@@ -336,8 +341,8 @@ std::vector<std::uint8_t> FlacPictureBlock(const TagPicture_T& picture)
 std::string Base64(std::span<const std::uint8_t> bytes)
 {
     static constexpr char kDigits[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    out.reserve((bytes.size() + 2) / 3 * 4);
+    std::string out((bytes.size() + 2) / 3 * 4, '=');
+    std::size_t o = 0;
     for (std::size_t i = 0; i < bytes.size(); i += 3) {
         const std::size_t n = std::min<std::size_t>(3, bytes.size() - i);
         std::uint32_t group = static_cast<std::uint32_t>(bytes[i]) << 16;
@@ -345,8 +350,9 @@ std::string Base64(std::span<const std::uint8_t> bytes)
             group |= static_cast<std::uint32_t>(bytes[i + 1]) << 8;
         if (n > 2)
             group |= bytes[i + 2];
-        for (std::size_t k = 0; k < 4; ++k)
-            out += k <= n ? kDigits[(group >> (18 - 6 * k)) & 0x3F] : '=';
+        for (std::size_t k = 0; k <= n; ++k)
+            out[o + k] = kDigits[(group >> (18 - 6 * k)) & 0x3F];
+        o += 4;
     }
     return out;
 }
@@ -366,7 +372,8 @@ bool RetagOggVorbis(std::span<const std::uint8_t> ogg, const ClipTags_T& tags, s
         return false;
 
     // The audio pages as they were: only their sequence numbers follow the
-    // new header pages, and their checksums with them.
+    // new header pages, and their checksums with them, when the header
+    // pages are more or fewer than before.
     ogg_page page;
     std::string problem;
     for (bool first = true;; first = false) {
@@ -379,11 +386,13 @@ bool RetagOggVorbis(std::span<const std::uint8_t> ogg, const ClipTags_T& tags, s
             return NotVorbis(why, "its first audio page goes on with a packet that never began");
         const std::size_t start = result.size();
         PutPage(result, page);
-        ogg_page copy{result.data() + start, page.header_len, result.data() + start + page.header_len,
-                      page.body_len};
-        for (int i = 0; i < 4; ++i)
-            copy.header[18 + i] = static_cast<unsigned char>(sequence >> (8 * i));
-        ogg_page_checksum_set(&copy);
+        if (static_cast<std::uint32_t>(ogg_page_pageno(&page)) != sequence) {
+            ogg_page copy{result.data() + start, page.header_len, result.data() + start + page.header_len,
+                          page.body_len};
+            for (int i = 0; i < 4; ++i)
+                copy.header[18 + i] = static_cast<unsigned char>(sequence >> (8 * i));
+            ogg_page_checksum_set(&copy);
+        }
         ++sequence;
     }
     out.swap(result);

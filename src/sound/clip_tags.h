@@ -19,6 +19,9 @@ struct TagPicture_T {
     std::vector<std::uint8_t> png;  // empty: none
     std::uint32_t width = 0;
     std::uint32_t height = 0;
+    // Base64(FlacPictureBlock(*this)), made once for a picture that many
+    // clips share; empty: made for each clip.
+    std::string blockBase64;
 };
 
 // Every text UTF-8; a NUL never reaches a tag (each becomes U+FFFD).

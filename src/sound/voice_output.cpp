@@ -266,15 +266,35 @@ bool VoiceClipLength(CArchiveSet& archives, std::string_view name, ClipKind_T ki
 
 double OggVorbisSeconds(std::span<const std::uint8_t> ogg)
 {
-    if (ogg.empty() || ogg.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
+    // Read from the page headers alone: opening a decoder would build the
+    // codebooks, which costs more than the file's whole copy.
+    const auto le = [&ogg](std::size_t at, int bytes) {
+        std::uint64_t v = 0;
+        for (int i = bytes - 1; i >= 0; --i)
+            v = v << 8 | ogg[at + static_cast<std::size_t>(i)];
+        return v;
+    };
+    const auto isPage = [&ogg](std::size_t at) {
+        return at + 27 <= ogg.size() && std::memcmp(ogg.data() + at, "OggS", 4) == 0 && ogg[at + 4] == 0;
+    };
+    if (!isPage(0))
         return 0;
-    ClipSource_T source{ogg.data(), ogg.data(), static_cast<std::int32_t>(ogg.size())};
-    OggVorbis_File file;
-    if (ov_open_callbacks(&source, &file, nullptr, 0, kClipCallbacks) != 0)
+    // The identification header: type 1, "vorbis", version, channels, rate.
+    const std::size_t packet = 27 + std::size_t{ogg[26]};
+    if (packet + 16 > ogg.size() || ogg[packet] != 1 || std::memcmp(ogg.data() + packet + 1, "vorbis", 6) != 0)
         return 0;
-    const double seconds = ov_time_total(&file, -1);
-    ov_clear(&file);
-    return seconds > 0 ? seconds : 0;
+    const std::uint64_t rate = le(packet + 12, 4);
+    if (rate == 0)
+        return 0;
+    // The last page that ends a packet holds the stream's sample count.
+    for (std::size_t at = ogg.size() - 27 + 1; at-- > 0;) {
+        if (!isPage(at))
+            continue;
+        const std::uint64_t granule = le(at + 6, 8);
+        if (granule != ~std::uint64_t{0})
+            return granule < (std::uint64_t{1} << 62) ? static_cast<double>(granule) / static_cast<double>(rate) : 0;
+    }
+    return 0;
 }
 
 void StopVoiceClip(VoiceOutput& out)
