@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QCheckBox>
 #include <QCompleter>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -26,11 +27,15 @@
 #include <csignal>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <set>
 
 #include <gtest/gtest.h>
 
+#include "app/line_export.h"
 #include "app/tarnwick_app.h"
+#include "app/walk_file_export.h"
+#include "archive/archive_set.h"
 #include "support/demo_game.h"
 #include "support/export_files.h"
 #include "support/program_window.h"
@@ -788,6 +793,73 @@ TEST_F(DialogTest, CtrlEExportsTheMarkedLinesShown)
         EXPECT_FALSE(std::filesystem::exists(out + "/voice/01001_0001.ogg"));
         EXPECT_FALSE(std::filesystem::is_empty(out + "/voice"));
     });
+}
+
+// Every file under folder with its bytes, by its path there.
+std::map<std::string, std::string> FilesUnder(const std::string& folder)
+{
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+        if (entry.is_regular_file())
+            files[std::filesystem::relative(entry.path(), folder).string()] = test::ReadFileText(entry.path().string());
+    return files;
+}
+
+// The export dialog's choices (kept for the next time) give the very files
+// that tarnwick-cli's export gives for the same lines.
+TEST_F(DialogTest, TheExportsChoicesGiveWhatTheCommandLineGives)
+{
+    const std::string window = program / "window";
+    const std::string line = program / "line";
+    Run([&](CTarnwickDlg& dlg, CTarnwickApp& app) {
+        dlg.TalkRows().SetAllChecked(false);
+        for (std::size_t i = 0; i < 6; ++i)
+            dlg.TalkRows().SetChecked(i, true);
+        QString message;
+        QTimer answer;
+        QObject::connect(&answer, &QTimer::timeout, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (!w->isVisible())
+                    continue;
+                if (auto* files = qobject_cast<QFileDialog*>(w)) {
+                    EXPECT_EQ(files->findChild<QComboBox*>(QStringLiteral("exportClips"))->currentIndex(), 0);
+                    files->findChild<QCheckBox*>(QStringLiteral("exportOneFile"))->setChecked(true);
+                    files->findChild<QComboBox*>(QStringLiteral("exportOneFileFormat"))->setCurrentIndex(2);  // flac
+                    files->setDirectory(QString::fromStdString(program.Path()));
+                    files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(QStringLiteral("window"));
+                    static_cast<QDialog*>(files)->accept();
+                } else if (auto* box = qobject_cast<QMessageBox*>(w)) {
+                    message = box->text();
+                    box->accept();
+                }
+            }
+        });
+        answer.start(20);
+        dlg.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+        QTest::keyClick(&dlg, Qt::Key_E, Qt::ControlModifier);
+        answer.stop();
+        EXPECT_TRUE(message.contains(QStringLiteral("walk.flac"))) << message.toStdString();
+
+        // What the command line does with the same lines and choices.
+        CArchiveSet reader;
+        reader.ReadThrough(app.Archives());
+        const std::vector<const CVeyQelTalkElm*> rows = MarkedRows(dlg.TalkRows());
+        CLineExport exporter(reader, line, rows, PlayMode_T::kLong, {.album = dlg.Selection().AlbumName()});
+        Failure_T why;
+        ASSERT_TRUE(exporter.Begin(why)) << why.Describe();
+        ASSERT_TRUE(exporter.Run(2, {}));
+        ASSERT_TRUE(exporter.Finish());
+        CWalkFileExport walk(reader, rows, PlayMode_T::kLong, dlg.Selection().AlbumName());
+        ASSERT_TRUE(walk.Write(line, reader.GameFolder(), "walk.flac", 2, {}, why)) << why.Describe();
+    });
+    EXPECT_EQ(FilesUnder(window), FilesUnder(line));
+    EXPECT_TRUE(std::filesystem::exists(window + "/playlist.m3u8"));
+    EXPECT_TRUE(std::filesystem::exists(window + "/walk.lrc"));
+    EXPECT_NE(Settings().find("ExportOneFile=flac"), std::string::npos) << Settings();
+    // The next export's dialog starts with them.
+    Run([&](CTarnwickDlg&, CTarnwickApp& app) { EXPECT_EQ(app.Settings().exportChoices.oneFile, "flac"); }, true,
+        false);
 }
 
 // A name typed in the folder dialog for a folder that does not exist yet
