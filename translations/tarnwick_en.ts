@@ -127,12 +127,6 @@ The walk is in %1, with its subtitles.</source>
         <translation>
 The walk is in %1, with its subtitles.</translation>
     </message>
-    <message>
-        <source>
-%1 was not written: %2</source>
-        <translation>
-%1 was not written: %2</translation>
-    </message>
 </context>
 <context>
     <name>tarnwick::CAboutDlg</name>

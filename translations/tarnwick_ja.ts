@@ -127,12 +127,6 @@ The walk is in %1, with its subtitles.</source>
         <translation>
 再生の流れを字幕とともに %1 に書き出しました。</translation>
     </message>
-    <message>
-        <source>
-%1 was not written: %2</source>
-        <translation>
-%1 は書き出せませんでした: %2</translation>
-    </message>
 </context>
 <context>
     <name>tarnwick::CAboutDlg</name>

@@ -198,6 +198,8 @@ CLineExport::CLineExport(CArchiveSet& a, std::string folder, std::vector<const C
                          LineExportOptions_T o)
     : archives(a), outFolder(std::move(folder)), rows(std::move(r)), playMode(mode), options(std::move(o))
 {
+    if (options.playlist)
+        outputs.push_back(&playlist);
 }
 
 bool CLineExport::Begin(Failure_T& why)
@@ -445,14 +447,16 @@ void CLineExport::CommitLine(const CVeyQelTalkElm& line, const LinePlan_T& plan,
         if (plan.voice->missing)
             ++counts.linesWithoutClip;
         voiceFile = plan.voice->shown;
-        if (!voiceFile.empty())
-            playlist.push_back({&line, plan.voice});
     }
     if (plan.newFace)
         Apply(jobs[next], results[next], *plan.face, counts.faceFiles);
     if (plan.face->missing)
         ++counts.linesWithoutPicture;
     faceFile = plan.face->shown;
+    const ExportedLine_T done{&line, counts.linesDone, voiceFile,
+                              plan.voice && !voiceFile.empty() ? plan.voice->seconds : 0, faceFile};
+    for (IExportOutput* output : outputs)
+        output->Line(done);
     csv += LineRow(line, voiceFile, faceFile);
     ++counts.linesDone;
 }
@@ -608,41 +612,16 @@ TagPicture_T CLineExport::PictureFor(const CVeyQelTalkElm& line, CArchiveSet& re
     return pictures.try_emplace(key, std::move(picture)).first->second;
 }
 
-std::string PlaylistText(std::span<const PlaylistItem_T> items)
-{
-    std::string text = "#EXTM3U\n";
-    for (const PlaylistItem_T& item : items) {
-        char seconds[32];
-        std::snprintf(seconds, sizeof seconds, "%.3f", item.seconds);
-        // One line each: the title ends at the text's first break.
-        std::string title = item.cast + " \u2013 " + item.text.substr(0, item.text.find('\n'));
-        std::replace(title.begin(), title.end(), '\r', ' ');
-        text += std::string("#EXTINF:") + seconds + "," + title + "\n" + item.path + "\n";
-    }
-    return text;
-}
-
-bool CLineExport::WritePlaylist()
-{
-    std::vector<PlaylistItem_T> items;
-    items.reserve(playlist.size());
-    for (const PlaylistEntry_T& entry : playlist)
-        items.push_back({entry.clip->seconds, Cp932ToUtf8(entry.line->castName()),
-                         Cp932ToUtf8(LineMarksReplaced(entry.line->talkText(), "\n")), entry.clip->shown});
-    const std::string text = PlaylistText(items);
-    Failure_T why;
-    if (WriteFileAtomically(out, kPlaylistName, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, why))
-        return true;
-    AddFailure(std::move(why), JoinPath(outFolder, kPlaylistName));
-    return false;
-}
-
 bool CLineExport::Finish()
 {
     if (!out.IsOpen())
         return false;
-    if (options.playlist && !stopped)
-        WritePlaylist();
+    // A folder that stopped the export would refuse their files too.
+    for (IExportOutput* output : outputs) {
+        Failure_T why;
+        if (!stopped && !output->Finish(out, IsDone(), why) && why)
+            failures.push_back(std::move(why));
+    }
     // Removed first: a run cut short here leaves the list written ahead,
     // which names them still.
     if (IsDone() && !stopped)

@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/export_output.h"
 #include "host/failure.h"
 #include "host/file_writer.h"
 #include "host/folder_listing.h"
@@ -58,7 +59,6 @@ struct LineExportCounts_T {
 
 enum class VoiceFileFormat { kOgg, kWav };
 
-inline constexpr const char* kPlaylistName = "playlist.m3u8";
 // A tagged clip's picture: the face framed as the window shows it.
 inline constexpr int kTagPictureSide = 96;
 
@@ -68,7 +68,7 @@ struct LineExportOptions_T {
     // Clips carry their line as tags (Vorbis comments with the framed face,
     // or a WAV INFO chunk); without, an Ogg clip is the stored bytes.
     bool tagged = true;
-    bool playlist = true;  // playlist.m3u8, the clips in list order
+    bool playlist = true;  // playlist.m3u8 (a CPlaylistOutput), the clips in list order
     // The tags' album, UTF-8: the capture item chosen, else the group, else
     // "Tarnwick".
     std::string album = "Tarnwick";
@@ -83,6 +83,9 @@ public:
                 PlayMode_T playMode, LineExportOptions_T options);
 
     std::size_t LineCount() const { return rows.size(); }
+    // Another output, handed each line done and told at Finish whether the
+    // export is complete; it must outlive the export.
+    void AddOutput(IExportOutput& output) { outputs.push_back(&output); }
     bool IsDone() const { return counts.linesDone == rows.size(); }
     // The output folder itself failed (no space, read-only, a link where a
     // folder goes...): nothing more is written.
@@ -111,8 +114,8 @@ public:
     // keeping the lines whose files are written, as stopping the Step calls
     // would. True when every line is done.
     bool Run(unsigned jobs, const std::function<bool(std::size_t linesDone)>& progress);
-    // Writes the playlist of the lines done (when chosen), then lines.csv,
-    // last. When every line is done it replaces the
+    // Finishes the outputs (the playlist of the lines done, when chosen),
+    // then writes lines.csv, last. When every line is done it replaces the
     // earlier export whole: the voice and face files that its lines.csv
     // listed and the new rows do not are removed first (nothing but a
     // regular file at "voice/NAME" or "face/NAME"), and the list holds the
@@ -193,7 +196,6 @@ private:
     // once for each face and frame style.
     ClipTags_T TagsFor(const FileJob_T& job, CArchiveSet& reader);
     TagPicture_T PictureFor(const CVeyQelTalkElm& line, CArchiveSet& reader);
-    bool WritePlaylist();
     bool WriteUnder(const char* folder, const std::string& name, std::span<const std::uint8_t> head,
                     std::span<const std::uint8_t> bytes, FileResult_T& result);
     void CommitLine(const CVeyQelTalkElm& line, const LinePlan_T& plan, std::span<FileJob_T> jobs,
@@ -217,12 +219,8 @@ private:
     // Framed faces by face entry and frame style, shared by the threads.
     std::shared_mutex picturesMutex;
     std::map<std::pair<std::string, int>, TagPicture_T> pictures;
-    // The lines done that have a clip, for the playlist.
-    struct PlaylistEntry_T {
-        const CVeyQelTalkElm* line;
-        const Written_T* clip;
-    };
-    std::vector<PlaylistEntry_T> playlist;
+    CPlaylistOutput playlist;
+    std::vector<IExportOutput*> outputs;
     std::string csv;  // the rows of the lines done
     // Every line's files, planned at Begin; the new files are jobs.
     std::vector<LinePlan_T> plans;
@@ -252,15 +250,7 @@ TagPicture_T FramedFacePicture(CArchiveSet& reader, const CVeyQelTalkElm& line);
 // a comma, a double quote, CR or LF.
 std::string CsvField(std::string_view text);
 
-// The playlist of clips: "#EXTM3U", then for each one "#EXTINF:SECONDS,CAST
-// – TEXT" (the text's first line) and its path. UTF-8.
-struct PlaylistItem_T {
-    double seconds = 0;
-    std::string cast;  // UTF-8
-    std::string text;  // UTF-8, its first line taken
-    std::string path;  // relative
-};
-std::string PlaylistText(std::span<const PlaylistItem_T> items);
+
 
 // An earlier export's lines.csv: its rows in this program's columns (found
 // by the header's names, a column it lacks empty), and the files it names

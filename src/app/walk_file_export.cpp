@@ -135,15 +135,38 @@ bool CWalkFileExport::Write(const std::string& outFolder, const std::string& gam
                             unsigned jobs, const std::function<bool(std::size_t)>& progress, Failure_T& why)
 {
     why = {};
+    CWriteFolder out;
+    out.Refuse(gameFolder);
+    if (!out.Open(outFolder, why))
+        return false;
+    return Render(out, name, jobs, progress, why);
+}
+
+void CWalkFileExport::RenderAs(std::string name, unsigned jobs, std::function<bool(std::size_t)> progress)
+{
+    outputName = std::move(name);
+    outputJobs = jobs;
+    outputProgress = std::move(progress);
+}
+
+bool CWalkFileExport::Finish(CWriteFolder& out, bool complete, Failure_T& why)
+{
+    // A walk cut short is not the walk: nothing is rendered.
+    rendered = complete && !outputName.empty() && Render(out, outputName, outputJobs, outputProgress, why);
+    if (why && why.subject.empty())
+        why.subject = JoinPath(out.Path(), outputName);
+    return rendered || !complete || !why;
+}
+
+bool CWalkFileExport::Render(CWriteFolder& out, const std::string& name, unsigned jobs,
+                             const std::function<bool(std::size_t)>& progress, Failure_T& why)
+{
+    why = {};
     const std::optional<RenderFormat_T> format = RenderFormatOf(name);
     if (!format) {
         why = Failure_T::Refused(name, "not a .ogg, .opus, .flac or .wav file name");
         return false;
     }
-    CWriteFolder out;
-    out.Refuse(gameFolder);
-    if (!out.Open(outFolder, why))
-        return false;
     if (!Plan(jobs, progress))
         return false;
     const RenderFormatChoice_T output = RenderOutputFormat(*format, items);

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "app/export_output.h"
 #include "host/failure.h"
 #include "sound/walk_render.h"
 #include "walk/talk_walker.h"
@@ -26,7 +27,7 @@ inline constexpr std::uint64_t kVoicedPauseMicroseconds = 500000;
 inline constexpr std::uint64_t kMostWaitMicroseconds = 60000000;
 std::uint64_t WalkPauseMicroseconds(const CVeyQelTalkElm& line, bool voiced);
 
-class CWalkFileExport {
+class CWalkFileExport : public IExportOutput {
 public:
     // rows in walk order; album names the file (TITLE and ALBUM). The
     // archives (faces and both voice archives open) and the rows must
@@ -35,6 +36,15 @@ public:
                     std::string album);
 
     std::size_t LineCount() const { return rows.size(); }
+
+    // As an output of an export (made without rows): the lines come from
+    // it, and the walk is rendered as name into its folder once it is
+    // complete, as Write would.
+    void RenderAs(std::string name, unsigned jobs, std::function<bool(std::size_t)> progress);
+    void Line(const ExportedLine_T& line) override { rows.push_back(line.line); }
+    bool Finish(CWriteFolder& out, bool complete, Failure_T& why) override;
+    // Whether Finish rendered the file, or a cancel stopped it.
+    bool Rendered() const { return rendered; }
 
     // Writes outFolder/name, its format by the extension, and the subtitles
     // beside it, reading and decoding the clips on jobs threads. progress
@@ -55,6 +65,8 @@ public:
     static std::string SubtitleName(const std::string& name, const char* extension);
 
 private:
+    bool Render(CWriteFolder& out, const std::string& name, unsigned jobs,
+                const std::function<bool(std::size_t)>& progress, Failure_T& why);
     bool Plan(unsigned jobs, const std::function<bool(std::size_t)>& progress);
     ClipTags_T FileTags();
 
@@ -65,6 +77,10 @@ private:
     std::vector<WalkItem_T> items;
     std::vector<WalkSpan_T> spans;
     std::uint32_t rate = 0;
+    std::string outputName;
+    unsigned outputJobs = 1;
+    std::function<bool(std::size_t)> outputProgress;
+    bool rendered = false;
 };
 
 }  // namespace tarnwick

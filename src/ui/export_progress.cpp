@@ -286,8 +286,11 @@ LineExportOutcome_T ExportLinesInto(QWidget* parent, CTarnwickApp& app, std::vec
                                 .playlist = choices.playlist,
                                 .album = album};
     const std::string oneFile = choices.oneFile.empty() ? std::string() : "walk." + choices.oneFile;
-    CWalkFileExport render(*archives, rows, playMode, album);
     CLineExport exporter(*archives, hostPath, std::move(rows), playMode, std::move(options));
+    // The walk as one file: an output of the export, rendered once every
+    // line is written, under the same progress and Cancel.
+    CWalkFileExport render(*archives, {}, playMode, album);
+    std::atomic<bool> rendering{false};
     const int lineCount = static_cast<int>(exporter.LineCount());
 
     QProgressDialog progress(ExportTexts_T::tr("Writing lines to %1").arg(folder), ExportTexts_T::tr("Cancel"), 0,
@@ -309,11 +312,16 @@ LineExportOutcome_T ExportLinesInto(QWidget* parent, CTarnwickApp& app, std::vec
     std::atomic<bool> ended{false};
     bool begun = false;
     bool finished = false;
-    std::atomic<bool> rendering{false};
-    bool rendered = false;
-    Failure_T renderFailure;
+    const unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
+    if (!oneFile.empty()) {
+        render.RenderAs(oneFile, jobs, [&](std::size_t done) {
+            rendering.store(true);
+            linesDone.store(done, std::memory_order_relaxed);
+            return !cancel.load(std::memory_order_relaxed);
+        });
+        exporter.AddOutput(render);
+    }
     std::thread worker([&] {
-        const unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
         begun = exporter.Begin(why);
         if (begun) {
             exporter.Run(jobs, [&](std::size_t done) {
@@ -321,15 +329,6 @@ LineExportOutcome_T ExportLinesInto(QWidget* parent, CTarnwickApp& app, std::vec
                 return !cancel.load(std::memory_order_relaxed);
             });
             finished = exporter.Finish();
-        }
-        if (begun && !oneFile.empty() && exporter.IsDone() && !cancel.load()) {
-            rendering.store(true);
-            rendered = render.Write(hostPath, app.Archives().GameFolder(), oneFile, jobs,
-                                    [&](std::size_t done) {
-                                        linesDone.store(done, std::memory_order_relaxed);
-                                        return !cancel.load(std::memory_order_relaxed);
-                                    },
-                                    renderFailure);
         }
         ended.store(true);
         QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
@@ -368,17 +367,13 @@ LineExportOutcome_T ExportLinesInto(QWidget* parent, CTarnwickApp& app, std::vec
     if (finished)
         app.KeepExportFolder(hostPath);
     // What was done is kept: lines.csv lists exactly the lines written.
-    const bool cancelled = !exporter.IsDone() || (rendering.load() && !rendered && !renderFailure);
+    // A render cancelled is a cancelled export; one that failed is among
+    // the failures.
+    const bool cancelled = !exporter.IsDone() || (!oneFile.empty() && !render.Rendered() && cancel.load());
     QString message = Summary(exporter, cancelled, folder);
-    bool warning = exporter.IsStopped() || !exporter.Failures().empty();
-    if (rendered)
+    if (render.Rendered())
         message += ExportTexts_T::tr("\nThe walk is in %1, with its subtitles.").arg(QString::fromStdString(oneFile));
-    else if (renderFailure) {
-        message += ExportTexts_T::tr("\n%1 was not written: %2")
-                       .arg(QString::fromStdString(oneFile), QString::fromLocal8Bit(renderFailure.Describe()));
-        warning = true;
-    }
-    return {message, warning};
+    return {message, exporter.IsStopped() || !exporter.Failures().empty()};
 }
 
 void RunLineExport(QWidget* parent, CTarnwickApp& app, std::vector<const CVeyQelTalkElm*> rows,

@@ -151,6 +151,17 @@ int CmdExport(const Context_T& context, Args args)
         return status;
     set->KeepDataFileOpen(true);
     CLineExport exporter(*set, outFolder, std::move(rows), options.playMode, options.outputs);
+    const unsigned jobs = options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
+    // The walk as one file, once every line is exported.
+    CWalkFileExport walk(*set, {}, options.playMode, options.outputs.album);
+    CProgressLine walkProgress("one file", exporter.LineCount());
+    if (!options.oneFile.empty()) {
+        walk.RenderAs(options.oneFile, jobs, [&](std::size_t linesDone) {
+            walkProgress.Show(linesDone);
+            return StopSignal() == 0;
+        });
+        exporter.AddOutput(walk);
+    }
     if (Failure_T why; !exporter.Begin(why))
         return Failure("cannot create " + why.Describe());
     CProgressLine progress("export", exporter.LineCount());
@@ -161,7 +172,6 @@ int CmdExport(const Context_T& context, Args args)
             Failure("cannot write " + exporter.Failures()[reported].Describe());
         }
     };
-    const unsigned jobs = options.jobs != 0 ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
     // A signal stops the export as a cancel would: every thread's file is
     // finished or dropped, and the list names what was written.
     AskToStopOnSignals(true);
@@ -170,32 +180,15 @@ int CmdExport(const Context_T& context, Args args)
         progress.Show(linesDone);
         return StopSignal() == 0;
     });
-    exporter.Finish();
-    reportFailures();
     progress.Clear();
+    exporter.Finish();
+    walkProgress.Clear();
+    reportFailures();
     for (const Failure_T& why : exporter.RemovalFailures())
         Failure("cannot clear the earlier export: " + why.Describe());
     for (const CLineExport::CutClip_T& clip : exporter.CutClips())
         ReportClipCut(JoinPath(outFolder, clip.file), clip.seconds);
-    std::size_t renderFailures = 0;
-    if (!options.oneFile.empty() && StopSignal() == 0) {
-        CWalkFileExport render(*set, MarkedRows(selection.Rows()), options.playMode, options.outputs.album);
-        CProgressLine walk("one file", render.LineCount());
-        Failure_T why;
-        if (!render.Write(outFolder, set->GameFolder(), options.oneFile, jobs,
-                          [&](std::size_t linesDone) {
-                              walk.Show(linesDone);
-                              return StopSignal() == 0;
-                          },
-                          why)) {
-            walk.Clear();
-            ++renderFailures;
-            Failure("cannot write " + JoinPath(outFolder, options.oneFile) +
-                    (why ? ": " + why.Describe() : std::string(": stopped")));
-        }
-        walk.Clear();
-    }
-    const std::size_t failures = exporter.Failures().size() + exporter.RemovalFailures().size() + renderFailures;
+    const std::size_t failures = exporter.Failures().size() + exporter.RemovalFailures().size();
     const LineExportCounts_T& counts = exporter.Counts();
     std::fprintf(stderr,
                  "export: %zu lines, %zu voice files, %zu face files, %zu lines without clip, "
