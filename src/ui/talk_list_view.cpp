@@ -62,9 +62,8 @@ void CTalkListView::SelectRow(int row)
     const QModelIndex index = model()->index(row, 0);
     // The row the user's own selection stands at already: a wider
     // selection around it stays.
-    if (currentIndex().row() == row && selectionModel()->isRowSelected(row, QModelIndex()))
-        return;
-    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    if (currentIndex().row() != row || !selectionModel()->isRowSelected(row, QModelIndex()))
+        selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     scrollTo(index, QAbstractItemView::EnsureVisible);
 }
 
