@@ -41,8 +41,8 @@ public:
     }
     void ShowTalkText(const std::string& text) override { benchmark::DoNotOptimize(text.data()); }
     void ShowCast(std::string_view) override {}
-    void ShowWait(const std::string&) override {}
-    void ShowMode(const char*) override {}
+    void ShowWait(std::int32_t) override {}
+    void ShowMode(ClipKind_T) override {}
     void ShowStartText(StartText_T) override {}
     PlayMode_T PlayMode() const override { return PlayMode_T::kDefault; }
     void ArmNextLineTimer(int) override {}

@@ -25,7 +25,7 @@
 #include "host/folder_listing.h"
 #include "sound/clip_tags.h"
 #include "sound/voice_output.h"
-#include "walk/talk_walker.h"
+#include "walk/play_mode.h"
 
 namespace tarnwick {
 

@@ -283,8 +283,8 @@ void CTalkSelection::RefillCollection(const LineCollection_T& collection)
     }
     rows.EndFill();
     itemChoices.Clear();
-    itemChoices.Add(kCheckAllText);
-    itemChoices.Add(kClearAllText);
+    itemChoices.Add(kCheckAllText, nullptr, SelectorEntry_T::kMarkAll);
+    itemChoices.Add(kClearAllText, nullptr, SelectorEntry_T::kUnmarkAll);
     itemChoices.Select(0);
     ApplyItemChoice(itemChoices, rows);
 }

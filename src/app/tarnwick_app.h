@@ -20,7 +20,7 @@
 #include "sound/bgm_player.h"
 #include "sound/voice_output.h"
 #include "talk/veyqel_talk.h"
-#include "walk/talk_walker.h"
+#include "walk/play_mode.h"
 
 namespace tarnwick {
 

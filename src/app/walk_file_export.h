@@ -14,7 +14,7 @@
 #include "app/export_output.h"
 #include "host/failure.h"
 #include "sound/walk_render.h"
-#include "walk/talk_walker.h"
+#include "walk/play_mode.h"
 
 namespace tarnwick {
 

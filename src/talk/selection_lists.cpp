@@ -93,7 +93,7 @@ void FillCaptureCombo(CSelectorModel& captureCombo, const CVeyQelTalk& talk)
 {
     captureCombo.Clear();
     captureCombo.Reserve(talk.CaptureNameCount() + 1);
-    captureCombo.Add(kAllTalksText);
+    captureCombo.Add(kAllTalksText, nullptr, SelectorEntry_T::kAllTalks);
     for (std::size_t i = 0; i < talk.CaptureNameCount(); ++i)
         captureCombo.Add(talk.CaptureNameAt(i));
     captureCombo.Select(0);
@@ -106,8 +106,8 @@ void FillItemCombo(CSelectorModel& itemCombo, const CVeyQelTalk& talk, const std
     for (std::size_t i = 0; i < talk.CaptureItemCount(); ++i)
         count += talk.CaptureItemAt(i)->captureName == captureName;
     itemCombo.Reserve(count);
-    itemCombo.Add(kCheckAllText);
-    itemCombo.Add(kClearAllText);
+    itemCombo.Add(kCheckAllText, nullptr, SelectorEntry_T::kMarkAll);
+    itemCombo.Add(kClearAllText, nullptr, SelectorEntry_T::kUnmarkAll);
     for (std::size_t i = 0; i < talk.CaptureItemCount(); ++i) {
         CCaptureElm* item = talk.CaptureItemAt(i);
         if (item->captureName == captureName)

@@ -189,9 +189,9 @@ void CSelectorModel::Clear()
         listener->OnCleared();
 }
 
-int CSelectorModel::Add(std::string_view text, CCaptureElm* data)
+int CSelectorModel::Add(std::string_view text, CCaptureElm* data, SelectorEntry_T kind)
 {
-    entries.push_back({std::string(text), data});
+    entries.push_back({std::string(text), data, -1, kind});
     if (listener)
         listener->OnAdded(Count() - 1);
     return Count() - 1;
@@ -199,7 +199,7 @@ int CSelectorModel::Add(std::string_view text, CCaptureElm* data)
 
 int CSelectorModel::AddCollection(std::string_view utf8Name, int collection)
 {
-    entries.push_back({std::string(utf8Name), nullptr, collection});
+    entries.push_back({std::string(utf8Name), nullptr, collection, SelectorEntry_T::kCollection});
     if (listener)
         listener->OnAdded(Count() - 1);
     return Count() - 1;

@@ -121,6 +121,11 @@ std::vector<const CVeyQelTalkElm*> MarkedRows(const CTalkListModel& list);
 // with each "$R" of the text as a line break; code page 932, as the lines.
 std::string LinesAsText(const std::vector<const CVeyQelTalkElm*>& lines);
 
+// What an entry of a drop-down list is: the game's (a group or an item), one
+// of the program's own, or a collection of the user's. A front end shows
+// each kind its own way; it never tells them by their text.
+enum class SelectorEntry_T { kData, kAllTalks, kMarkAll, kUnmarkAll, kCollection };
+
 // A drop-down list: entries in the order added, texts kept as the bytes they
 // were given (compared as bytes, converted only for display), each with an
 // optional capture item.
@@ -139,7 +144,7 @@ public:
     void Clear();
     // Room for count entries, so that a long list grows once.
     void Reserve(std::size_t count) { entries.reserve(count); }
-    int Add(std::string_view text, CCaptureElm* data = nullptr);
+    int Add(std::string_view text, CCaptureElm* data = nullptr, SelectorEntry_T kind = SelectorEntry_T::kData);
     // An entry that stands for the user's collection number `collection`:
     // its text is the collection's name as the user wrote it, UTF-8.
     int AddCollection(std::string_view utf8Name, int collection);
@@ -151,12 +156,14 @@ public:
     CCaptureElm* DataAt(int index) const { return entries[index].data; }
     // The collection an entry stands for, -1 for the others.
     int CollectionAt(int index) const { return entries[index].collection; }
+    SelectorEntry_T KindAt(int index) const { return entries[index].kind; }
 
 private:
     struct Entry_T {
         std::string text;
         CCaptureElm* data;
         int collection = -1;
+        SelectorEntry_T kind = SelectorEntry_T::kData;
     };
     std::vector<Entry_T> entries;
     int selected = -1;

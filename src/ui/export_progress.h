@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "app/tarnwick_app.h"
-#include "walk/talk_walker.h"
+#include "walk/play_mode.h"
 
 class QWidget;
 

@@ -211,7 +211,7 @@ void CMprisPlayer::ShowLine(const CVeyQelTalkElm& line)
     changes.start();
 }
 
-void CMprisPlayer::ShowMode(const char*)
+void CMprisPlayer::ShowMode(ClipKind_T)
 {
     lengthMicroseconds = window.Playback().ClipMicroseconds();
     changes.start();

@@ -63,9 +63,9 @@ private:
     void ShowFace(const FaceFrame_T& frame) override;
     void ShowTalkText(const std::string&) override {}
     void ShowCast(std::string_view) override {}
-    void ShowWait(const std::string&) override {}
+    void ShowWait(std::int32_t) override {}
     // Reported once the line's clip has started, so its length is known.
-    void ShowMode(const char*) override;
+    void ShowMode(ClipKind_T) override;
     void ShowStartText(StartText_T) override { changes.start(); }
     void ShowState(PlaybackState_T) override { changes.start(); }
 

@@ -11,17 +11,15 @@ namespace tarnwick {
 
 const char* ProgramEntrySource(const CSelectorModel& model, int index)
 {
-    // The core adds them first, without a capture item.
-    if (index < 0 || index > 1 || index >= model.Count() || model.DataAt(index) != nullptr)
+    if (index < 0 || index >= model.Count())
         return nullptr;
-    const std::string& text = model.TextAt(index);
-    if (index == 0 && text == kAllTalksText)
-        return QT_TRANSLATE_NOOP("tarnwick::CSelectorCombo", "(all)");
-    if (index == 0 && text == kCheckAllText)
-        return QT_TRANSLATE_NOOP("tarnwick::CSelectorCombo", "(mark all)");
-    // Second only after "(mark all)": a capture group's name stays a name.
-    if (index == 1 && text == kClearAllText && model.TextAt(0) == kCheckAllText && model.DataAt(0) == nullptr)
-        return QT_TRANSLATE_NOOP("tarnwick::CSelectorCombo", "(unmark all)");
+    switch (model.KindAt(index)) {
+    case SelectorEntry_T::kAllTalks: return QT_TRANSLATE_NOOP("tarnwick::CSelectorCombo", "(all)");
+    case SelectorEntry_T::kMarkAll: return QT_TRANSLATE_NOOP("tarnwick::CSelectorCombo", "(mark all)");
+    case SelectorEntry_T::kUnmarkAll: return QT_TRANSLATE_NOOP("tarnwick::CSelectorCombo", "(unmark all)");
+    case SelectorEntry_T::kData:
+    case SelectorEntry_T::kCollection: break;
+    }
     return nullptr;
 }
 
@@ -38,7 +36,7 @@ QVariant CSelectorListModel::data(const QModelIndex& index, int role) const
         if (const char* source = ProgramEntrySource(model, index.row()))
             return CSelectorCombo::tr(source);
         // The user's own name, UTF-8, marked apart from the game's groups.
-        if (model.CollectionAt(index.row()) >= 0)
+        if (model.KindAt(index.row()) == SelectorEntry_T::kCollection)
             return QStringLiteral("\u2605 ") + QString::fromStdString(model.TextAt(index.row()));
         return GameText(model.TextAt(index.row()));
     }

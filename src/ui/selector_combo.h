@@ -17,10 +17,10 @@ namespace tarnwick {
 
 // The English source text of an entry the program adds itself ("(all)" for
 // the capture selector's first entry, "(mark all)", "(unmark all)" for the
-// item selector's first two), or null for an entry of the game's data. The
-// model keeps those entries in their code page 932 form, which the settings
-// store, so they are recognised by place and content, never by what a
-// translation made of them.
+// item selector's first two), or null for an entry of the game's data or a
+// collection: by the kind the core gives the entry, never by its text (the
+// model keeps the program's own in their code page 932 form, which the
+// settings store).
 const char* ProgramEntrySource(const CSelectorModel& model, int index);
 
 // The entries of a selector model as a Qt list model. Entries added one by

@@ -958,15 +958,15 @@ void CTarnwickDlg::ShowCast(std::string_view castName)
     faceFrame->setAccessibleName(cast.isEmpty() ? tr("Face picture") : tr("Face of %1").arg(cast));
 }
 
-void CTarnwickDlg::ShowWait(const std::string& wait)
+void CTarnwickDlg::ShowWait(std::int32_t waitTenths)
 {
-    waitCaption->setText(QString::fromStdString(wait));
+    waitCaption->setText(QString::number(waitTenths));
     waitCaption->setAccessibleName(tr("Wait: %1 tenths of a second").arg(waitCaption->text()));
 }
 
-void CTarnwickDlg::ShowMode(const char* mode)
+void CTarnwickDlg::ShowMode(ClipKind_T kind)
 {
-    modeCaption->setText(tr(mode));  // the walker names it in English
+    modeCaption->setText(kind == ClipKind_T::kSilent ? tr("Silent") : kind == ClipKind_T::kShort ? tr("Short") : tr("Long"));
     modeCaption->setAccessibleName(tr("Line's play mode: %1").arg(modeCaption->text()));
 }
 

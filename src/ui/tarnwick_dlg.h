@@ -162,8 +162,8 @@ private:
     void ShowFace(const FaceFrame_T& frame) override;
     void ShowTalkText(const std::string& text) override;
     void ShowCast(std::string_view castName) override;
-    void ShowWait(const std::string& wait) override;
-    void ShowMode(const char* mode) override;
+    void ShowWait(std::int32_t waitTenths) override;
+    void ShowMode(ClipKind_T kind) override;
     void ShowClipCut(std::uint64_t keptMicroseconds) override;
     // The mode caption of a clip that plays only its first keptMicroseconds.
     static QString CutModeText(const QString& mode, std::uint64_t keptMicroseconds);

@@ -237,10 +237,10 @@ void CPlayback::ShowCast(std::string_view castName)
         v->ShowCast(castName);
 }
 
-void CPlayback::ShowWait(const std::string& wait)
+void CPlayback::ShowWait(std::int32_t waitTenths)
 {
     for (IPlaybackView* v : views)
-        v->ShowWait(wait);
+        v->ShowWait(waitTenths);
 }
 
 std::uint64_t CPlayback::ClipMicroseconds() const
@@ -248,13 +248,13 @@ std::uint64_t CPlayback::ClipMicroseconds() const
     return devices.voice.IsPlaying() ? devices.voice.lengthMicroseconds : 0;
 }
 
-void CPlayback::ShowMode(const char* mode)
+void CPlayback::ShowMode(ClipKind_T kind)
 {
     // The walker names the mode once the clip has started (or not): the
     // cut is known by then.
     const std::uint64_t kept = devices.voice.IsPlaying() && devices.voice.cut ? devices.voice.lengthMicroseconds : 0;
     for (IPlaybackView* v : views) {
-        v->ShowMode(mode);
+        v->ShowMode(kind);
         v->ShowClipCut(kept);
     }
 }

@@ -47,8 +47,8 @@ public:
     virtual void ShowFace(const FaceFrame_T& frame) = 0;  // composed at the face frame's size
     virtual void ShowTalkText(const std::string& text) = 0;  // code page 932, LF breaks
     virtual void ShowCast(std::string_view castName) = 0;
-    virtual void ShowWait(const std::string& wait) = 0;
-    virtual void ShowMode(const char* mode) = 0;  // "Silent", "Short", "Long"
+    virtual void ShowWait(std::int32_t waitTenths) = 0;
+    virtual void ShowMode(ClipKind_T kind) = 0;  // kSilent when no clip plays
     // Follows ShowMode: the microseconds the line's clip plays when it is
     // cut there (it lasts longer than a clip may play), else 0.
     virtual void ShowClipCut(std::uint64_t /*keptMicroseconds*/) {}
@@ -119,8 +119,8 @@ private:
     bool DrawFace(const std::string& faceEntryName, int frameStyle) override;
     void ShowTalkText(const std::string& text) override;
     void ShowCast(std::string_view castName) override;
-    void ShowWait(const std::string& wait) override;
-    void ShowMode(const char* mode) override;
+    void ShowWait(std::int32_t waitTenths) override;
+    void ShowMode(ClipKind_T kind) override;
     void ShowStartText(StartText_T text) override;
     PlayMode_T PlayMode() const override { return playMode; }
     void ArmNextLineTimer(int milliseconds) override;

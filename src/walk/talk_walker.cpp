@@ -13,28 +13,9 @@ int SilentPauseMs(std::int32_t waitTenths)
     return static_cast<int>(std::min<std::int64_t>(ms, std::numeric_limits<int>::max()));
 }
 
-PlayMode_T PlayModeOfNumber(int number)
-{
-    switch (number) {
-    case 1: return PlayMode_T::kShort;
-    case 2: return PlayMode_T::kLong;
-    default: return PlayMode_T::kDefault;
-    }
-}
-
 std::string TalkTextForDisplay(std::string_view talkText)
 {
     return LineMarksReplaced(talkText, "\n");
-}
-
-ClipKind_T ClipKindFor(PlayMode_T playMode, std::int32_t voiceKind)
-{
-    switch (playMode) {
-    case PlayMode_T::kShort: return ClipKind_T::kShort;
-    case PlayMode_T::kLong: return ClipKind_T::kLong;
-    case PlayMode_T::kDefault: break;
-    }
-    return ClipKindOfNumber(voiceKind);
 }
 
 CTalkWalker::CTalkWalker(CTalkListModel& l, IWalkerHost& h) : list(l), host(h) {}
@@ -45,15 +26,15 @@ void CTalkWalker::PlayTalkLine(CVeyQelTalkElm* line)
     host.DrawFace(line->FaceEntryName(), line->frameStyle);
     host.ShowTalkText(TalkTextForDisplay(line->talkText()));
     host.ShowCast(line->castName());
-    host.ShowWait(std::to_string(line->waitTenths));
+    host.ShowWait(line->waitTenths);
 
     const ClipKind_T kind = ClipKindFor(host.PlayMode(), line->voiceKind);
     const bool silent = kind == ClipKind_T::kSilent || !host.PlayVoiceClip(line->VoiceEntryName(), kind);
     if (silent) {
-        host.ShowMode("Silent");
+        host.ShowMode(ClipKind_T::kSilent);
         host.ArmNextLineTimer(SilentPauseMs(line->waitTenths));
     } else {
-        host.ShowMode(kind == ClipKind_T::kShort ? "Short" : "Long");
+        host.ShowMode(kind);
     }
 
     // The music follows the lines of a walk only; an equal number plays on.

@@ -14,18 +14,11 @@
 #include "sound/voice_output.h"
 #include "talk/selection_models.h"
 #include "talk/veyqel_talk.h"
+#include "walk/play_mode.h"
 
 namespace tarnwick {
 
 inline constexpr int kPauseAfterClipMs = 500;
-
-// Which clips the lines play with: each line's own kind, or every line's
-// clip from one archive. The settings file keeps the number.
-enum class PlayMode_T { kDefault = 0, kShort = 1, kLong = 2 };
-
-// The mode a stored number (or a list index) stands for; a number out of
-// range gives kDefault.
-PlayMode_T PlayModeOfNumber(int number);
 
 enum class StartText_T { kStart, kStop, kPlayAgain };  // "開始", "停止", "再生"
 
@@ -42,8 +35,10 @@ public:
     virtual void ShowLine(const CVeyQelTalkElm& /*line*/) {}
     virtual void ShowTalkText(const std::string& text) = 0;  // code page 932, LF breaks
     virtual void ShowCast(std::string_view castName) = 0;
-    virtual void ShowWait(const std::string& wait) = 0;
-    virtual void ShowMode(const char* mode) = 0;  // "Silent", "Short", "Long"
+    virtual void ShowWait(std::int32_t waitTenths) = 0;
+    // The clip the line plays: kSilent when it has none, or its clip does
+    // not play.
+    virtual void ShowMode(ClipKind_T kind) = 0;
     virtual void ShowStartText(StartText_T text) = 0;
     virtual PlayMode_T PlayMode() const = 0;
 
@@ -115,9 +110,5 @@ int SilentPauseMs(std::int32_t waitTenths);
 
 // The talk text as the text box shows it: every "$R" becomes "\n".
 std::string TalkTextForDisplay(std::string_view talkText);
-
-// The clip kind a line plays with under the play mode: kDefault takes the
-// line's own kind (kSilent for a silent line), the others their archive.
-ClipKind_T ClipKindFor(PlayMode_T playMode, std::int32_t voiceKind);
 
 }  // namespace tarnwick

@@ -124,7 +124,7 @@ TEST(QtStartupUiTest, EachTranslationGivesTheWindowItsTexts)
     CSelectorModel captures;
     QComboBox box;
     const CSelectorCombo adapter(captures, &box);
-    captures.Add(kAllTalksText);
+    captures.Add(kAllTalksText, nullptr, SelectorEntry_T::kAllTalks);
     captures.Select(0);
     const struct {
         UiLanguage_T language;
@@ -179,24 +179,25 @@ TEST(QtStartupUiTest, StartupTranslatesTheCoresFixedTextsOnly)
 
 TEST(QtStartupUiTest, OnlyTheProgramsOwnSelectorEntriesAreTranslated)
 {
-    CCaptureElm item;
+    CVeyQelTalk talk;
+    talk.LoadCaptureListText("<CaptureList>\n<Capture Name=\"(\x82\xb7\x82\xd7\x82\xc4)\">\n"
+                         "<Item Name=\"(\x82\xb7\x82\xd7\x82\xc4\x91\x49\x91\xf0)\">\n</Item>\n");
+    CSelectorModel captures;
+    FillCaptureCombo(captures, talk);
+    CSelectorModel items;
+    FillItemCombo(items, talk, kAllTalksText);
+    captures.AddCollection("\u2605 (all)", 0);
+    // The program's own entries by their kind; a group or an item named
+    // like them, or a collection, is not one of them.
     const struct {
-        std::vector<std::pair<const char*, CCaptureElm*>> entries;
+        const CSelectorModel& model;
         std::vector<const char*> expected;  // source text per entry, null for data
     } cases[] = {
-        // The capture selector: a group may be named like the program's entries.
-        {{{kAllTalksText, nullptr}, {kClearAllText, nullptr}, {kAllTalksText, nullptr}}, {"(all)", nullptr, nullptr}},
-        // The item selector: items carry their capture item, whatever their name.
-        {{{kCheckAllText, nullptr}, {kClearAllText, nullptr}, {kCheckAllText, &item}},
-         {"(mark all)", "(unmark all)", nullptr}},
-        // Only at their places: a game's name first is data.
-        {{{"(all)", nullptr}, {kClearAllText, nullptr}}, {nullptr, nullptr}},
-        {{{kCheckAllText, &item}, {kClearAllText, nullptr}}, {nullptr, nullptr}},
+        {captures, {"(all)", nullptr, nullptr}},
+        {items, {"(mark all)", "(unmark all)", nullptr}},
     };
     for (const auto& c : cases) {
-        CSelectorModel model;
-        for (const auto& [text, data] : c.entries)
-            model.Add(text, data);
+        const CSelectorModel& model = c.model;
         for (int i = 0; i < model.Count(); ++i) {
             const char* source = ProgramEntrySource(model, i);
             EXPECT_STREQ(source, c.expected[static_cast<std::size_t>(i)]) << "entry " << i;

@@ -75,8 +75,8 @@ public:
     void ShowFace(const FaceFrame_T&) override {}
     void ShowTalkText(const std::string& text) override { lines.push_back(text + "@" + std::to_string(clock.now)); }
     void ShowCast(std::string_view) override {}
-    void ShowWait(const std::string&) override {}
-    void ShowMode(const char*) override {}
+    void ShowWait(std::int32_t) override {}
+    void ShowMode(ClipKind_T) override {}
     void ShowClipCut(std::uint64_t kept) override { cuts.push_back(kept); }
     void ShowStartText(StartText_T t) override { start = t; }
     void ShowState(PlaybackState_T s) override { states.push_back(s); }

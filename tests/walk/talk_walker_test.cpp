@@ -35,8 +35,11 @@ public:
     bool DrawFace(const std::string&, int) override { return true; }
     void ShowTalkText(const std::string&) override {}
     void ShowCast(std::string_view) override {}
-    void ShowWait(const std::string& w) override { wait = w; }
-    void ShowMode(const char* m) override { mode = m; }
+    void ShowWait(std::int32_t w) override { wait = std::to_string(w); }
+    void ShowMode(ClipKind_T k) override
+    {
+        mode = k == ClipKind_T::kSilent ? "Silent" : k == ClipKind_T::kShort ? "Short" : "Long";
+    }
     void ShowStartText(StartText_T t) override
     {
         start = t;
