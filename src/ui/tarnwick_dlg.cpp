@@ -338,7 +338,8 @@ void CTarnwickDlg::CreatePlayerShortcuts()
     };
     bind(QKeySequence(Qt::CTRL | Qt::Key_P), [this] { TogglePause(); });
     bind(QKeySequence(Qt::Key_MediaTogglePlayPause), [this] { playback.PlayPause(); });
-    bind(QKeySequence(Qt::Key_MediaPlay), [this] { playback.Play(); });
+    // What most keyboards send for their Play/Pause key.
+    bind(QKeySequence(Qt::Key_MediaPlay), [this] { playback.PlayPause(); });
     bind(QKeySequence(Qt::Key_MediaPause), [this] { playback.Pause(); });
     bind(QKeySequence(Qt::Key_MediaStop), [this] { playback.Stop(); });
     bind(QKeySequence(Qt::ALT | Qt::Key_Right), [this] { playback.Next(); });

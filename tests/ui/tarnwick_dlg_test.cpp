@@ -631,6 +631,11 @@ TEST_F(DialogTest, PlayerKeysAndButtonsReachThePlaybackAndThePauseKeepsTheTitle)
         QTest::keyClick(&dlg, Qt::Key_P, Qt::ControlModifier);
         EXPECT_EQ(dlg.Playback().State(), PlaybackState_T::kPlaying);
         EXPECT_TRUE(pause->toolTip().contains(QStringLiteral("一時停止")));
+        // The keyboard's Play key pauses what plays and resumes it.
+        QTest::keyClick(&dlg, Qt::Key_MediaPlay);
+        EXPECT_EQ(dlg.Playback().State(), PlaybackState_T::kPaused);
+        QTest::keyClick(&dlg, Qt::Key_MediaPlay);
+        EXPECT_EQ(dlg.Playback().State(), PlaybackState_T::kPlaying);
         EXPECT_TRUE(dlg.Walker().walking);
     });
 }
