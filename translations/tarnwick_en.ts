@@ -313,32 +313,16 @@ Released under the MIT license; no warranty.</translation>
         <translation>Previous line</translation>
     </message>
     <message>
-        <source>Previous line (Alt+Left)</source>
-        <translation>Previous line (Alt+Left)</translation>
-    </message>
-    <message>
         <source>Pause</source>
         <translation>Pause</translation>
-    </message>
-    <message>
-        <source>Pause (Ctrl+P)</source>
-        <translation>Pause (Ctrl+P)</translation>
     </message>
     <message>
         <source>Next line</source>
         <translation>Next line</translation>
     </message>
     <message>
-        <source>Next line (Alt+Right)</source>
-        <translation>Next line (Alt+Right)</translation>
-    </message>
-    <message>
         <source>Replay the line</source>
         <translation>Replay the line</translation>
-    </message>
-    <message>
-        <source>Replay the line (Ctrl+R)</source>
-        <translation>Replay the line (Ctrl+R)</translation>
     </message>
     <message>
         <source>Face picture</source>
@@ -477,10 +461,6 @@ Released under the MIT license; no warranty.</translation>
     <message>
         <source>Play again</source>
         <translation>Play again</translation>
-    </message>
-    <message>
-        <source>Resume (Ctrl+P)</source>
-        <translation>Resume (Ctrl+P)</translation>
     </message>
     <message>
         <source>Cast: %1</source>
@@ -629,6 +609,10 @@ Released under the MIT license; no warranty.</translation>
     <message>
         <source>(all speakers)</source>
         <translation>(all speakers)</translation>
+    </message>
+    <message>
+        <source>Play or pause</source>
+        <translation>Play or pause</translation>
     </message>
 </context>
 </TS>

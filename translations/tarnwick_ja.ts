@@ -313,32 +313,16 @@ MIT ライセンスで公開しています。無保証です。</translation>
         <translation>前のセリフ</translation>
     </message>
     <message>
-        <source>Previous line (Alt+Left)</source>
-        <translation>前のセリフ (Alt+Left)</translation>
-    </message>
-    <message>
         <source>Pause</source>
         <translation>一時停止</translation>
-    </message>
-    <message>
-        <source>Pause (Ctrl+P)</source>
-        <translation>一時停止 (Ctrl+P)</translation>
     </message>
     <message>
         <source>Next line</source>
         <translation>次のセリフ</translation>
     </message>
     <message>
-        <source>Next line (Alt+Right)</source>
-        <translation>次のセリフ (Alt+Right)</translation>
-    </message>
-    <message>
         <source>Replay the line</source>
         <translation>もう一度再生</translation>
-    </message>
-    <message>
-        <source>Replay the line (Ctrl+R)</source>
-        <translation>もう一度再生 (Ctrl+R)</translation>
     </message>
     <message>
         <source>Face picture</source>
@@ -477,10 +461,6 @@ MIT ライセンスで公開しています。無保証です。</translation>
     <message>
         <source>Play again</source>
         <translation>再生</translation>
-    </message>
-    <message>
-        <source>Resume (Ctrl+P)</source>
-        <translation>再開 (Ctrl+P)</translation>
     </message>
     <message>
         <source>Cast: %1</source>
@@ -627,6 +607,10 @@ MIT ライセンスで公開しています。無保証です。</translation>
     <message>
         <source>(all speakers)</source>
         <translation>(すべての話者)</translation>
+    </message>
+    <message>
+        <source>Play or pause</source>
+        <translation>再生または一時停止</translation>
     </message>
 </context>
 </TS>

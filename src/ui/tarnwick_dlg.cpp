@@ -139,6 +139,7 @@ void CTarnwickDlg::CreateControls()
     layoutSize = QSize(du.X(kMainDialogWidth), du.Y(kMainDialogHeight));
     sx = static_cast<float>(logicalDpiX()) / 96.0f;
     sy = static_cast<float>(logicalDpiY()) / 96.0f;
+    CreateCommands();
 
     QGridLayout* line = CreateLineControls(du);
     QHBoxLayout* startRow = CreateStartRow(du);
@@ -166,6 +167,9 @@ void CTarnwickDlg::CreateControls()
     selectors->addLayout(speaker, 1);
     talkList = Named(new CTalkListView(this), "talkList");
     talkList->setMinimumHeight(6 * talkList->fontMetrics().height());
+    // Delete in the list, not in the fields.
+    commands.removeLines->setShortcutContext(Qt::WidgetShortcut);
+    talkList->addAction(commands.removeLines);
 
     auto* window = new QVBoxLayout(this);
     window->setContentsMargins(du.X(7), du.Y(7), du.X(7), du.Y(7));
@@ -271,23 +275,19 @@ QHBoxLayout* CTarnwickDlg::CreateStartRow(const CDialogUnits& du)
 void CTarnwickDlg::CreatePlayerButtons(const CDialogUnits& du, QLayout* row)
 {
     const QSize side(du.X(kPlayerButtonSide), du.Y(kPlayerButtonSide));
-    const auto make = [&](QStyle::StandardPixmap icon, const QString& name, const QString& tip,
-                          const char* objectName) {
+    const auto make = [&](QAction* command, QStyle::StandardPixmap icon, const char* objectName) {
         auto* b = Named(new QToolButton(this), objectName);
-        b->setIcon(style()->standardIcon(icon));
-        b->setToolTip(tip);
-        b->setAccessibleName(name);
+        command->setIcon(style()->standardIcon(icon));
+        b->setDefaultAction(command);
         b->setFixedSize(side.expandedTo(b->sizeHint()));
         row->addWidget(b);
         return b;
     };
-    previousButton = make(QStyle::SP_MediaSkipBackward, tr("Previous line"), tr("Previous line (Alt+Left)"),
-                          "previousButton");
-    pauseButton = make(QStyle::SP_MediaPause, tr("Pause"), tr("Pause (Ctrl+P)"), "pauseButton");
-    nextButton = make(QStyle::SP_MediaSkipForward, tr("Next line"), tr("Next line (Alt+Right)"), "nextButton");
-    replayButton = make(QStyle::SP_BrowserReload, tr("Replay the line"), tr("Replay the line (Ctrl+R)"),
-                        "replayButton");
-    pauseButton->setEnabled(false);  // until something plays
+    previousButton = make(commands.previous, QStyle::SP_MediaSkipBackward, "previousButton");
+    pauseButton = make(commands.pause, QStyle::SP_MediaPause, "pauseButton");
+    nextButton = make(commands.next, QStyle::SP_MediaSkipForward, "nextButton");
+    replayButton = make(commands.replay, QStyle::SP_BrowserReload, "replayButton");
+    commands.pause->setEnabled(false);  // until something plays
 }
 
 void CTarnwickDlg::DescribeControls()
@@ -330,27 +330,65 @@ void CTarnwickDlg::DescribeControls()
                             "Ctrl+D adds to a collection (Shift+F10 for more)"));
 }
 
-void CTarnwickDlg::CreatePlayerShortcuts()
+QAction* CTarnwickDlg::MakeCommand(const QString& text, const QList<QKeySequence>& keys,
+                                   const std::function<void()>& run)
 {
-    const auto bind = [this](const QKeySequence& keys, auto command) {
-        auto* shortcut = new QShortcut(keys, this);
-        connect(shortcut, &QShortcut::activated, this, command);
-    };
-    bind(QKeySequence(Qt::CTRL | Qt::Key_P), [this] { TogglePause(); });
-    bind(QKeySequence(Qt::Key_MediaTogglePlayPause), [this] { playback.PlayPause(); });
-    // What most keyboards send for their Play/Pause key.
-    bind(QKeySequence(Qt::Key_MediaPlay), [this] { playback.PlayPause(); });
-    bind(QKeySequence(Qt::Key_MediaPause), [this] { playback.Pause(); });
-    bind(QKeySequence(Qt::Key_MediaStop), [this] { playback.Stop(); });
-    bind(QKeySequence(Qt::ALT | Qt::Key_Right), [this] { playback.Next(); });
-    bind(QKeySequence(Qt::Key_MediaNext), [this] { playback.Next(); });
-    bind(QKeySequence(Qt::ALT | Qt::Key_Left), [this] { playback.Previous(); });
-    bind(QKeySequence(Qt::Key_MediaPrevious), [this] { playback.Previous(); });
-    bind(QKeySequence(Qt::CTRL | Qt::Key_R), [this] { playback.Replay(); });
-    connect(previousButton, &QToolButton::clicked, this, [this] { playback.Previous(); });
-    connect(pauseButton, &QToolButton::clicked, this, &CTarnwickDlg::TogglePause);
-    connect(nextButton, &QToolButton::clicked, this, [this] { playback.Next(); });
-    connect(replayButton, &QToolButton::clicked, this, [this] { playback.Replay(); });
+    auto* action = new QAction(text, this);
+    action->setShortcuts(keys);
+    action->setToolTip(keys.isEmpty() ? text
+                                      : QStringLiteral("%1 (%2)").arg(text, keys.front().toString(QKeySequence::NativeText)));
+    connect(action, &QAction::triggered, this, run);
+    // Its keys work wherever the window has the focus.
+    addAction(action);
+    return action;
+}
+
+void CTarnwickDlg::CreateCommands()
+{
+    using K = QKeySequence;
+    Commands_T& c = commands;
+    c.previous = MakeCommand(tr("Previous line"), {K(Qt::ALT | Qt::Key_Left), K(Qt::Key_MediaPrevious)},
+                             [this] { playback.Previous(); });
+    c.pause = MakeCommand(tr("Pause"), {K(Qt::CTRL | Qt::Key_P)}, [this] { TogglePause(); });
+    c.next = MakeCommand(tr("Next line"), {K(Qt::ALT | Qt::Key_Right), K(Qt::Key_MediaNext)}, [this] { playback.Next(); });
+    c.replay = MakeCommand(tr("Replay the line"), {K(Qt::CTRL | Qt::Key_R)}, [this] { playback.Replay(); });
+    // The Play key of most keyboards is their Play/Pause key.
+    c.playPause = MakeCommand(tr("Play or pause"), {K(Qt::Key_MediaTogglePlayPause), K(Qt::Key_MediaPlay)},
+                              [this] { playback.PlayPause(); });
+    c.pauseOnly = MakeCommand(tr("Pause"), {K(Qt::Key_MediaPause)}, [this] { playback.Pause(); });
+    c.stop = MakeCommand(tr("Stop"), {K(Qt::Key_MediaStop)}, [this] { playback.Stop(); });
+    c.exportMarked = MakeCommand(tr("Export marked lines…"), {K(Qt::CTRL | Qt::Key_E)}, [this] { OnExportMarked(); });
+    c.chooseFolder = MakeCommand(tr("Choose game folder…"), {}, [this] { OnChooseGameFolder(); });
+    c.undo = MakeCommand(tr("Undo marks"), {K(Qt::CTRL | Qt::Key_Z)}, [this] { UndoMarks(); });
+    c.redo = MakeCommand(tr("Redo marks"), {K(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)}, [this] { RedoMarks(); });
+    // The list takes its copy keys itself: the fields keep theirs.
+    c.copy = MakeCommand(tr("Copy the line"), K::keyBindings(K::Copy), [this] { CopyRows(); });
+    c.copy->setShortcutContext(Qt::WidgetShortcut);
+    c.markShown = MakeCommand(tr("Mark the lines shown"), {}, [this] { MarkShown(true); });
+    c.unmarkShown = MakeCommand(tr("Unmark the lines shown"), {}, [this] { MarkShown(false); });
+    c.find = MakeCommand(tr("Search"), K::keyBindings(K::Find), [this] {
+        searchField->setFocus(Qt::ShortcutFocusReason);
+        searchField->selectAll();
+    });
+    c.findSpeaker = MakeCommand(tr("Speaker"), {K(Qt::CTRL | Qt::SHIFT | Qt::Key_F)}, [this] {
+        speakerCombo->setFocus(Qt::ShortcutFocusReason);
+        speakerCombo->lineEdit()->selectAll();
+    });
+    // The collection menu at the list, where the lines it takes are.
+    c.collect = MakeCommand(tr("Add to collection"), {K(Qt::CTRL | Qt::Key_D)}, [this] {
+        QMenu menu(this);
+        AddCollectionMenu(menu);
+        const QList<QAction*> entries = menu.actions();
+        if (entries.isEmpty() || !entries.front()->menu())
+            return;
+        QPoint at = talkList->rect().center();
+        if (talkList->currentIndex().isValid())
+            at = talkList->viewport()->mapTo(talkList, talkList->visualRect(talkList->currentIndex()).bottomLeft());
+        entries.front()->menu()->exec(talkList->mapToGlobal(at));
+    });
+    c.removeLines = MakeCommand(tr("Remove from this collection"), K::keyBindings(K::Delete),
+                                [this] { OnRemoveFromCollection(); });
+    c.about = MakeCommand(tr("&About Tarnwick..."), K::keyBindings(K::HelpContents), [this] { OnAbout(); });
 }
 
 void CTarnwickDlg::TogglePause()
@@ -363,44 +401,8 @@ void CTarnwickDlg::TogglePause()
 
 void CTarnwickDlg::OnInitDialog()
 {
-    // The About item where a Linux user finds it: the window's context menu
-    // and F1 (the window manager's own menu cannot take items).
-    auto* about = new QShortcut(QKeySequence::HelpContents, this);
-    connect(about, &QShortcut::activated, this, &CTarnwickDlg::OnAbout);
-    auto* find = new QShortcut(QKeySequence::Find, this);
-    connect(find, &QShortcut::activated, this, [this] {
-        searchField->setFocus(Qt::ShortcutFocusReason);
-        searchField->selectAll();
-    });
-    auto* findSpeaker = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F), this);
-    connect(findSpeaker, &QShortcut::activated, this, [this] {
-        speakerCombo->setFocus(Qt::ShortcutFocusReason);
-        speakerCombo->lineEdit()->selectAll();
-    });
-    // The collection menu at the list, where the lines it takes are.
-    auto* collect = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_D), this);
-    connect(collect, &QShortcut::activated, this, [this] {
-        QMenu menu(this);
-        AddCollectionMenu(menu);
-        const QList<QAction*> entries = menu.actions();
-        if (entries.isEmpty() || !entries.front()->menu())
-            return;
-        QPoint at = talkList->rect().center();
-        if (talkList->currentIndex().isValid())
-            at = talkList->viewport()->mapTo(talkList, talkList->visualRect(talkList->currentIndex()).bottomLeft());
-        entries.front()->menu()->exec(talkList->mapToGlobal(at));
-    });
-    auto* removeLines = new QShortcut(QKeySequence::Delete, talkList);
-    removeLines->setContext(Qt::WidgetShortcut);
-    connect(removeLines, &QShortcut::activated, this, &CTarnwickDlg::OnRemoveFromCollection);
-    auto* exportMarked = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_E), this);
-    connect(exportMarked, &QShortcut::activated, this, &CTarnwickDlg::OnExportMarked);
-    CreatePlayerShortcuts();
-    auto* undo = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z), this);
-    connect(undo, &QShortcut::activated, this, &CTarnwickDlg::UndoMarks);
-    auto* redo = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), this);
-    connect(redo, &QShortcut::activated, this, &CTarnwickDlg::RedoMarks);
-
+    // The commands' keys come with their actions (About is the context
+    // menu's and F1: the window manager's own menu cannot take items).
     // Closing by keys goes the close button's way, through done(); Quit
     // also ends an export or a dialog on its way.
     connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_W), this), &QShortcut::activated, this, &QWidget::close);
@@ -473,24 +475,15 @@ void CTarnwickDlg::OnInitDialog()
 
 void CTarnwickDlg::contextMenuEvent(QContextMenuEvent* event)
 {
+    const Commands_T& c = commands;
+    c.undo->setEnabled(selection.CanUndo());
+    c.redo->setEnabled(selection.CanRedo());
+    c.copy->setText(talkList->SelectedRows().size() > 1 ? tr("Copy the lines") : tr("Copy the line"));
+    c.copy->setEnabled(talkList->SelectedRow() >= 0);
     QMenu menu(this);
-    QAction* exportAction =
-        menu.addAction(tr("Export marked lines…"), this, &CTarnwickDlg::OnExportMarked);
-    exportAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
-    menu.addAction(tr("Choose game folder…"), this, &CTarnwickDlg::OnChooseGameFolder);
+    menu.addActions({c.exportMarked, c.chooseFolder});
     menu.addSeparator();
-    QAction* undo = menu.addAction(tr("Undo marks"), this, &CTarnwickDlg::UndoMarks);
-    undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
-    undo->setEnabled(selection.CanUndo());
-    QAction* redo = menu.addAction(tr("Redo marks"), this, &CTarnwickDlg::RedoMarks);
-    redo->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
-    redo->setEnabled(selection.CanRedo());
-    QAction* copy = menu.addAction(talkList->SelectedRows().size() > 1 ? tr("Copy the lines") : tr("Copy the line"),
-                                   this, &CTarnwickDlg::CopyRows);
-    copy->setShortcut(QKeySequence::Copy);
-    copy->setEnabled(talkList->SelectedRow() >= 0);
-    menu.addAction(tr("Mark the lines shown"), this, [this] { MarkShown(true); });
-    menu.addAction(tr("Unmark the lines shown"), this, [this] { MarkShown(false); });
+    menu.addActions({c.undo, c.redo, c.copy, c.markShown, c.unmarkShown});
     menu.addSeparator();
     AddCollectionMenu(menu);
     QMenu* speakers = menu.addMenu(tr("Speakers"));
@@ -500,20 +493,10 @@ void CTarnwickDlg::contextMenuEvent(QContextMenuEvent* event)
         order->setCheckable(true);
     (speakersByName ? byName : byAppearance)->setChecked(true);
     menu.addSeparator();
-    const bool paused = playback.State() == PlaybackState_T::kPaused;
-    QAction* pause = menu.addAction(paused ? tr("Resume") : tr("Pause"), this, &CTarnwickDlg::TogglePause);
-    pause->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
-    pause->setEnabled(playback.State() != PlaybackState_T::kStopped);
-    menu.addAction(tr("Next line"), this, [this] { playback.Next(); })
-        ->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Right));
-    menu.addAction(tr("Previous line"), this, [this] { playback.Previous(); })
-        ->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Left));
-    menu.addAction(tr("Replay the line"), this, [this] { playback.Replay(); })
-        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    menu.addActions({c.pause, c.next, c.previous, c.replay});
     menu.addSeparator();
-    QAction* about = menu.addAction(tr("&About Tarnwick..."), this, &CTarnwickDlg::OnAbout);
+    menu.addAction(c.about);
     // Each entry's tooltip names its keys, as the controls' do.
-    about->setShortcut(QKeySequence::HelpContents);
     for (QAction* action : menu.actions()) {
         if (action->isSeparator())
             continue;
@@ -776,9 +759,8 @@ void CTarnwickDlg::AddCollectionMenu(QMenu& menu)
     add->addAction(tr("New collection…"), this, &CTarnwickDlg::OnNewCollection)->setEnabled(taken > 0);
     if (!shown)
         return;
-    QAction* remove = menu.addAction(tr("Remove from this collection"), this, &CTarnwickDlg::OnRemoveFromCollection);
-    remove->setShortcut(QKeySequence::Delete);
-    remove->setEnabled(talkList->SelectedRow() >= 0);
+    commands.removeLines->setEnabled(talkList->SelectedRow() >= 0);
+    menu.addAction(commands.removeLines);
     menu.addAction(tr("Rename this collection…"), this, &CTarnwickDlg::OnRenameCollection);
     menu.addAction(tr("Delete this collection…"), this, &CTarnwickDlg::OnDeleteCollection);
 }
@@ -1000,11 +982,11 @@ void CTarnwickDlg::ShowStartText(StartText_T text)
 void CTarnwickDlg::ShowState(PlaybackState_T state)
 {
     const bool paused = state == PlaybackState_T::kPaused;
-    pauseButton->setIcon(style()->standardIcon(paused ? QStyle::SP_MediaPlay : QStyle::SP_MediaPause));
-    const QString tip = paused ? tr("Resume (Ctrl+P)") : tr("Pause (Ctrl+P)");
-    pauseButton->setToolTip(tip);
-    pauseButton->setAccessibleName(paused ? tr("Resume") : tr("Pause"));
-    pauseButton->setEnabled(state != PlaybackState_T::kStopped);
+    QAction* pause = commands.pause;
+    pause->setIcon(style()->standardIcon(paused ? QStyle::SP_MediaPlay : QStyle::SP_MediaPause));
+    pause->setText(paused ? tr("Resume") : tr("Pause"));
+    pause->setToolTip(QStringLiteral("%1 (%2)").arg(pause->text(), pause->shortcut().toString(QKeySequence::NativeText)));
+    pause->setEnabled(state != PlaybackState_T::kStopped);
     UpdateTitle();
 }
 

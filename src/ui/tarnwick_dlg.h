@@ -17,6 +17,7 @@
 #include "walk/playback.h"
 
 class QAbstractItemModel;
+class QAction;
 class QComboBox;
 class QGridLayout;
 class QHBoxLayout;
@@ -153,9 +154,12 @@ private:
     void ShowVolume(int hundredthsOfDb);
 
     PlayMode_T PlayMode() const;
-    // The player's buttons beside Start and their keys.
+    // One action per command, holding its text, keys and tooltip ("text
+    // (keys)"), shared by its button, its keys and the context menu.
+    void CreateCommands();
+    QAction* MakeCommand(const QString& text, const QList<QKeySequence>& keys, const std::function<void()>& run);
+    // The player's buttons beside Start, each showing its command.
     void CreatePlayerButtons(const CDialogUnits& du, QLayout* row);
-    void CreatePlayerShortcuts();
     void TogglePause();
 
     // What playback shows in the window.
@@ -175,6 +179,30 @@ private:
     // The selection state the list and selectors show; declared before the
     // adapters that listen to it, so it outlives them.
     CTalkSelection selection;
+
+    struct Commands_T {
+        QAction* previous = nullptr;
+        QAction* pause = nullptr;  // Pause, or Resume while paused
+        QAction* next = nullptr;
+        QAction* replay = nullptr;
+        // Keys only: the keyboard's media keys.
+        QAction* playPause = nullptr;
+        QAction* pauseOnly = nullptr;
+        QAction* stop = nullptr;
+        QAction* exportMarked = nullptr;
+        QAction* chooseFolder = nullptr;
+        QAction* undo = nullptr;
+        QAction* redo = nullptr;
+        QAction* copy = nullptr;  // the list's own copy keys, shown in the menu
+        QAction* markShown = nullptr;
+        QAction* unmarkShown = nullptr;
+        QAction* find = nullptr;
+        QAction* findSpeaker = nullptr;
+        QAction* collect = nullptr;
+        QAction* removeLines = nullptr;  // the list's Delete
+        QAction* about = nullptr;
+    };
+    Commands_T commands;
     std::unique_ptr<CTalkTableModel> talkModel;
     std::unique_ptr<CSelectorCombo> captureAdapter;
     std::unique_ptr<CSelectorCombo> itemAdapter;
