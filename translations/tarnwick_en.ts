@@ -154,13 +154,6 @@ Released under the MIT license; no warranty.</translation>
     </message>
 </context>
 <context>
-    <name>tarnwick::CMprisPlayer</name>
-    <message>
-        <source>Tarnwick</source>
-        <translation>Tarnwick</translation>
-    </message>
-</context>
-<context>
     <name>tarnwick::CMprisRootAdaptor</name>
     <message>
         <source>Tarnwick</source>

@@ -154,13 +154,6 @@ MIT ライセンスで公開しています。無保証です。</translation>
     </message>
 </context>
 <context>
-    <name>tarnwick::CMprisPlayer</name>
-    <message>
-        <source>Tarnwick</source>
-        <translation>Tarnwick</translation>
-    </message>
-</context>
-<context>
     <name>tarnwick::CMprisRootAdaptor</name>
     <message>
         <source>Tarnwick</source>

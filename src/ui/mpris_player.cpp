@@ -19,7 +19,9 @@
 #include "ui/face_frame.h"
 #include "ui/game_text.h"
 #include "ui/quit_signals.h"
-#include "ui/tarnwick_dlg.h"
+#include "app/talk_selection.h"
+#include "app/tarnwick_app.h"
+#include "walk/playback.h"
 
 namespace tarnwick {
 
@@ -70,8 +72,8 @@ void RemoveStaleFacePictures(const QString& folder)
     RemoveFilesOfGoneProcesses(QFile::encodeName(folder).toStdString(), IsFacePictureName);
 }
 
-CMprisPlayer::CMprisPlayer(CTarnwickDlg& w, const QString& folder, QObject* parent)
-    : QObject(parent), window(w), artFolder(folder)
+CMprisPlayer::CMprisPlayer(const Parts_T& p, const QString& folder, QObject* parent)
+    : QObject(parent), parts(p), artFolder(folder)
 {
     changes.setSingleShot(true);
     changes.setInterval(0);
@@ -94,17 +96,16 @@ CMprisPlayer::CMprisPlayer(CTarnwickDlg& w, const QString& folder, QObject* pare
             return;
         }
     }
-    window.Playback().AddView(*this);
+    parts.playback.AddView(*this);
     // Marks change the controls that are offered.
-    const QAbstractItemModel* table = window.TalkTable();
-    connect(table, &QAbstractItemModel::dataChanged, &changes, qOverload<>(&QTimer::start));
-    connect(table, &QAbstractItemModel::modelReset, &changes, qOverload<>(&QTimer::start));
+    connect(&parts.table, &QAbstractItemModel::dataChanged, &changes, qOverload<>(&QTimer::start));
+    connect(&parts.table, &QAbstractItemModel::modelReset, &changes, qOverload<>(&QTimer::start));
     announced = PlayerProperties();
 }
 
 CMprisPlayer::~CMprisPlayer()
 {
-    window.Playback().RemoveView(*this);
+    parts.playback.RemoveView(*this);
     if (!serviceName.isEmpty()) {
         QDBusConnection bus = QDBusConnection::sessionBus();
         bus.unregisterService(serviceName);
@@ -115,7 +116,7 @@ CMprisPlayer::~CMprisPlayer()
 
 QString CMprisPlayer::PlaybackStatus() const
 {
-    switch (window.Playback().State()) {
+    switch (parts.playback.State()) {
     case PlaybackState_T::kPlaying: return QStringLiteral("Playing");
     case PlaybackState_T::kPaused: return QStringLiteral("Paused");
     case PlaybackState_T::kStopped: break;
@@ -146,12 +147,13 @@ QVariantMap CMprisPlayer::Metadata() const
 
 bool CMprisPlayer::HasMarkedRows() const
 {
-    return window.TalkRows().MarkedPlace(-1).count > 0;
+    return parts.selection.Rows().MarkedPlace(-1).count > 0;
 }
 
 void CMprisPlayer::Raise()
 {
     // A minimized window comes back as it was before.
+    QWidget& window = parts.window;
     window.setWindowState(window.windowState() & ~Qt::WindowMinimized);
     window.show();
     window.raise();
@@ -164,37 +166,37 @@ void CMprisPlayer::Quit()
     // written as the window closes. Queued, so the caller has its answer
     // before the window goes; it holds the window, which outlives these
     // controls.
-    QMetaObject::invokeMethod(&window, [&w = window] { QuitFromAnyState(w.App()); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(&parts.window, [&app = parts.app] { QuitFromAnyState(app); }, Qt::QueuedConnection);
 }
 
 void CMprisPlayer::Play()
 {
-    window.Playback().Play();
+    parts.playback.Play();
 }
 
 void CMprisPlayer::Pause()
 {
-    window.Playback().Pause();
+    parts.playback.Pause();
 }
 
 void CMprisPlayer::PlayPause()
 {
-    window.Playback().PlayPause();
+    parts.playback.PlayPause();
 }
 
 void CMprisPlayer::Stop()
 {
-    window.Playback().Stop();
+    parts.playback.Stop();
 }
 
 void CMprisPlayer::Next()
 {
-    window.Playback().Next();
+    parts.playback.Next();
 }
 
 void CMprisPlayer::Previous()
 {
-    window.Playback().Previous();
+    parts.playback.Previous();
 }
 
 void CMprisPlayer::ShowLine(const CVeyQelTalkElm& line)
@@ -204,16 +206,15 @@ void CMprisPlayer::ShowLine(const CVeyQelTalkElm& line)
     lineNo = line.lineNo;
     title = GameText(LineMarksReplaced(line.talkText(), "\n"));
     cast = GameText(line.castName());
-    // The capture item that marked the lines names them as an album does.
-    const CSelectorModel& items = window.ItemChoices();
-    const int chosen = items.SelectedIndex();
-    album = chosen >= 0 && items.DataAt(chosen) ? GameText(items.TextAt(chosen)) : tr("Tarnwick");
+    // As the export names the lines' album: the capture item, else the
+    // group or collection, else "Tarnwick".
+    album = QString::fromStdString(parts.selection.AlbumName());
     changes.start();
 }
 
 void CMprisPlayer::ShowMode(ClipKind_T)
 {
-    lengthMicroseconds = window.Playback().ClipMicroseconds();
+    lengthMicroseconds = parts.playback.ClipMicroseconds();
     changes.start();
 }
 

@@ -13,6 +13,9 @@
 #include <QTimer>
 #include <QVariantMap>
 
+class QAbstractItemModel;
+class QWidget;
+
 #include <cstdint>
 #include <string_view>
 
@@ -20,7 +23,9 @@
 
 namespace tarnwick {
 
-class CTarnwickDlg;
+class CPlayback;
+class CTalkSelection;
+class CTarnwickApp;
 
 // Whether name is a face picture the media controls wrote ("face-PID-N.png"),
 // and if so the process that wrote it.
@@ -32,10 +37,20 @@ void RemoveStaleFacePictures(const QString& folder);
 class CMprisPlayer : public QObject, private IPlaybackView {
     Q_OBJECT
 public:
-    // Offers the window on the session bus when there is one; without it
-    // the window runs as it does anyway. Face pictures for the controls go
-    // as files into artFolder, which is made when missing.
-    CMprisPlayer(CTarnwickDlg& window, const QString& artFolder, QObject* parent = nullptr);
+    // Offers the playback on the session bus when there is one; without it
+    // the program runs as it does anyway. The controls are a view of the
+    // playback and the selection, as the window is; they know the window
+    // only as the widget to raise, and the list's table for its changes.
+    // Face pictures for the controls go as files into artFolder, which is
+    // made when missing.
+    struct Parts_T {
+        CTarnwickApp& app;
+        CPlayback& playback;
+        const CTalkSelection& selection;
+        const QAbstractItemModel& table;
+        QWidget& window;
+    };
+    CMprisPlayer(const Parts_T& parts, const QString& artFolder, QObject* parent = nullptr);
     ~CMprisPlayer() override;
     CMprisPlayer(const CMprisPlayer&) = delete;
     CMprisPlayer& operator=(const CMprisPlayer&) = delete;
@@ -76,7 +91,7 @@ private:
     void SendChanges();
     void RemoveArtFile();
 
-    CTarnwickDlg& window;
+    Parts_T parts;
     QString artFolder;
     QString serviceName;
     QTimer changes;  // single shot, at once: after the reports of one step

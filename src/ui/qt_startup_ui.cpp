@@ -168,7 +168,9 @@ void CQtStartupUi::RunMainDialog(CTarnwickApp& app)
     // The controls go before the window they drive, their picture files with them.
     std::unique_ptr<CMprisPlayer> controls;
     if (!mediaArtFolder.isEmpty())
-        controls = std::make_unique<CMprisPlayer>(*dialog, mediaArtFolder);
+        controls = std::make_unique<CMprisPlayer>(
+            CMprisPlayer::Parts_T{app, dialog->Playback(), dialog->Selection(), *dialog->TalkTable(), *dialog},
+            mediaArtFolder);
     // Quit during start-up: the window closes as soon as it would open.
     if (!app.QuitRequested())
         dialog->exec();
