@@ -51,6 +51,14 @@ void CTarnwickApp::BeginOpeningStoredGame()
     }
 }
 
+CPlayer& CTarnwickApp::Player(IPlayerFactory& factory)
+{
+    if (!player)
+        player = std::make_unique<CPlayer>(selection.Rows(), factory,
+                                           PlayerResources_T{voiceOutput, archiveSet, faceImages, Music()});
+    return *player;
+}
+
 std::string CTarnwickApp::LanguageSetting()
 {
     LoadSettings();

@@ -3,6 +3,7 @@
 // and runs the main window.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "app/collection_store.h"
+#include "app/talk_selection.h"
 #include "app/game_folder.h"
 #include "app/profile_file.h"
 #include "app/window_place.h"
@@ -21,6 +23,7 @@
 #include "sound/voice_output.h"
 #include "talk/veyqel_talk.h"
 #include "walk/play_mode.h"
+#include "walk/player.h"
 
 namespace tarnwick {
 
@@ -175,6 +178,11 @@ public:
     // The user's collections, read from the settings home as the window
     // opens; Problems() names the files that could not be used.
     CCollectionStore& Collections() { return collections; }
+    // The list's choices, and the player of its marked lines: the window
+    // and the desktop's media controls are views of both. The player is
+    // made the first time it is asked for, with the platform's factory.
+    CTalkSelection& Selection() { return selection; }
+    CPlayer& Player(IPlayerFactory& factory);
 
     // Playback: the music, the voice clip and the face pictures, reached
     // only through these.
@@ -213,6 +221,7 @@ private:
     VoiceOutput voiceOutput;
     CFaceCache faceImages;
     CCollectionStore collections;
+    CTalkSelection selection{talkCatalogue, &collections};
     AppSettings_T settings;
     bool restartRequested = false;
     bool quitRequested = false;
@@ -226,6 +235,8 @@ private:
     std::string earlyFolder;
     bool earlyOpened = false;
     bool earlyTableLoaded = false;
+    // Last: it plays from all of the above, and goes first.
+    std::unique_ptr<CPlayer> player;
 };
 
 // The request start-up shows when the game folder does not hold every

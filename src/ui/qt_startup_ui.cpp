@@ -1,6 +1,7 @@
 #include "ui/qt_startup_ui.h"
 
 #include "ui/mpris_player.h"
+#include "ui/qt_player_factory.h"
 #include "ui/tarnwick_dlg.h"
 
 #include <QCoreApplication>
@@ -169,7 +170,8 @@ void CQtStartupUi::RunMainDialog(CTarnwickApp& app)
     std::unique_ptr<CMprisPlayer> controls;
     if (!mediaArtFolder.isEmpty())
         controls = std::make_unique<CMprisPlayer>(
-            CMprisPlayer::Parts_T{app, dialog->Playback(), dialog->Selection(), *dialog->TalkTable(), *dialog},
+            CMprisPlayer::Parts_T{app, app.Player(QtPlayerFactory()).Playback(), app.Selection(), *dialog->TalkTable(),
+                                  *dialog},
             mediaArtFolder);
     // Quit during start-up: the window closes as soon as it would open.
     if (!app.QuitRequested())

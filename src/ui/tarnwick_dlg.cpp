@@ -36,7 +36,7 @@
 #include "ui/face_frame.h"
 #include "ui/game_text.h"
 #include "ui/qt_startup_ui.h"
-#include "ui/qt_wave_device.h"
+#include "ui/qt_player_factory.h"
 #include "ui/quit_signals.h"
 #include "ui/res/resources.h"
 #include "ui/search_field.h"
@@ -56,13 +56,8 @@ CTarnwickDlg::CTarnwickDlg(CTarnwickApp& application, QWidget* parent)
 CTarnwickDlg::CTarnwickDlg(CTarnwickApp& application, ControlsOnly_T, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      app(application), selection(application.Talk(), &application.Collections()),
-      waveDevice(std::make_unique<CQtWaveDevice>()),
-      // Playback takes the device's end of a clip, which comes queued from
-      // the event loop, never from inside a device call, so it may close
-      // the clip and start the next.
-      playback(selection.Rows(), {*waveDevice, application.Voice(), application.Archives(), application.Faces(),
-                          application.Music(), nextLineTimer})
+      app(application), selection(application.Selection()), player(application.Player(QtPlayerFactory())),
+      playback(player.Playback())
 {
     playback.AddView(*this);
     selection.SetListener(this);
@@ -74,8 +69,11 @@ CTarnwickDlg::CTarnwickDlg(CTarnwickApp& application, ControlsOnly_T, QWidget* p
 
 CTarnwickDlg::~CTarnwickDlg()
 {
-    // The clip's device goes with the window: nothing may play from it after.
-    tarnwick::CloseVoiceClip(app.Voice());
+    // The player and the selection outlive the window: it stops showing
+    // them, and nothing of a closed window plays.
+    player.Close();
+    playback.RemoveView(*this);
+    selection.SetListener(nullptr);
 }
 
 const QAbstractItemModel* CTarnwickDlg::TalkTable() const
@@ -466,9 +464,7 @@ void CTarnwickDlg::OnInitDialog()
     RestorePlace();
     FitToScreen();
 
-    connect(&nextLineTimer.Timer(), &QTimer::timeout, this, [this] { playback.OnNextLineTimer(); });
-    connect(&musicWatchTimer, &QTimer::timeout, this, [this] { playback.OnMusicWatchTimer(); });
-    musicWatchTimer.start(1000);
+    player.StartMusicWatch();
     // The keys go to the list first: Space marks, Enter plays.
     talkList->setFocus(Qt::OtherFocusReason);
 }
@@ -904,9 +900,7 @@ void CTarnwickDlg::ShowVolume(int hundredthsOfDb)
 
 void CTarnwickDlg::done(int result)
 {
-    nextLineTimer.Stop();
-    musicWatchTimer.stop();
-    playback.OnDestroy();
+    player.Close();
     WindowPlace_T place = CurrentPlace(selection);
     place.speakersByName = speakersByName;
     app.KeepMarks(MarkRangesText(selection.Rows()));

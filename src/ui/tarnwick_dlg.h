@@ -13,8 +13,7 @@
 
 #include "app/talk_selection.h"
 #include "talk/selection_models.h"
-#include "ui/qt_line_timer.h"
-#include "walk/playback.h"
+#include "walk/player.h"
 
 class QAbstractItemModel;
 class QAction;
@@ -35,7 +34,6 @@ namespace tarnwick {
 class CTarnwickApp;
 class CDialogUnits;
 class CFaceFrameWidget;
-class CQtWaveDevice;
 class CTalkListView;
 class CTalkTableModel;
 class CSelectorCombo;
@@ -176,9 +174,11 @@ private:
 
     CTarnwickApp& app;
 
-    // The selection state the list and selectors show; declared before the
-    // adapters that listen to it, so it outlives them.
-    CTalkSelection selection;
+    // The application's selection and player, which the window shows and
+    // drives; it holds none of their state.
+    CTalkSelection& selection;
+    CPlayer& player;
+    CPlayback& playback;
 
     struct Commands_T {
         QAction* previous = nullptr;
@@ -236,10 +236,6 @@ private:
     // has resized the window.
     QSize openedSize;
 
-    CQtLineTimer nextLineTimer;
-    QTimer musicWatchTimer;
-    std::unique_ptr<CQtWaveDevice> waveDevice;
-    CPlayback playback;
     float sx = 1.0f;
     float sy = 1.0f;
 };

@@ -1,6 +1,9 @@
 #include "walk/playback.h"
 
+#include "walk/player.h"
+
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -193,6 +196,68 @@ TEST_F(PlaybackTest, WithoutTheControlsAWalkGoesAsTheWalkerTakesIt)
     EXPECT_EQ(view.start, StartText_T::kPlayAgain);
     EXPECT_EQ(view.states, (std::vector{PlaybackState_T::kPlaying, PlaybackState_T::kStopped}));
     EXPECT_EQ(device.resets, 0);
+}
+
+// The player makes what it plays through from the platform's factory: the
+// wave output and two timers, the music watch re-armed every second until
+// the window closes, and the clip's device closed when the player goes.
+TEST_F(PlaybackTest, ThePlayerMakesItsDevicesAndWatchesTheMusicUntilClosed)
+{
+    class Timer_T : public INextLineTimer {
+    public:
+        explicit Timer_T(std::function<void()> f) : fire(std::move(f)) {}
+        void Start(int ms) override { due = ms; }
+        void Stop() override { due = -1; }
+        int Remaining() const override { return due; }
+        void Fire()
+        {
+            due = -1;
+            fire();
+        }
+        int due = -1;
+
+    private:
+        std::function<void()> fire;
+    };
+    class Factory_T : public IPlayerFactory {
+    public:
+        std::unique_ptr<IWaveDevice> MakeWaveDevice() override
+        {
+            auto made = std::make_unique<CWaveRecorder>(false);
+            wave = made.get();
+            return made;
+        }
+        std::unique_ptr<INextLineTimer> MakeTimer(std::function<void()> onTimeout) override
+        {
+            auto made = std::make_unique<Timer_T>(std::move(onTimeout));
+            timers.push_back(made.get());
+            return made;
+        }
+        CWaveRecorder* wave = nullptr;
+        std::vector<Timer_T*> timers;
+    };
+    Load({{1, 2, 0, 3}, {2, 2, 0, 3}});
+    Factory_T factory;
+    auto player = std::make_unique<CPlayer>(list, factory,
+                                            PlayerResources_T{voice, archives, faces, {music, archives, volume}});
+    ASSERT_NE(factory.wave, nullptr);
+    ASSERT_EQ(factory.timers.size(), 2u);
+    Timer_T& watch = *factory.timers[1];
+    player->StartMusicWatch();
+    EXPECT_EQ(watch.due, CPlayer::kMusicWatchMs);
+
+    player->Playback().Start();
+    EXPECT_TRUE(factory.wave->IsOpen());
+    EXPECT_EQ(media, (Strings{"run"}));
+    watch.Fire();  // the music runs no more: the watch starts it again
+    EXPECT_EQ(media, (Strings{"run", "poll", "stop", "run"}));
+    EXPECT_EQ(watch.due, CPlayer::kMusicWatchMs);
+
+    player->Close();
+    EXPECT_EQ(watch.due, -1);
+    EXPECT_EQ(player->Playback().State(), PlaybackState_T::kStopped);
+    player.reset();
+    EXPECT_EQ(voice.device, nullptr);
 }
 
 TEST_F(PlaybackTest, TheViewHearsOfEachLineWhetherItsClipIsCut)
