@@ -30,7 +30,10 @@ public:
         std::fprintf(stderr, "tarnwick-window-export: the game does not open\n");
         return std::nullopt;
     }
-    void ShowMessage(const std::string& text) override { std::fprintf(stderr, "%s\n", text.c_str()); }
+    void ShowMessage(const tarnwick::StartupMessage_T& message) override
+    {
+        std::fprintf(stderr, "%s\n", message.Text().c_str());
+    }
     void PrepareMainDialog(tarnwick::CTarnwickApp& app) override { startup.PrepareMainDialog(app); }
     void RunMainDialog(tarnwick::CTarnwickApp& app) override
     {

@@ -131,18 +131,28 @@ ProfileState CTarnwickApp::LoadSettings()
     return profile.Load();
 }
 
-void CTarnwickApp::ReportNotSaved(IStartupUi& ui, const std::string& text)
+std::string StartupMessage_T::Text() const
+{
+    switch (kind) {
+    case StartupNotice_T::kTalkTableUnread: return kTalkTableMissing + detail;
+    case StartupNotice_T::kSettingsFileTooLarge: return kSettingsTooLarge + detail;
+    case StartupNotice_T::kSettingsUnsaved: break;
+    }
+    return kSettingsNotSaved + detail;
+}
+
+void CTarnwickApp::ReportNotSaved(IStartupUi& ui, const StartupMessage_T& message)
 {
     if (std::exchange(notSavedReported, true))
         return;
-    ui.ShowSettingsNotSaved(text, quitRequested);
+    ui.ShowSettingsNotSaved(message, quitRequested);
 }
 
 void CTarnwickApp::StoreChanges(std::span<const ProfileChange_T> changes, IStartupUi& ui)
 {
     Failure_T why;
     if (!profile.WriteProfileStrings(profile.Differing(changes), &why))
-        ReportNotSaved(ui, kSettingsNotSaved + why.Describe());
+        ReportNotSaved(ui, {StartupNotice_T::kSettingsUnsaved, why.Describe()});
 }
 
 void CTarnwickApp::SaveSettings(IStartupUi& ui)
@@ -195,9 +205,9 @@ bool CTarnwickApp::ChooseGameFolder(const std::string& chosenFile, Failure_T& wh
 bool CTarnwickApp::InitInstance(IStartupUi& ui)
 {
     if (const ProfileState state = LoadSettings(); state == ProfileState::kTooLarge)
-        ReportNotSaved(ui, kSettingsTooLarge + profile.Path());
+        ReportNotSaved(ui, {StartupNotice_T::kSettingsFileTooLarge, profile.Path()});
     else if (state == ProfileState::kUnreadable)
-        ReportNotSaved(ui, kSettingsNotSaved + profile.LoadFailure().Describe());
+        ReportNotSaved(ui, {StartupNotice_T::kSettingsUnsaved, profile.LoadFailure().Describe()});
     // The stored text is kept as it is (a Windows path stays one, so a
     // settings file shared with Windows keeps working); only opening maps it.
     std::string candidate = profile.GetProfileString(kSettingsSection, "VeyAppPath", kDefaultGameFolder);
@@ -235,7 +245,7 @@ bool CTarnwickApp::InitInstance(IStartupUi& ui)
     StoreChanges({&folder, 1}, ui);
 
     if (!tableLoaded) {
-        ui.ShowMessage(kTalkTableMissing);
+        ui.ShowMessage({StartupNotice_T::kTalkTableUnread, {}});
         return false;
     }
 

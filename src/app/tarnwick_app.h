@@ -85,21 +85,36 @@ struct AppSettings_T {
 
 class CTarnwickApp;
 
+// What start-up tells the user: a kind, and the path (with why) it names;
+// the front end words it in the user's language.
+enum class StartupNotice_T {
+    kTalkTableUnread,       // kTalkTableMissing
+    kSettingsFileTooLarge,  // kSettingsTooLarge, then the settings file's path
+    kSettingsUnsaved,       // kSettingsNotSaved, then "PATH: why"
+};
+struct StartupMessage_T {
+    StartupNotice_T kind = StartupNotice_T::kTalkTableUnread;
+    std::string detail;  // what follows the fixed text; empty for none
+    // As the program words it in English, for standard error.
+    std::string Text() const;
+    bool operator==(const StartupMessage_T&) const = default;
+};
+
 // What start-up asks of the user interface; tests answer it themselves.
 class IStartupUi {
 public:
     virtual ~IStartupUi() = default;
     // The chosen file's full path, or nothing when the user cancels.
     virtual std::optional<std::string> AskForFile(const FileDialogRequest_T& request) = 0;
-    virtual void ShowMessage(const std::string& text) = 0;
+    virtual void ShowMessage(const StartupMessage_T& message) = 0;
     // Tells that the settings cannot be saved, text naming the file and
     // why: once a run, at start when that is known then, else once the
     // window has closed. While the program is ending nobody is there to
     // answer a question.
-    virtual void ShowSettingsNotSaved(const std::string& text, bool ending)
+    virtual void ShowSettingsNotSaved(const StartupMessage_T& message, bool ending)
     {
         if (!ending)
-            ShowMessage(text);
+            ShowMessage(message);
     }
     // May build the main window's controls ahead, hidden, while the game
     // is still loading on another thread; it must not touch the game's data.
@@ -211,7 +226,7 @@ private:
     // Saves those of changes that differ from the file; the first failure
     // of the run is reported.
     void StoreChanges(std::span<const ProfileChange_T> changes, IStartupUi& ui);
-    void ReportNotSaved(IStartupUi& ui, const std::string& text);
+    void ReportNotSaved(IStartupUi& ui, const StartupMessage_T& message);
 
     // The application state, in the order it is built; it is torn down in
     // the reverse order: face pictures, PCM block, music, catalogue, archives.

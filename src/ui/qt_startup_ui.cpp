@@ -131,18 +131,26 @@ std::optional<std::string> CQtStartupUi::AskForFile(const FileDialogRequest_T& r
     return std::string(QFile::encodeName(dialog.selectedFiles().front()).constData());
 }
 
-void CQtStartupUi::ShowMessage(const std::string& text)
+QString StartupMessageText(const StartupMessage_T& message)
 {
-    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Tarnwick"), StartupText(text),
-                    QMessageBox::Ok);
+    // The fixed text by its kind, the path after it as it is.
+    const char* source = message.kind == StartupNotice_T::kTalkTableUnread   ? kStartupTexts[0].text
+                         : message.kind == StartupNotice_T::kSettingsFileTooLarge ? kStartupTexts[1].text
+                                                                             : kStartupTexts[2].text;
+    return QCoreApplication::translate(kStartupContext, source) + QString::fromUtf8(message.detail);
+}
+
+void CQtStartupUi::ShowMessage(const StartupMessage_T& message)
+{
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Tarnwick"), StartupMessageText(message), QMessageBox::Ok);
     box.exec();
 }
 
-void CQtStartupUi::ShowSettingsNotSaved(const std::string& text, bool ending)
+void CQtStartupUi::ShowSettingsNotSaved(const StartupMessage_T& message, bool ending)
 {
-    std::fprintf(stderr, "tarnwick: %s\n", text.c_str());
+    std::fprintf(stderr, "tarnwick: %s\n", message.Text().c_str());
     if (!ending)
-        ShowMessage(text);
+        ShowMessage(message);
 }
 
 CQtStartupUi::CQtStartupUi() = default;

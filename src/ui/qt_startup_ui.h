@@ -50,10 +50,10 @@ public:
     CQtStartupUi& operator=(const CQtStartupUi&) = delete;
 
     std::optional<std::string> AskForFile(const FileDialogRequest_T& request) override;
-    void ShowMessage(const std::string& text) override;
+    void ShowMessage(const StartupMessage_T& message) override;
     // On standard error too, and in a message box unless the session is
     // ending, when nobody could close it.
-    void ShowSettingsNotSaved(const std::string& text, bool ending) override;
+    void ShowSettingsNotSaved(const StartupMessage_T& message, bool ending) override;
     void PrepareMainDialog(CTarnwickApp& app) override;
     void RunMainDialog(CTarnwickApp& app) override;
     // The window built ahead, or a new one, filled with the game's data and
@@ -78,5 +78,7 @@ QString QtNameFilters(const std::vector<FileFilter_T>& filters);
 // type) in the window's language: the known texts are translated, a path
 // after a known beginning stays as it is, anything else is shown as it is.
 QString StartupText(std::string_view text);
+// A start-up message in the user's language.
+QString StartupMessageText(const StartupMessage_T& message);
 
 }  // namespace tarnwick

@@ -72,9 +72,9 @@ public:
         answers.pop_front();
         return a;
     }
-    void ShowMessage(const std::string& text) override
+    void ShowMessage(const StartupMessage_T& message) override
     {
-        messages.push_back(text);
+        messages.push_back(message.Text());
         steps.push_back("message");
     }
     void PrepareMainDialog(CTarnwickApp&) override { steps.push_back("prepare"); }

@@ -29,7 +29,7 @@ public:
         ADD_FAILURE() << "the demo game should open without asking";
         return std::nullopt;
     }
-    void ShowMessage(const std::string& text) override { ADD_FAILURE() << text; }
+    void ShowMessage(const StartupMessage_T& message) override { ADD_FAILURE() << message.Text(); }
     void PrepareMainDialog(CTarnwickApp& app) override { startup.PrepareMainDialog(app); }
     void RunMainDialog(CTarnwickApp& app) override
     {

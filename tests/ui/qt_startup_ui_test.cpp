@@ -88,7 +88,7 @@ TEST(QtStartupUiTest, MessageBoxShowsTheTextWithAnOkButton)
         ASSERT_NE(box->button(QMessageBox::Ok), nullptr);
         box->button(QMessageBox::Ok)->click();
     });
-    ui.ShowMessage("Failed to read another_aa_talk.csv");
+    ui.ShowMessage({StartupNotice_T::kTalkTableUnread, {}});
     EXPECT_EQ(text, QStringLiteral("Failed to read another_aa_talk.csv"));
 }
 
