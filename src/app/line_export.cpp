@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cstdio>
 #include <memory>
+#include <mutex>
 
 #include "archive/archive_set.h"
 #include "archive/archive_table.h"
+#include "face/face_draw.h"
+#include "face/face_picture.h"
 #include "host/cp932_text.h"
 #include "host/file_writer.h"
 #include "host/host_path.h"
@@ -15,8 +17,6 @@
 #include "sound/voice_output.h"
 #include "sound/wav_file.h"
 #include "talk/veyqel_talk.h"
-#include "face/face_draw.h"
-#include "face/face_picture.h"
 #include "walk/talk_walker.h"
 
 namespace tarnwick {
