@@ -155,6 +155,8 @@ grep -q "broken.txt" "$tmp/err"; check "a damaged collection is reported" 0 $?
 check "and left as it is" "$(printf 'broken\nnot a line')" "$(cat "$tmp/coll/broken.txt")"
 "$cli" select --table "$tmp/cast.csv" --captures "$tmp/sel.xml" --collections "$tmp/coll" --collection nobody >/dev/null 2>&1
 check "select a missing collection" 1 $?
+check "a collection as a choice, after a group" "30 5" \
+  "$("$cli" select --table "$tmp/cast.csv" --captures "$tmp/sel.xml" capture=1 "collection=Sara and Teo" --collections "$tmp/coll" 2>/dev/null | cut -f1 | xargs)"
 
 # Bad paths: every command given one as a file to read or a game folder
 # gives exit 1 and one message naming the path (or the archive file it

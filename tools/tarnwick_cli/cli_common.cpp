@@ -254,8 +254,13 @@ int RunSelection(CTalkSelection& selection, const std::vector<std::string>& choi
     return kExitOk;
 }
 
-void LoadCollections(const Context_T& context, const std::string& folder, CCollectionStore& store)
+void LoadCollections(const Context_T& context, const std::string& folder, const std::vector<std::string>& choices,
+                     CCollectionStore& store)
 {
+    const bool chosen = std::any_of(choices.begin(), choices.end(),
+                                    [](const std::string& c) { return c.starts_with("collection="); });
+    if (folder.empty() && !chosen)
+        return;
     store = CCollectionStore(folder.empty() ? JoinPath(context.programFolder, kCollectionsFolder) : folder);
     store.Load();
     for (const Failure_T& why : store.Problems())

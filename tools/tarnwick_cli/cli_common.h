@@ -76,8 +76,10 @@ bool IsSelectionChoice(const std::string& argument);
 int RunSelection(CTalkSelection& selection, const std::vector<std::string>& choices);
 
 // The collections of folder (the settings home's, when empty), each file
-// that cannot be used reported once on stderr.
-void LoadCollections(const Context_T& context, const std::string& folder, CCollectionStore& store);
+// that cannot be used reported once on stderr; read only when a folder is
+// named or a choice is a collection's.
+void LoadCollections(const Context_T& context, const std::string& folder, const std::vector<std::string>& choices,
+                     CCollectionStore& store);
 
 // What opening gameFolder asks as the user typed it (a Windows path is
 // looked for under Wine), with the program folder for loose overrides: all

@@ -137,8 +137,7 @@ int CmdExport(const Context_T& context, Args args)
             return status;
     }
     CCollectionStore collections;
-    if (options.collection || !options.collectionsFolder.empty())
-        LoadCollections(context, options.collectionsFolder, collections);
+    LoadCollections(context, options.collectionsFolder, options.choices, collections);
     CTalkSelection selection(*talk, &collections);
     if (const int status = RunSelection(selection, options.choices); status != kExitOk)
         return status;

@@ -148,8 +148,7 @@ int CmdSelect(const Context_T& context, Args args)
         return status;
 
     CCollectionStore collections;
-    if (collection || !collectionsFolder.empty())
-        LoadCollections(context, collectionsFolder, collections);
+    LoadCollections(context, collectionsFolder, choices, collections);
     CTalkSelection selection(*talk, &collections);
     if (const int status = RunSelection(selection, choices); status != kExitOk)
         return status;
