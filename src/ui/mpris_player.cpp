@@ -136,6 +136,7 @@ QVariantMap CMprisPlayer::Metadata() const
              QVariant::fromValue(QDBusObjectPath(QStringLiteral("/io/github/tarnwick/line/%1_%2")
                                                      .arg(PathNumber(talkId), PathNumber(lineNo)))));
     m.insert(QStringLiteral("xesam:title"), title);
+    m.insert(QStringLiteral("xesam:asText"), text);
     m.insert(QStringLiteral("xesam:artist"), QStringList{cast});
     m.insert(QStringLiteral("xesam:album"), album);
     if (!artFile.isEmpty())
@@ -204,7 +205,9 @@ void CMprisPlayer::ShowLine(const CVeyQelTalkElm& line)
     hasLine = true;
     talkId = line.talkId;
     lineNo = line.lineNo;
-    title = GameText(LineMarksReplaced(line.talkText(), "\n"));
+    // One line for panels and --follow; the text whole, breaks and all.
+    title = GameText(LineMarksReplaced(line.talkText(), " "));
+    text = GameText(LineMarksReplaced(line.talkText(), "\n"));
     cast = GameText(line.castName());
     // As the export names the lines' album: the capture item, else the
     // group or collection, else "Tarnwick".

@@ -101,7 +101,8 @@ private:
     std::uint64_t lengthMicroseconds = 0;  // 0: a silent line, or not known
     std::int32_t talkId = 0;
     std::int32_t lineNo = 0;
-    QString title;
+    QString title;  // one line: each "$R" a space
+    QString text;   // with its line breaks
     QString cast;
     QString album;
     QString artFile;

@@ -58,6 +58,7 @@ IFS=$'\t' read -r -a first < <("$cli" talks "$game" | head -n 1)
 first_id="${first[0]}_${first[1]}"
 first_cast="${first[13]}"
 first_text="${first[15]//\$R/$'\n'}"
+first_title="${first[15]//\$R/ }"
 
 start_copy one
 wait_listed tarnwick || fail "playerctl -l does not list tarnwick: $(playerctl -l 2>&1)"
@@ -78,7 +79,8 @@ expect_status Playing play
 trackid="$(track)"
 [[ "$trackid" == "/io/github/tarnwick/line/$first_id" ]] || fail "trackid '$trackid' of the first line"
 [[ "$(ctl metadata xesam:artist)" == "$first_cast" ]] || fail "artist '$(ctl metadata xesam:artist)', not $first_cast"
-[[ "$(ctl metadata xesam:title)" == "$first_text" ]] || fail "title '$(ctl metadata xesam:title)'"
+[[ "$(ctl metadata xesam:title)" == "$first_title" ]] || fail "title '$(ctl metadata xesam:title)', not one line"
+[[ "$(ctl metadata xesam:asText)" == "$first_text" ]] || fail "asText '$(ctl metadata xesam:asText)'"
 art="$(ctl metadata mpris:artUrl)"
 [[ "$art" == "file://$XDG_RUNTIME_DIR/tarnwick/"*.png ]] || fail "artUrl '$art'"
 art="${art#file://}"
