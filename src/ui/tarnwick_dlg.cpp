@@ -707,13 +707,19 @@ void CTarnwickDlg::MarkShown(bool marked)
     selection.MarkShown(marked);
 }
 
-void CTarnwickDlg::CopyRows()
+std::vector<const CVeyQelTalkElm*> CTarnwickDlg::SelectedLines() const
 {
     std::vector<const CVeyQelTalkElm*> lines;
     for (const std::size_t row : talkList->SelectedRows()) {
         if (row < selection.Rows().RowCount())
             lines.push_back(selection.Rows().RecordAt(row));
     }
+    return lines;
+}
+
+void CTarnwickDlg::CopyRows()
+{
+    const std::vector<const CVeyQelTalkElm*> lines = SelectedLines();
     if (lines.empty())
         return;
     QGuiApplication::clipboard()->setText(QString::fromStdString(Cp932ToUtf8(LinesAsText(lines))));
@@ -721,16 +727,8 @@ void CTarnwickDlg::CopyRows()
 
 std::vector<const CVeyQelTalkElm*> CTarnwickDlg::LinesToCollect() const
 {
-    const CTalkListModel& rows = selection.Rows();
-    const std::vector<std::size_t> selected = talkList->SelectedRows();
-    if (selected.size() <= 1)
-        return MarkedRows(rows);
-    std::vector<const CVeyQelTalkElm*> lines;
-    for (const std::size_t row : selected) {
-        if (row < rows.RowCount())
-            lines.push_back(rows.RecordAt(row));
-    }
-    return lines;
+    std::vector<const CVeyQelTalkElm*> lines = SelectedLines();
+    return lines.size() <= 1 ? MarkedRows(selection.Rows()) : lines;
 }
 
 void CTarnwickDlg::AddCollectionMenu(QMenu& menu)
@@ -788,11 +786,7 @@ void CTarnwickDlg::OnRemoveFromCollection()
 {
     if (!selection.ChosenCollection())
         return;
-    std::vector<const CVeyQelTalkElm*> lines;
-    for (const std::size_t row : talkList->SelectedRows()) {
-        if (row < selection.Rows().RowCount())
-            lines.push_back(selection.Rows().RecordAt(row));
-    }
+    const std::vector<const CVeyQelTalkElm*> lines = SelectedLines();
     if (lines.empty())
         return;
     Failure_T why;

@@ -90,6 +90,8 @@ public:
     // making it when create is set; a failure is shown.
     bool AddToCollection(const QString& name, bool create);
     std::vector<const CVeyQelTalkElm*> LinesToCollect() const;
+    // The records of the selected rows, in list order.
+    std::vector<const CVeyQelTalkElm*> SelectedLines() const;
 
 public slots:
     void OnAbout();
