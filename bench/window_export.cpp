@@ -44,7 +44,7 @@ public:
         QElapsedTimer clock;
         clock.start();
         const tarnwick::LineExportOutcome_T outcome =
-            tarnwick::ExportLinesInto(dialog.get(), app, std::move(rows), app.Settings().playMode, outFolder,
+            tarnwick::ExportLinesInto(dialog.get(), app, std::move(rows), app.Settings().player.playMode, outFolder,
                                       app.Settings().exportChoices, "Tarnwick");
         const qint64 ms = clock.elapsed();
         std::printf("%zu lines in %lld ms\n", lines, static_cast<long long>(ms));

@@ -607,5 +607,61 @@ Released under the MIT license; no warranty.</translation>
         <source>Play or pause</source>
         <translation>Play or pause</translation>
     </message>
+    <message>
+        <source>Voice volume</source>
+        <translation>Voice volume</translation>
+    </message>
+    <message>
+        <source>Even loudness</source>
+        <translation>Even loudness</translation>
+    </message>
+    <message>
+        <source>Voice volume (%1; arrow keys by 1 %, Page Up and Page Down by 10 %)</source>
+        <translation>Voice volume (%1; arrow keys by 1 %, Page Up and Page Down by 10 %)</translation>
+    </message>
+    <message>
+        <source>Plays every clip at one loudness, never louder than the clip allows</source>
+        <translation>Plays every clip at one loudness, never louder than the clip allows</translation>
+    </message>
+    <message>
+        <source>Position in the clip</source>
+        <translation>Position in the clip</translation>
+    </message>
+    <message>
+        <source>Position in the clip: click to move there (Shift+Left, Shift+Right)</source>
+        <translation>Position in the clip: click to move there (Shift+Left, Shift+Right)</translation>
+    </message>
+    <message>
+        <source>Shuffle</source>
+        <translation>Shuffle</translation>
+    </message>
+    <message>
+        <source>Repeat: off</source>
+        <translation>Repeat: off</translation>
+    </message>
+    <message>
+        <source>Back in the clip</source>
+        <translation>Back in the clip</translation>
+    </message>
+    <message>
+        <source>On in the clip</source>
+        <translation>On in the clip</translation>
+    </message>
+    <message>
+        <source>%1 %</source>
+        <translation>%1 %</translation>
+    </message>
+    <message>
+        <source>Repeat the line</source>
+        <translation>Repeat the line</translation>
+    </message>
+    <message>
+        <source>Repeat the walk</source>
+        <translation>Repeat the walk</translation>
+    </message>
+    <message>
+        <source>%1 of %2</source>
+        <translation>%1 of %2</translation>
+    </message>
 </context>
 </TS>

@@ -605,5 +605,61 @@ MIT ライセンスで公開しています。無保証です。</translation>
         <source>Play or pause</source>
         <translation>再生または一時停止</translation>
     </message>
+    <message>
+        <source>Voice volume</source>
+        <translation>声の音量</translation>
+    </message>
+    <message>
+        <source>Even loudness</source>
+        <translation>音量をそろえる</translation>
+    </message>
+    <message>
+        <source>Voice volume (%1; arrow keys by 1 %, Page Up and Page Down by 10 %)</source>
+        <translation>声の音量 (%1、矢印キーで 1 %、Page Up と Page Down で 10 %)</translation>
+    </message>
+    <message>
+        <source>Plays every clip at one loudness, never louder than the clip allows</source>
+        <translation>どの音声も同じ大きさで再生します。音声が割れるほど大きくはしません</translation>
+    </message>
+    <message>
+        <source>Position in the clip</source>
+        <translation>音声の再生位置</translation>
+    </message>
+    <message>
+        <source>Position in the clip: click to move there (Shift+Left, Shift+Right)</source>
+        <translation>音声の再生位置: クリックでその位置へ移ります (Shift+←、Shift+→)</translation>
+    </message>
+    <message>
+        <source>Shuffle</source>
+        <translation>シャッフル</translation>
+    </message>
+    <message>
+        <source>Repeat: off</source>
+        <translation>リピート: オフ</translation>
+    </message>
+    <message>
+        <source>Back in the clip</source>
+        <translation>音声を戻す</translation>
+    </message>
+    <message>
+        <source>On in the clip</source>
+        <translation>音声を進める</translation>
+    </message>
+    <message>
+        <source>%1 %</source>
+        <translation>%1 %</translation>
+    </message>
+    <message>
+        <source>Repeat the line</source>
+        <translation>この台詞をリピート</translation>
+    </message>
+    <message>
+        <source>Repeat the walk</source>
+        <translation>全体をリピート</translation>
+    </message>
+    <message>
+        <source>%1 of %2</source>
+        <translation>%1 / %2</translation>
+    </message>
 </context>
 </TS>

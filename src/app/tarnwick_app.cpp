@@ -14,10 +14,10 @@ namespace tarnwick {
 FileDialogRequest_T GameFolderRequest(const std::string& initialFolder)
 {
     FileDialogRequest_T r;
-    r.title = "Select application install folder.";
+    r.title = DialogText_T::kSelectInstallFolder;
     r.initialFileName = "vey.exe";
     r.defaultExtension = ".exe";
-    r.filters = {{"Exe File", {"*.exe"}}, {"All files", {"*"}}};
+    r.filters = {{DialogText_T::kExeFile, {"*.exe"}}, {DialogText_T::kAllFiles, {"*"}}};
     r.initialFolder = initialFolder;
     return r;
 }
@@ -53,9 +53,12 @@ void CTarnwickApp::BeginOpeningStoredGame()
 
 CPlayer& CTarnwickApp::Player(IPlayerFactory& factory)
 {
-    if (!player)
+    if (!player) {
         player = std::make_unique<CPlayer>(selection.Rows(), factory,
-                                           PlayerResources_T{voiceOutput, archiveSet, faceImages, Music()});
+                                           PlayerResources_T{voiceOutput, archiveSet, faceImages, bgmPlayer},
+                                           settings.player);
+        player->SetMusicEnabled(settings.enableBgm);
+    }
     return *player;
 }
 
@@ -89,10 +92,7 @@ std::optional<std::string> CTarnwickApp::FindGameInPrefixes(const std::vector<st
 
 void CTarnwickApp::ReadDisplaySettings()
 {
-    const int volume = profile.GetProfileInt(kSettingsSection, "VolumeBGM", 0);
-    settings.volumeBgm = volume < kMinBgmVolume || volume > kMaxBgmVolume ? 0 : volume;
-    // Out of range gives kDefault (0), not the default kLong (2).
-    settings.playMode = PlayModeOfNumber(profile.GetProfileInt(kSettingsSection, "PlayMode", 2));
+    settings.player = ReadPlayerOptions();
     settings.enableBgm = profile.GetProfileInt(kSettingsSection, "EnableBGM", 1) != 0;
     settings.place = ReadWindowPlace(profile);
     settings.exportFolder = profile.GetProfileString(kPlaceSection, "ExportFolder", "");
@@ -101,6 +101,21 @@ void CTarnwickApp::ReadDisplaySettings()
     const std::string marks = profile.GetProfileString(kPlaceSection, "Marks", "\n");
     if (marks != "\n" && profile.GetProfileString(kPlaceSection, "MarksGame", "") == archiveSet.GameFolder())
         settings.keptMarks = marks;
+}
+
+PlayerOptions_T CTarnwickApp::ReadPlayerOptions() const
+{
+    PlayerOptions_T o;
+    const int volume = profile.GetProfileInt(kSettingsSection, "VolumeBGM", 0);
+    o.musicVolume = volume < kMinBgmVolume || volume > kMaxBgmVolume ? 0 : volume;
+    // Out of range gives kDefault (0), not the default kLong (2).
+    o.playMode = PlayModeOfNumber(profile.GetProfileInt(kSettingsSection, "PlayMode", 2));
+    const int voice = profile.GetProfileInt(kPlaceSection, "VoiceVolume", kMaxVoiceVolume);
+    o.voiceVolume = voice < 0 || voice > kMaxVoiceVolume ? kMaxVoiceVolume : voice;
+    o.shuffle = profile.GetProfileInt(kPlaceSection, "Shuffle", 0) == 1;
+    o.repeat = RepeatOfNumber(profile.GetProfileInt(kPlaceSection, "Repeat", 0));
+    o.evenLoudness = profile.GetProfileInt(kPlaceSection, "EvenLoudness", 0) == 1;
+    return o;
 }
 
 ExportChoices_T CTarnwickApp::ReadExportChoices() const
@@ -157,10 +172,23 @@ void CTarnwickApp::StoreChanges(std::span<const ProfileChange_T> changes, IStart
 
 void CTarnwickApp::SaveSettings(IStartupUi& ui)
 {
+    if (player)
+        settings.player = player->Options();
+    const PlayerOptions_T& o = settings.player;
     std::vector<ProfileChange_T> changes{
-        {kSettingsSection, "VolumeBGM", std::to_string(settings.volumeBgm)},
-        {kSettingsSection, "PlayMode", std::to_string(static_cast<int>(settings.playMode))},
+        {kSettingsSection, "VolumeBGM", std::to_string(o.musicVolume)},
+        {kSettingsSection, "PlayMode", std::to_string(static_cast<int>(o.playMode))},
     };
+    // The player's own choices only once one differs from the file: a run
+    // that changed none adds no keys.
+    const PlayerOptions_T stored = ReadPlayerOptions();
+    if (o.voiceVolume != stored.voiceVolume || o.shuffle != stored.shuffle || o.repeat != stored.repeat ||
+        o.evenLoudness != stored.evenLoudness) {
+        changes.push_back({kPlaceSection, "VoiceVolume", std::to_string(o.voiceVolume)});
+        changes.push_back({kPlaceSection, "Shuffle", o.shuffle ? "1" : "0"});
+        changes.push_back({kPlaceSection, "Repeat", std::to_string(static_cast<int>(o.repeat))});
+        changes.push_back({kPlaceSection, "EvenLoudness", o.evenLoudness ? "1" : "0"});
+    }
     if (settings.placeKnown)
         AddWindowPlace(settings.place, changes);
     // Only once an export has gone somewhere: a run without one adds nothing.
@@ -250,6 +278,11 @@ bool CTarnwickApp::InitInstance(IStartupUi& ui)
     }
 
     ReadDisplaySettings();
+    // A window built ahead made the player before the settings were read.
+    if (player) {
+        player->SetOptions(settings.player);
+        player->SetMusicEnabled(settings.enableBgm);
+    }
     collections.Load();
     ui.RunMainDialog(*this);
 

@@ -36,15 +36,33 @@ inline constexpr const char* kSettingsTooLarge = "settings file too large, not u
 // Followed by the path that stopped the save and why ("...: read-only").
 inline constexpr const char* kSettingsNotSaved = "settings not saved: ";
 
+// The file dialog's fixed texts, by kind; the front end words them in the
+// user's language.
+enum class DialogText_T {
+    kSelectInstallFolder,  // "Select application install folder."
+    kExeFile,              // "Exe File"
+    kAllFiles,             // "All files"
+};
+// The text as the program words it in English.
+constexpr const char* DialogTextEnglish(DialogText_T text)
+{
+    switch (text) {
+    case DialogText_T::kSelectInstallFolder: return "Select application install folder.";
+    case DialogText_T::kExeFile: return "Exe File";
+    case DialogText_T::kAllFiles: break;
+    }
+    return "All files";
+}
+
 // One entry of a file dialog's type list: "Exe File" for {"*.exe"}.
 struct FileFilter_T {
-    std::string name;
+    DialogText_T name = DialogText_T::kAllFiles;
     std::vector<std::string> patterns;
     bool operator==(const FileFilter_T&) const = default;
 };
 
 struct FileDialogRequest_T {
-    std::string title;
+    DialogText_T title = DialogText_T::kSelectInstallFolder;
     std::string initialFileName;
     std::string defaultExtension;
     std::vector<FileFilter_T> filters;  // in the order the list offers them
@@ -65,8 +83,9 @@ struct ExportChoices_T {
 // What the settings file says about the window and its sound, read once at
 // start; the window's changes are written back once it has closed.
 struct AppSettings_T {
-    int volumeBgm = 0;  // VolumeBGM: hundredths of a decibel, -10000 to 0
-    PlayMode_T playMode = PlayMode_T::kDefault;
+    // VolumeBGM and PlayMode, with the player's own choices; the player
+    // holds them while it runs and hands them back as it closes.
+    PlayerOptions_T player;
     bool enableBgm = true;  // EnableBGM=0 keeps the music silent
     // Where the user was when the window last closed; the window restores
     // it and, when it closes, hands back the new one (placeKnown).
@@ -162,10 +181,6 @@ public:
 
     // The settings as start-up read them, with the window's changes since.
     const AppSettings_T& Settings() const { return settings; }
-    // Takes effect with the next line that starts.
-    void SetPlayMode(PlayMode_T mode) { settings.playMode = mode; }
-    // A volume outside -10000..0 is ignored; an open track follows at once.
-    void SetMusicVolume(int volume) { SetBgmVolume(Music(), volume); }
     // Where the window closed, to be saved with the settings.
     void KeepPlace(const WindowPlace_T& where);
     void KeepExportFolder(std::string folder) { settings.exportFolder = std::move(folder); }
@@ -195,13 +210,13 @@ public:
     CCollectionStore& Collections() { return collections; }
     // The list's choices, and the player of its marked lines: the window
     // and the desktop's media controls are views of both. The player is
-    // made the first time it is asked for, with the platform's factory.
+    // made the first time it is asked for, with the platform's factory and
+    // the stored choices.
     CTalkSelection& Selection() { return selection; }
     CPlayer& Player(IPlayerFactory& factory);
 
     // Playback: the music, the voice clip and the face pictures, reached
     // only through these.
-    BgmContext_T Music() { return {bgmPlayer, archiveSet, settings.volumeBgm}; }
     CBgmPlayer& BgmPlayer() { return bgmPlayer; }  // silent until given a media player
     VoiceOutput& Voice() { return voiceOutput; }
     CFaceCache& Faces() { return faceImages; }
@@ -216,6 +231,7 @@ private:
     // opens; the game is left open there, as OpenGameFolder leaves it.
     std::optional<std::string> FindGameInPrefixes(const std::vector<std::string>& prefixes, bool& tableLoaded);
     ExportChoices_T ReadExportChoices() const;
+    PlayerOptions_T ReadPlayerOptions() const;
     // The settings from the file as read at start; a value out of range
     // takes its default.
     void ReadDisplaySettings();

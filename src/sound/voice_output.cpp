@@ -130,11 +130,29 @@ bool DecodeSlice(VoiceOutput& out, std::uint32_t bytes)
         return false;
     const std::uint32_t room = std::min(bytes, out.pcmLimit - out.header.length);
     const std::uint32_t got = out.decoding->Read(out.pcm.get() + out.header.length, room);
+    if (out.measuring)
+        out.measuring->Add(out.pcm.get() + out.header.length, got);
     out.header.length += got;
     if (got == room && out.header.length < out.pcmLimit)
         return true;
     out.decoding.reset();
+    // Decoded whole: its measure is known, and kept for the next time.
+    if (out.measuring) {
+        out.openLoudness = out.measuring->Result();
+        out.measuring.reset();
+        out.loudness.insert_or_assign(std::move(out.measuringKey), out.openLoudness);
+        out.measuringKey.clear();
+        if (out.device && out.level.evenLoudness)
+            out.device->SetGain(VoiceGain(out));
+    }
     return false;
+}
+
+std::string LoudnessKey(ClipKind_T kind, std::string_view name)
+{
+    std::string key(1, static_cast<char>('0' + VoiceArchiveFor(kind) % 10));
+    key += name;
+    return key;
 }
 
 }  // namespace
@@ -208,9 +226,21 @@ bool PlayVoiceClip(IWaveDevice& device, VoiceOutput& out, CArchiveSet& archives,
     out.decoding = std::move(decoder);
     out.pcmLimit = limit;
     out.cut = cut;
+    out.format = format;
     out.lengthMicroseconds = format.avgBytesPerSec != 0 ? std::uint64_t{limit} * 1000000 / format.avgBytesPerSec : 0;
     out.header.data = out.pcm.get();
-    DecodeSlice(out, format.avgBytesPerSec * kFirstVoiceSliceSeconds);
+    std::string key = LoudnessKey(kind, name);
+    const auto known = out.loudness.find(key);
+    out.openLoudness = known != out.loudness.end() ? known->second : ClipLoudness_T{};
+    if (known == out.loudness.end()) {
+        out.measuring = std::make_unique<CLoudnessMeter>(format);
+        out.measuringKey = std::move(key);
+    }
+    // Even loudness needs the measure from the first sample: a clip not
+    // measured yet is decoded whole before it starts.
+    const bool whole = out.measuring && out.level.evenLoudness;
+    DecodeSlice(out, whole ? limit : format.avgBytesPerSec * kFirstVoiceSliceSeconds);
+    device.SetGain(VoiceGain(out));
     // Whole frames: the decoder gives no part of one, and a slice it cannot
     // fill would count as the clip's end.
     std::uint32_t slice = std::max<std::uint32_t>(format.avgBytesPerSec / kVoiceSlicesPerSecond, kVoiceReadChunk);
@@ -311,7 +341,46 @@ void CloseVoiceClip(VoiceOutput& out)
     out.header = {};
     out.lengthMicroseconds = 0;
     out.cut = false;
+    out.format = {};
     out.decoding.reset();
+    out.measuring.reset();
+    out.measuringKey.clear();
+    out.openLoudness = {};
+}
+
+float VoiceGain(const VoiceOutput& out)
+{
+    const float share = static_cast<float>(std::clamp(out.level.volumePercent, 0, 100)) / 100.0f;
+    return out.level.evenLoudness ? share * EvenLoudnessGain(out.openLoudness) : share;
+}
+
+void SetVoiceLevel(VoiceOutput& out, const VoiceLevel_T& level)
+{
+    out.level = level;
+    out.level.volumePercent = std::clamp(level.volumePercent, 0, 100);
+    if (out.IsPlaying() && out.device)
+        out.device->SetGain(VoiceGain(out));
+}
+
+std::uint64_t VoiceClipPosition(const VoiceOutput& out)
+{
+    if (!out.IsPlaying() || !out.device || out.format.avgBytesPerSec == 0)
+        return 0;
+    const std::uint64_t played = std::min<std::uint64_t>(out.device->PlayedBytes(), out.pcmLimit);
+    return std::min(played * 1000000 / out.format.avgBytesPerSec, out.lengthMicroseconds);
+}
+
+bool SeekVoiceClip(VoiceOutput& out, std::uint64_t microseconds)
+{
+    if (!out.IsPlaying() || !out.device || out.format.blockAlign == 0)
+        return false;
+    const std::uint64_t us = std::min(microseconds, out.lengthMicroseconds);
+    std::uint64_t at = std::min<std::uint64_t>(us * out.format.avgBytesPerSec / 1000000, out.pcmLimit);
+    at -= at % out.format.blockAlign;
+    if (at > out.header.length)
+        DecodeSlice(out, static_cast<std::uint32_t>(at - out.header.length));
+    out.device->Seek(static_cast<std::size_t>(std::min<std::uint64_t>(at, out.header.length)), out.header.length);
+    return true;
 }
 
 std::size_t ClipRead(void* destination, std::size_t size, std::size_t count, void* source)

@@ -7,13 +7,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <map>
 #include <memory>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include <ogg/os_types.h>
 
+#include "sound/clip_loudness.h"
 #include "sound/wave_device.h"
 
 namespace tarnwick {
@@ -66,6 +69,14 @@ struct WaveHeader_T {
     std::uint32_t length = 0;
 };
 
+// How loud clips play: a share of their own level, and each brought to one
+// loudness when evenLoudness is on.
+struct VoiceLevel_T {
+    int volumePercent = 100;  // 0 to 100
+    bool evenLoudness = false;
+    bool operator==(const VoiceLevel_T&) const = default;
+};
+
 class VoiceOutput {
 public:
     VoiceOutput();
@@ -98,7 +109,29 @@ public:
     // The open clip's stream states more than a clip may play: it plays
     // only its first lengthMicroseconds. False when none is open.
     bool cut = false;
+    WaveFormat_T format;  // the open clip's
+
+    VoiceLevel_T level;
+    // Each clip's loudness once it has been decoded whole, for the run, by
+    // archive and entry name.
+    std::map<std::string, ClipLoudness_T, std::less<>> loudness;
+    // The open clip's measure: being taken while it decodes, then known.
+    std::unique_ptr<CLoudnessMeter> measuring;
+    std::string measuringKey;
+    ClipLoudness_T openLoudness;
 };
+
+// Takes the level; an open clip follows at once.
+void SetVoiceLevel(VoiceOutput& out, const VoiceLevel_T& level);
+// The gain the open clip plays at under the level.
+float VoiceGain(const VoiceOutput& out);
+// Where the open clip is heard now, in microseconds from its start; 0 when
+// none is open.
+std::uint64_t VoiceClipPosition(const VoiceOutput& out);
+// Moves the open clip to microseconds from its start (at most its end),
+// decoding up to there first; false when none is open. A held clip stays
+// held there.
+bool SeekVoiceClip(VoiceOutput& out, std::uint64_t microseconds);
 
 // Plays entry name of the archive that kind selects. False (nothing opened,
 // the line is silent) when the entry is missing or too large, the decoder

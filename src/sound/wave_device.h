@@ -71,6 +71,19 @@ public:
     // Stops at once and lets go of the buffer; a done not yet delivered is
     // dropped. Closing a device that is not open does nothing.
     virtual void Close() = 0;
+
+    // The factor the samples are played at (the buffer itself stays as it
+    // is), from the next bytes the output takes; results beyond 16 bits
+    // are held at full scale. 1 until set; kept across buffers.
+    virtual void SetGain(float linear) = 0;
+    // The bytes of the written buffer heard so far; 0 without one.
+    virtual std::uint64_t PlayedBytes() const = 0;
+    // Plays on from byte offset of the written buffer (whole frames, at
+    // most the end of what is ready); ready tells how much of a growing
+    // buffer is ready now, when it has grown since its fill last said. A
+    // held buffer stays held; the buffer still counts as done once, at its
+    // end or reset.
+    virtual void Seek(std::size_t offset, std::size_t ready) = 0;
 };
 
 }  // namespace tarnwick

@@ -11,7 +11,10 @@
 #include <QImage>
 #include <QUrl>
 
+#include <algorithm>
 #include <charconv>
+#include <cmath>
+#include <limits>
 #include <utility>
 
 #include "host/file_writer.h"
@@ -96,7 +99,7 @@ CMprisPlayer::CMprisPlayer(const Parts_T& p, const QString& folder, QObject* par
             return;
         }
     }
-    parts.playback.AddView(*this);
+    parts.player.Playback().AddView(*this);
     // Marks change the controls that are offered.
     connect(&parts.table, &QAbstractItemModel::dataChanged, &changes, qOverload<>(&QTimer::start));
     connect(&parts.table, &QAbstractItemModel::modelReset, &changes, qOverload<>(&QTimer::start));
@@ -105,7 +108,7 @@ CMprisPlayer::CMprisPlayer(const Parts_T& p, const QString& folder, QObject* par
 
 CMprisPlayer::~CMprisPlayer()
 {
-    parts.playback.RemoveView(*this);
+    parts.player.Playback().RemoveView(*this);
     if (!serviceName.isEmpty()) {
         QDBusConnection bus = QDBusConnection::sessionBus();
         bus.unregisterService(serviceName);
@@ -116,7 +119,7 @@ CMprisPlayer::~CMprisPlayer()
 
 QString CMprisPlayer::PlaybackStatus() const
 {
-    switch (parts.playback.State()) {
+    switch (parts.player.Playback().State()) {
     case PlaybackState_T::kPlaying: return QStringLiteral("Playing");
     case PlaybackState_T::kPaused: return QStringLiteral("Paused");
     case PlaybackState_T::kStopped: break;
@@ -124,17 +127,20 @@ QString CMprisPlayer::PlaybackStatus() const
     return QStringLiteral("Stopped");
 }
 
+QDBusObjectPath CMprisPlayer::TrackId() const
+{
+    if (!hasLine)
+        return QDBusObjectPath(QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack"));
+    return QDBusObjectPath(
+        QStringLiteral("/io/github/tarnwick/line/%1_%2").arg(PathNumber(talkId), PathNumber(lineNo)));
+}
+
 QVariantMap CMprisPlayer::Metadata() const
 {
     QVariantMap m;
-    if (!hasLine) {
-        m.insert(QStringLiteral("mpris:trackid"),
-                 QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack"))));
+    m.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(TrackId()));
+    if (!hasLine)
         return m;
-    }
-    m.insert(QStringLiteral("mpris:trackid"),
-             QVariant::fromValue(QDBusObjectPath(QStringLiteral("/io/github/tarnwick/line/%1_%2")
-                                                     .arg(PathNumber(talkId), PathNumber(lineNo)))));
     m.insert(QStringLiteral("xesam:title"), title);
     m.insert(QStringLiteral("xesam:asText"), text);
     m.insert(QStringLiteral("xesam:artist"), QStringList{cast});
@@ -172,32 +178,114 @@ void CMprisPlayer::Quit()
 
 void CMprisPlayer::Play()
 {
-    parts.playback.Play();
+    parts.player.Playback().Play();
 }
 
 void CMprisPlayer::Pause()
 {
-    parts.playback.Pause();
+    parts.player.Playback().Pause();
 }
 
 void CMprisPlayer::PlayPause()
 {
-    parts.playback.PlayPause();
+    parts.player.Playback().PlayPause();
 }
 
 void CMprisPlayer::Stop()
 {
-    parts.playback.Stop();
+    parts.player.Playback().Stop();
 }
 
 void CMprisPlayer::Next()
 {
-    parts.playback.Next();
+    parts.player.Playback().Next();
 }
 
 void CMprisPlayer::Previous()
 {
-    parts.playback.Previous();
+    parts.player.Playback().Previous();
+}
+
+bool CMprisPlayer::Shuffle() const
+{
+    return parts.player.Options().shuffle;
+}
+
+void CMprisPlayer::SetShuffle(bool on)
+{
+    parts.player.SetShuffle(on);
+}
+
+QString CMprisPlayer::LoopStatus() const
+{
+    switch (parts.player.Options().repeat) {
+    case Repeat_T::kLine: return QStringLiteral("Track");
+    case Repeat_T::kWalk: return QStringLiteral("Playlist");
+    case Repeat_T::kOff: break;
+    }
+    return QStringLiteral("None");
+}
+
+void CMprisPlayer::SetLoopStatus(const QString& status)
+{
+    // Another word changes nothing.
+    if (status == QLatin1String("None"))
+        parts.player.SetRepeat(Repeat_T::kOff);
+    else if (status == QLatin1String("Track"))
+        parts.player.SetRepeat(Repeat_T::kLine);
+    else if (status == QLatin1String("Playlist"))
+        parts.player.SetRepeat(Repeat_T::kWalk);
+}
+
+double CMprisPlayer::Volume() const
+{
+    return parts.player.Options().voiceVolume / static_cast<double>(kMaxVoiceVolume);
+}
+
+void CMprisPlayer::SetVolume(double volume)
+{
+    // Below 0 is silence; above 1 is as loud as the clip is.
+    if (std::isnan(volume))
+        return;
+    parts.player.SetVoiceVolume(static_cast<int>(std::lround(std::clamp(volume, 0.0, 1.0) * kMaxVoiceVolume)));
+}
+
+qlonglong CMprisPlayer::Position() const
+{
+    return static_cast<qlonglong>(parts.player.Playback().ClipPosition());
+}
+
+bool CMprisPlayer::CanSeek() const
+{
+    return parts.player.Playback().ClipMicroseconds() != 0;
+}
+
+void CMprisPlayer::Seek(qlonglong offset)
+{
+    CPlayback& playback = parts.player.Playback();
+    const std::uint64_t length = playback.ClipMicroseconds();
+    if (length == 0)
+        return;
+    // Both within the clip's length, so the sum cannot overflow.
+    const auto limit = static_cast<qlonglong>(length);
+    const qlonglong to = static_cast<qlonglong>(playback.ClipPosition()) + std::clamp(offset, -limit, limit);
+    if (to >= static_cast<qlonglong>(length))
+        playback.Next();  // as the interface asks of a seek past the end
+    else
+        playback.SeekClip(static_cast<std::uint64_t>(std::max<qlonglong>(to, 0)));
+}
+
+void CMprisPlayer::SetPosition(const QDBusObjectPath& trackId, qlonglong position)
+{
+    CPlayback& playback = parts.player.Playback();
+    if (trackId != TrackId() || position < 0 || static_cast<std::uint64_t>(position) > playback.ClipMicroseconds())
+        return;
+    playback.SeekClip(static_cast<std::uint64_t>(position));
+}
+
+void CMprisPlayer::ShowSeeked(std::uint64_t microseconds)
+{
+    emit Seeked(static_cast<qlonglong>(microseconds));
 }
 
 void CMprisPlayer::ShowLine(const CVeyQelTalkElm& line)
@@ -217,7 +305,7 @@ void CMprisPlayer::ShowLine(const CVeyQelTalkElm& line)
 
 void CMprisPlayer::ShowMode(ClipKind_T)
 {
-    lengthMicroseconds = parts.playback.ClipMicroseconds();
+    lengthMicroseconds = parts.player.Playback().ClipMicroseconds();
     changes.start();
 }
 
@@ -258,6 +346,11 @@ QVariantMap CMprisPlayer::PlayerProperties() const
     const bool can = HasMarkedRows();
     for (const char* name : {"CanPlay", "CanPause", "CanGoNext", "CanGoPrevious", "CanControl"})
         all.insert(QString::fromLatin1(name), can);
+    // The position changes all the time; clients ask for it, or hear Seeked.
+    all.insert(QStringLiteral("CanSeek"), CanSeek());
+    all.insert(QStringLiteral("Shuffle"), Shuffle());
+    all.insert(QStringLiteral("LoopStatus"), LoopStatus());
+    all.insert(QStringLiteral("Volume"), Volume());
     return all;
 }
 
@@ -292,6 +385,9 @@ QString CMprisRootAdaptor::DesktopEntry() const
     return QGuiApplication::desktopFileName();
 }
 
-CMprisPlayerAdaptor::CMprisPlayerAdaptor(CMprisPlayer& p) : QDBusAbstractAdaptor(&p), player(p) {}
+CMprisPlayerAdaptor::CMprisPlayerAdaptor(CMprisPlayer& p) : QDBusAbstractAdaptor(&p), player(p)
+{
+    connect(&p, &CMprisPlayer::Seeked, this, &CMprisPlayerAdaptor::Seeked);
+}
 
 }  // namespace tarnwick

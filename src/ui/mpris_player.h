@@ -19,11 +19,10 @@ class QWidget;
 #include <cstdint>
 #include <string_view>
 
-#include "walk/playback.h"
+#include "walk/player.h"
 
 namespace tarnwick {
 
-class CPlayback;
 class CTalkSelection;
 class CTarnwickApp;
 
@@ -45,7 +44,7 @@ public:
     // made when missing.
     struct Parts_T {
         CTarnwickApp& app;
-        CPlayback& playback;
+        CPlayer& player;
         const CTalkSelection& selection;
         const QAbstractItemModel& table;
         QWidget& window;
@@ -62,6 +61,11 @@ public:
     QString PlaybackStatus() const;
     QVariantMap Metadata() const;
     bool HasMarkedRows() const;
+    bool Shuffle() const;
+    QString LoopStatus() const;  // "None", "Track" or "Playlist"
+    double Volume() const;       // the voice volume, 0 to 1
+    qlonglong Position() const;  // microseconds into the line's clip
+    bool CanSeek() const;        // while a clip plays
 
     // The interfaces' methods.
     void Raise();
@@ -72,6 +76,16 @@ public:
     void Stop();
     void Next();
     void Previous();
+    void SetShuffle(bool on);
+    void SetLoopStatus(const QString& status);
+    void SetVolume(double volume);
+    // Relative, in microseconds; past the clip's end goes to the next line.
+    void Seek(qlonglong offset);
+    // Only for the line shown; a position outside the clip does nothing.
+    void SetPosition(const QDBusObjectPath& trackId, qlonglong position);
+
+signals:
+    void Seeked(qlonglong position);
 
 private:
     void ShowLine(const CVeyQelTalkElm& line) override;
@@ -83,6 +97,9 @@ private:
     void ShowMode(ClipKind_T) override;
     void ShowStartText(StartText_T) override { changes.start(); }
     void ShowState(PlaybackState_T) override { changes.start(); }
+    void ShowOptions(const PlayerOptions_T&) override { changes.start(); }
+    void ShowSeeked(std::uint64_t microseconds) override;
+    QDBusObjectPath TrackId() const;
 
     // The player interface's properties that change, by name.
     QVariantMap PlayerProperties() const;
@@ -153,8 +170,10 @@ class CMprisPlayerAdaptor : public QDBusAbstractAdaptor {
     Q_PROPERTY(double Rate READ Rate)
     Q_PROPERTY(double MinimumRate READ Rate)
     Q_PROPERTY(double MaximumRate READ Rate)
-    Q_PROPERTY(double Volume READ Volume)
+    Q_PROPERTY(double Volume READ Volume WRITE SetVolume)
     Q_PROPERTY(qlonglong Position READ Position)
+    Q_PROPERTY(bool Shuffle READ Shuffle WRITE SetShuffle)
+    Q_PROPERTY(QString LoopStatus READ LoopStatus WRITE SetLoopStatus)
     Q_PROPERTY(QVariantMap Metadata READ Metadata)
     Q_PROPERTY(bool CanGoNext READ CanControl)
     Q_PROPERTY(bool CanGoPrevious READ CanControl)
@@ -167,11 +186,16 @@ public:
 
     QString PlaybackStatus() const { return player.PlaybackStatus(); }
     double Rate() const { return 1.0; }
-    double Volume() const { return 1.0; }
-    qlonglong Position() const { return 0; }
+    double Volume() const { return player.Volume(); }
+    void SetVolume(double volume) { player.SetVolume(volume); }
+    qlonglong Position() const { return player.Position(); }
+    bool Shuffle() const { return player.Shuffle(); }
+    void SetShuffle(bool on) { player.SetShuffle(on); }
+    QString LoopStatus() const { return player.LoopStatus(); }
+    void SetLoopStatus(const QString& status) { player.SetLoopStatus(status); }
     QVariantMap Metadata() const { return player.Metadata(); }
     bool CanControl() const { return player.HasMarkedRows(); }
-    bool CanSeek() const { return false; }
+    bool CanSeek() const { return player.CanSeek(); }
 
 public slots:
     void Play() { player.Play(); }
@@ -180,9 +204,9 @@ public slots:
     void Stop() { player.Stop(); }
     void Next() { player.Next(); }
     void Previous() { player.Previous(); }
-    // Lines are not seekable, and the player opens nothing by address.
-    void Seek(qlonglong) {}
-    void SetPosition(const QDBusObjectPath&, qlonglong) {}
+    void Seek(qlonglong offset) { player.Seek(offset); }
+    void SetPosition(const QDBusObjectPath& trackId, qlonglong position) { player.SetPosition(trackId, position); }
+    // The player opens nothing by address.
     void OpenUri(const QString&) {}
 
 signals:

@@ -23,24 +23,25 @@ namespace {
 
 constexpr const char* kStartupContext = "tarnwick::CQtStartupUi";
 
-struct StartupText_T {
-    const char* text;
-    bool prefix;  // followed by a path, which stays as it is
+// The core's fixed texts, by their kinds' order, marked for translation.
+constexpr const char* kNoticeTexts[] = {
+    QT_TRANSLATE_NOOP("tarnwick::CQtStartupUi", "Failed to read another_aa_talk.csv"),
+    QT_TRANSLATE_NOOP("tarnwick::CQtStartupUi", "settings file too large, not used, and nothing will be saved: "),
+    QT_TRANSLATE_NOOP("tarnwick::CQtStartupUi", "settings not saved: "),
 };
-
-// The core's fixed texts that start-up shows.
-constexpr StartupText_T kStartupTexts[] = {
-    {QT_TRANSLATE_NOOP("tarnwick::CQtStartupUi", "Failed to read another_aa_talk.csv"), false},
-    {QT_TRANSLATE_NOOP("tarnwick::CQtStartupUi", "settings file too large, not used, and nothing will be saved: "),
-     true},
-    {QT_TRANSLATE_NOOP("tarnwick::CQtStartupUi", "settings not saved: "), true},
-    {QT_TRANSLATE_NOOP("tarnwick::CQtStartupUi", "Select application install folder."), false},
-    {QT_TRANSLATE_NOOP("tarnwick::CQtStartupUi", "Exe File"), false},
-    {QT_TRANSLATE_NOOP("tarnwick::CQtStartupUi", "All files"), false},
+static_assert(std::string_view(kNoticeTexts[int(StartupNotice_T::kTalkTableUnread)]) == kTalkTableMissing);
+static_assert(std::string_view(kNoticeTexts[int(StartupNotice_T::kSettingsFileTooLarge)]) == kSettingsTooLarge);
+static_assert(std::string_view(kNoticeTexts[int(StartupNotice_T::kSettingsUnsaved)]) == kSettingsNotSaved);
+constexpr const char* kDialogTexts[] = {
+    QT_TRANSLATE_NOOP("tarnwick::CQtStartupUi", "Select application install folder."),
+    QT_TRANSLATE_NOOP("tarnwick::CQtStartupUi", "Exe File"),
+    QT_TRANSLATE_NOOP("tarnwick::CQtStartupUi", "All files"),
 };
-static_assert(std::string_view(kStartupTexts[0].text) == kTalkTableMissing);
-static_assert(std::string_view(kStartupTexts[1].text) == kSettingsTooLarge);
-static_assert(std::string_view(kStartupTexts[2].text) == kSettingsNotSaved);
+static_assert(std::string_view(kDialogTexts[int(DialogText_T::kSelectInstallFolder)]) ==
+              DialogTextEnglish(DialogText_T::kSelectInstallFolder));
+static_assert(std::string_view(kDialogTexts[int(DialogText_T::kExeFile)]) == DialogTextEnglish(DialogText_T::kExeFile));
+static_assert(std::string_view(kDialogTexts[int(DialogText_T::kAllFiles)]) ==
+              DialogTextEnglish(DialogText_T::kAllFiles));
 
 // The leading letters of a locale name: "ja" of "ja_JP.UTF-8" or "ja-JP".
 QString LanguageCode(const QString& name)
@@ -90,17 +91,9 @@ CUiTranslation::~CUiTranslation()
     QCoreApplication::removeTranslator(&program);
 }
 
-QString StartupText(std::string_view text)
+QString DialogText(DialogText_T text)
 {
-    for (const StartupText_T& known : kStartupTexts) {
-        const std::string_view source(known.text);
-        if (known.prefix ? text.starts_with(source) : text == source) {
-            const std::string_view rest = text.substr(source.size());
-            return QCoreApplication::translate(kStartupContext, known.text) +
-                   QString::fromUtf8(rest.data(), static_cast<qsizetype>(rest.size()));
-        }
-    }
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    return QCoreApplication::translate(kStartupContext, kDialogTexts[static_cast<int>(text)]);
 }
 
 QString QtNameFilters(const std::vector<FileFilter_T>& filters)
@@ -110,14 +103,14 @@ QString QtNameFilters(const std::vector<FileFilter_T>& filters)
         QStringList patterns;
         for (const std::string& p : f.patterns)
             patterns << QString::fromUtf8(p);
-        shown << QStringLiteral("%1 (%2)").arg(StartupText(f.name), patterns.join(QLatin1Char(' ')));
+        shown << QStringLiteral("%1 (%2)").arg(DialogText(f.name), patterns.join(QLatin1Char(' ')));
     }
     return shown.join(QStringLiteral(";;"));
 }
 
 std::optional<std::string> CQtStartupUi::AskForFile(const FileDialogRequest_T& request)
 {
-    QFileDialog dialog(nullptr, StartupText(request.title),
+    QFileDialog dialog(nullptr, DialogText(request.title),
                        QString::fromStdString(request.initialFolder), QtNameFilters(request.filters));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::AnyFile);  // the file itself need not exist
@@ -134,10 +127,8 @@ std::optional<std::string> CQtStartupUi::AskForFile(const FileDialogRequest_T& r
 QString StartupMessageText(const StartupMessage_T& message)
 {
     // The fixed text by its kind, the path after it as it is.
-    const char* source = message.kind == StartupNotice_T::kTalkTableUnread   ? kStartupTexts[0].text
-                         : message.kind == StartupNotice_T::kSettingsFileTooLarge ? kStartupTexts[1].text
-                                                                             : kStartupTexts[2].text;
-    return QCoreApplication::translate(kStartupContext, source) + QString::fromUtf8(message.detail);
+    return QCoreApplication::translate(kStartupContext, kNoticeTexts[static_cast<int>(message.kind)]) +
+           QString::fromUtf8(message.detail);
 }
 
 void CQtStartupUi::ShowMessage(const StartupMessage_T& message)
@@ -178,7 +169,7 @@ void CQtStartupUi::RunMainDialog(CTarnwickApp& app)
     std::unique_ptr<CMprisPlayer> controls;
     if (!mediaArtFolder.isEmpty())
         controls = std::make_unique<CMprisPlayer>(
-            CMprisPlayer::Parts_T{app, app.Player(QtPlayerFactory()).Playback(), app.Selection(), *dialog->TalkTable(),
+            CMprisPlayer::Parts_T{app, app.Player(QtPlayerFactory()), app.Selection(), *dialog->TalkTable(),
                                   *dialog},
             mediaArtFolder);
     // Quit during start-up: the window closes as soon as it would open.

@@ -70,14 +70,12 @@ private:
     QString mediaArtFolder;  // empty: no media controls
 };
 
-// {"Exe File", {"*.exe"}} becomes Qt's "Exe File (*.exe)"; several are
-// joined by ";;". Names start-up knows are translated.
+// {kExeFile, {"*.exe"}} becomes Qt's "Exe File (*.exe)", translated; several
+// are joined by ";;".
 QString QtNameFilters(const std::vector<FileFilter_T>& filters);
 
-// A fixed English text of the start-up (a message, a file dialog's title or
-// type) in the window's language: the known texts are translated, a path
-// after a known beginning stays as it is, anything else is shown as it is.
-QString StartupText(std::string_view text);
+// A file dialog's fixed text in the window's language.
+QString DialogText(DialogText_T text);
 // A start-up message in the user's language.
 QString StartupMessageText(const StartupMessage_T& message);
 

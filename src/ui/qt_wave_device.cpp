@@ -6,6 +6,7 @@
 #include <QMediaDevices>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace tarnwick {
@@ -32,9 +33,21 @@ qint64 CPcmSource::bytesAvailable() const
 
 qint64 CPcmSource::readData(char* data, qint64 maxSize)
 {
-    const std::size_t n = std::min(static_cast<std::size_t>(std::max<qint64>(maxSize, 0)), length - offset);
+    std::size_t n = std::min(static_cast<std::size_t>(std::max<qint64>(maxSize, 0)), length - offset);
+    // Whole samples, so that a gain set later still finds them in step.
+    if (n >= 2)
+        n -= n % 2;
     if (n != 0)
         std::memcpy(data, bytes + offset, n);
+    if (gain != 1.0f) {
+        for (std::size_t i = 0; i + 1 < n; i += 2) {
+            std::int16_t sample;
+            std::memcpy(&sample, data + i, 2);
+            const float scaled = std::clamp(static_cast<float>(sample) * gain, -32768.0f, 32767.0f);
+            sample = static_cast<std::int16_t>(std::lrint(scaled));
+            std::memcpy(data + i, &sample, 2);
+        }
+    }
     offset += n;
     return static_cast<qint64>(n);
 }
@@ -85,7 +98,48 @@ bool CQtWaveDevice::Open(const WaveFormat_T& format)
     }
     drainMs = static_cast<int>(static_cast<qint64>(sink->bufferSize()) * 1000 / format.avgBytesPerSec) +
               kDrainMarginMs;
+    blockAlign = format.blockAlign;
     return true;
+}
+
+std::uint64_t CQtWaveDevice::PlayedBytes() const
+{
+    if (!sink || !written)
+        return 0;
+    // What the sink has taken, less what still waits in its buffer.
+    const qint64 held = std::max<qint64>(0, sink->bufferSize() - sink->bytesFree());
+    const auto taken = static_cast<qint64>(source.Offset());
+    return static_cast<std::uint64_t>(std::max<qint64>(0, taken - held));
+}
+
+void CQtWaveDevice::Seek(std::size_t offset, std::size_t ready)
+{
+    if (!sink || !written || sink->state() == QAudio::StoppedState)
+        return;
+    source.Grow(ready);
+    if (blockAlign != 0)
+        offset -= offset % blockAlign;
+    const bool held = sink->state() == QAudio::SuspendedState;
+    // The sink's own buffer would play on from the old place: it starts
+    // again, pulling from the new one.
+    restarting = true;
+    sink->stop();
+    source.MoveTo(offset);
+    sink->start(&source);
+    restarting = false;
+    if (sink->state() == QAudio::StoppedState) {
+        if (doneOwed) {
+            drainTimer.stop();
+            PostDone();
+        }
+        return;
+    }
+    drainTimer.stop();
+    heldDrainMs = -1;
+    if (held)
+        sink->suspend();
+    if (source.IsFinished() && doneOwed && !held)
+        drainTimer.start(drainMs);
 }
 
 void CQtWaveDevice::Write(const std::uint8_t* data, std::size_t length)
@@ -188,7 +242,7 @@ void CQtWaveDevice::Close()
 
 void CQtWaveDevice::OnStateChanged(QAudio::State state)
 {
-    if (!doneOwed)
+    if (!doneOwed || restarting)
         return;
     if (state == QAudio::StoppedState) {
         drainTimer.stop();

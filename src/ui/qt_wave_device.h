@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 
@@ -23,7 +24,12 @@ namespace tarnwick {
 class CPcmSource : public QIODevice {
 public:
     void SetBytes(const std::uint8_t* data, std::size_t length, bool complete = true);
-    void Grow(std::size_t ready) { length = ready; }
+    void Grow(std::size_t ready) { length = std::max(length, ready); }
+    // Where the sink reads next; at most the end of what is there.
+    void MoveTo(std::size_t at) { offset = std::min(at, length); }
+    std::size_t Offset() const { return offset; }
+    // The factor samples are read at, 16 bits each.
+    void SetGain(float linear) { gain = linear; }
     void Complete() { complete = true; }
     bool HasMore() const { return offset < length; }
     bool IsFinished() const { return complete && offset >= length; }
@@ -40,6 +46,7 @@ private:
     std::size_t length = 0;
     std::size_t offset = 0;
     bool complete = true;
+    float gain = 1.0f;
 };
 
 class CQtWaveDevice : public QObject, public IWaveDevice {
@@ -57,6 +64,9 @@ public:
     void Suspend() override;
     void Resume() override;
     void Close() override;
+    void SetGain(float linear) override { source.SetGain(linear); }
+    std::uint64_t PlayedBytes() const override;
+    void Seek(std::size_t offset, std::size_t ready) override;
 
 private:
     void OnStateChanged(QAudio::State state);
@@ -79,6 +89,9 @@ private:
     DoneHandler done;
     bool written = false;
     bool doneOwed = false;
+    // A seek restarts the sink: its stop is not the clip's end.
+    bool restarting = false;
+    std::uint16_t blockAlign = 0;
     // Tells a queued done from a clip that was closed since.
     std::uint64_t clip = 0;
 };

@@ -1,6 +1,7 @@
 #include "ui/tarnwick_dlg.h"
 
 #include <QAbstractItemView>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QComboBox>
@@ -35,6 +36,7 @@
 #include "ui/export_progress.h"
 #include "ui/face_frame.h"
 #include "ui/game_text.h"
+#include "ui/player_controls.h"
 #include "ui/qt_startup_ui.h"
 #include "ui/qt_player_factory.h"
 #include "ui/quit_signals.h"
@@ -209,9 +211,15 @@ QGridLayout* CTarnwickDlg::CreateLineControls(const CDialogUnits& du)
     playModeCombo = Named(new QComboBox(this), "playModeCombo");
     auto* volumeLabel = Named(new QLabel(tr("Music volume"), this), "volumeLabel");
     volumeSlider = Named(new CVolumeSlider(this), "volumeSlider");
-    volumeSlider->setMinimumWidth(du.X(80));
+    volumeSlider->setMinimumWidth(du.X(40));
+    auto* voiceLabel = Named(new QLabel(tr("Voice volume"), this), "voiceVolumeLabel");
+    voiceSlider = Named(new CVolumeSlider(this), "voiceVolumeSlider");
+    voiceSlider->setMinimumWidth(du.X(40));
+    evenLoudnessBox = Named(new QCheckBox(tr("Even loudness"), this), "evenLoudnessBox");
+    positionBar = Named(new CClipPositionBar(this), "positionBar");
     playModeLabel->setBuddy(playModeCombo);
     volumeLabel->setBuddy(volumeSlider);
+    voiceLabel->setBuddy(voiceSlider);
     // The captions change with every line: they keep the room of their
     // longest text rather than resize the window.
     waitCaption->setFixedWidth(std::max(du.X(23), WidestText(waitCaption, {QStringLiteral("0000")})));
@@ -234,13 +242,21 @@ QGridLayout* CTarnwickDlg::CreateLineControls(const CDialogUnits& du)
     wait->addWidget(waitUnit);
     wait->addStretch(1);
     grid->addLayout(wait, 0, 3);
-    grid->addWidget(faceFrame, 1, 0, 4, 1, Qt::AlignTop);
-    grid->addWidget(talkTextBox, 1, 1, 4, 1);
+    grid->addWidget(faceFrame, 1, 0, 5, 1, Qt::AlignTop);
+    // The clip's position, under its text.
+    auto* text = new QVBoxLayout;
+    text->setSpacing(0);
+    text->addWidget(talkTextBox, 1);
+    text->addWidget(positionBar);
+    grid->addLayout(text, 1, 1, 5, 1);
     grid->addWidget(playModeLabel, 1, 2);
     grid->addWidget(playModeCombo, 1, 3);
-    grid->addWidget(volumeLabel, 2, 2, 1, 2);
-    grid->addWidget(volumeSlider, 3, 2, 1, 2);
-    grid->setRowStretch(4, 1);
+    grid->addWidget(volumeLabel, 2, 2);
+    grid->addWidget(voiceLabel, 2, 3);
+    grid->addWidget(volumeSlider, 3, 2);
+    grid->addWidget(voiceSlider, 3, 3);
+    grid->addWidget(evenLoudnessBox, 4, 2, 1, 2);
+    grid->setRowStretch(5, 1);
     grid->setColumnStretch(1, 1);
     return grid;
 }
@@ -285,15 +301,26 @@ void CTarnwickDlg::CreatePlayerButtons(const CDialogUnits& du, QLayout* row)
     pauseButton = make(commands.pause, QStyle::SP_MediaPause, "pauseButton");
     nextButton = make(commands.next, QStyle::SP_MediaSkipForward, "nextButton");
     replayButton = make(commands.replay, QStyle::SP_BrowserReload, "replayButton");
+    const auto toggle = [&](QAction* command, const QIcon& icon, const char* objectName) {
+        auto* b = Named(new QToolButton(this), objectName);
+        command->setIcon(icon);
+        b->setDefaultAction(command);
+        b->setFixedSize(side.expandedTo(b->sizeHint()));
+        row->addWidget(b);
+        return b;
+    };
+    shuffleButton = toggle(commands.shuffle, ShuffleIcon(*this), "shuffleButton");
+    repeatButton = toggle(commands.repeat, RepeatIcon(*this, Repeat_T::kWalk), "repeatButton");
     commands.pause->setEnabled(false);  // until something plays
 }
 
 void CTarnwickDlg::DescribeControls()
 {
     // Keyboard order: what the list shows, the list, then what plays it.
-    QWidget* const order[] = {captureCombo,   itemCombo,    searchField,  speakerCombo,  talkList,
-                              startButton,    previousButton, pauseButton, nextButton,   replayButton,
-                              playModeCombo,  volumeSlider,   talkTextBox};
+    QWidget* const order[] = {captureCombo,  itemCombo,      searchField,   speakerCombo, talkList,
+                              startButton,   previousButton, pauseButton,   nextButton,   replayButton,
+                              shuffleButton, repeatButton,   playModeCombo, volumeSlider, voiceSlider,
+                              evenLoudnessBox, talkTextBox};
     for (std::size_t i = 1; i < std::size(order); ++i)
         setTabOrder(order[i - 1], order[i]);
 
@@ -311,6 +338,13 @@ void CTarnwickDlg::DescribeControls()
     playModeCombo->setToolTip(tr("How the lines play: Default, Short or Long"));
     volumeSlider->setAccessibleName(tr("Music volume"));
     volumeSlider->setToolTip(tr("Music volume (arrow keys; Page Up and Page Down by 10 dB)"));
+    voiceSlider->setAccessibleName(tr("Voice volume"));
+    voiceSlider->setToolTip(tr("Voice volume (%1; arrow keys by 1 %, Page Up and Page Down by 10 %)")
+                                .arg(commands.voiceVolume->shortcut().toString(QKeySequence::NativeText)));
+    evenLoudnessBox->setToolTip(commands.evenLoudness->toolTip() + QLatin1Char('\n') +
+                                tr("Plays every clip at one loudness, never louder than the clip allows"));
+    positionBar->setAccessibleName(tr("Position in the clip"));
+    positionBar->setToolTip(tr("Position in the clip: click to move there (Shift+Left, Shift+Right)"));
     captureCombo->setAccessibleName(tr("Capture group"));
     captureCombo->setToolTip(tr("The capture group whose lines the list shows"));
     itemCombo->setAccessibleName(tr("Capture item"));
@@ -350,6 +384,20 @@ void CTarnwickDlg::CreateCommands()
     c.pause = MakeCommand(tr("Pause"), {K(Qt::CTRL | Qt::Key_P)}, [this] { TogglePause(); });
     c.next = MakeCommand(tr("Next line"), {K(Qt::ALT | Qt::Key_Right), K(Qt::Key_MediaNext)}, [this] { playback.Next(); });
     c.replay = MakeCommand(tr("Replay the line"), {K(Qt::CTRL | Qt::Key_R)}, [this] { playback.Replay(); });
+    // Alt with a letter: the window has no menu bar to take those keys,
+    // and no field types with Alt.
+    c.shuffle = MakeCommand(tr("Shuffle"), {K(Qt::ALT | Qt::Key_S)}, [this] { player.SetShuffle(!player.Options().shuffle); });
+    c.shuffle->setCheckable(true);
+    c.repeat = MakeCommand(tr("Repeat: off"), {K(Qt::ALT | Qt::Key_R)},
+                           [this] { player.SetRepeat(NextRepeat(player.Options().repeat)); });
+    c.repeat->setCheckable(true);
+    c.evenLoudness = MakeCommand(tr("Even loudness"), {K(Qt::ALT | Qt::Key_L)},
+                                 [this] { player.SetEvenLoudness(!player.Options().evenLoudness); });
+    c.evenLoudness->setCheckable(true);
+    c.voiceVolume = MakeCommand(tr("Voice volume"), {K(Qt::ALT | Qt::Key_V)},
+                                [this] { voiceSlider->setFocus(Qt::ShortcutFocusReason); });
+    c.seekBack = MakeCommand(tr("Back in the clip"), {K(Qt::SHIFT | Qt::Key_Left)}, [this] { SeekBy(-kSeekStepMs); });
+    c.seekForward = MakeCommand(tr("On in the clip"), {K(Qt::SHIFT | Qt::Key_Right)}, [this] { SeekBy(kSeekStepMs); });
     // The Play key of most keyboards is their Play/Pause key.
     c.playPause = MakeCommand(tr("Play or pause"), {K(Qt::Key_MediaTogglePlayPause), K(Qt::Key_MediaPlay)},
                               [this] { playback.PlayPause(); });
@@ -428,21 +476,27 @@ void CTarnwickDlg::OnInitDialog()
     setDropHeight(playModeCombo, static_cast<int>(sy * 100));
     playModeCombo->clear();
     playModeCombo->addItems({tr("Default"), tr("Short"), tr("Long")});
-    playModeCombo->setCurrentIndex(static_cast<int>(app.Settings().playMode));
-    playback.SetPlayMode(PlayMode());
-    playback.SetMusicEnabled(app.Settings().enableBgm);
-
-    volumeSlider->setRange(-10000, 0);
+    volumeSlider->setRange(kMinBgmVolume, kMaxBgmVolume);
     volumeSlider->setTickInterval(1000);
     volumeSlider->setTickPosition(QSlider::TicksBothSides);
     volumeSlider->setPageStep(1000);
-    volumeSlider->setValue(app.Settings().volumeBgm);
-    ShowVolume(volumeSlider->value());
+    voiceSlider->setRange(0, kMaxVoiceVolume);
+    voiceSlider->setTickInterval(10);
+    voiceSlider->setTickPosition(QSlider::TicksBothSides);
+    voiceSlider->setSingleStep(1);
+    voiceSlider->setPageStep(10);
+    ShowOptions(player.Options());
+    positionTimer.setInterval(kPositionRefreshMs);
+    connect(&positionTimer, &QTimer::timeout, this, &CTarnwickDlg::UpdatePosition);
 
     connect(captureAdapter.get(), &CSelectorCombo::Chosen, this, &CTarnwickDlg::OnCaptureChanged);
     connect(itemAdapter.get(), &CSelectorCombo::Chosen, this, &CTarnwickDlg::OnItemChanged);
     connect(playModeCombo, &QComboBox::activated, this, &CTarnwickDlg::OnPlayModeChanged);
     connect(volumeSlider, &QSlider::valueChanged, this, &CTarnwickDlg::OnHScroll);
+    connect(voiceSlider, &QSlider::valueChanged, this, [this](int percent) { player.SetVoiceVolume(percent); });
+    connect(evenLoudnessBox, &QCheckBox::clicked, this, [this](bool on) { player.SetEvenLoudness(on); });
+    connect(positionBar, &CClipPositionBar::SeekRequested, this,
+            [this](int ms) { playback.SeekClip(std::uint64_t(std::max(ms, 0)) * 1000); });
     connect(talkList, &CTalkListView::SelectedRowChanged, this,
             [this](int row) { selection.Rows().SetCurrentRow(row); });
     connect(talkList, &CTalkListView::ToggleRequested, this,
@@ -490,6 +544,7 @@ void CTarnwickDlg::contextMenuEvent(QContextMenuEvent* event)
     (speakersByName ? byName : byAppearance)->setChecked(true);
     menu.addSeparator();
     menu.addActions({c.pause, c.next, c.previous, c.replay});
+    menu.addActions({c.shuffle, c.repeat, c.evenLoudness});
     menu.addSeparator();
     menu.addAction(c.about);
     // Each entry's tooltip names its keys, as the controls' do.
@@ -514,7 +569,7 @@ void CTarnwickDlg::OnAbout()
 void CTarnwickDlg::OnExportMarked()
 {
     // The marked lines the search leaves shown.
-    RunLineExport(this, app, MarkedRows(selection.Rows()), PlayMode(), selection.AlbumName());
+    RunLineExport(this, app, MarkedRows(selection.Rows()), player.Options().playMode, selection.AlbumName());
 }
 
 void CTarnwickDlg::OnChooseGameFolder()
@@ -877,14 +932,65 @@ void CTarnwickDlg::OnItemChanged()
 
 void CTarnwickDlg::OnPlayModeChanged(int index)
 {
-    app.SetPlayMode(PlayModeOfNumber(index));
-    playback.SetPlayMode(PlayModeOfNumber(index));
+    player.SetPlayMode(PlayModeOfNumber(index));
 }
 
 void CTarnwickDlg::OnHScroll(int position)
 {
-    app.SetMusicVolume(position);
-    ShowVolume(position);
+    player.SetMusicVolume(position);
+}
+
+void CTarnwickDlg::ShowVoiceVolume(int percent)
+{
+    voiceSlider->setAccessibleDescription(tr("%1 %").arg(percent));
+}
+
+void CTarnwickDlg::ShowOptions(const PlayerOptions_T& o)
+{
+    const QSignalBlocker blockMode(playModeCombo), blockMusic(volumeSlider), blockVoice(voiceSlider);
+    playModeCombo->setCurrentIndex(static_cast<int>(o.playMode));
+    volumeSlider->setValue(o.musicVolume);
+    ShowVolume(o.musicVolume);
+    voiceSlider->setValue(o.voiceVolume);
+    ShowVoiceVolume(o.voiceVolume);
+    commands.shuffle->setChecked(o.shuffle);
+    commands.evenLoudness->setChecked(o.evenLoudness);
+    evenLoudnessBox->setChecked(o.evenLoudness);
+    QAction* repeat = commands.repeat;
+    repeat->setChecked(o.repeat != Repeat_T::kOff);
+    repeat->setText(o.repeat == Repeat_T::kLine   ? tr("Repeat the line")
+                    : o.repeat == Repeat_T::kWalk ? tr("Repeat the walk")
+                                                  : tr("Repeat: off"));
+    repeat->setToolTip(QStringLiteral("%1 (%2)").arg(repeat->text(), repeat->shortcut().toString(QKeySequence::NativeText)));
+    repeat->setIcon(RepeatIcon(*this, o.repeat == Repeat_T::kLine ? Repeat_T::kLine : Repeat_T::kWalk));
+}
+
+void CTarnwickDlg::UpdatePosition()
+{
+    const std::uint64_t length = playback.ClipMicroseconds();
+    const int lengthMs = static_cast<int>(std::min<std::uint64_t>(length / 1000, INT_MAX));
+    const int atMs = static_cast<int>(std::min<std::uint64_t>(playback.ClipPosition() / 1000, lengthMs));
+    if (positionBar->maximum() != lengthMs)
+        positionBar->setRange(0, lengthMs);
+    positionBar->setValue(atMs);
+    positionBar->setEnabled(lengthMs > 0);
+    positionBar->setAccessibleDescription(
+        lengthMs > 0 ? tr("%1 of %2").arg(PlayTimeText(std::uint64_t(atMs) * 1000), PlayTimeText(length)) : QString());
+    if (lengthMs == 0 && playback.State() == PlaybackState_T::kStopped)
+        positionTimer.stop();
+}
+
+void CTarnwickDlg::SeekBy(int milliseconds)
+{
+    if (playback.ClipMicroseconds() == 0)
+        return;
+    const std::int64_t at = static_cast<std::int64_t>(playback.ClipPosition()) + std::int64_t{milliseconds} * 1000;
+    playback.SeekClip(static_cast<std::uint64_t>(std::max<std::int64_t>(at, 0)));
+}
+
+void CTarnwickDlg::ShowSeeked(std::uint64_t)
+{
+    UpdatePosition();
 }
 
 void CTarnwickDlg::ShowVolume(int hundredthsOfDb)
@@ -975,12 +1081,10 @@ void CTarnwickDlg::ShowState(PlaybackState_T state)
     pause->setText(paused ? tr("Resume") : tr("Pause"));
     pause->setToolTip(QStringLiteral("%1 (%2)").arg(pause->text(), pause->shortcut().toString(QKeySequence::NativeText)));
     pause->setEnabled(state != PlaybackState_T::kStopped);
+    if (state != PlaybackState_T::kStopped && !positionTimer.isActive())
+        positionTimer.start();
+    UpdatePosition();
     UpdateTitle();
-}
-
-PlayMode_T CTarnwickDlg::PlayMode() const
-{
-    return PlayModeOfNumber(playModeCombo->currentIndex());
 }
 
 }  // namespace tarnwick

@@ -17,6 +17,7 @@
 
 class QAbstractItemModel;
 class QAction;
+class QCheckBox;
 class QComboBox;
 class QGridLayout;
 class QHBoxLayout;
@@ -39,6 +40,7 @@ class CTalkTableModel;
 class CSelectorCombo;
 class CSearchField;
 class CSpeakerCombo;
+class CClipPositionBar;
 
 class CTarnwickDlg : public QDialog, private IPlaybackView, private CTalkSelection::IListener {
     Q_OBJECT
@@ -62,6 +64,7 @@ public:
     // The list's choices: group, item, search, speaker, marks.
     CTalkSelection& Selection() { return selection; }
     CTalkListModel& TalkRows() { return selection.Rows(); }
+    CPlayer& Player() { return player; }
     CPlayback& Playback() { return playback; }
     const CTalkWalker& Walker() const { return playback.Walker(); }
     CSelectorModel& CaptureChoices() { return selection.CaptureChoices(); }
@@ -150,10 +153,13 @@ private:
     void OnItemChanged();
     void OnPlayModeChanged(int index);
     void OnHScroll(int position);
-    // The volume as a screen reader tells it, in decibels.
+    // The volumes as a screen reader tells them.
     void ShowVolume(int hundredthsOfDb);
-
-    PlayMode_T PlayMode() const;
+    void ShowVoiceVolume(int percent);
+    // The clip's position on its bar, while a clip plays.
+    void UpdatePosition();
+    // Moves the clip by milliseconds (Shift+Left and Right).
+    void SeekBy(int milliseconds);
     // One action per command, holding its text, keys and tooltip ("text
     // (keys)"), shared by its button, its keys and the context menu.
     void CreateCommands();
@@ -173,6 +179,8 @@ private:
     static QString CutModeText(const QString& mode, std::uint64_t keptMicroseconds);
     void ShowStartText(StartText_T text) override;
     void ShowState(PlaybackState_T state) override;
+    void ShowOptions(const PlayerOptions_T& options) override;
+    void ShowSeeked(std::uint64_t microseconds) override;
 
     CTarnwickApp& app;
 
@@ -187,6 +195,12 @@ private:
         QAction* pause = nullptr;  // Pause, or Resume while paused
         QAction* next = nullptr;
         QAction* replay = nullptr;
+        QAction* shuffle = nullptr;       // checkable
+        QAction* repeat = nullptr;        // cycles off, the line, the walk
+        QAction* evenLoudness = nullptr;  // checkable
+        QAction* voiceVolume = nullptr;   // to the voice volume slider
+        QAction* seekBack = nullptr;
+        QAction* seekForward = nullptr;
         // Keys only: the keyboard's media keys.
         QAction* playPause = nullptr;
         QAction* pauseOnly = nullptr;
@@ -219,11 +233,17 @@ private:
     QComboBox* itemCombo = nullptr;
     QComboBox* playModeCombo = nullptr;
     QSlider* volumeSlider = nullptr;
+    QSlider* voiceSlider = nullptr;
+    QCheckBox* evenLoudnessBox = nullptr;
+    CClipPositionBar* positionBar = nullptr;
+    QTimer positionTimer;
     QPushButton* startButton = nullptr;
     QToolButton* previousButton = nullptr;
     QToolButton* pauseButton = nullptr;
     QToolButton* nextButton = nullptr;
     QToolButton* replayButton = nullptr;
+    QToolButton* shuffleButton = nullptr;
+    QToolButton* repeatButton = nullptr;
     CSearchField* searchField = nullptr;
     CSpeakerCombo* speakerCombo = nullptr;
     QLabel* searchCount = nullptr;

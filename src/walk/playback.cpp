@@ -248,6 +248,27 @@ std::uint64_t CPlayback::ClipMicroseconds() const
     return devices.voice.IsPlaying() ? devices.voice.lengthMicroseconds : 0;
 }
 
+std::uint64_t CPlayback::ClipPosition() const
+{
+    return VoiceClipPosition(devices.voice);
+}
+
+bool CPlayback::SeekClip(std::uint64_t microseconds)
+{
+    if (!SeekVoiceClip(devices.voice, microseconds))
+        return false;
+    const std::uint64_t at = std::min(microseconds, devices.voice.lengthMicroseconds);
+    for (IPlaybackView* v : views)
+        v->ShowSeeked(at);
+    return true;
+}
+
+void CPlayback::ReportOptions(const PlayerOptions_T& options)
+{
+    for (IPlaybackView* v : views)
+        v->ShowOptions(options);
+}
+
 void CPlayback::ShowMode(ClipKind_T kind)
 {
     // The walker names the mode once the clip has started (or not): the

@@ -55,6 +55,10 @@ public:
     virtual void ShowStartText(StartText_T text) = 0;
     // Stopped, playing or paused: reported when it changes.
     virtual void ShowState(PlaybackState_T state) = 0;
+    // The listener's choices, whoever changed them.
+    virtual void ShowOptions(const PlayerOptions_T& /*options*/) {}
+    // The clip was moved to microseconds from its start.
+    virtual void ShowSeeked(std::uint64_t /*microseconds*/) {}
 };
 
 // What playback plays with; none of it is owned, and all of it outlives
@@ -100,8 +104,15 @@ public:
     // The window is closing: no walk, no music, no clip.
     void OnDestroy();
 
+    // Moves the line's clip to microseconds from its start (at most its
+    // end); false when no clip plays.
+    bool SeekClip(std::uint64_t microseconds);
+
     // Settings the lines play with.
     void SetPlayMode(PlayMode_T mode) { playMode = mode; }
+    void SetShuffle(bool on) { walker.SetShuffle(on); }
+    void SetRepeat(Repeat_T repeat) { walker.SetRepeat(repeat); }
+    void SeedShuffle(std::uint32_t seed) { walker.SeedShuffle(seed); }
     void SetMusicEnabled(bool enabled) { musicEnabled = enabled; }
     void SetFaceFrameSize(int width, int height);
 
@@ -109,6 +120,10 @@ public:
     // How long the clip of the line shown plays, in microseconds; 0 while
     // none is open.
     std::uint64_t ClipMicroseconds() const;
+    // Where that clip is heard now, in microseconds; 0 while none is open.
+    std::uint64_t ClipPosition() const;
+    // Tells every view the listener's choices.
+    void ReportOptions(const PlayerOptions_T& options);
     // Where a walk is among the marked rows shown; position 0 outside one.
     CTalkListModel::MarkedPlace_T Position() const;
     const CTalkWalker& Walker() const { return walker; }

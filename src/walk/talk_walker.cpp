@@ -78,8 +78,9 @@ void CTalkWalker::OnStartClicked()
         host.StopBgm();
         return;
     }
-    // A walk always starts at the first marked row.
-    const int row = NextMarkedRow(-1);
+    // A walk always starts at the first marked row, or at the first of a
+    // new shuffled order.
+    const int row = FirstWalkRow();
     if (row < 0)
         return;
     walking = true;
@@ -111,7 +112,13 @@ void CTalkWalker::OnNextLineTimer()
         // The walk goes on after the list's selection, so a row the user
         // selects redirects it and a cleared selection ends it.
         const int selected = list.CurrentRow();
-        const int next = selected >= 0 ? NextMarkedRow(selected) : -1;
+        int next = -1;
+        if (selected >= 0 && repeat == Repeat_T::kLine)
+            next = static_cast<std::size_t>(selected) < list.RowCount() ? selected : -1;
+        else if (selected >= 0)
+            next = WalkRowAfter(selected);
+        if (next < 0 && selected >= 0 && repeat == Repeat_T::kWalk)
+            next = FirstWalkRow();
         if (next >= 0) {
             pendingLine = list.RecordAt(static_cast<std::size_t>(next));
             SelectRow(next);
@@ -163,6 +170,7 @@ void CTalkWalker::JumpToRow(int row)
 void CTalkWalker::EndWalk()
 {
     walking = false;
+    order.clear();
     pendingLine = nullptr;
     host.StopNextLineTimer();
     host.ShowStartText(StartText_T::kPlayAgain);
@@ -177,7 +185,13 @@ void CTalkWalker::OnNext()
     const int selected = list.CurrentRow();
     // A walk whose selection was cleared is at its end; outside one, no
     // selection starts from the top.
-    const int next = walking && selected < 0 ? -1 : NextMarkedRow(selected);
+    int next = -1;
+    if (!walking)
+        next = NextMarkedRow(selected);
+    else if (selected >= 0)
+        next = WalkRowAfter(selected);
+    if (next < 0 && walking && selected >= 0 && repeat == Repeat_T::kWalk)
+        next = FirstWalkRow();
     if (next >= 0)
         JumpToRow(next);
     else if (walking)
@@ -187,11 +201,12 @@ void CTalkWalker::OnNext()
 void CTalkWalker::OnPrevious()
 {
     const int selected = list.CurrentRow();
-    int row = PreviousMarkedRow(selected);
+    const bool inOrder = walking && shuffle;
+    int row = inOrder ? WalkRowBefore(selected) : PreviousMarkedRow(selected);
     if (row < 0)
         row = selected >= 0 && static_cast<std::size_t>(selected) < list.RowCount() && list.IsChecked(static_cast<std::size_t>(selected))
                   ? selected
-                  : NextMarkedRow(-1);
+                  : inOrder ? FirstOrderRow() : NextMarkedRow(-1);
     if (row >= 0)
         JumpToRow(row);
 }
@@ -219,6 +234,7 @@ void CTalkWalker::OnStop()
 void CTalkWalker::OnDestroy()
 {
     walking = false;
+    order.clear();
     pendingLine = nullptr;
     host.StopBgm();
     // No end event will reach a closed window: the clip is closed at once.
@@ -226,6 +242,121 @@ void CTalkWalker::OnDestroy()
         host.StopVoiceClip();
         host.CloseVoiceClip();
     }
+}
+
+void CTalkWalker::SetShuffle(bool on)
+{
+    if (on == shuffle)
+        return;
+    shuffle = on;
+    order.clear();
+    orderAt = -1;
+    if (on && walking)
+        OrderFrom(list.CurrentRow());
+}
+
+void CTalkWalker::OrderFrom(int selected)
+{
+    const bool leads = selected >= 0 && static_cast<std::size_t>(selected) < list.RowCount() &&
+                       list.IsChecked(static_cast<std::size_t>(selected));
+    MakeOrder(leads ? selected : -1);
+    orderAt = leads ? 0 : -1;
+}
+
+void CTalkWalker::MakeOrder(int lead)
+{
+    order.clear();
+    orderAt = -1;
+    const std::size_t count = list.RowCount();
+    const bool hasLead = lead >= 0 && static_cast<std::size_t>(lead) < count;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (list.IsChecked(i) && !(hasLead && i == static_cast<std::size_t>(lead)))
+            order.push_back({list.ListIndexOf(i), list.RecordAt(i)});
+    }
+    std::shuffle(order.begin(), order.end(), random);
+    if (hasLead) {
+        const std::size_t row = static_cast<std::size_t>(lead);
+        order.insert(order.begin(), OrderEntry_T{list.ListIndexOf(row), list.RecordAt(row)});
+    }
+}
+
+int CTalkWalker::OrderRow(std::size_t at) const
+{
+    const OrderEntry_T& entry = order[at];
+    if (entry.listIndex >= list.TotalRowCount() || list.ListRecordAt(entry.listIndex) != entry.record)
+        return -1;
+    const int row = list.ShownRowNear(entry.listIndex);
+    if (row < 0 || list.ListIndexOf(static_cast<std::size_t>(row)) != entry.listIndex ||
+        !list.IsChecked(static_cast<std::size_t>(row)))
+        return -1;
+    return row;
+}
+
+void CTalkWalker::FollowSelection(int selected)
+{
+    const auto count = static_cast<std::ptrdiff_t>(order.size());
+    if (orderAt >= 0 && orderAt < count && OrderRow(static_cast<std::size_t>(orderAt)) == selected)
+        return;
+    for (std::ptrdiff_t i = 0; i < count; ++i) {
+        if (OrderRow(static_cast<std::size_t>(i)) == selected) {
+            orderAt = i;
+            return;
+        }
+    }
+}
+
+int CTalkWalker::WalkRowAfter(int selected)
+{
+    if (!shuffle)
+        return NextMarkedRow(selected);
+    if (order.empty())
+        OrderFrom(selected);
+    FollowSelection(selected);
+    const auto count = static_cast<std::ptrdiff_t>(order.size());
+    for (std::ptrdiff_t i = orderAt + 1; i < count; ++i) {
+        if (const int row = OrderRow(static_cast<std::size_t>(i)); row >= 0) {
+            orderAt = i;
+            return row;
+        }
+    }
+    return -1;
+}
+
+int CTalkWalker::WalkRowBefore(int selected)
+{
+    FollowSelection(selected);
+    const auto count = static_cast<std::ptrdiff_t>(order.size());
+    for (std::ptrdiff_t i = std::min(orderAt, count) - 1; i >= 0; --i) {
+        if (const int row = OrderRow(static_cast<std::size_t>(i)); row >= 0) {
+            orderAt = i;
+            return row;
+        }
+    }
+    return -1;
+}
+
+int CTalkWalker::FirstOrderRow()
+{
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        if (const int row = OrderRow(i); row >= 0) {
+            orderAt = static_cast<std::ptrdiff_t>(i);
+            return row;
+        }
+    }
+    return -1;
+}
+
+int CTalkWalker::FirstWalkRow()
+{
+    if (!shuffle)
+        return NextMarkedRow(-1);
+    const bool hadOrder = orderAt >= 0 && static_cast<std::size_t>(orderAt) < order.size();
+    const CVeyQelTalkElm* last = hadOrder ? order[static_cast<std::size_t>(orderAt)].record : nullptr;
+    MakeOrder(-1);
+    // A new round does not open with the line that closed the last one.
+    if (order.size() > 1 && order.front().record == last)
+        std::swap(order.front(), order[1 + random() % (order.size() - 1)]);
+    return FirstOrderRow();
 }
 
 }  // namespace tarnwick

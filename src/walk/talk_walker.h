@@ -7,14 +7,17 @@
 #pragma once
 
 #include <cstdint>
+#include <random>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "sound/bgm_player.h"
 #include "sound/voice_output.h"
 #include "talk/selection_models.h"
 #include "talk/veyqel_talk.h"
 #include "walk/play_mode.h"
+#include "walk/player_options.h"
 
 namespace tarnwick {
 
@@ -81,6 +84,20 @@ public:
     // The window is closing: no walk, no music, no clip.
     void OnDestroy();
 
+    // Shuffle: a walk plays every marked row once in a random order, and
+    // Previous goes back along it. Turned on during a walk, the line playing
+    // leads the new order; turned off, the walk goes on in list order from
+    // it. Off, a walk goes down the list.
+    void SetShuffle(bool on);
+    bool Shuffled() const { return shuffle; }
+    // Repeat acts on a walk: the line again after its pause, or the walk
+    // from the first line of its order after its last (a shuffled walk in a
+    // new order). A line played alone plays once.
+    void SetRepeat(Repeat_T r) { repeat = r; }
+    Repeat_T Repeat() const { return repeat; }
+    // The shuffle's random source, for a repeatable order.
+    void SeedShuffle(std::uint32_t seed) { random.seed(seed); }
+
     bool walking = false;
     CVeyQelTalkElm* pendingLine = nullptr;  // not owned
     int currentBgmNo = 0;
@@ -101,8 +118,38 @@ private:
     // The walk's end: no walk, no music.
     void EndWalk();
 
+    // A shuffled walk's order: the marked rows shown, as list indices with
+    // their records, so that a filter or a refill since cannot send the
+    // walk to another line. lead (a shown row, or -1) goes first.
+    void MakeOrder(int lead);
+    // A new order led by the selected row when it is marked, playing it.
+    void OrderFrom(int selected);
+    // The shown row of order[at], or -1 when it is hidden, unmarked or gone.
+    int OrderRow(std::size_t at) const;
+    // The walk's row after (or before) the selected one, in its order; -1
+    // past either end. A selection within the order moves the walk there.
+    int WalkRowAfter(int selected);
+    // The user may have chosen another line of the order meanwhile: the
+    // walk goes on from there.
+    void FollowSelection(int selected);
+    int WalkRowBefore(int selected);
+    // The first row of the walk's order (a shuffled walk's new round), or -1.
+    int FirstWalkRow();
+    // The first row of the shuffled order as it stands, or -1.
+    int FirstOrderRow();
+
     CTalkListModel& list;
     IWalkerHost& host;
+
+    bool shuffle = false;
+    Repeat_T repeat = Repeat_T::kOff;
+    struct OrderEntry_T {
+        std::size_t listIndex;
+        const CVeyQelTalkElm* record;
+    };
+    std::vector<OrderEntry_T> order;  // empty outside a shuffled walk
+    std::ptrdiff_t orderAt = -1;      // the entry playing; -1 before the first
+    std::mt19937 random{std::random_device{}()};
 };
 
 // The pause after a silent line, in milliseconds a timer can hold.

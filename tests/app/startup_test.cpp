@@ -31,6 +31,7 @@
 #include "host/cp932_text.h"
 #include "host/windows_path.h"
 #include "support/demo_game.h"
+#include "support/recording_player.h"
 #include "support/export_files.h"
 #include "support/temp_folder.h"
 #include "support/test_game.h"
@@ -40,6 +41,14 @@ namespace {
 
 using test::ReadFileText;
 using test::TempFolder;
+
+// The application's player, on devices that only record: what the window
+// changes goes through it.
+CPlayer& PlayerOf(CTarnwickApp& app)
+{
+    test::CRecordingPlayerFactory factory;
+    return app.Player(factory);
+}
 using test::TestGameOptions_T;
 using test::WriteTestGame;
 
@@ -108,9 +117,12 @@ TEST_F(StartupTest, FreshStartAsksForTheGameAndCancelWritesNothing)
     ASSERT_EQ(ui.requests.size(), 1u);
     const FileDialogRequest_T& r = ui.requests[0];
     EXPECT_EQ(r.initialFileName, "vey.exe");
-    EXPECT_EQ(r.title, "Select application install folder.");
+    EXPECT_STREQ(DialogTextEnglish(r.title), "Select application install folder.");
     EXPECT_EQ(r.defaultExtension, ".exe");
-    EXPECT_EQ(r.filters, (std::vector<FileFilter_T>{{"Exe File", {"*.exe"}}, {"All files", {"*"}}}));
+    EXPECT_EQ(r.filters,
+              (std::vector<FileFilter_T>{{DialogText_T::kExeFile, {"*.exe"}}, {DialogText_T::kAllFiles, {"*"}}}));
+    EXPECT_STREQ(DialogTextEnglish(r.filters[0].name), "Exe File");
+    EXPECT_STREQ(DialogTextEnglish(r.filters[1].name), "All files");
     EXPECT_EQ(r.initialFolder, home.Path());  // no Wine prefix anywhere
     EXPECT_EQ(ui.dialogRuns, 0);
     EXPECT_FALSE(SettingsExist());
@@ -263,8 +275,8 @@ TEST_F(StartupTest, SettingsAreBroughtIntoRangeAndWrittenBackAfterTheDialog)
         int seenVolume = 1;
         int seenMode = -1;
         scripted.onDialog = [&](CTarnwickApp& app) {
-            seenVolume = app.Settings().volumeBgm;
-            seenMode = static_cast<int>(app.Settings().playMode);
+            seenVolume = app.Settings().player.musicVolume;
+            seenMode = static_cast<int>(app.Settings().player.playMode);
         };
         CTarnwickApp app(Paths(), env);
         app.InitInstance(scripted);
@@ -282,8 +294,8 @@ TEST_F(StartupTest, ChangesMadeWhileTheDialogRunsAreSaved)
     program.Write("tarnwick.ini", "; kept\n[System]\nveyapppath = " + game.Path() + "\nEnableBGM=0\n");
     ui.onDialog = [](CTarnwickApp& app) {
         EXPECT_FALSE(app.Settings().enableBgm);
-        app.SetMusicVolume(-2500);
-        app.SetPlayMode(PlayMode_T::kShort);
+        PlayerOf(app).SetMusicVolume(-2500);
+        PlayerOf(app).SetPlayMode(PlayMode_T::kShort);
     };
     CTarnwickApp app(Paths(), env);
     app.InitInstance(ui);
@@ -299,7 +311,7 @@ TEST_F(StartupTest, OnlyWhatThisRunChangedIsSavedOverAnotherWindowsSettings)
     ui.onDialog = [&](CTarnwickApp& app) {
         // Another window on the same file closes first, with its volume.
         CProfileFile(program / "tarnwick.ini").WriteProfileInt("SYSTEM", "VolumeBGM", -700);
-        app.SetPlayMode(PlayMode_T::kLong);
+        PlayerOf(app).SetPlayMode(PlayMode_T::kLong);
     };
     CTarnwickApp app(Paths(), env);
     app.InitInstance(ui);
@@ -316,8 +328,8 @@ TEST_F(StartupTest, ASettingsFileTooLargeIsReportedOnceAndNeverWritten)
         ScriptedUi scripted;
         scripted.answers.push_back(game / "vey.exe");  // the stored folder is not known
         scripted.onDialog = [&](CTarnwickApp& app) {
-            EXPECT_EQ(app.Settings().volumeBgm, 0);
-            app.SetMusicVolume(-500);
+            EXPECT_EQ(app.Settings().player.musicVolume, 0);
+            PlayerOf(app).SetMusicVolume(-500);
             app.KeepPlace(app.Settings().place);
             Failure_T why;
             EXPECT_FALSE(app.ChooseGameFolder(game / "vey.exe", why));
@@ -386,7 +398,7 @@ TEST_F(StartupTest, SettingsThatCannotBeSavedAreReportedOnce)
         scripted.answers.push_back(game / "vey.exe");
         scripted.onDialog = [&](CTarnwickApp& app) {
             if (c.change)
-                app.SetMusicVolume(-500);
+                PlayerOf(app).SetMusicVolume(-500);
         };
         CTarnwickApp app(Paths(), env);
         app.Profile().SetLockWait(std::chrono::milliseconds(100));

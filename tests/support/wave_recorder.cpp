@@ -14,6 +14,7 @@ void CWaveRecorder::Write(const std::uint8_t* data, std::size_t length)
     ++writes;
     lastData = data;
     lastLength = length;
+    played = 0;
     if (copyPcm)
         pcm.assign(data, data + length);
     donePending = open;

@@ -23,6 +23,14 @@ public:
     void Suspend() override;
     void Resume() override;
     void Close() override;
+    void SetGain(float linear) override { gain = linear; }
+    // As far as the test says the buffer has played.
+    std::uint64_t PlayedBytes() const override { return played; }
+    void Seek(std::size_t offset, std::size_t) override
+    {
+        seeks.push_back(offset);
+        played = offset;
+    }
 
     // Delivers the done of the written buffer, once, unless the device was
     // closed since. Gives whether a done was delivered.
@@ -42,6 +50,9 @@ public:
     int closes = 0;
     int suspends = 0;
     int resumes = 0;
+    float gain = 1.0f;
+    std::uint64_t played = 0;
+    std::vector<std::size_t> seeks;
 
 private:
     bool copyPcm;

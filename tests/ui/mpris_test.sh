@@ -14,6 +14,9 @@ if [[ "${TARNWICK_MPRIS_ON_BUS:-}" != 1 ]]; then
   TARNWICK_MPRIS_ON_BUS=1 exec dbus-run-session -- bash "$0" "$@"
 fi
 
+# The sound server the suite runs, if any, before this test hides it.
+sound_socket="${XDG_RUNTIME_DIR:-/nonexistent}/pulse/native"
+
 dir="$(mktemp -d)"
 pids=()
 trap 'for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null; done; rm -rf "$dir"' EXIT
@@ -104,6 +107,44 @@ for told in "object path \"$trackid\"" "object path \"$second\"" 'string "Paused
   grep -qF -- "$told" "$dir/signals.txt" || fail "no change signal with $told: $(cat "$dir/signals.txt")"
 done
 
+# Shuffle: the walk takes every marked line once, in an order other than
+# the list's; at its last line, loop Playlist starts it again.
+mapfile -t listed < <("$cli" talks "$game" | awk -F'\t' '{print "/io/github/tarnwick/line/" $1 "_" $2}')
+declare -A wait_of
+while IFS=$'\t' read -r id no _ _ _ tenths _; do
+  wait_of["/io/github/tarnwick/line/${id}_$no"]="$tenths"
+done < <("$cli" talks "$game")
+ctl shuffle On >/dev/null
+[[ "$(ctl shuffle)" == On ]] || fail "shuffle reads back '$(ctl shuffle)'"
+ctl play >/dev/null
+expect_status Playing "play shuffled"
+walked=("$(track)")
+for ((i = 1; i < ${#listed[@]}; i++)); do
+  ctl next >/dev/null
+  walked+=("$(track)")
+done
+[[ "$(printf '%s\n' "${walked[@]}" | sort)" == "$(printf '%s\n' "${listed[@]}" | sort)" ]] ||
+  fail "the shuffled walk is not each marked line once: $(printf '%s\n' "${walked[@]}" | sort | uniq -d | head -3)"
+[[ "${walked[*]}" != "${listed[*]}" ]] || fail "the shuffled walk went in list order"
+ctl loop Playlist >/dev/null
+[[ "$(ctl loop)" == Playlist ]] || fail "loop reads back '$(ctl loop)'"
+ctl next >/dev/null
+expect_status Playing "next past the last line with loop Playlist"
+# loop Track: the line again once its wait is over, where it would have
+# gone on.
+ctl loop Track >/dev/null
+held="$(track)"
+sleep "$(awk -v t="${wait_of[$held]:-20}" 'BEGIN { print t / 10 + 1 }')"
+[[ "$(track)" == "$held" ]] || fail "loop Track went on from $held to $(track)"
+expect_status Playing "loop Track"
+ctl loop None >/dev/null
+ctl shuffle Off >/dev/null
+ctl stop >/dev/null
+# Volume is the voice's.
+ctl volume 0.5 >/dev/null
+[[ "$(ctl volume)" == 0.5* ]] || fail "volume reads back '$(ctl volume)'"
+grep -q '^\[Tarnwick\]' "$dir/one/tarnwick.ini" && fail "settings written while the window runs"
+
 # A second copy takes a name of its own; Quit closes it as its close button
 # would, settings written.
 start_copy two
@@ -122,4 +163,28 @@ kill -0 "$main_pid" 2>/dev/null && fail "still running after SIGTERM"
 wait "$main_pid" || fail "ended with status $?"
 left="$(find "$XDG_RUNTIME_DIR/tarnwick" -type f)"
 [[ -z "$left" ]] || fail "art files left: $left"
+grep -q '^VoiceVolume=50' "$dir/one/tarnwick.ini" || fail "the voice volume was not kept: $(cat "$dir/one/tarnwick.ini")"
+
+# With sound: the clip's position moves, and moves where it is sent.
+if [[ -S "$sound_socket" ]]; then
+  PULSE_SERVER="unix:$sound_socket" start_copy loud
+  wait_listed tarnwick || fail "the copy with sound is not listed"
+  ctl play >/dev/null
+  seekable="$(dbus-send --session --print-reply --dest=org.mpris.MediaPlayer2.tarnwick /org/mpris/MediaPlayer2 \
+    org.freedesktop.DBus.Properties.Get string:org.mpris.MediaPlayer2.Player string:CanSeek 2>&1)"
+  [[ "$seekable" == *"boolean true"* ]] || fail "CanSeek while a clip plays: $seekable"
+  before="$(ctl position)"
+  sleep 0.3
+  after="$(ctl position)"
+  awk -v a="$before" -v b="$after" 'BEGIN { exit !(b > a + 0.1) }' || fail "position did not grow: $before, then $after"
+  ctl position 1 >/dev/null
+  moved="$(ctl position)"
+  awk -v p="$moved" 'BEGIN { exit !(p >= 0.95 && p < 1.3) }' || fail "position 1 gave $moved"
+  ctl stop >/dev/null
+  kill -TERM "$started"
+  wait "$started" || fail "the copy with sound ended with status $?"
+  echo "ok: position $before, $after; sent to 1 s: $moved"
+else
+  echo "no sound server: the position is not checked"
+fi
 echo "1 passed, 0 failed"

@@ -50,8 +50,9 @@ void OnNextDialog(Check check)
 
 TEST(QtStartupUiTest, FilterTextBecomesQtNameFilters)
 {
-    EXPECT_EQ(QtNameFilters({{"Exe File", {"*.exe"}}}), QStringLiteral("Exe File (*.exe)"));
-    EXPECT_EQ(QtNameFilters({{"A", {"*.a"}}, {"B", {"*.b", "*.bb"}}}), QStringLiteral("A (*.a);;B (*.b *.bb)"));
+    EXPECT_EQ(QtNameFilters({{DialogText_T::kExeFile, {"*.exe"}}}), QStringLiteral("Exe File (*.exe)"));
+    EXPECT_EQ(QtNameFilters({{DialogText_T::kExeFile, {"*.a"}}, {DialogText_T::kAllFiles, {"*.b", "*.bb"}}}),
+              QStringLiteral("Exe File (*.a);;All files (*.b *.bb)"));
     EXPECT_EQ(QtNameFilters({}), QString());
 }
 
@@ -163,17 +164,15 @@ TEST(QtStartupUiTest, StartupTranslatesTheCoresFixedTextsOnly)
     QCoreApplication::installTranslator(&marking);
     const FileDialogRequest_T request = GameFolderRequest("/g");
     const auto marked = [](const char* text) { return QStringLiteral("<tarnwick::CQtStartupUi|%1>").arg(text); };
-    EXPECT_EQ(StartupText(request.title), marked("Select application install folder."));
+    EXPECT_EQ(DialogText(request.title), marked("Select application install folder."));
     EXPECT_EQ(QtNameFilters(request.filters),
               marked("Exe File") + QStringLiteral(" (*.exe);;") + marked("All files") + QStringLiteral(" (*)"));
-    EXPECT_EQ(StartupText(kTalkTableMissing), marked(kTalkTableMissing));
-    // The path after the known beginning stays as it is.
-    EXPECT_EQ(StartupText(std::string(kSettingsTooLarge) + "/home/a b/tarnwick.ini"),
+    // The kind's text translated; the path after it stays as it is.
+    EXPECT_EQ(StartupMessageText({StartupNotice_T::kTalkTableUnread, {}}), marked(kTalkTableMissing));
+    EXPECT_EQ(StartupMessageText({StartupNotice_T::kSettingsFileTooLarge, "/home/a b/tarnwick.ini"}),
               marked(kSettingsTooLarge) + QStringLiteral("/home/a b/tarnwick.ini"));
-    EXPECT_EQ(StartupText(std::string(kSettingsNotSaved) + "/h/tarnwick.ini.lock: locked by another process"),
+    EXPECT_EQ(StartupMessageText({StartupNotice_T::kSettingsUnsaved, "/h/tarnwick.ini.lock: locked by another process"}),
               marked(kSettingsNotSaved) + QStringLiteral("/h/tarnwick.ini.lock: locked by another process"));
-    EXPECT_EQ(StartupText("Exe File (*.exe)"), QStringLiteral("Exe File (*.exe)"));
-    EXPECT_EQ(StartupText("something else"), QStringLiteral("something else"));
     QCoreApplication::removeTranslator(&marking);
 }
 

@@ -449,23 +449,46 @@ TEST_F(DialogTest, TwoSpeakersMarkedByFiltersBecomeACollectionKeptForTheNextStar
 TEST_F(DialogTest, PlayModeAndVolumeAreKeptAndWrittenWhenTheWindowCloses)
 {
     settings = "PlayMode=7\nVolumeBGM=-300\n";
-    Run([](CTarnwickDlg& dlg, CTarnwickApp& app) {
+    Run([](CTarnwickDlg& dlg, CTarnwickApp&) {
         auto* mode = Child<QComboBox>(dlg, "playModeCombo");
         EXPECT_EQ(mode->currentIndex(), 0);  // 7 is out of range
         EXPECT_EQ(mode->itemText(2), QStringLiteral("Long"));
         mode->setFocus();
         QTest::keyClick(mode, Qt::Key_Down);
-        EXPECT_EQ(app.Settings().playMode, PlayMode_T::kShort);
+        EXPECT_EQ(dlg.Player().Options().playMode, PlayMode_T::kShort);
         auto* slider = Child<QSlider>(dlg, "volumeSlider");
         EXPECT_EQ(slider->value(), -300);
         EXPECT_EQ(slider->pageStep(), 1000);
         slider->setFocus();
         QTest::keyClick(slider, Qt::Key_PageDown);
-        EXPECT_EQ(app.Settings().volumeBgm, -1300);
+        EXPECT_EQ(dlg.Player().Options().musicVolume, -1300);
+        // The player's own controls, each with its keys, seen by the window
+        // whoever changes them.
+        auto* voice = Child<QSlider>(dlg, "voiceVolumeSlider");
+        EXPECT_EQ(voice->value(), 100);
+        voice->setFocus();
+        QTest::keyClick(voice, Qt::Key_PageDown);
+        QTest::keyClick(&dlg, Qt::Key_S, Qt::AltModifier);
+        QTest::keyClick(&dlg, Qt::Key_R, Qt::AltModifier);
+        QTest::keyClick(&dlg, Qt::Key_R, Qt::AltModifier);
+        dlg.Player().SetEvenLoudness(true);
+        const PlayerOptions_T& o = dlg.Player().Options();
+        EXPECT_EQ(o.voiceVolume, 90);
+        EXPECT_TRUE(o.shuffle);
+        EXPECT_EQ(o.repeat, Repeat_T::kWalk);
+        EXPECT_TRUE(Child<QCheckBox>(dlg, "evenLoudnessBox")->isChecked());
+        EXPECT_TRUE(Child<QToolButton>(dlg, "shuffleButton")->isChecked());
+        EXPECT_EQ(Child<QToolButton>(dlg, "repeatButton")->text(), CTarnwickDlg::tr("Repeat the walk"));
     });
     CProfileFile written(program / "tarnwick.ini");
     EXPECT_EQ(written.GetProfileInt("SYSTEM", "PlayMode", 9), 1);
     EXPECT_EQ(written.GetProfileInt("SYSTEM", "VolumeBGM", 9), -1300);
+    const struct {
+        const char* key;
+        int value;
+    } kept[] = {{"VoiceVolume", 90}, {"Shuffle", 1}, {"Repeat", 2}, {"EvenLoudness", 1}};
+    for (const auto& k : kept)
+        EXPECT_EQ(written.GetProfileInt(kPlaceSection, k.key, -1), k.value) << k.key;
 }
 
 TEST_F(DialogTest, ASearchNarrowsTheListTheWalkAndComesBackNextTime)
@@ -651,7 +674,7 @@ TEST_F(DialogTest, KeysStopTheWalkCloseTheWindowMoveInOrderAndOpenTheMenu)
         // the pause button waits until something plays.
         Child<QComboBox>(dlg, "captureCombo")->setFocus(Qt::TabFocusReason);
         QStringList visited;
-        for (int i = 0; i < 13; ++i) {
+        for (int i = 0; i < 17; ++i) {
             QWidget* focus = QApplication::focusWidget();
             ASSERT_NE(focus, nullptr);
             visited << focus->objectName();
@@ -662,7 +685,8 @@ TEST_F(DialogTest, KeysStopTheWalkCloseTheWindowMoveInOrderAndOpenTheMenu)
         }
         EXPECT_EQ(visited.join(QLatin1Char(' ')).toStdString(),
                   "captureCombo itemCombo searchField speakerCombo talkList startButton previousButton nextButton "
-                  "replayButton playModeCombo volumeSlider talkTextBox captureCombo");
+                  "replayButton shuffleButton repeatButton playModeCombo volumeSlider voiceVolumeSlider "
+                  "evenLoudnessBox talkTextBox captureCombo");
 
         // Shift+F10 or the menu key in the list: the window's menu, at the
         // current row.

@@ -15,6 +15,7 @@
 #include "face/face_cache.h"
 #include "sound/voice_archives.h"
 #include "support/temp_folder.h"
+#include "support/recording_player.h"
 #include "support/wave_recorder.h"
 
 namespace tarnwick {
@@ -203,46 +204,12 @@ TEST_F(PlaybackTest, WithoutTheControlsAWalkGoesAsTheWalkerTakesIt)
 // the window closes, and the clip's device closed when the player goes.
 TEST_F(PlaybackTest, ThePlayerMakesItsDevicesAndWatchesTheMusicUntilClosed)
 {
-    class Timer_T : public INextLineTimer {
-    public:
-        explicit Timer_T(std::function<void()> f) : fire(std::move(f)) {}
-        void Start(int ms) override { due = ms; }
-        void Stop() override { due = -1; }
-        int Remaining() const override { return due; }
-        void Fire()
-        {
-            due = -1;
-            fire();
-        }
-        int due = -1;
-
-    private:
-        std::function<void()> fire;
-    };
-    class Factory_T : public IPlayerFactory {
-    public:
-        std::unique_ptr<IWaveDevice> MakeWaveDevice() override
-        {
-            auto made = std::make_unique<CWaveRecorder>(false);
-            wave = made.get();
-            return made;
-        }
-        std::unique_ptr<INextLineTimer> MakeTimer(std::function<void()> onTimeout) override
-        {
-            auto made = std::make_unique<Timer_T>(std::move(onTimeout));
-            timers.push_back(made.get());
-            return made;
-        }
-        CWaveRecorder* wave = nullptr;
-        std::vector<Timer_T*> timers;
-    };
     Load({{1, 2, 0, 3}, {2, 2, 0, 3}});
-    Factory_T factory;
-    auto player = std::make_unique<CPlayer>(list, factory,
-                                            PlayerResources_T{voice, archives, faces, {music, archives, volume}});
+    test::CRecordingPlayerFactory factory;
+    auto player = std::make_unique<CPlayer>(list, factory, PlayerResources_T{voice, archives, faces, music});
     ASSERT_NE(factory.wave, nullptr);
     ASSERT_EQ(factory.timers.size(), 2u);
-    Timer_T& watch = *factory.timers[1];
+    test::CManualTimer& watch = *factory.timers[1];
     player->StartMusicWatch();
     EXPECT_EQ(watch.due, CPlayer::kMusicWatchMs);
 

@@ -371,5 +371,117 @@ TEST_F(WalkerTest, ClosingTheWindowStopsEverythingAtOnce)
     EXPECT_EQ(host.music.back(), "stop");
 }
 
+// The clips a walk played, by talk id, in order.
+std::vector<int> PlayedIds(const Strings& played)
+{
+    std::vector<int> ids;
+    for (const std::string& p : played)
+        ids.push_back(std::stoi(p.substr(p.find('/') + 1, 5)));
+    return ids;
+}
+
+TEST_F(WalkerTest, AShuffledWalkPlaysEachMarkedRowOncePerRoundAndPreviousGoesBackAlongIt)
+{
+    Load({{1, 2, 0, 0}, {2, 2, 0, 0}, {3, 2, 0, 0}, {4, 2, 0, 0}, {5, 2, 0, 0}, {6, 2, 0, 0}});
+    for (int id = 1; id <= 6; ++id)
+        host.clipMs[Clip(id)] = 100;
+    list.SetChecked(1, false);
+    const std::multiset<int> marked{1, 3, 4, 5, 6};
+    walker.SeedShuffle(7);
+    walker.SetShuffle(true);
+
+    walker.OnStartClicked();
+    host.Advance(100000);
+    const std::vector<int> round = PlayedIds(host.played);
+    EXPECT_EQ(std::multiset<int>(round.begin(), round.end()), marked);
+    EXPECT_NE(round, (std::vector<int>{1, 3, 4, 5, 6}));
+    EXPECT_FALSE(walker.walking);
+
+    // Each round of a repeated walk: every marked row once, a new order.
+    host.played.clear();
+    walker.SetRepeat(Repeat_T::kWalk);
+    walker.OnStartClicked();
+    host.Advance(3 * 5 * 600 - 1);
+    walker.OnStop();
+    host.Advance(1000);
+    const std::vector<int> rounds = PlayedIds(host.played);
+    ASSERT_EQ(rounds.size(), 15u);
+    for (std::size_t r = 0; r < 3; ++r) {
+        const auto from = rounds.begin() + static_cast<long>(5 * r);
+        EXPECT_EQ(std::multiset<int>(from, from + 5), marked) << r;
+    }
+    walker.SetRepeat(Repeat_T::kOff);
+
+    // Previous walks back along the order, and stays on its first line.
+    host.played.clear();
+    walker.OnStartClicked();
+    host.Advance(1300);  // the third line of the order plays
+    const std::vector<int> order = PlayedIds(host.played);
+    ASSERT_EQ(order.size(), 3u);
+    walker.OnPrevious();
+    host.Advance(0);
+    walker.OnPrevious();
+    host.Advance(0);
+    walker.OnPrevious();
+    host.Advance(0);
+    const std::vector<int> back = PlayedIds(host.played);
+    EXPECT_EQ(back, (std::vector<int>{order[0], order[1], order[2], order[1], order[0], order[0]}));
+
+    // Turned off, the walk goes down the list from the line playing.
+    walker.SetShuffle(false);
+    host.Advance(100000);
+    const std::vector<int> after = PlayedIds(host.played);
+    std::vector<int> expected(back);
+    for (int id : {1, 3, 4, 5, 6})
+        if (id > order[0])
+            expected.push_back(id);
+    EXPECT_EQ(after, expected);
+}
+
+TEST_F(WalkerTest, RepeatPlaysTheLineAgainOrTheWalkFromItsFirstLine)
+{
+    Load({{1, 2, 0, 0}, {2, 0, 5, 0}, {3, 2, 0, 0}});
+    host.clipMs = {{Clip(1), 1000}, {Clip(3), 1000}};
+
+    // The line: again after its pause, a silent one after its wait; Next
+    // moves on to the next line, which then repeats.
+    walker.SetRepeat(Repeat_T::kLine);
+    walker.OnStartClicked();
+    host.Advance(3500);
+    EXPECT_EQ(host.played, (Strings{Clip(1) + "@0", Clip(1) + "@1500", Clip(1) + "@3000"}));
+    host.played.clear();
+    walker.OnNext();
+    host.Advance(0);
+    host.Advance(1600);
+    EXPECT_TRUE(host.played.empty());  // the silent line waits its half second, twice
+    EXPECT_EQ(list.CurrentRow(), 1);
+    walker.OnStop();
+    host.Advance(5000);
+    EXPECT_FALSE(walker.walking);
+
+    // The walk: after its last line, from its first again; Next past the
+    // last goes there too.
+    host.played.clear();
+    host.now = 0;
+    walker.SetRepeat(Repeat_T::kWalk);
+    walker.OnStartClicked();
+    host.Advance(5000);
+    EXPECT_EQ(host.played, (Strings{Clip(1) + "@0", Clip(3) + "@2000", Clip(1) + "@3500"}));
+    walker.OnNext();
+    host.Advance(0);
+    walker.OnNext();
+    host.Advance(0);
+    EXPECT_TRUE(walker.walking);
+    EXPECT_EQ(list.CurrentRow(), 0);
+    walker.OnStop();
+    host.Advance(5000);
+
+    // A line played alone plays once.
+    host.played.clear();
+    walker.OnListDoubleClick(2);
+    host.Advance(5000);
+    EXPECT_EQ(host.played.size(), 1u);
+}
+
 }  // namespace
 }  // namespace tarnwick

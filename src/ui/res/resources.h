@@ -20,6 +20,10 @@ struct DialogControl_T {
 // dialog-unit sizes they start from. The player's small buttons beside
 // Start are square.
 inline constexpr int kPlayerButtonSide = 14;
+// How far Shift+Left and Shift+Right move within a clip, and how often the
+// position bar follows it.
+inline constexpr int kSeekStepMs = 1000;
+inline constexpr int kPositionRefreshMs = 100;
 
 // The main window's default client area, 7 units of margin around the
 // controls.
