@@ -1,5 +1,6 @@
 #include "ui/qt_player_factory.h"
 
+#include "ui/gst_media_player.h"
 #include "ui/qt_line_timer.h"
 #include "ui/qt_wave_device.h"
 
@@ -17,10 +18,18 @@ std::unique_ptr<INextLineTimer> CQtPlayerFactory::MakeTimer(std::function<void()
     return timer;
 }
 
-IPlayerFactory& QtPlayerFactory()
+CBgmPlayer::MediaFactory CQtPlayerFactory::MusicFactory()
 {
-    static CQtPlayerFactory factory;
-    return factory;
+    if (!music)
+        return {};
+    return [] { return std::make_unique<CGstMediaPlayer>(); };
+}
+
+IPlayerFactory& QtPlayerFactory(bool withMusic)
+{
+    static CQtPlayerFactory withIt(true);
+    static CQtPlayerFactory without(false);
+    return withMusic ? static_cast<IPlayerFactory&>(withIt) : without;
 }
 
 }  // namespace tarnwick

@@ -144,20 +144,20 @@ void CQtStartupUi::ShowSettingsNotSaved(const StartupMessage_T& message, bool en
         ShowMessage(message);
 }
 
-CQtStartupUi::CQtStartupUi() = default;
+CQtStartupUi::CQtStartupUi(IPlayerFactory& factory) : players(factory) {}
 CQtStartupUi::~CQtStartupUi() = default;
 
 void CQtStartupUi::PrepareMainDialog(CTarnwickApp& app)
 {
     if (!prepared)
-        prepared = std::make_unique<CTarnwickDlg>(app, CTarnwickDlg::ControlsOnly_T{});
+        prepared = std::make_unique<CTarnwickDlg>(app, app.Player(players), CTarnwickDlg::ControlsOnly_T{});
 }
 
 std::unique_ptr<CTarnwickDlg> CQtStartupUi::TakeMainDialog(CTarnwickApp& app)
 {
     std::unique_ptr<CTarnwickDlg> dialog = std::move(prepared);
     if (!dialog || &dialog->App() != &app)
-        dialog = std::make_unique<CTarnwickDlg>(app, CTarnwickDlg::ControlsOnly_T{});
+        dialog = std::make_unique<CTarnwickDlg>(app, app.Player(players), CTarnwickDlg::ControlsOnly_T{});
     dialog->InitDialog();
     return dialog;
 }
@@ -169,7 +169,7 @@ void CQtStartupUi::RunMainDialog(CTarnwickApp& app)
     std::unique_ptr<CMprisPlayer> controls;
     if (!mediaArtFolder.isEmpty())
         controls = std::make_unique<CMprisPlayer>(
-            CMprisPlayer::Parts_T{app, app.Player(QtPlayerFactory()), app.Selection(), *dialog->TalkTable(),
+            CMprisPlayer::Parts_T{app, app.Player(players), app.Selection(), *dialog->TalkTable(),
                                   *dialog},
             mediaArtFolder);
     // Quit during start-up: the window closes as soon as it would open.

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "app/tarnwick_app.h"
+#include "ui/qt_player_factory.h"
 
 namespace tarnwick {
 
@@ -44,7 +45,9 @@ private:
 
 class CQtStartupUi : public IStartupUi {
 public:
-    CQtStartupUi();
+    // The window's player is made with players (the program's own: the
+    // Qt side's devices and GStreamer's music).
+    explicit CQtStartupUi(IPlayerFactory& players = QtPlayerFactory());
     ~CQtStartupUi() override;
     CQtStartupUi(const CQtStartupUi&) = delete;
     CQtStartupUi& operator=(const CQtStartupUi&) = delete;
@@ -68,6 +71,7 @@ private:
     // this object must go before the application does.
     std::unique_ptr<CTarnwickDlg> prepared;
     QString mediaArtFolder;  // empty: no media controls
+    IPlayerFactory& players;
 };
 
 // {kExeFile, {"*.exe"}} becomes Qt's "Exe File (*.exe)", translated; several

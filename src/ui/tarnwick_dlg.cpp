@@ -38,7 +38,6 @@
 #include "ui/game_text.h"
 #include "ui/player_controls.h"
 #include "ui/qt_startup_ui.h"
-#include "ui/qt_player_factory.h"
 #include "ui/quit_signals.h"
 #include "ui/res/resources.h"
 #include "ui/search_field.h"
@@ -49,16 +48,16 @@
 
 namespace tarnwick {
 
-CTarnwickDlg::CTarnwickDlg(CTarnwickApp& application, QWidget* parent)
-    : CTarnwickDlg(application, ControlsOnly_T{}, parent)
+CTarnwickDlg::CTarnwickDlg(CTarnwickApp& application, CPlayer& shown, QWidget* parent)
+    : CTarnwickDlg(application, shown, ControlsOnly_T{}, parent)
 {
     OnInitDialog();
 }
 
-CTarnwickDlg::CTarnwickDlg(CTarnwickApp& application, ControlsOnly_T, QWidget* parent)
+CTarnwickDlg::CTarnwickDlg(CTarnwickApp& application, CPlayer& shown, ControlsOnly_T, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      app(application), selection(application.Selection()), player(application.Player(QtPlayerFactory())),
+      app(application), selection(application.Selection()), player(shown),
       playback(player.Playback())
 {
     playback.AddView(*this);

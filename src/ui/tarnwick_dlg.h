@@ -45,11 +45,12 @@ class CClipPositionBar;
 class CTarnwickDlg : public QDialog, private IPlaybackView, private CTalkSelection::IListener {
     Q_OBJECT
 public:
-    explicit CTarnwickDlg(CTarnwickApp& app, QWidget* parent = nullptr);
+    // A view of the application's selection and of player.
+    CTarnwickDlg(CTarnwickApp& app, CPlayer& player, QWidget* parent = nullptr);
     // The controls only, which need nothing of the game, for building the
     // window while the game loads; InitDialog fills them once it is there.
     struct ControlsOnly_T {};
-    CTarnwickDlg(CTarnwickApp& app, ControlsOnly_T, QWidget* parent = nullptr);
+    CTarnwickDlg(CTarnwickApp& app, CPlayer& player, ControlsOnly_T, QWidget* parent = nullptr);
     void InitDialog() { OnInitDialog(); }
     CTarnwickApp& App() const { return app; }
     ~CTarnwickDlg() override;

@@ -19,6 +19,8 @@ CPlayer::CPlayer(CTalkListModel& list, IPlayerFactory& factory, const PlayerReso
       playback(std::make_unique<CPlayback>(list, PlaybackDevices_T{*wave, resources.voice, resources.archives,
                                                                    resources.faces, Music(), *nextLine}))
 {
+    if (CBgmPlayer::MediaFactory makeMusic = factory.MusicFactory())
+        music.SetMediaFactory(std::move(makeMusic));
     SetOptions(chosen);
 }
 

@@ -21,6 +21,9 @@ public:
     // A single-shot timer that calls onTimeout from the event loop, never
     // from inside Start or Stop.
     virtual std::unique_ptr<INextLineTimer> MakeTimer(std::function<void()> onTimeout) = 0;
+    // What makes the music's player when the music first plays; empty
+    // leaves the music as it is.
+    virtual CBgmPlayer::MediaFactory MusicFactory() = 0;
 };
 
 // What the player plays from; it outlives the player.

@@ -85,6 +85,7 @@ const Tone_T kSecond{1, 22050, 1.0};
 const Tone_T kHalf{1, 22050, 0.5};
 const Tone_T kDamaged{1, 22050, 3.0, 0.4, 441.0, 0.3};
 const Tone_T kLonger{1, 22050, 4.0};
+const Tone_T kQuiet{1, 22050, 3.0, 0.05};  // 20 dB below the others
 // Silence a second past what a clip plays, at the lowest rate a device
 // takes: cheap to make and decode.
 const Tone_T kTooLong{1, 8000, kMaxVoiceSeconds + 1.0, 0.0};
@@ -144,6 +145,7 @@ protected:
         add("plain.vc", EncodeTone(kHalf));  // never inverted
         add("damaged.vc", Stored(SpoilMiddlePage(EncodeTone(kDamaged))));
         add("longer.vc", Stored(EncodeTone(kLonger)));
+        add("quiet.vc", Stored(EncodeTone(kQuiet)));
         add("toolong.vc", Stored(EncodeTone(kTooLong)));
         for (const StatedFormat_T& f : kStatedFormats)
             add(f.name, Stored(test::WithStatedFormat(EncodeTone(kBrief), f.channels, f.rate)));
@@ -433,6 +435,70 @@ TEST_F(VoiceOutputTest, ALongClipStartsWithItsFirstSecondsAndIsDecodedWhileItPla
     CloseVoiceClip(out);
     EXPECT_FALSE(sliced.fill(ready));
     EXPECT_EQ(out.header.length, 0u);
+}
+
+// The clip's samples as the output plays them at gain.
+ClipLoudness_T HeardAt(const VoiceOutput& out, float gain)
+{
+    std::vector<std::uint8_t> pcm(out.header.data, out.header.data + out.header.length);
+    for (std::size_t i = 0; i + 1 < pcm.size(); i += 2) {
+        const auto s = static_cast<std::int16_t>(pcm[i] | pcm[i + 1] << 8);
+        const auto v = static_cast<std::uint16_t>(
+            static_cast<std::int16_t>(std::clamp(std::lround(s * static_cast<double>(gain)), -32768l, 32767l)));
+        pcm[i] = static_cast<std::uint8_t>(v);
+        pcm[i + 1] = static_cast<std::uint8_t>(v >> 8);
+    }
+    return MeasureLoudness(pcm.data(), pcm.size(), out.format);
+}
+
+TEST_F(VoiceOutputTest, TheLevelReachesTheDeviceAndEachClipIsMeasuredOnce)
+{
+    CSlicedDevice sliced;
+    const std::size_t perSecond = 22050 * 2;
+    SetVoiceLevel(out, {50, false});
+    ASSERT_TRUE(PlayVoiceClip(sliced, out, set, "longer.vc", ClipKind_T::kLong));
+    EXPECT_FLOAT_EQ(sliced.gain, 0.5f);
+    EXPECT_EQ(sliced.first, perSecond * kFirstVoiceSliceSeconds);
+    // Even loudness turned on while the clip decodes: its gain follows
+    // once the whole clip is measured.
+    SetVoiceLevel(out, {100, true});
+    EXPECT_FLOAT_EQ(sliced.gain, 1.0f);
+    std::size_t ready = 0;
+    while (sliced.fill(ready)) {
+    }
+    const float loudGain = sliced.gain;
+    EXPECT_LT(loudGain, 1.0f);
+    EXPECT_NEAR(HeardAt(out, loudGain).lufs, kEvenLoudnessLufs, 1.0);
+    CloseVoiceClip(out);
+
+    // A clip not measured yet is decoded whole before it starts, its gain
+    // right from the first sample: 20 dB quieter, it comes out as loud.
+    ASSERT_TRUE(PlayVoiceClip(sliced, out, set, "quiet.vc", ClipKind_T::kLong));
+    EXPECT_EQ(sliced.first, test::TonePcmBytes(kQuiet));
+    EXPECT_NEAR(20 * std::log10(sliced.gain / loudGain), 20.0, 1.0);
+    EXPECT_NEAR(HeardAt(out, sliced.gain).lufs, kEvenLoudnessLufs, 1.0);
+    CloseVoiceClip(out);
+    EXPECT_FLOAT_EQ(VoiceGain(out), 1.0f);  // nothing open: no measure
+
+    // Measured once a run: the second time it starts at once, and at its gain.
+    ASSERT_TRUE(PlayVoiceClip(sliced, out, set, "longer.vc", ClipKind_T::kLong));
+    EXPECT_EQ(sliced.first, perSecond * kFirstVoiceSliceSeconds);
+    EXPECT_FLOAT_EQ(sliced.gain, loudGain);
+    EXPECT_EQ(out.loudness.size(), 2u);
+
+    // Where it is, and moved: beyond what is decoded the clip decodes up
+    // to there first; past its end it goes to its end.
+    sliced.played = perSecond;
+    EXPECT_EQ(VoiceClipPosition(out), 1000000u);
+    EXPECT_TRUE(SeekVoiceClip(out, 3500000));
+    EXPECT_GE(out.header.length, perSecond * 7 / 2);
+    EXPECT_EQ(sliced.seeks.back(), perSecond * 7 / 2);
+    EXPECT_EQ(VoiceClipPosition(out), 3500000u);
+    EXPECT_TRUE(SeekVoiceClip(out, ~std::uint64_t{0}));
+    EXPECT_EQ(sliced.seeks.back(), test::TonePcmBytes(kLonger));
+    CloseVoiceClip(out);
+    EXPECT_FALSE(SeekVoiceClip(out, 0));
+    EXPECT_EQ(VoiceClipPosition(out), 0u);
 }
 
 }  // namespace

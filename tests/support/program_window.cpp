@@ -11,7 +11,7 @@
 
 #include "app/tarnwick_app.h"
 #include "support/demo_game.h"
-#include "ui/qt_media_player.h"
+#include "ui/qt_player_factory.h"
 #include "ui/qt_startup_ui.h"
 #include "ui/tarnwick_dlg.h"
 
@@ -23,7 +23,7 @@ namespace {
 // the window's event loop.
 class WindowUi : public IStartupUi {
 public:
-    explicit WindowUi(const WindowTest& t) : test(t) {}
+    WindowUi(const WindowTest& t, bool withMusic) : test(t), startup(QtPlayerFactory(withMusic)) {}
     std::optional<std::string> AskForFile(const FileDialogRequest_T&) override
     {
         ADD_FAILURE() << "the demo game should open without asking";
@@ -59,11 +59,9 @@ void RunProgramWindow(const TempFolder& program, const ProgramWindowOptions_T& o
     const CUiTranslation translation(UiLanguage_T::kJapanese);
     const HostEnvironment_T env{.home = options.home.empty() ? program.Path() : options.home};
     CTarnwickApp app(ProgramPathsFor(program / "tarnwick", env), env);
-    if (options.withMusic)
-        app.BgmPlayer().SetMediaFactory([] { return std::make_unique<CQtMediaPlayer>(); });
     // As the program starts: the game opens while the window is built.
     app.BeginOpeningStoredGame();
-    WindowUi ui(test);
+    WindowUi ui(test, options.withMusic);
     app.InitInstance(ui);
 }
 

@@ -43,6 +43,7 @@ public:
         timers.push_back(made.get());
         return made;
     }
+    CBgmPlayer::MediaFactory MusicFactory() override { return {}; }
     CWaveRecorder* wave = nullptr;
     std::vector<CManualTimer*> timers;  // the next line's, then the music watch's
 };

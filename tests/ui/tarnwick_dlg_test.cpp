@@ -179,7 +179,7 @@ TEST_F(DialogTest, LayoutFitsItsTextsInEitherLanguageAndGivesTheListAndTextTheRo
     ASSERT_TRUE(english.Loaded());
     const HostEnvironment_T env{.home = program.Path()};
     CTarnwickApp app(ProgramPathsFor(program / "tarnwick", env), env);
-    CTarnwickDlg dlg(app);
+    CTarnwickDlg dlg(app, app.Player(QtPlayerFactory(false)));
     dlg.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dlg));
     EXPECT_EQ(Child<QPushButton>(dlg, "startButton")->text(), QStringLiteral("Start"));

@@ -84,7 +84,9 @@ public:
     void ShowClipCut(std::uint64_t kept) override { cuts.push_back(kept); }
     void ShowStartText(StartText_T t) override { start = t; }
     void ShowState(PlaybackState_T s) override { states.push_back(s); }
+    void ShowOptions(const PlayerOptions_T& o) override { options.push_back(o); }
 
+    std::vector<PlayerOptions_T> options;
     Strings lines;
     Strings named;  // "talkId_lineNo" of each line started
     std::vector<std::uint64_t> cuts;  // of each line started
@@ -225,6 +227,46 @@ TEST_F(PlaybackTest, ThePlayerMakesItsDevicesAndWatchesTheMusicUntilClosed)
     EXPECT_EQ(player->Playback().State(), PlaybackState_T::kStopped);
     player.reset();
     EXPECT_EQ(voice.device, nullptr);
+}
+
+// The listener's choices live in the player: each reaches the walk, the
+// clip and the music at once, and every view hears of it.
+TEST_F(PlaybackTest, ThePlayersChoicesReachTheWalkTheClipAndEveryView)
+{
+    Load({{1, 2, 0, 3}, {2, 2, 0, 3}});
+    test::CRecordingPlayerFactory factory;
+    CPlayer player(list, factory, PlayerResources_T{voice, archives, faces, music},
+                   {.musicVolume = 5, .voiceVolume = 250, .shuffle = true, .repeat = Repeat_T::kWalk});
+    player.Playback().AddView(view);
+    // Stored numbers out of range take the nearest the settings allow.
+    EXPECT_EQ(player.Options().musicVolume, kMaxBgmVolume);
+    EXPECT_EQ(player.Options().voiceVolume, kMaxVoiceVolume);
+    EXPECT_TRUE(player.Playback().Walker().Shuffled());
+    EXPECT_EQ(player.Playback().Walker().Repeat(), Repeat_T::kWalk);
+
+    player.SetVoiceVolume(40);
+    player.SetEvenLoudness(true);
+    player.SetMusicVolume(-2000);
+    player.SetMusicVolume(-20000);  // ignored
+    player.SetShuffle(false);
+    player.SetRepeat(NextRepeat(player.Options().repeat));
+    player.SetPlayMode(PlayMode_T::kShort);
+    EXPECT_EQ(voice.level, (VoiceLevel_T{40, true}));
+    EXPECT_EQ(player.Music().volumeBgm, -2000);
+    EXPECT_FALSE(player.Playback().Walker().Shuffled());
+    EXPECT_EQ(player.Options().repeat, Repeat_T::kOff);
+    ASSERT_EQ(view.options.size(), 6u);  // not the volume ignored
+    EXPECT_EQ(view.options.back(), player.Options());
+
+    // The clip starts at the voice's level: a tenth of a second is too
+    // short to measure, so even loudness leaves it as it is.
+    player.SetPlayMode(PlayMode_T::kLong);
+    player.Playback().Start();
+    ASSERT_TRUE(voice.IsPlaying());
+    EXPECT_FLOAT_EQ(factory.wave->gain, 0.4f);
+    player.SetVoiceVolume(100);
+    EXPECT_FLOAT_EQ(factory.wave->gain, 1.0f);
+    player.Close();
 }
 
 TEST_F(PlaybackTest, TheViewHearsOfEachLineWhetherItsClipIsCut)

@@ -18,7 +18,6 @@
 #include "host/program_folder.h"
 #include "app/tarnwick_app.h"
 #include "ui/mpris_player.h"
-#include "ui/qt_media_player.h"
 #include "ui/qt_startup_ui.h"
 #include "ui/quit_signals.h"
 
@@ -102,7 +101,6 @@ int main(int argc, char** argv)
     // Before any window or dialog: they take their texts as they are built.
     const tarnwick::CUiTranslation translation(
         tarnwick::ChooseUiLanguage(QLocale::system().uiLanguages(), languageSetting));
-    app->BgmPlayer().SetMediaFactory([] { return std::make_unique<tarnwick::CQtMediaPlayer>(); });
     {
         // Both go here, before the application they refer to: a window
         // built ahead and never shown, and the signals' handling.
