@@ -92,7 +92,7 @@ CBenchGame& Game()
     return game;
 }
 
-void PlayClip(benchmark::State& state, bool freshBlock)
+void PlayClip(benchmark::State& state, bool freshBlock, bool measured = false)
 {
     const int seconds = static_cast<int>(state.range(0));
     const bool stereo = state.range(1) != 0;
@@ -115,9 +115,14 @@ void PlayClip(benchmark::State& state, bool freshBlock)
         return;
     }
     CloseVoiceClip(*out);  // the block is now as large as the clip
+    if (measured)
+        SetVoiceLevel(*out, {100, true});
     for (auto _ : state) {
         if (freshBlock)
             out = std::make_unique<VoiceOutput>();
+        // Each time a clip not heard before: it is measured as it decodes.
+        if (measured)
+            out->loudness.clear();
         const bool played = PlayVoiceClip(device, *out, set, name, ClipKind_T::kLong);
         benchmark::DoNotOptimize(played);
         benchmark::DoNotOptimize(device.lastData);
@@ -138,6 +143,12 @@ void BM_PlayVoiceClip(benchmark::State& state)
 void BM_PlayVoiceClipFreshBlock(benchmark::State& state)
 {
     PlayClip(state, true);
+}
+
+// Even loudness on, and every clip measured (EBU R128) as it decodes.
+void BM_PlayVoiceClipMeasured(benchmark::State& state)
+{
+    PlayClip(state, false, true);
 }
 
 // oggdec -Q -o OUT.wav IN.ogg, started and waited for.
@@ -173,6 +184,7 @@ void ClipSizes(benchmark::internal::Benchmark* b)
 }
 
 BENCHMARK(BM_PlayVoiceClip)->Apply(ClipSizes)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlayVoiceClipMeasured)->Apply(ClipSizes)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlayVoiceClipFreshBlock)->Apply(ClipSizes)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Oggdec)->Apply(ClipSizes)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -25,6 +25,8 @@ public:
     virtual bool Render(const std::string& path) = 0;
     // Lets go of the rendered file.
     virtual void Release() = 0;
+    // Plays the track from its start and over again, the first sample
+    // after the last, until Stop: the loop is the player's own.
     virtual void Run() = 0;
     virtual void Stop() = 0;
     // Holds a running track where it is; Resume runs it on from there.
@@ -32,8 +34,8 @@ public:
     virtual void Resume() = 0;
     // Linear amplitude factor, 0 to 1.
     virtual void SetVolume(float linear) = 0;
-    // Never waits. kNotRunning once the player has stopped, also at the end
-    // of the track; kFailed when the file turned out unplayable after it was
+    // Never waits. kNotRunning once the player has stopped (its output
+    // gone, or it was stopped); kFailed when the file turned out unplayable after it was
     // rendered, which no restart would mend.
     virtual MediaPoll Poll() = 0;
 };
@@ -98,8 +100,9 @@ void ResumeBgm(const BgmContext_T& music);
 // Ignores v outside -10000..0; otherwise stores it in VolumeBGM and applies
 // it to an open track at once.
 void SetBgmVolume(const BgmContext_T& music, int v);
-// The music watch: when track n is open but no longer running (also when
-// it has played to its end), starts it again from its beginning.
+// The music watch: when track n is open but no longer running (a track
+// loops by itself, so it stopped for another reason), starts it again from
+// its beginning.
 void PollBgm(const BgmContext_T& music, int n);
 
 // What the music rule starts and stops: the application's player, or
