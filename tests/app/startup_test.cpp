@@ -288,6 +288,41 @@ TEST_F(StartupTest, SettingsAreBroughtIntoRangeAndWrittenBackAfterTheDialog)
     }
 }
 
+// The player's own choices: read within their ranges, kept as they were
+// by a run that changes none of them, written once one changes.
+TEST_F(StartupTest, ThePlayersChoicesAreReadInRangeAndWrittenOnlyWhenChanged)
+{
+    WriteTestGame(game.Path());
+    const struct {
+        const char* stored;
+        PlayerOptions_T seen;
+    } cases[] = {
+        {"", {}},
+        {"VoiceVolume=30\nShuffle=1\nRepeat=2\nEvenLoudness=1\n",
+         {.voiceVolume = 30, .shuffle = true, .repeat = Repeat_T::kWalk, .evenLoudness = true}},
+        {"VoiceVolume=250\nShuffle=7\nRepeat=9\nEvenLoudness=-1\n", {}},
+        {"VoiceVolume=-5\nRepeat=1\n", {.repeat = Repeat_T::kLine}},
+    };
+    for (const auto& c : cases) {
+        const std::string file = "[SYSTEM]\nVeyAppPath=" + game.Path() + "\nVolumeBGM=0\nPlayMode=0\n[Tarnwick]\n" + c.stored;
+        program.Write("tarnwick.ini", file);
+        ScriptedUi scripted;
+        PlayerOptions_T seen;
+        scripted.onDialog = [&](CTarnwickApp& app) { seen = PlayerOf(app).Options(); };
+        CTarnwickApp app(Paths(), env);
+        app.InitInstance(scripted);
+        EXPECT_EQ(seen, c.seen) << c.stored;
+        EXPECT_EQ(Settings(), file) << c.stored;
+    }
+    ScriptedUi changing;
+    changing.onDialog = [&](CTarnwickApp& app) { PlayerOf(app).SetVoiceVolume(45); };
+    CTarnwickApp app(Paths(), env);
+    app.InitInstance(changing);
+    CProfileFile written(program / "tarnwick.ini");
+    EXPECT_EQ(written.GetProfileInt(kPlaceSection, "VoiceVolume", -1), 45);
+    EXPECT_EQ(written.GetProfileInt(kPlaceSection, "Repeat", -1), 1);
+}
+
 TEST_F(StartupTest, ChangesMadeWhileTheDialogRunsAreSaved)
 {
     WriteTestGame(game.Path());

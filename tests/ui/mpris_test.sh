@@ -140,7 +140,9 @@ expect_status Playing "loop Track"
 ctl loop None >/dev/null
 ctl shuffle Off >/dev/null
 ctl stop >/dev/null
-# Volume is the voice's.
+# Volume is the voice's, from 0 to 1; a louder one is full volume.
+ctl volume 7 >/dev/null
+[[ "$(ctl volume)" == 1* ]] || fail "volume 7 reads back '$(ctl volume)'"
 ctl volume 0.5 >/dev/null
 [[ "$(ctl volume)" == 0.5* ]] || fail "volume reads back '$(ctl volume)'"
 grep -q '^\[Tarnwick\]' "$dir/one/tarnwick.ini" && fail "settings written while the window runs"
