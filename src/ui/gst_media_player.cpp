@@ -240,14 +240,18 @@ void CGstMediaPlayer::OnWatch()
         complete = pcm->complete || pcm->failed;
         failed = failed || pcm->failed;
     }
-    if (complete)
+    if (complete || failed)
         StopDecoding();
-    if (want == Want_T::kPlaying && !sink)
+    if (want == Want_T::kPlaying && !sink && !failed)
         StartSink();
+    if (failed) {
+        watch.stop();  // silent from here on, and never tried again
+        return;
+    }
     // A sink that ran dry while the track was decoding pulls again.
     if (sink && sink->state() == QAudio::IdleState && source->bytesAvailable() > 0)
         emit source->readyRead();
-    if (complete && (sink || want != Want_T::kPlaying || failed))
+    if (complete && (sink || want != Want_T::kPlaying))
         watch.stop();
 }
 
@@ -272,6 +276,7 @@ void CGstMediaPlayer::StartSink()
     // No output, or none for this format: the music is silent.
     if (output.isNull() || !output.isFormatSupported(format)) {
         failed = true;
+        StopDecoding();  // nothing will hear the rest
         return;
     }
     sink = std::make_unique<QAudioSink>(output, format);

@@ -376,7 +376,8 @@ TEST_F(MusicPlayerTest, UnplayableTrackFailsQuietlyAndIsNotRetried)
     PlayBgm(music, 1);
     ASSERT_TRUE(player.IsOpen());
     QTest::qWait(1000);
-    EXPECT_EQ(media->Poll(), MediaPoll::kRunning);
+    // Without an output it is silent, and not tried again either.
+    EXPECT_EQ(media->Poll(), HaveAudioOutput() ? MediaPoll::kRunning : MediaPoll::kFailed);
     StopBgm(music);
 }
 
