@@ -38,7 +38,7 @@ void CLoudnessMeter::Add(const std::uint8_t* pcm, std::size_t bytes)
         return;
     // Little-endian samples, which this machine's shorts are; the bytes
     // need not be aligned for a short, so they go through a copy.
-    constexpr std::size_t kChunkFrames = 4096;
+    constexpr std::size_t kChunkFrames = 1024;  // 16 KiB on the stack at most
     short chunk[kChunkFrames * kMaxPlayableChannels];
     for (std::size_t done = 0; done < frames;) {
         const std::size_t n = std::min(kChunkFrames, frames - done);

@@ -1,5 +1,7 @@
 #include "sound/wave_device.h"
 
+#include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace tarnwick {
@@ -26,6 +28,17 @@ bool IsPlayableWaveFormat(const WaveFormat_T& format)
            format.channels <= kMaxPlayableChannels && format.samplesPerSec >= kMinPlayableRate &&
            format.samplesPerSec <= kMaxPlayableRate && format.blockAlign == format.channels * 2 &&
            format.avgBytesPerSec == format.samplesPerSec * format.blockAlign;
+}
+
+void ScaleSamples(std::uint8_t* pcm, std::size_t bytes, float gain)
+{
+    for (std::size_t i = 0; i + 1 < bytes; i += 2) {
+        const auto sample = static_cast<std::int16_t>(pcm[i] | pcm[i + 1] << 8);
+        const float scaled = std::clamp(static_cast<float>(sample) * gain, -32768.0f, 32767.0f);
+        const auto out = static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lrint(scaled)));
+        pcm[i] = static_cast<std::uint8_t>(out);
+        pcm[i + 1] = static_cast<std::uint8_t>(out >> 8);
+    }
 }
 
 void IWaveDevice::WriteGrowing(const std::uint8_t* data, std::size_t ready, FillHandler fill)

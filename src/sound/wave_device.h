@@ -35,6 +35,10 @@ inline constexpr std::uint32_t kMaxPlayableRate = 192000;
 inline constexpr std::uint16_t kMaxPlayableChannels = 8;
 bool IsPlayableWaveFormat(const WaveFormat_T& format);
 
+// Multiplies bytes / 2 little-endian 16-bit samples by gain in place,
+// holding results at full scale; an odd last byte stays as it is.
+void ScaleSamples(std::uint8_t* pcm, std::size_t bytes, float gain);
+
 class IWaveDevice {
 public:
     using DoneHandler = std::function<void()>;

@@ -39,15 +39,8 @@ qint64 CPcmSource::readData(char* data, qint64 maxSize)
         n -= n % 2;
     if (n != 0)
         std::memcpy(data, bytes + offset, n);
-    if (gain != 1.0f) {
-        for (std::size_t i = 0; i + 1 < n; i += 2) {
-            std::int16_t sample;
-            std::memcpy(&sample, data + i, 2);
-            const float scaled = std::clamp(static_cast<float>(sample) * gain, -32768.0f, 32767.0f);
-            sample = static_cast<std::int16_t>(std::lrint(scaled));
-            std::memcpy(data + i, &sample, 2);
-        }
-    }
+    if (gain != 1.0f)
+        ScaleSamples(reinterpret_cast<std::uint8_t*>(data), n, gain);
     offset += n;
     return static_cast<qint64>(n);
 }

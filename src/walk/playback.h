@@ -112,7 +112,6 @@ public:
     void SetPlayMode(PlayMode_T mode) { playMode = mode; }
     void SetShuffle(bool on) { walker.SetShuffle(on); }
     void SetRepeat(Repeat_T repeat) { walker.SetRepeat(repeat); }
-    void SeedShuffle(std::uint32_t seed) { walker.SeedShuffle(seed); }
     void SetMusicEnabled(bool enabled) { musicEnabled = enabled; }
     void SetFaceFrameSize(int width, int height);
 

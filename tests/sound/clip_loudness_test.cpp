@@ -32,13 +32,7 @@ std::vector<std::uint8_t> Tone(const WaveFormat_T& f, double seconds, double dbf
 
 std::vector<std::uint8_t> Scaled(std::vector<std::uint8_t> pcm, float gain)
 {
-    for (std::size_t i = 0; i + 1 < pcm.size(); i += 2) {
-        const auto s = static_cast<std::int16_t>(pcm[i] | pcm[i + 1] << 8);
-        const long v = std::clamp(std::lround(s * static_cast<double>(gain)), -32768l, 32767l);
-        const auto out = static_cast<std::uint16_t>(static_cast<std::int16_t>(v));
-        pcm[i] = static_cast<std::uint8_t>(out);
-        pcm[i + 1] = static_cast<std::uint8_t>(out >> 8);
-    }
+    ScaleSamples(pcm.data(), pcm.size(), gain);
     return pcm;
 }
 

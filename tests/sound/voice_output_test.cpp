@@ -441,13 +441,7 @@ TEST_F(VoiceOutputTest, ALongClipStartsWithItsFirstSecondsAndIsDecodedWhileItPla
 ClipLoudness_T HeardAt(const VoiceOutput& out, float gain)
 {
     std::vector<std::uint8_t> pcm(out.header.data, out.header.data + out.header.length);
-    for (std::size_t i = 0; i + 1 < pcm.size(); i += 2) {
-        const auto s = static_cast<std::int16_t>(pcm[i] | pcm[i + 1] << 8);
-        const auto v = static_cast<std::uint16_t>(
-            static_cast<std::int16_t>(std::clamp(std::lround(s * static_cast<double>(gain)), -32768l, 32767l)));
-        pcm[i] = static_cast<std::uint8_t>(v);
-        pcm[i + 1] = static_cast<std::uint8_t>(v >> 8);
-    }
+    ScaleSamples(pcm.data(), pcm.size(), gain);
     return MeasureLoudness(pcm.data(), pcm.size(), out.format);
 }
 
